@@ -1,0 +1,254 @@
+// A simulated Windows desktop: the window-system interface in memory, faithful to what Windows
+// does for the operations the program uses, plus controls for tests (which live here, never on
+// the interface). Time is virtual: GetTickCount moves only when something sleeps or a test
+// advances it.
+#pragma once
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "desktop/WindowSystem.h"
+
+namespace tessary::sim {
+
+struct WindowSpec {
+  std::wstring className = L"SimWindow";
+  std::wstring title;
+  TRect rect{100, 100, 900, 700};  // the normal (restore) rectangle
+  uint32_t style = wc::WS_OVERLAPPEDWINDOW;
+  uint32_t exStyle = 0;
+  bool visible = true;
+  bool minimized = false;
+  bool maximized = false;
+  WindowHandle parent = 0;  // child window when non-zero
+  WindowHandle owner = 0;   // owned top-level window when non-zero
+  bool cloaked = false;
+  uint32_t pid = 0;  // 0: a new process "app.exe"
+  uint32_t tid = 0;  // 0: the process's main thread
+};
+
+struct MessageBoxRecord {
+  WindowHandle owner;
+  std::wstring text;
+  std::wstring caption;
+  uint32_t flags;
+};
+
+struct KeyEventRecord {
+  uint8_t vk;
+  uint8_t scan;
+  uint32_t flags;
+};
+
+class SimDesktop final : public IWindowSystem {
+ public:
+  // The desktop starts with its desktop window, shell window and taskbar ("Shell_TrayWnd",
+  // process "explorer.exe"), the program's own process "Tessary.exe" and no monitors.
+  SimDesktop();
+  ~SimDesktop() override;
+  SimDesktop(const SimDesktop&) = delete;
+  SimDesktop& operator=(const SimDesktop&) = delete;
+
+  // ---------------- test controls ----------------
+  // Monitors, in enumeration order. work defaults to the bounds less a 40-pixel taskbar strip
+  // at the bottom of the primary; the first monitor added is primary unless one says so.
+  MonitorHandle AddMonitor(TRect bounds, std::optional<TRect> work = std::nullopt, bool primary = false);
+  void RemoveMonitor(MonitorHandle m);
+  void SetMonitorBounds(MonitorHandle m, TRect bounds, std::optional<TRect> work = std::nullopt);
+  void ClearMonitors();
+  // Convenience: side-by-side / stacked layouts as a list of rectangles (first is primary).
+  void SetLayout(const std::vector<TRect>& monitors);
+  void SetMonitorDpi(MonitorHandle m, uint32_t dpi);
+
+  // Processes and threads.
+  uint32_t AddProcess(const std::wstring& exeName, uint32_t integrityRid = wc::SECURITY_MANDATORY_MEDIUM_RID,
+                      bool tokenOpens = true);
+  uint32_t AddThread(uint32_t pid);
+  void RemoveProcess(uint32_t pid);  // its windows vanish with it
+  uint32_t OwnProcessId() const;
+  uint32_t UiThreadId() const;
+  void SetEnableLua(std::optional<uint32_t> value);  // nullopt: the value is absent
+  void SetVersion(uint32_t version);                 // GetVersion's answer
+  void SetDebuggerPresent(bool present);
+
+  // Windows of other programs, created on top of their z-order band (topmost windows above the rest).
+  WindowHandle AddWindow(const WindowSpec& spec);
+  void RemoveWindow(WindowHandle h);  // vanishes without messages, as a crashed program's window
+  void SetForeground(WindowHandle h);  // as the user clicking it: activates and raises
+  void SetCursor(TPoint p);
+  void SetWindowIcon(WindowHandle h, IconHandle big, IconHandle small, IconHandle classBig, IconHandle classSmall);
+  void SetHung(WindowHandle h, bool hung);  // SendMessageTimeout to it times out
+  // Windows keep the foreground lock: SetForegroundWindow from a process that is not the
+  // foreground one only flashes the taskbar button unless the lock timeout is 0.
+  void SetForegroundLockEnforced(bool enforced);
+  // Bottom-to-top is the reverse; top-level windows in z-order, top first.
+  std::vector<WindowHandle> ZOrder() const;
+  TRect RestoreRect(WindowHandle h) const;  // the normal rectangle of a minimized/maximized window
+
+  // Keyboard.
+  void SetKeyQueueState(int32_t vk, bool down);     // GetKeyState
+  void SetKeyPhysicalState(int32_t vk, bool down);  // GetAsyncKeyState
+  void SetKeyToggled(int32_t vk, bool on);          // low bit of GetKeyState
+  const std::vector<KeyEventRecord>& KeyEvents() const;
+  void ClearKeyEvents();
+  // Delivers WM_HOTKEY for a registered combination; false when none is registered.
+  bool PressHotkey(uint32_t modifiers, uint32_t vk);
+  // Registrations held by other programs: RegisterHotKey for them fails with 1409.
+  void ReserveHotkey(uint32_t modifiers, uint32_t vk);
+
+  // Faults: the next `count` calls (or all, count < 0) of the named operation fail with `code`.
+  // The name is the interface method's name, e.g. "SetWindowPos".
+  void FailOperation(std::string_view op, uint32_t code, int count = 1);
+  void ClearFaults();
+  int CallCount(std::string_view op) const;  // calls made so far of a named operation
+  void ResetCallCounts();
+
+  // Time. Advance runs scheduled actions and fires due timers only when messages are pumped.
+  void AdvanceTime(uint32_t ms);
+  void SetTickCount(uint32_t tick);  // for wrap-around tests
+  // Runs action once the virtual clock has moved delayMs further (while sleeping or advancing).
+  void At(uint32_t delayMs, std::function<void()> action);
+  uint32_t SleepCalls() const;
+  uint64_t TotalSlept() const;
+
+  // Shell, files and environment.
+  void SetSpecialFolder(int32_t csidl, const std::wstring& path);
+  void SetModuleFileName(const std::wstring& path);
+  void SetCommandLineArgs(const std::vector<std::wstring>& args);
+  void SetFileVersion(const std::wstring& path, uint16_t major, uint16_t minor, uint16_t release, uint16_t build);
+  std::vector<std::wstring> Files() const;  // every file path in the in-memory file system
+  void SetLocalTimeText(const std::wstring& text);
+  std::vector<std::wstring> OpenedTargets() const;  // ShellExecuteOpen calls
+
+  // Message boxes are recorded, not shown; the answer is IDOK unless a responder is set.
+  const std::vector<MessageBoxRecord>& MessageBoxes() const;
+  void SetMessageBoxAnswer(int32_t answer);
+
+  // ---------------- IWindowSystem ----------------
+  WindowHandle GetForegroundWindow() override;
+  WindowHandle GetWindow(WindowHandle h, uint32_t cmd) override;
+  WindowHandle GetParent(WindowHandle h) override;
+  WindowHandle GetAncestor(WindowHandle h, uint32_t flags) override;
+  WindowHandle GetDesktopWindow() override;
+  WindowHandle GetShellWindow() override;
+  bool IsWindow(WindowHandle h) override;
+  bool IsWindowVisible(WindowHandle h) override;
+  bool IsIconic(WindowHandle h) override;
+  bool IsZoomed(WindowHandle h) override;
+  int32_t GetWindowLongW(WindowHandle h, int32_t index) override;
+  int32_t GetWindowTextLengthW(WindowHandle h) override;
+  std::wstring GetWindowTextW(WindowHandle h) override;
+  std::wstring GetClassNameW(WindowHandle h) override;
+  WindowHandle WindowFromPoint(TPoint pt) override;
+  bool GetCursorPos(TPoint& pt) override;
+  bool GetWindowRect(WindowHandle h, TRect& r) override;
+  bool GetClientSize(WindowHandle h, int32_t& width, int32_t& height) override;
+  uint32_t GetWindowThreadProcessId(WindowHandle h, uint32_t* pid) override;
+  int32_t DwmGetCloaked(WindowHandle h, uint32_t& cloaked) override;
+  uint32_t GetDpiForWindow(WindowHandle h) override;
+
+  std::vector<MonitorDesc> EnumMonitors() override;
+  MonitorHandle MonitorFromWindow(WindowHandle h, uint32_t flags) override;
+  MonitorHandle MonitorFromPoint(TPoint pt, uint32_t flags) override;
+  bool GetMonitorInfo(MonitorHandle m, MonitorDesc& out) override;
+  TRect GetVirtualScreenRect() override;
+  bool GetTaskbarPos(TaskbarPos& out) override;
+
+  bool SetWindowPos(WindowHandle h, WindowHandle insertAfter, int32_t x, int32_t y, int32_t cx, int32_t cy,
+                    uint32_t flags) override;
+  bool RedrawWindow(WindowHandle h, uint32_t flags) override;
+  bool ShowWindow(WindowHandle h, int32_t cmd) override;
+  bool BringWindowToTop(WindowHandle h) override;
+  bool SetForegroundWindow(WindowHandle h) override;
+  WindowHandle SetFocus(WindowHandle h) override;
+  bool AttachThreadInput(uint32_t idAttach, uint32_t idAttachTo, bool attach) override;
+  bool SystemParametersGet(uint32_t action, uint32_t& value) override;
+  bool SystemParametersSet(uint32_t action, uint32_t uiParam, uintptr_t pvParam, uint32_t winIni) override;
+
+  WindowHandle CreateWindowExW(uint32_t exStyle, const std::wstring& className, const std::wstring& title,
+                               uint32_t style, int32_t x, int32_t y, int32_t width, int32_t height,
+                               WindowHandle parent, WindowProc proc) override;
+  bool DestroyWindow(WindowHandle h) override;
+  bool SetWindowTextW(WindowHandle h, const std::wstring& text) override;
+  bool SetWindowLongW(WindowHandle h, int32_t index, int32_t value) override;
+  bool PostMessageW(WindowHandle h, uint32_t msg, uintptr_t wParam, intptr_t lParam) override;
+  intptr_t SendMessageW(WindowHandle h, uint32_t msg, uintptr_t wParam, intptr_t lParam) override;
+  bool SendMessageTimeoutW(WindowHandle h, uint32_t msg, uintptr_t wParam, intptr_t lParam, uint32_t flags,
+                           uint32_t timeoutMs, uintptr_t& result) override;
+  bool SendCopyData(WindowHandle from, WindowHandle to, const CopyDataRecord& data, intptr_t& result) override;
+  WindowHandle FindWindowW(const std::wstring& className, const std::wstring& title) override;
+  uint32_t RegisterWindowMessageW(const std::wstring& name) override;
+  bool SetTimer(WindowHandle h, uintptr_t id, uint32_t elapseMs) override;
+  bool KillTimer(WindowHandle h, uintptr_t id) override;
+  void ProcessPendingMessages() override;
+  bool PumpOneMessage() override;
+  void PostQuitMessage(int32_t exitCode) override;
+  KernelHandle RegisterDeviceNotificationW(WindowHandle h, const std::wstring& interfaceClassGuid) override;
+  bool UnregisterDeviceNotification(KernelHandle n) override;
+
+  bool RegisterHotKey(WindowHandle h, int32_t id, uint32_t modifiers, uint32_t vk) override;
+  bool UnregisterHotKey(WindowHandle h, int32_t id) override;
+  int16_t GetKeyState(int32_t vk) override;
+  int16_t GetAsyncKeyState(int32_t vk) override;
+  bool GetKeyboardState(uint8_t (&keys)[256]) override;
+  void keybd_event(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t extraInfo) override;
+  int16_t VkKeyScanW(wchar_t ch) override;
+  uint32_t MapVirtualKeyW(uint32_t code, uint32_t mapType) override;
+
+  bool GetProcessList(std::vector<ProcessEntry>& out) override;
+  uint32_t GetVersion() override;
+  uint32_t GetCurrentProcessId() override;
+  uint32_t GetCurrentThreadId() override;
+  KernelHandle OpenProcess(uint32_t access, bool inherit, uint32_t pid) override;
+  KernelHandle OpenProcessToken(KernelHandle process, uint32_t access) override;
+  bool GetTokenIntegritySize(KernelHandle token, uint32_t& needed) override;
+  bool GetTokenIntegrityLevel(KernelHandle token, uint32_t size, uint32_t& rid, bool& sidValid) override;
+  bool CloseHandle(KernelHandle h) override;
+  RegValueState ReadRegistryDword(RegRoot root, const std::wstring& key, const std::wstring& value,
+                                  uint32_t& out) override;
+  KernelHandle CreateMutexW(const std::wstring& name) override;
+  bool IsDebuggerPresent() override;
+
+  std::wstring GetSpecialFolder(int32_t csidl) override;
+  bool ShellExecuteOpen(const std::wstring& target) override;
+  std::wstring GetModuleFileNameW() override;
+  std::vector<std::wstring> GetCommandLineArgs() override;
+  bool GetFileVersion(const std::wstring& path, uint16_t (&version)[4]) override;
+  bool FileExists(const std::wstring& path) override;
+  bool DirectoryExists(const std::wstring& path) override;
+  bool CreateDirectoryTree(const std::wstring& path) override;
+  bool MoveFileW(const std::wstring& from, const std::wstring& to) override;
+  bool DeleteFileW(const std::wstring& path) override;
+  bool WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes) override;
+  bool ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& bytes) override;
+  std::wstring GetPrivateProfileStringW(const std::wstring& section, const std::wstring& key,
+                                        const std::wstring& def, const std::wstring& file) override;
+  bool WritePrivateProfileStringW(const std::wstring& section, const std::wstring& key, const std::wstring& value,
+                                  const std::wstring& file) override;
+
+  IconHandle GetClassIcon(WindowHandle h, int32_t index) override;
+  IconHandle CopyIconHandle(IconHandle icon) override;
+  bool DestroyIcon(IconHandle icon) override;
+  size_t LiveIconCopies() const;  // copies made by CopyIconHandle and not yet destroyed
+
+  uint32_t GetTickCount() override;
+  void Sleep(uint32_t ms) override;
+  uint32_t GetLastError() override;
+  void SetLastError(uint32_t code) override;
+  std::wstring ErrorText(uint32_t code) override;
+  std::wstring LocalTimeText() override;
+  bool SetClipboardText(const std::wstring& text) override;
+  bool GetClipboardText(std::wstring& text) override;
+  int32_t MessageBoxW(WindowHandle owner, const std::wstring& text, const std::wstring& caption,
+                      uint32_t flags) override;
+
+ private:
+  struct State;
+  std::unique_ptr<State> s_;
+};
+
+}  // namespace tessary::sim
