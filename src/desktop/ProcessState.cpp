@@ -1,0 +1,15 @@
+#include "desktop/ProcessState.h"
+
+#include "desktop/UnitMonitors.h"
+#include "diagnostics/DebugLog.h"
+#include "shell/UnitMisc.h"
+
+namespace tessary {
+
+void ResetProcessWideState() {
+  TMonitors::Reset();
+  ResetLogState();
+  ResetDataFolderCache();
+}
+
+}  // namespace tessary

@@ -1,0 +1,40 @@
+// The monitors of the desktop in three process-wide lists (enumeration order, by left edge, by
+// top edge) and the neighbour search the mover asks: left/right/up/down are steps through the
+// sorted lists, next is a step through the enumeration order that wraps around.
+#pragma once
+#include <cstdint>
+
+#include "desktop/UnitSharedTypes.h"
+
+namespace tessary {
+
+class TMonitors {
+ public:
+  TMonitors() = delete;
+
+  // Re-reads the monitors; waits up to 500 ms for a second monitor to appear.
+  static void GatherMonitorsInfo();
+  // Gathers when fewer than two monitors are recorded.
+  static void EnsureGathered();
+
+  static const TMonitorList& getList();
+  static const TMonitorList& getLeftList();
+  static const TMonitorList& getTopList();
+
+  // next is written only when the result is true. The id forms look up the monitor with that id.
+  static bool getNextLeft(int32_t id, TMonitorInfo& next);
+  static bool getNextLeft(const TMonitorInfo& info, TMonitorInfo& next);
+  static bool getNextRight(int32_t id, TMonitorInfo& next);
+  static bool getNextRight(const TMonitorInfo& info, TMonitorInfo& next);
+  static bool getNextUp(int32_t id, TMonitorInfo& next);
+  static bool getNextUp(const TMonitorInfo& info, TMonitorInfo& next);
+  static bool getNextDown(int32_t id, TMonitorInfo& next);
+  static bool getNextDown(const TMonitorInfo& info, TMonitorInfo& next);
+  static bool getNext(int32_t id, TMonitorInfo& next);
+  static bool getNext(const TMonitorInfo& info, TMonitorInfo& next);
+
+  // For test fixtures: empty lists, as at program start.
+  static void Reset();
+};
+
+}  // namespace tessary
