@@ -1,0 +1,1069 @@
+// The simulated desktop: construction, shared helpers, windows, monitors, z-order and foreground.
+//
+// Choices where Windows leaves room (all measured or documented Windows 10 behaviour at 96 dpi):
+// - A maximized window with a caption or sizing frame covers its monitor's work area grown by
+//   8 px (the frame, scaled by the monitor's dpi) on each side; a frameless one covers the
+//   whole monitor. A minimized window reports (-32000,-32000) 160x28.
+// - Minimizing moves a window to the bottom of its band (above the shell window); when the
+//   foreground window is minimized, hidden or destroyed, the next visible, non-minimized
+//   activatable window in z-order takes the foreground, else the taskbar.
+// - The shell window ("Progman") stays at the bottom of the z-order, as SetShellWindow keeps it.
+// - Insert-after positions are clamped into the window's band (topmost or not).
+// - A user click (SetForeground) does not activate a WS_EX_NOACTIVATE window.
+#include <algorithm>
+#include <climits>
+#include <cwctype>
+
+#include "platform/sim/SimState.h"
+
+namespace tessary::sim {
+
+using namespace tessary::wc;
+
+std::wstring SimLower(const std::wstring& s) {
+  std::wstring r = s;
+  for (auto& c : r) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+  return r;
+}
+bool SimIEquals(const std::wstring& a, const std::wstring& b) { return SimLower(a) == SimLower(b); }
+
+namespace {
+constexpr TRect kMinRect{-32000, -32000, -32000 + 160, -32000 + 28};
+
+int64_t Area(const TRect& a, const TRect& b) {
+  const int64_t w = std::min<int64_t>(a.Right, b.Right) - std::max<int64_t>(a.Left, b.Left);
+  const int64_t h = std::min<int64_t>(a.Bottom, b.Bottom) - std::max<int64_t>(a.Top, b.Top);
+  return (w > 0 && h > 0) ? w * h : 0;
+}
+int64_t Dist2(const TRect& a, const TRect& b) {  // squared gap between two rectangles
+  int64_t dx = 0, dy = 0;
+  if (a.Right <= b.Left) dx = int64_t(b.Left) - a.Right + 1;
+  else if (b.Right <= a.Left) dx = int64_t(a.Left) - b.Right + 1;
+  if (a.Bottom <= b.Top) dy = int64_t(b.Top) - a.Bottom + 1;
+  else if (b.Bottom <= a.Top) dy = int64_t(a.Top) - b.Bottom + 1;
+  return dx * dx + dy * dy;
+}
+}  // namespace
+
+// ---------------------------------------------------------------- state helpers
+
+ThreadCtx& SimDesktop::State::Me() {
+  auto id = std::this_thread::get_id();
+  auto it = ctx.find(id);
+  if (it != ctx.end()) return it->second;
+  ThreadCtx c;
+  if (!uiTaken) {
+    uiTaken = true;
+    c.tid = uiTid;
+  } else {
+    c.tid = AddThreadL(ownPid);
+  }
+  return ctx.emplace(id, c).first->second;
+}
+
+std::optional<uint32_t> SimDesktop::State::Enter(std::string_view op) {
+  auto c = calls.find(op);
+  if (c == calls.end()) c = calls.emplace(std::string(op), 0).first;
+  ++c->second;
+  auto f = faults.find(op);
+  if (f == faults.end()) return std::nullopt;
+  const uint32_t code = f->second.code;
+  if (f->second.count > 0 && --f->second.count == 0) faults.erase(f);
+  return code;
+}
+
+SimWin* SimDesktop::State::W(WindowHandle h) {
+  auto it = wins.find(h);
+  return it == wins.end() ? nullptr : &it->second;
+}
+SimWin* SimDesktop::State::WErr(WindowHandle h) {
+  SimWin* w = W(h);
+  if (!w) Err(ERROR_INVALID_WINDOW_HANDLE);
+  return w;
+}
+
+std::vector<WindowHandle>* SimDesktop::State::Siblings(const SimWin& w) {
+  if (w.messageOnly || w.h == desktop) return nullptr;
+  if (w.parent == 0) return &top;
+  SimWin* p = W(w.parent);
+  return p ? &p->children : nullptr;
+}
+
+void SimDesktop::State::Unlink(WindowHandle h) {
+  SimWin* w = W(h);
+  if (!w) return;
+  if (auto* sib = Siblings(*w)) sib->erase(std::remove(sib->begin(), sib->end(), h), sib->end());
+}
+
+size_t SimDesktop::State::TopmostCount() const {
+  size_t n = 0;
+  for (auto h : top) {
+    auto it = wins.find(h);
+    if (it != wins.end() && (it->second.ex & WS_EX_TOPMOST)) ++n;
+  }
+  return n;
+}
+
+void SimDesktop::State::PlaceTop(WindowHandle h) {
+  SimWin* w = W(h);
+  if (!w || !Siblings(*w) || h == shell) return;
+  Unlink(h);
+  auto* sib = Siblings(*w);
+  size_t idx = 0;
+  if (w->parent == 0 && !(w->ex & WS_EX_TOPMOST)) idx = TopmostCount();
+  sib->insert(sib->begin() + static_cast<std::ptrdiff_t>(idx), h);
+  if (w->parent == 0) RaiseOwned(h);
+}
+
+void SimDesktop::State::PlaceBottom(WindowHandle h) {
+  SimWin* w = W(h);
+  if (!w || !Siblings(*w) || h == shell) return;
+  Unlink(h);
+  auto* sib = Siblings(*w);
+  size_t idx = sib->size();
+  if (w->parent == 0) {
+    if (w->ex & WS_EX_TOPMOST) idx = TopmostCount();
+    else if (!sib->empty() && sib->back() == shell) idx = sib->size() - 1;
+  }
+  sib->insert(sib->begin() + static_cast<std::ptrdiff_t>(idx), h);
+}
+
+void SimDesktop::State::PlaceAfter(WindowHandle h, WindowHandle after) {
+  SimWin* w = W(h);
+  if (!w || !Siblings(*w) || h == shell || h == after) return;
+  Unlink(h);
+  auto* sib = Siblings(*w);
+  auto pos = std::find(sib->begin(), sib->end(), after);
+  size_t idx = pos == sib->end() ? 0 : static_cast<size_t>(pos - sib->begin()) + 1;
+  if (w->parent == 0) {
+    const size_t tm = TopmostCount();
+    if (w->ex & WS_EX_TOPMOST) idx = std::min(idx, tm);
+    else idx = std::max(idx, tm);
+    size_t limit = sib->size();
+    if (!sib->empty() && sib->back() == shell) limit = sib->size() - 1;
+    idx = std::min(idx, limit);
+  }
+  sib->insert(sib->begin() + static_cast<std::ptrdiff_t>(idx), h);
+}
+
+// Owned windows stay above their owner when it is raised.
+void SimDesktop::State::RaiseOwned(WindowHandle h, int depth) {
+  if (depth > 32) return;
+  SimWin* o = W(h);
+  if (!o) return;
+  std::vector<WindowHandle> owned;
+  for (auto x : top) {
+    SimWin* w = W(x);
+    if (w && w->owner == h && ((w->ex & WS_EX_TOPMOST) == (o->ex & WS_EX_TOPMOST))) owned.push_back(x);
+  }
+  for (auto it = owned.rbegin(); it != owned.rend(); ++it) {
+    top.erase(std::remove(top.begin(), top.end(), *it), top.end());
+    auto pos = std::find(top.begin(), top.end(), h);
+    top.insert(pos, *it);
+  }
+  for (auto x : owned) RaiseOwned(x, depth + 1);
+}
+
+bool SimDesktop::State::CanSetForeground(uint32_t tid) const {
+  if (!lockEnforced || lockTimeout == 0 || fg == 0) return true;
+  auto it = wins.find(fg);
+  if (it == wins.end()) return true;
+  auto tp = threadPid.find(tid);
+  if (tp != threadPid.end() && tp->second == it->second.pid) return true;
+  return attached.count({tid, it->second.tid}) > 0 || attached.count({it->second.tid, tid}) > 0;
+}
+
+void SimDesktop::State::Activate(WindowHandle h) {
+  SimWin* w = W(h);
+  if (!w) return;
+  WindowHandle root = h;
+  for (int i = 0; i < 64; ++i) {
+    SimWin* r = W(root);
+    if (!r || r->parent == 0) break;
+    root = r->parent;
+  }
+  fg = root;
+  focus = h;
+  PlaceTop(root);
+}
+
+void SimDesktop::State::ActivateNext(WindowHandle leaving) {
+  if (fg != leaving) return;
+  for (auto x : top) {
+    if (x == leaving || x == tray || x == shell) continue;
+    SimWin* w = W(x);
+    if (!w || !(w->style & WS_VISIBLE) || (w->style & (WS_MINIMIZE | WS_DISABLED)) ||
+        (w->ex & WS_EX_NOACTIVATE) || w->cloaked)
+      continue;
+    fg = x;
+    focus = x;
+    return;
+  }
+  fg = W(tray) ? tray : 0;
+  focus = fg;
+}
+
+void SimDesktop::State::RemoveWindowL(WindowHandle h,
+                                      std::vector<std::pair<WindowHandle, std::shared_ptr<WindowProc>>>* removed) {
+  SimWin* w = W(h);
+  if (!w) return;
+  // Owned windows go with their owner, children with their parent.
+  std::vector<WindowHandle> owned;
+  for (auto& [oh, ow] : wins)
+    if (ow.owner == h) owned.push_back(oh);
+  for (auto o : owned) RemoveWindowL(o, removed);
+  w = W(h);
+  if (!w) return;
+  auto kids = w->children;
+  for (auto k : kids) RemoveWindowL(k, removed);
+  w = W(h);
+  if (!w) return;
+  Unlink(h);
+  timers.erase(std::remove_if(timers.begin(), timers.end(), [&](const SimTimer& t) { return t.h == h; }),
+               timers.end());
+  hotkeys.erase(std::remove_if(hotkeys.begin(), hotkeys.end(), [&](const SimHotkey& k) { return k.h == h; }),
+                hotkeys.end());
+  for (auto& [tid, q] : queues)
+    q.erase(std::remove_if(q.begin(), q.end(), [&](const SimMsg& m) { return m.h == h; }), q.end());
+  ActivateNext(h);
+  if (fg == h) fg = 0;
+  if (focus == h) focus = 0;
+  if (removed) removed->emplace_back(h, w->proc);
+  wins.erase(h);
+}
+
+TRect SimDesktop::State::MaxRect(const SimWin& w, const TRect& from) const {
+  const SimMon* m = MonFromRect(from, MONITOR_DEFAULTTONEAREST);
+  if (!m) return from;
+  if (!(w.style & (WS_THICKFRAME | WS_CAPTION))) return m->bounds;
+  const int32_t f = static_cast<int32_t>(8 * m->dpi / 96);
+  return TRect{m->work.Left - f, m->work.Top - f, m->work.Right + f, m->work.Bottom + f};
+}
+
+void SimDesktop::State::Minimize(SimWin& w) {
+  if (w.style & WS_MINIMIZE) return;
+  w.restoreToMax = (w.style & WS_MAXIMIZE) != 0;
+  if (!w.restoreToMax) w.restore = w.rect;
+  w.style = (w.style & ~WS_MAXIMIZE) | WS_MINIMIZE;
+  w.rect = kMinRect;
+  if (w.parent == 0) PlaceBottom(w.h);
+}
+
+void SimDesktop::State::Maximize(SimWin& w) {
+  if (!(w.style & (WS_MINIMIZE | WS_MAXIMIZE))) w.restore = w.rect;
+  w.style = (w.style & ~WS_MINIMIZE) | WS_MAXIMIZE;
+  w.restoreToMax = false;
+  w.rect = MaxRect(w, w.restore);
+}
+
+void SimDesktop::State::RestoreNormal(SimWin& w) {
+  if (w.style & WS_MINIMIZE) {
+    w.style &= ~WS_MINIMIZE;
+    if (w.restoreToMax) {
+      Maximize(w);
+      return;
+    }
+    w.rect = w.restore;
+  } else if (w.style & WS_MAXIMIZE) {
+    w.style &= ~WS_MAXIMIZE;
+    w.rect = w.restore;
+  }
+}
+
+const SimMon* SimDesktop::State::Primary() const {
+  for (auto& m : mons)
+    if (m.primary) return &m;
+  return mons.empty() ? nullptr : &mons.front();
+}
+
+const SimMon* SimDesktop::State::MonFromRect(const TRect& r, uint32_t flags) const {
+  const SimMon* best = nullptr;
+  int64_t bestArea = 0;
+  for (auto& m : mons) {
+    int64_t a = Area(r, m.bounds);
+    if (a > bestArea) bestArea = a, best = &m;
+  }
+  if (best) return best;
+  if (flags == MONITOR_DEFAULTTOPRIMARY) return Primary();
+  if (flags != MONITOR_DEFAULTTONEAREST) return nullptr;
+  int64_t bestD = INT64_MAX;
+  for (auto& m : mons) {
+    int64_t d = Dist2(r, m.bounds);
+    if (d < bestD) bestD = d, best = &m;
+  }
+  return best;
+}
+
+const SimMon* SimDesktop::State::MonFromPoint(TPoint p, uint32_t flags) const {
+  return MonFromRect(TRect{p.x, p.y, p.x + 1, p.y + 1}, flags);
+}
+
+void SimDesktop::State::SyncShell() {
+  const SimMon* p = Primary();
+  TRect pb = p ? p->bounds : TRect{};
+  TRect virt{};
+  bool first = true;
+  for (auto& m : mons) {
+    if (first) virt = m.bounds, first = false;
+    virt.Left = std::min(virt.Left, m.bounds.Left);
+    virt.Top = std::min(virt.Top, m.bounds.Top);
+    virt.Right = std::max(virt.Right, m.bounds.Right);
+    virt.Bottom = std::max(virt.Bottom, m.bounds.Bottom);
+  }
+  if (SimWin* d = W(desktop)) d->rect = d->restore = pb;
+  if (SimWin* s = W(shell)) s->rect = s->restore = virt;
+  if (SimWin* t = W(tray)) {
+    int32_t h = p ? p->bounds.Bottom - p->work.Bottom : 0;
+    if (h <= 0) h = p ? 40 : 0;
+    t->rect = t->restore = TRect{pb.Left, pb.Bottom - h, pb.Right, pb.Bottom};
+  }
+}
+
+void SimDesktop::State::PostDisplayChange() {
+  const SimMon* p = Primary();
+  const auto w = p ? static_cast<uint32_t>(p->bounds.Width()) & 0xFFFF : 0;
+  const auto h = p ? static_cast<uint32_t>(p->bounds.Height()) & 0xFFFF : 0;
+  for (auto x : top) {
+    SimWin* win = W(x);
+    if (win && win->pid == ownPid) PostL(win->tid, SimMsg{x, WM_DISPLAYCHANGE, 32, static_cast<intptr_t>(w | (h << 16))});
+  }
+}
+
+uint32_t SimDesktop::State::AddProcessL(const std::wstring& exe, uint32_t rid, bool tokenOpens) {
+  SimProc p;
+  p.pid = NewId();
+  p.exe = exe;
+  p.rid = rid;
+  p.tokenOpens = tokenOpens;
+  const uint32_t pid = p.pid;
+  procs[pid] = p;
+  AddThreadL(pid);
+  return pid;
+}
+
+uint32_t SimDesktop::State::AddThreadL(uint32_t pid) {
+  const uint32_t tid = NewId();
+  threadPid[tid] = pid;
+  auto it = procs.find(pid);
+  if (it != procs.end()) it->second.threads.push_back(tid);
+  return tid;
+}
+
+WindowHandle SimDesktop::State::NewWindowL(SimWin w, bool topOfBand) {
+  nextHwnd += 0x2A;
+  w.h = nextHwnd;
+  const WindowHandle h = w.h;
+  const bool toTop = topOfBand && !w.messageOnly;
+  wins[h] = std::move(w);
+  SimWin& nw = wins[h];
+  if (toTop) {
+    if (auto* sib = Siblings(nw)) {
+      sib->insert(sib->begin(), h);
+      PlaceTop(h);
+    }
+  }
+  return h;
+}
+
+// ---------------------------------------------------------------- construction
+
+SimDesktop::SimDesktop() : s_(std::make_unique<State>()) {
+  State& s = *s_;
+  s.procs[0] = SimProc{0, L"[System Process]", SECURITY_MANDATORY_SYSTEM_RID, false, {}};
+  s.procs[4] = SimProc{4, L"System", SECURITY_MANDATORY_SYSTEM_RID, false, {}};
+  s.csrssPid = s.AddProcessL(L"csrss.exe", SECURITY_MANDATORY_SYSTEM_RID, false);
+  s.explorerPid = s.AddProcessL(L"explorer.exe", SECURITY_MANDATORY_MEDIUM_RID, true);
+  s.ownPid = s.AddProcessL(L"Tessary.exe", SECURITY_MANDATORY_MEDIUM_RID, true);
+  s.uiTid = s.procs[s.ownPid].threads.front();
+
+  SimWin d;
+  d.cls = L"#32769";
+  d.style = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+  d.pid = s.csrssPid;
+  d.tid = s.procs[s.csrssPid].threads.front();
+  s.desktop = s.NewWindowL(d, false);
+
+  const uint32_t explorerTid = s.procs[s.explorerPid].threads.front();
+  SimWin shell;
+  shell.cls = L"Progman";
+  shell.title = L"Program Manager";
+  shell.style = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+  shell.pid = s.explorerPid;
+  shell.tid = explorerTid;
+  s.shell = s.NewWindowL(shell, false);
+  s.top.push_back(s.shell);
+
+  SimWin tray;
+  tray.cls = L"Shell_TrayWnd";
+  tray.style = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+  tray.ex = WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
+  tray.pid = s.explorerPid;
+  tray.tid = explorerTid;
+  s.tray = s.NewWindowL(tray, true);
+
+  s.folders[CSIDL_APPDATA] = L"C:\\Users\\User\\AppData\\Roaming";
+  s.folders[CSIDL_PROGRAM_FILES] = L"C:\\Program Files";
+  s.folders[CSIDL_PROGRAM_FILESX86] = L"C:\\Program Files (x86)";
+  for (auto& [id, path] : s.folders) s.MkdirsL(s.Norm(path));
+  s.MkdirsL(L"C:\\Windows");
+  s.modulePath = L"C:\\Program Files\\Tessary\\Tessary.exe";
+  s.MkdirsL(s.Norm(L"C:\\Program Files\\Tessary"));
+  s.files[SimLower(s.modulePath)] = SimFile{s.modulePath, {'M', 'Z'}};
+  s.fileVersions[SimLower(s.modulePath)] = {1, 0, 0, 0};
+  s.SyncShell();
+}
+
+SimDesktop::~SimDesktop() = default;
+
+// ---------------------------------------------------------------- monitor controls
+
+MonitorHandle SimDesktop::AddMonitor(TRect bounds, std::optional<TRect> work, bool primary) {
+  std::lock_guard lk(s_->mu);
+  State& s = *s_;
+  SimMon m;
+  s.nextMon += 2;
+  m.h = s.nextMon;
+  m.bounds = bounds;
+  m.primary = primary || s.mons.empty();
+  if (primary)
+    for (auto& o : s.mons) o.primary = false;
+  m.work = work ? *work : bounds;
+  if (!work && m.primary) m.work.Bottom -= 40;
+  m.name = L"\\\\.\\DISPLAY" + std::to_wstring(s.nextDisplayNo++);
+  if (!work && primary) {
+    for (auto& o : s.mons) o.work = o.bounds;  // the taskbar moved with the primary
+  }
+  s.mons.push_back(m);
+  s.SyncShell();
+  s.PostDisplayChange();
+  return m.h;
+}
+
+void SimDesktop::RemoveMonitor(MonitorHandle m) {
+  std::lock_guard lk(s_->mu);
+  State& s = *s_;
+  auto it = std::find_if(s.mons.begin(), s.mons.end(), [&](const SimMon& x) { return x.h == m; });
+  if (it == s.mons.end()) return;
+  const bool wasPrimary = it->primary;
+  s.mons.erase(it);
+  if (wasPrimary && !s.mons.empty()) {
+    s.mons.front().primary = true;
+    if (s.mons.front().work == s.mons.front().bounds) s.mons.front().work.Bottom -= 40;
+  }
+  s.SyncShell();
+  s.PostDisplayChange();
+}
+
+void SimDesktop::SetMonitorBounds(MonitorHandle m, TRect bounds, std::optional<TRect> work) {
+  std::lock_guard lk(s_->mu);
+  State& s = *s_;
+  for (auto& x : s.mons) {
+    if (x.h != m) continue;
+    x.bounds = bounds;
+    x.work = work ? *work : bounds;
+    if (!work && x.primary) x.work.Bottom -= 40;
+  }
+  s.SyncShell();
+  s.PostDisplayChange();
+}
+
+void SimDesktop::ClearMonitors() {
+  std::lock_guard lk(s_->mu);
+  s_->mons.clear();
+  s_->nextDisplayNo = 1;
+  s_->SyncShell();
+}
+
+void SimDesktop::SetLayout(const std::vector<TRect>& monitors) {
+  {
+    std::lock_guard lk(s_->mu);
+    s_->mons.clear();
+    s_->nextDisplayNo = 1;
+  }
+  for (auto& r : monitors) AddMonitor(r);
+}
+
+void SimDesktop::SetMonitorDpi(MonitorHandle m, uint32_t dpi) {
+  std::lock_guard lk(s_->mu);
+  for (auto& x : s_->mons)
+    if (x.h == m) x.dpi = dpi;
+}
+
+// ---------------------------------------------------------------- window controls
+
+WindowHandle SimDesktop::AddWindow(const WindowSpec& spec) {
+  std::lock_guard lk(s_->mu);
+  State& s = *s_;
+  SimWin w;
+  w.cls = spec.className;
+  w.title = spec.title;
+  w.rect = w.restore = spec.rect;
+  w.style = spec.style & ~(WS_VISIBLE | WS_MINIMIZE | WS_MAXIMIZE);
+  if (spec.visible) w.style |= WS_VISIBLE;
+  w.ex = spec.exStyle;
+  w.cloaked = spec.cloaked;
+  w.parent = s.W(spec.parent) ? spec.parent : 0;
+  if (w.parent) {
+    w.style |= WS_CHILD;
+    w.ex &= ~WS_EX_TOPMOST;
+  }
+  w.owner = s.W(spec.owner) ? spec.owner : 0;
+  w.pid = spec.pid;
+  if (w.pid == 0 || !s.procs.count(w.pid)) w.pid = s.AddProcessL(L"app.exe", SECURITY_MANDATORY_MEDIUM_RID, true);
+  w.tid = spec.tid;
+  if (w.tid == 0 || !s.threadPid.count(w.tid)) {
+    auto& th = s.procs[w.pid].threads;
+    w.tid = th.empty() ? s.AddThreadL(w.pid) : th.front();
+  }
+  const WindowHandle h = s.NewWindowL(std::move(w), true);
+  SimWin& nw = *s.W(h);
+  if (spec.maximized) s.Maximize(nw);
+  if (spec.minimized) {
+    nw.style |= WS_MINIMIZE;
+    nw.restoreToMax = spec.maximized;
+    nw.style &= ~WS_MAXIMIZE;
+    nw.rect = kMinRect;
+  }
+  return h;
+}
+
+void SimDesktop::RemoveWindow(WindowHandle h) {
+  std::lock_guard lk(s_->mu);
+  if (h == s_->desktop || h == s_->shell) return;
+  s_->RemoveWindowL(h, nullptr);
+}
+
+void SimDesktop::SetForeground(WindowHandle h) {
+  std::lock_guard lk(s_->mu);
+  SimWin* w = s_->W(h);
+  if (!w || (w->ex & WS_EX_NOACTIVATE)) return;
+  s_->Activate(h);
+}
+
+void SimDesktop::SetCursor(TPoint p) {
+  std::lock_guard lk(s_->mu);
+  s_->cursor = p;
+}
+
+void SimDesktop::SetWindowIcon(WindowHandle h, IconHandle big, IconHandle small, IconHandle classBig,
+                               IconHandle classSmall) {
+  std::lock_guard lk(s_->mu);
+  SimWin* w = s_->W(h);
+  if (!w) return;
+  w->big = big, w->small = small, w->clsBig = classBig, w->clsSmall = classSmall;
+  for (auto i : {big, small, classBig, classSmall})
+    if (i) s_->icons.insert(i);
+}
+
+void SimDesktop::SetHung(WindowHandle h, bool hung) {
+  std::lock_guard lk(s_->mu);
+  if (SimWin* w = s_->W(h)) w->hung = hung;
+}
+
+void SimDesktop::SetForegroundLockEnforced(bool enforced) {
+  std::lock_guard lk(s_->mu);
+  s_->lockEnforced = enforced;
+}
+
+std::vector<WindowHandle> SimDesktop::ZOrder() const {
+  std::lock_guard lk(s_->mu);
+  return s_->top;
+}
+
+TRect SimDesktop::RestoreRect(WindowHandle h) const {
+  std::lock_guard lk(s_->mu);
+  SimWin* w = s_->W(h);
+  return w ? w->restore : TRect{};
+}
+
+// ---------------------------------------------------------------- windows
+
+WindowHandle SimDesktop::GetForegroundWindow() {
+  SIM_OP("GetForegroundWindow", 0);
+  return s_->fg;
+}
+
+WindowHandle SimDesktop::GetWindow(WindowHandle h, uint32_t cmd) {
+  SIM_OP("GetWindow", 0);
+  SimWin* w = s_->WErr(h);
+  if (!w) return 0;
+  if (cmd == GW_OWNER) return w->owner;
+  if (cmd == GW_CHILD) {
+    if (h == s_->desktop) return s_->top.empty() ? 0 : s_->top.front();
+    return w->children.empty() ? 0 : w->children.front();
+  }
+  if (cmd > GW_CHILD) {
+    s_->Err(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  auto* sib = s_->Siblings(*w);
+  if (!sib || sib->empty()) return 0;
+  if (cmd == GW_HWNDFIRST) return sib->front();
+  if (cmd == GW_HWNDLAST) return sib->back();
+  auto it = std::find(sib->begin(), sib->end(), h);
+  if (it == sib->end()) return 0;
+  if (cmd == GW_HWNDNEXT) return (it + 1) == sib->end() ? 0 : *(it + 1);
+  return it == sib->begin() ? 0 : *(it - 1);  // GW_HWNDPREV
+}
+
+WindowHandle SimDesktop::GetParent(WindowHandle h) {
+  SIM_OP("GetParent", 0);
+  SimWin* w = s_->WErr(h);
+  if (!w) return 0;
+  if (w->style & WS_CHILD) return w->parent;
+  if (w->style & WS_POPUP) return w->owner;
+  return 0;
+}
+
+WindowHandle SimDesktop::GetAncestor(WindowHandle h, uint32_t flags) {
+  SIM_OP("GetAncestor", 0);
+  SimWin* w = s_->WErr(h);
+  if (!w || h == s_->desktop) return 0;
+  if (flags == GA_PARENT) return w->parent ? w->parent : s_->desktop;
+  WindowHandle root = h;
+  for (int i = 0; i < 64; ++i) {
+    SimWin* r = s_->W(root);
+    if (!r || r->parent == 0) break;
+    root = r->parent;
+  }
+  if (flags == GA_ROOT) return root;
+  if (flags == GA_ROOTOWNER) {
+    for (int i = 0; i < 64; ++i) {
+      SimWin* r = s_->W(root);
+      if (!r || !(r->style & WS_POPUP) || r->owner == 0) break;
+      root = r->owner;
+    }
+    return root;
+  }
+  s_->Err(ERROR_INVALID_PARAMETER);
+  return 0;
+}
+
+WindowHandle SimDesktop::GetDesktopWindow() {
+  SIM_OP("GetDesktopWindow", 0);
+  return s_->desktop;
+}
+
+WindowHandle SimDesktop::GetShellWindow() {
+  SIM_OP("GetShellWindow", 0);
+  return s_->W(s_->shell) ? s_->shell : 0;
+}
+
+bool SimDesktop::IsWindow(WindowHandle h) {
+  SIM_OP("IsWindow", false);
+  return s_->W(h) != nullptr;
+}
+
+bool SimDesktop::IsWindowVisible(WindowHandle h) {
+  SIM_OP("IsWindowVisible", false);
+  for (int i = 0; i < 64 && h; ++i) {
+    SimWin* w = s_->W(h);
+    if (!w || !(w->style & WS_VISIBLE)) return false;
+    h = w->parent;
+  }
+  return true;
+}
+
+bool SimDesktop::IsIconic(WindowHandle h) {
+  SIM_OP("IsIconic", false);
+  SimWin* w = s_->WErr(h);
+  return w && (w->style & WS_MINIMIZE);
+}
+
+bool SimDesktop::IsZoomed(WindowHandle h) {
+  SIM_OP("IsZoomed", false);
+  SimWin* w = s_->WErr(h);
+  return w && (w->style & WS_MAXIMIZE);
+}
+
+int32_t SimDesktop::GetWindowLongW(WindowHandle h, int32_t index) {
+  SIM_OP("GetWindowLongW", 0);
+  SimWin* w = s_->WErr(h);
+  if (!w) return 0;
+  if (index == GWL_STYLE) return static_cast<int32_t>(w->style);
+  if (index == GWL_EXSTYLE) return static_cast<int32_t>(w->ex);
+  s_->Err(1413);  // ERROR_INVALID_INDEX
+  return 0;
+}
+
+int32_t SimDesktop::GetWindowTextLengthW(WindowHandle h) {
+  SIM_OP("GetWindowTextLengthW", 0);
+  SimWin* w = s_->WErr(h);
+  return w ? static_cast<int32_t>(w->title.size()) : 0;
+}
+
+std::wstring SimDesktop::GetWindowTextW(WindowHandle h) {
+  SIM_OP("GetWindowTextW", L"");
+  SimWin* w = s_->WErr(h);
+  return w ? w->title : L"";
+}
+
+std::wstring SimDesktop::GetClassNameW(WindowHandle h) {
+  SIM_OP("GetClassNameW", L"");
+  SimWin* w = s_->WErr(h);
+  return w ? w->cls : L"";
+}
+
+WindowHandle SimDesktop::WindowFromPoint(TPoint pt) {
+  SIM_OP("WindowFromPoint", 0);
+  State& s = *s_;
+  for (auto x : s.top) {
+    SimWin* w = s.W(x);
+    if (!w || !(w->style & WS_VISIBLE) || (w->style & WS_MINIMIZE) || (w->ex & WS_EX_TRANSPARENT) ||
+        !w->rect.Contains(pt.x, pt.y))
+      continue;
+    WindowHandle cur = x;
+    for (int depth = 0; depth < 64; ++depth) {
+      SimWin* c = s.W(cur);
+      WindowHandle hit = 0;
+      for (auto k : c->children) {
+        SimWin* kw = s.W(k);
+        if (kw && (kw->style & WS_VISIBLE) && kw->rect.Contains(pt.x, pt.y)) {
+          hit = k;
+          break;
+        }
+      }
+      if (!hit) break;
+      cur = hit;
+    }
+    return cur;
+  }
+  return 0;
+}
+
+bool SimDesktop::GetCursorPos(TPoint& pt) {
+  SIM_OP("GetCursorPos", false);
+  pt = s_->cursor;
+  return true;
+}
+
+bool SimDesktop::GetWindowRect(WindowHandle h, TRect& r) {
+  SIM_OP("GetWindowRect", false);
+  SimWin* w = s_->WErr(h);
+  if (!w) return false;
+  r = w->rect;
+  return true;
+}
+
+bool SimDesktop::GetClientSize(WindowHandle h, int32_t& width, int32_t& height) {
+  SIM_OP("GetClientSize", false);
+  SimWin* w = s_->WErr(h);
+  if (!w) return false;
+  if (w->style & WS_MINIMIZE) {
+    width = height = 0;
+    return true;
+  }
+  int32_t fx = 0, top = 0;
+  if (w->style & WS_THICKFRAME) fx = 8;
+  else if (w->style & (WS_BORDER | WS_DLGFRAME)) fx = (w->style & WS_DLGFRAME) ? 3 : 1;
+  if ((w->style & WS_CAPTION) == WS_CAPTION) top = 23;
+  width = std::max(0, w->rect.Width() - 2 * fx);
+  height = std::max(0, w->rect.Height() - 2 * fx - top);
+  return true;
+}
+
+uint32_t SimDesktop::GetWindowThreadProcessId(WindowHandle h, uint32_t* pid) {
+  SIM_OP("GetWindowThreadProcessId", 0);
+  SimWin* w = s_->WErr(h);
+  if (!w) return 0;
+  if (pid) *pid = w->pid;
+  return w->tid;
+}
+
+int32_t SimDesktop::DwmGetCloaked(WindowHandle h, uint32_t& cloaked) {
+  std::unique_lock<std::mutex> lk(s_->mu);
+  if (auto f = s_->Enter("DwmGetCloaked")) {
+    s_->Err(*f);
+    return static_cast<int32_t>(0x80070000u | (*f & 0xFFFFu));  // HRESULT_FROM_WIN32
+  }
+  SimWin* w = s_->W(h);
+  if (!w) return static_cast<int32_t>(0x80070578u);  // HRESULT_FROM_WIN32(ERROR_INVALID_WINDOW_HANDLE)
+  cloaked = w->cloaked ? 2u /* DWM_CLOAKED_SHELL */ : 0u;
+  return S_OK;
+}
+
+uint32_t SimDesktop::GetDpiForWindow(WindowHandle h) {
+  SIM_OP("GetDpiForWindow", 0);
+  SimWin* w = s_->WErr(h);
+  if (!w) return 0;
+  const SimMon* m = s_->MonFromRect((w->style & WS_MINIMIZE) ? w->restore : w->rect, MONITOR_DEFAULTTONEAREST);
+  return m ? m->dpi : 96;
+}
+
+// ---------------------------------------------------------------- monitors
+
+std::vector<MonitorDesc> SimDesktop::EnumMonitors() {
+  SIM_OP("EnumMonitors", {});
+  std::vector<MonitorDesc> out;
+  for (auto& m : s_->mons) out.push_back(MonitorDesc{m.h, m.bounds, m.work, m.primary, m.name});
+  return out;
+}
+
+MonitorHandle SimDesktop::MonitorFromWindow(WindowHandle h, uint32_t flags) {
+  SIM_OP("MonitorFromWindow", 0);
+  SimWin* w = s_->WErr(h);
+  if (!w) return 0;
+  const TRect r = (w->style & WS_MINIMIZE) ? w->restore : w->rect;
+  const SimMon* m = s_->MonFromRect(r, flags);
+  return m ? m->h : 0;
+}
+
+MonitorHandle SimDesktop::MonitorFromPoint(TPoint pt, uint32_t flags) {
+  SIM_OP("MonitorFromPoint", 0);
+  const SimMon* m = s_->MonFromPoint(pt, flags);
+  return m ? m->h : 0;
+}
+
+bool SimDesktop::GetMonitorInfo(MonitorHandle m, MonitorDesc& out) {
+  SIM_OP("GetMonitorInfo", false);
+  for (auto& x : s_->mons) {
+    if (x.h != m) continue;
+    out = MonitorDesc{x.h, x.bounds, x.work, x.primary, x.name};
+    return true;
+  }
+  s_->Err(1461);  // ERROR_INVALID_MONITOR_HANDLE
+  return false;
+}
+
+TRect SimDesktop::GetVirtualScreenRect() {
+  SIM_OP("GetVirtualScreenRect", TRect{});
+  SimWin* sh = s_->W(s_->shell);
+  return sh ? sh->rect : TRect{};
+}
+
+bool SimDesktop::GetTaskbarPos(TaskbarPos& out) {
+  SIM_OP("GetTaskbarPos", false);
+  SimWin* t = s_->W(s_->tray);
+  if (!t || s_->mons.empty()) return false;
+  out.edge = ABE_BOTTOM;
+  out.rect = t->rect;
+  return true;
+}
+
+// ---------------------------------------------------------------- placing
+
+bool SimDesktop::SetWindowPos(WindowHandle h, WindowHandle insertAfter, int32_t x, int32_t y, int32_t cx,
+                              int32_t cy, uint32_t flags) {
+  SIM_OP("SetWindowPos", false);
+  State& s = *s_;
+  SimWin* w = s.WErr(h);
+  if (!w) return false;
+  const bool special = insertAfter == HWND_TOP || insertAfter == HWND_BOTTOM || insertAfter == HWND_TOPMOST ||
+                       insertAfter == HWND_NOTOPMOST;
+  if (!(flags & SWP_NOZORDER) && !special && !s.W(insertAfter)) {
+    s.Err(ERROR_INVALID_WINDOW_HANDLE);
+    return false;
+  }
+  if (h == s.desktop) {
+    s.Err(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  // Geometry: a minimized window keeps its parking place and takes the new normal rectangle.
+  TRect& target = (w->style & WS_MINIMIZE) ? w->restore : w->rect;
+  if (!(flags & SWP_NOMOVE)) {
+    const int32_t wd = target.Width(), ht = target.Height();
+    target = TRect{x, y, x + wd, y + ht};
+  }
+  if (!(flags & SWP_NOSIZE)) {
+    target.SetWidth(std::max(0, cx));
+    target.SetHeight(std::max(0, cy));
+  }
+  if (!(w->style & (WS_MINIMIZE | WS_MAXIMIZE))) w->restore = w->rect;
+
+  if (flags & SWP_SHOWWINDOW) w->style |= WS_VISIBLE;
+  if (flags & SWP_HIDEWINDOW) {
+    w->style &= ~WS_VISIBLE;
+    s.ActivateNext(h);
+  }
+  if (!(flags & SWP_NOZORDER)) {
+    if (w->parent == 0) {
+      if (insertAfter == HWND_TOPMOST) {
+        w->ex |= WS_EX_TOPMOST;
+        s.PlaceTop(h);
+      } else if (insertAfter == HWND_NOTOPMOST) {
+        if (w->ex & WS_EX_TOPMOST) {
+          w->ex &= ~WS_EX_TOPMOST;
+          s.PlaceTop(h);
+        }
+      } else if (insertAfter == HWND_TOP) {
+        s.PlaceTop(h);
+      } else if (insertAfter == HWND_BOTTOM) {
+        w->ex &= ~WS_EX_TOPMOST;  // a topmost window sent to the bottom loses its status
+        s.PlaceBottom(h);
+      } else {
+        s.PlaceAfter(h, insertAfter);
+      }
+    } else if (insertAfter == HWND_TOP || insertAfter == HWND_TOPMOST || insertAfter == HWND_NOTOPMOST) {
+      s.PlaceTop(h);
+    } else if (insertAfter == HWND_BOTTOM) {
+      s.PlaceBottom(h);
+    } else {
+      s.PlaceAfter(h, insertAfter);
+    }
+  }
+  if (!(flags & SWP_NOACTIVATE) && w->parent == 0 && (w->style & WS_VISIBLE) && !(flags & SWP_HIDEWINDOW) &&
+      s.CanSetForeground(s.Me().tid)) {
+    s.fg = h;
+    s.focus = h;
+    if (flags & SWP_NOZORDER) {
+      // activation without re-ordering: the window keeps its place
+    } else if (insertAfter == HWND_TOP) {
+      s.PlaceTop(h);
+    }
+  }
+  return true;
+}
+
+bool SimDesktop::RedrawWindow(WindowHandle h, uint32_t /*flags*/) {
+  SIM_OP("RedrawWindow", false);
+  if (h == 0) return true;  // the desktop
+  return s_->WErr(h) != nullptr;
+}
+
+bool SimDesktop::ShowWindow(WindowHandle h, int32_t cmd) {
+  SIM_OP("ShowWindow", false);
+  State& s = *s_;
+  SimWin* w = s.WErr(h);
+  if (!w) return false;
+  const bool was = (w->style & WS_VISIBLE) != 0;
+  const bool mayActivate = s.CanSetForeground(s.Me().tid) && w->parent == 0;
+  auto activate = [&] {
+    if (mayActivate) s.Activate(h);
+    else if (w->parent == 0) s.PlaceTop(h);
+  };
+  switch (cmd) {
+    case SW_HIDE:
+      w->style &= ~WS_VISIBLE;
+      s.ActivateNext(h);
+      break;
+    case SW_SHOWNORMAL:
+    case SW_RESTORE:
+    case 10:  // SW_SHOWDEFAULT
+      w->style |= WS_VISIBLE;
+      s.RestoreNormal(*w);
+      activate();
+      break;
+    case SW_SHOWNOACTIVATE:
+      w->style |= WS_VISIBLE;
+      s.RestoreNormal(*w);
+      break;
+    case SW_SHOWMINIMIZED:
+      w->style |= WS_VISIBLE;
+      s.Minimize(*w);
+      if (mayActivate) s.fg = h, s.focus = h;
+      break;
+    case SW_MINIMIZE:
+    case SW_SHOWMINNOACTIVE:
+    case 11:  // SW_FORCEMINIMIZE
+      if (cmd != 11) w->style |= WS_VISIBLE;
+      s.Minimize(*w);
+      s.ActivateNext(h);
+      break;
+    case SW_MAXIMIZE:
+      w->style |= WS_VISIBLE;
+      s.Maximize(*w);
+      activate();
+      break;
+    case SW_SHOW:
+      w->style |= WS_VISIBLE;
+      activate();
+      break;
+    case SW_SHOWNA:
+      w->style |= WS_VISIBLE;
+      break;
+    default:
+      s.Err(ERROR_INVALID_PARAMETER);
+      return false;
+  }
+  return was;
+}
+
+bool SimDesktop::BringWindowToTop(WindowHandle h) {
+  SIM_OP("BringWindowToTop", false);
+  State& s = *s_;
+  SimWin* w = s.WErr(h);
+  if (!w) return false;
+  s.PlaceTop(h);
+  // BringWindowToTop activates a top-level window when its process may take the foreground.
+  if (w->parent == 0 && (w->style & WS_VISIBLE) && s.CanSetForeground(s.Me().tid)) {
+    s.fg = h;
+    s.focus = h;
+  }
+  return true;
+}
+
+bool SimDesktop::SetForegroundWindow(WindowHandle h) {
+  SIM_OP("SetForegroundWindow", false);
+  State& s = *s_;
+  SimWin* w = s.WErr(h);
+  if (!w) return false;
+  if (!s.CanSetForeground(s.Me().tid)) return false;  // Windows flashes the taskbar button instead
+  s.Activate(h);
+  return true;
+}
+
+WindowHandle SimDesktop::SetFocus(WindowHandle h) {
+  SIM_OP("SetFocus", 0);
+  State& s = *s_;
+  const WindowHandle prev = s.focus;
+  if (h == 0) {
+    s.focus = 0;
+    return prev;
+  }
+  SimWin* w = s.WErr(h);
+  if (!w) return 0;
+  const uint32_t me = s.Me().tid;
+  const bool mine = w->tid == me || s.attached.count({me, w->tid}) || s.attached.count({w->tid, me});
+  if (!mine) {
+    s.Err(ERROR_ACCESS_DENIED);
+    return 0;
+  }
+  s.focus = h;
+  return prev;
+}
+
+bool SimDesktop::AttachThreadInput(uint32_t idAttach, uint32_t idAttachTo, bool attach) {
+  SIM_OP("AttachThreadInput", false);
+  State& s = *s_;
+  if (idAttach == idAttachTo || !s.threadPid.count(idAttach) || !s.threadPid.count(idAttachTo)) {
+    s.Err(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  if (attach) {
+    s.attached.insert({idAttach, idAttachTo});
+    return true;
+  }
+  if (!s.attached.erase({idAttach, idAttachTo})) {
+    s.Err(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  return true;
+}
+
+bool SimDesktop::SystemParametersGet(uint32_t action, uint32_t& value) {
+  SIM_OP("SystemParametersGet", false);
+  switch (action) {
+    case SPI_GETFOREGROUNDLOCKTIMEOUT: value = s_->lockTimeout; return true;
+    case SPI_GETKEYBOARDSPEED: value = 31; return true;
+    case SPI_GETKEYBOARDDELAY: value = 1; return true;
+    default: s_->Err(ERROR_INVALID_PARAMETER); return false;
+  }
+}
+
+bool SimDesktop::SystemParametersSet(uint32_t action, uint32_t /*uiParam*/, uintptr_t pvParam, uint32_t /*winIni*/) {
+  SIM_OP("SystemParametersSet", false);
+  State& s = *s_;
+  if (action != SPI_SETFOREGROUNDLOCKTIMEOUT) {
+    s.Err(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  // Only a thread that may change the foreground window may change this setting.
+  if (s.lockEnforced && !s.CanSetForeground(s.Me().tid)) {
+    s.Err(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  s.lockTimeout = static_cast<uint32_t>(pvParam);
+  return true;
+}
+
+}  // namespace tessary::sim

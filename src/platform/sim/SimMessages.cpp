@@ -1,0 +1,409 @@
+// The simulated desktop: the program's own windows, message queues and timers.
+//
+// Window procedures run on the calling OS thread and never under the state lock, so they may
+// call back into the desktop. SendMessage to another thread's window of the program also runs
+// the procedure on the caller's thread (there is no real second message loop to hand it to).
+//
+// PumpOneMessage never waits for real: with nothing queued it moves the virtual clock to the
+// next timer or scheduled action; when nothing at all could ever arrive it returns false as if
+// WM_QUIT had been taken, so a test cannot hang.
+#include <algorithm>
+#include <climits>
+
+#include "platform/sim/SimState.h"
+
+namespace tessary::sim {
+
+using namespace tessary::wc;
+
+namespace {
+constexpr uint32_t kMinTimer = 10;  // USER_TIMER_MINIMUM
+}
+
+WindowHandle SimDesktop::CreateWindowExW(uint32_t exStyle, const std::wstring& className, const std::wstring& title,
+                                         uint32_t style, int32_t x, int32_t y, int32_t width, int32_t height,
+                                         WindowHandle parent, WindowProc proc) {
+  WindowHandle h = 0;
+  std::shared_ptr<WindowProc> p;
+  bool activate = false;
+  {
+    SIM_OP("CreateWindowExW", 0);
+    State& s = *s_;
+    if (className.empty()) {
+      s.Err(1411);  // ERROR_CANNOT_FIND_WND_CLASS
+      return 0;
+    }
+    SimWin w;
+    w.cls = className;
+    w.title = title;
+    if (x == INT32_MIN) x = 100, y = 100;
+    if (width == INT32_MIN) width = 800, height = 600;
+    w.rect = w.restore = TRect{x, y, x + std::max(0, width), y + std::max(0, height)};
+    w.style = style & ~(WS_MINIMIZE | WS_MAXIMIZE);
+    w.ex = exStyle;
+    w.pid = s.ownPid;
+    w.tid = s.Me().tid;
+    if (proc) w.proc = std::make_shared<WindowProc>(std::move(proc));
+    if (parent == HWND_MESSAGE) {
+      w.messageOnly = true;
+    } else if (parent != 0) {
+      SimWin* pw = s.WErr(parent);
+      if (!pw) return 0;
+      if (style & WS_CHILD) {
+        w.parent = parent;
+        w.ex &= ~WS_EX_TOPMOST;
+      } else {
+        WindowHandle root = parent;  // a top-level window is owned by the parent's root
+        while (SimWin* r = s.W(root)) {
+          if (r->parent == 0) break;
+          root = r->parent;
+        }
+        w.owner = root;
+      }
+    } else if (style & WS_CHILD) {
+      s.Err(1406);  // ERROR_TLW_WITH_WSCHILD
+      return 0;
+    }
+    h = s.NewWindowL(std::move(w), true);
+    SimWin& nw = *s.W(h);
+    if (style & WS_MAXIMIZE) s.Maximize(nw);
+    if (style & WS_MINIMIZE) s.Minimize(nw);
+    p = nw.proc;
+    activate = (style & WS_VISIBLE) && nw.parent == 0 && !nw.messageOnly && !(exStyle & WS_EX_NOACTIVATE) &&
+               s.CanSetForeground(s.Me().tid);
+  }
+  if (p && (*p)(h, WM_CREATE, 0, 0) == -1) {
+    std::lock_guard lk(s_->mu);
+    s_->RemoveWindowL(h, nullptr);
+    return 0;
+  }
+  if (activate) {
+    std::lock_guard lk(s_->mu);
+    if (s_->W(h)) s_->Activate(h);
+  }
+  return h;
+}
+
+bool SimDesktop::DestroyWindow(WindowHandle h) {
+  std::vector<std::pair<WindowHandle, std::shared_ptr<WindowProc>>> notify;
+  {
+    SIM_OP("DestroyWindow", false);
+    State& s = *s_;
+    SimWin* w = s.WErr(h);
+    if (!w) return false;
+    if (w->pid != s.ownPid || w->tid != s.Me().tid) {
+      s.Err(ERROR_ACCESS_DENIED);
+      return false;
+    }
+    std::set<WindowHandle> descendants;
+    std::vector<WindowHandle> stack{h};
+    while (!stack.empty()) {
+      SimWin* x = s.W(stack.back());
+      stack.pop_back();
+      if (!x) continue;
+      for (auto k : x->children) descendants.insert(k), stack.push_back(k);
+    }
+    std::vector<std::pair<WindowHandle, std::shared_ptr<WindowProc>>> removed;
+    s.RemoveWindowL(h, &removed);
+    // Owned windows are destroyed first; then WM_DESTROY goes to the window, then its children.
+    std::vector<std::pair<WindowHandle, std::shared_ptr<WindowProc>>> self, kids;
+    for (auto& r : removed) {
+      if (r.first == h) self.push_back(r);
+      else if (descendants.count(r.first)) kids.push_back(r);
+      else notify.push_back(r);
+    }
+    std::reverse(kids.begin(), kids.end());
+    notify.insert(notify.end(), self.begin(), self.end());
+    notify.insert(notify.end(), kids.begin(), kids.end());
+  }
+  for (auto& [x, p] : notify)
+    if (p) (*p)(x, WM_DESTROY, 0, 0);
+  return true;
+}
+
+bool SimDesktop::SetWindowTextW(WindowHandle h, const std::wstring& text) {
+  SIM_OP("SetWindowTextW", false);
+  SimWin* w = s_->WErr(h);
+  if (!w) return false;
+  w->title = text;
+  return true;
+}
+
+bool SimDesktop::SetWindowLongW(WindowHandle h, int32_t index, int32_t value) {
+  SIM_OP("SetWindowLongW", false);
+  SimWin* w = s_->WErr(h);
+  if (!w) return false;
+  const auto v = static_cast<uint32_t>(value);
+  if (index == GWL_STYLE) {
+    w->style = v;
+  } else if (index == GWL_EXSTYLE) {
+    w->ex = (v & ~WS_EX_TOPMOST) | (w->ex & WS_EX_TOPMOST);  // only SetWindowPos changes topmost
+  } else {
+    s_->Err(1413);
+    return false;
+  }
+  return true;
+}
+
+bool SimDesktop::PostMessageW(WindowHandle h, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+  SIM_OP("PostMessageW", false);
+  State& s = *s_;
+  if (h == 0) {
+    s.PostL(s.Me().tid, SimMsg{0, msg, wParam, lParam});
+    return true;
+  }
+  SimWin* w = s.WErr(h);
+  if (!w) return false;
+  if (w->pid == s.ownPid) s.PostL(w->tid, SimMsg{h, msg, wParam, lParam});
+  return true;  // other programs' queues are not modelled
+}
+
+intptr_t SimDesktop::SendMessageW(WindowHandle h, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+  std::shared_ptr<WindowProc> p;
+  {
+    SIM_OP("SendMessageW", 0);
+    SimWin* w = s_->WErr(h);
+    if (!w) return 0;
+    if (w->pid != s_->ownPid || !w->proc) {
+      if (msg == WM_GETICON) {
+        if (wParam == ICON_BIG) return static_cast<intptr_t>(w->big);
+        if (wParam == ICON_SMALL) return static_cast<intptr_t>(w->small);
+        if (wParam == ICON_SMALL2) return static_cast<intptr_t>(w->small ? w->small : w->big);
+      }
+      return 0;
+    }
+    p = w->proc;
+  }
+  return (*p)(h, msg, wParam, lParam);
+}
+
+bool SimDesktop::SendMessageTimeoutW(WindowHandle h, uint32_t msg, uintptr_t wParam, intptr_t lParam,
+                                     uint32_t flags, uint32_t timeoutMs, uintptr_t& result) {
+  std::shared_ptr<WindowProc> p;
+  {
+    SIM_OP("SendMessageTimeoutW", false);
+    State& s = *s_;
+    SimWin* w = s.WErr(h);
+    if (!w) return false;
+    if (w->hung) {
+      s.Err(ERROR_TIMEOUT);
+      result = 0;
+      if (flags & SMTO_ABORTIFHUNG) return false;
+      lk.unlock();
+      AdvanceTime(timeoutMs);  // the caller waited the whole time-out
+      return false;
+    }
+    if (w->pid != s.ownPid || !w->proc) {
+      result = 0;
+      if (msg == WM_GETICON) {
+        if (wParam == ICON_BIG) result = w->big;
+        else if (wParam == ICON_SMALL) result = w->small;
+        else if (wParam == ICON_SMALL2) result = w->small ? w->small : w->big;
+      }
+      return true;
+    }
+    p = w->proc;
+  }
+  result = static_cast<uintptr_t>((*p)(h, msg, wParam, lParam));
+  return true;
+}
+
+bool SimDesktop::SendCopyData(WindowHandle from, WindowHandle to, const CopyDataRecord& data, intptr_t& result) {
+  std::shared_ptr<WindowProc> p;
+  {
+    SIM_OP("SendCopyData", false);
+    SimWin* w = s_->WErr(to);
+    if (!w) return false;
+    result = 0;
+    if (w->pid != s_->ownPid || !w->proc) return true;
+    if (w->hung) {
+      s_->Err(ERROR_TIMEOUT);
+      return false;
+    }
+    p = w->proc;
+  }
+  // The receiver sees its own copy of the bytes, as the system marshals them.
+  std::vector<uint8_t> copy;
+  if (data.lpData && data.cbData)
+    copy.assign(static_cast<const uint8_t*>(data.lpData), static_cast<const uint8_t*>(data.lpData) + data.cbData);
+  CopyDataRecord rec{data.dwData, data.cbData, copy.empty() ? nullptr : copy.data()};
+  result = (*p)(to, WM_COPYDATA, from, reinterpret_cast<intptr_t>(&rec));
+  return true;
+}
+
+WindowHandle SimDesktop::FindWindowW(const std::wstring& className, const std::wstring& title) {
+  SIM_OP("FindWindowW", 0);
+  State& s = *s_;
+  // Both names compare without regard to case; an empty name matches any window.
+  for (auto x : s.top) {
+    SimWin* w = s.W(x);
+    if (!w) continue;
+    if (!className.empty() && !SimIEquals(w->cls, className)) continue;
+    if (!title.empty() && !SimIEquals(w->title, title)) continue;
+    return x;
+  }
+  s.Err(ERROR_FILE_NOT_FOUND);
+  return 0;
+}
+
+uint32_t SimDesktop::RegisterWindowMessageW(const std::wstring& name) {
+  SIM_OP("RegisterWindowMessageW", 0);
+  if (name.empty()) {
+    s_->Err(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  auto key = SimLower(name);
+  auto it = s_->regMsgs.find(key);
+  if (it != s_->regMsgs.end()) return it->second;
+  const uint32_t id = s_->nextRegMsg++;
+  s_->regMsgs[key] = id;
+  return id;
+}
+
+bool SimDesktop::SetTimer(WindowHandle h, uintptr_t id, uint32_t elapseMs) {
+  SIM_OP("SetTimer", false);
+  State& s = *s_;
+  SimWin* w = s.WErr(h);
+  if (!w) return false;
+  if (w->pid != s.ownPid) {
+    s.Err(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  const uint32_t e = std::max(elapseMs, kMinTimer);
+  for (auto& t : s.timers)
+    if (t.h == h && t.id == id) {  // same id: the timer is reset
+      t.elapse = e;
+      t.due = s.now + e;
+      return true;
+    }
+  s.timers.push_back(SimTimer{h, id, e, s.now + e});
+  return true;
+}
+
+bool SimDesktop::KillTimer(WindowHandle h, uintptr_t id) {
+  SIM_OP("KillTimer", false);
+  auto& ts = s_->timers;
+  auto it = std::find_if(ts.begin(), ts.end(), [&](const SimTimer& t) { return t.h == h && t.id == id; });
+  if (it == ts.end()) {
+    if (h != 0) s_->WErr(h);
+    return false;
+  }
+  ts.erase(it);
+  return true;
+}
+
+void SimDesktop::ProcessPendingMessages() {
+  SIM_OPV("ProcessPendingMessages");
+  const uint32_t tid = s_->Me().tid;
+  std::set<std::pair<WindowHandle, uintptr_t>> fired;
+  // Messages posted while dispatching are taken too, as a PeekMessage loop does; each due
+  // timer fires once per call however many periods have passed.
+  for (int guard = 0; guard < 1000000; ++guard) {
+    SimMsg m{};
+    bool have = false;
+    auto& q = s_->queues[tid];
+    if (!q.empty()) {
+      m = q.front();
+      q.pop_front();
+      have = true;
+    } else if (s_->quitPosted.count(tid)) {
+      return;  // WM_QUIT stays for the message loop
+    } else {
+      for (auto& t : s_->timers) {
+        SimWin* w = s_->W(t.h);
+        if (!w || w->tid != tid || t.due > s_->now || fired.count({t.h, t.id})) continue;
+        fired.insert({t.h, t.id});
+        t.due = s_->now + t.elapse;
+        m = SimMsg{t.h, WM_TIMER, t.id, 0};
+        have = true;
+        break;
+      }
+    }
+    if (!have) return;
+    SimWin* w = s_->W(m.h);
+    if (!w || !w->proc) continue;
+    auto p = w->proc;
+    lk.unlock();
+    (*p)(m.h, m.msg, m.w, m.l);
+    lk.lock();
+  }
+}
+
+bool SimDesktop::PumpOneMessage() {
+  std::unique_lock<std::mutex> lk(s_->mu);
+  s_->Enter("PumpOneMessage");
+  const uint32_t tid = s_->Me().tid;
+  for (;;) {
+    auto& q = s_->queues[tid];
+    SimMsg m{};
+    bool have = false;
+    if (!q.empty()) {
+      m = q.front();
+      q.pop_front();
+      have = true;
+    } else if (s_->quitPosted.erase(tid)) {
+      return false;
+    } else {
+      SimTimer* next = nullptr;
+      for (auto& t : s_->timers) {
+        SimWin* w = s_->W(t.h);
+        if (!w || w->tid != tid) continue;
+        if (!next || t.due < next->due) next = &t;
+      }
+      if (next && next->due <= s_->now) {
+        next->due = s_->now + next->elapse;
+        m = SimMsg{next->h, WM_TIMER, next->id, 0};
+        have = true;
+      } else {
+        // Nothing ready: let virtual time run to whatever comes first.
+        uint64_t wake = UINT64_MAX;
+        if (next) wake = next->due;
+        for (auto& a : s_->actions) wake = std::min(wake, a.due);
+        if (wake == UINT64_MAX) return false;  // nothing could ever arrive
+        const uint64_t delta = wake > s_->now ? wake - s_->now : 0;
+        lk.unlock();
+        AdvanceTime(static_cast<uint32_t>(std::min<uint64_t>(delta, UINT32_MAX)));
+        lk.lock();
+        continue;
+      }
+    }
+    if (!have) continue;
+    SimWin* w = s_->W(m.h);
+    if (!w || !w->proc) return true;  // taken, nothing to dispatch to
+    auto p = w->proc;
+    lk.unlock();
+    (*p)(m.h, m.msg, m.w, m.l);
+    return true;
+  }
+}
+
+void SimDesktop::PostQuitMessage(int32_t /*exitCode*/) {
+  SIM_OPV("PostQuitMessage");
+  s_->quitPosted.insert(s_->Me().tid);
+}
+
+KernelHandle SimDesktop::RegisterDeviceNotificationW(WindowHandle h, const std::wstring& interfaceClassGuid) {
+  SIM_OP("RegisterDeviceNotificationW", 0);
+  State& s = *s_;
+  if (!s.WErr(h)) return 0;
+  KObj o;
+  o.kind = KKind::DevNotify;
+  o.wnd = h;
+  o.guid = interfaceClassGuid;
+  s.nextK += 4;
+  s.kobjs[s.nextK] = o;
+  return s.nextK;
+}
+
+bool SimDesktop::UnregisterDeviceNotification(KernelHandle n) {
+  SIM_OP("UnregisterDeviceNotification", false);
+  auto it = s_->kobjs.find(n);
+  if (it == s_->kobjs.end() || it->second.kind != KKind::DevNotify) {
+    s_->Err(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  s_->kobjs.erase(it);
+  return true;
+}
+
+}  // namespace tessary::sim

@@ -1,0 +1,243 @@
+// The simulated desktop's state, shared by the SimDesktop translation units. Every member is
+// guarded by `mu`; helpers named *L expect the caller to hold it.
+#pragma once
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/sim/SimDesktop.h"
+
+namespace tessary::sim {
+
+struct SimWin {
+  WindowHandle h = 0;
+  std::wstring cls, title;
+  TRect rect;     // what GetWindowRect reports
+  TRect restore;  // the normal rectangle (equals rect for a normal window)
+  uint32_t style = 0, ex = 0;
+  bool cloaked = false, hung = false, restoreToMax = false, messageOnly = false;
+  WindowHandle parent = 0, owner = 0;
+  uint32_t pid = 0, tid = 0;
+  std::shared_ptr<WindowProc> proc;
+  IconHandle big = 0, small = 0, clsBig = 0, clsSmall = 0;
+  std::vector<WindowHandle> children;  // z-order, top first
+};
+
+struct SimMon {
+  MonitorHandle h = 0;
+  TRect bounds, work;
+  bool primary = false;
+  std::wstring name;
+  uint32_t dpi = 96;
+};
+
+struct SimProc {
+  uint32_t pid = 0;
+  std::wstring exe;
+  uint32_t rid = 0;
+  bool tokenOpens = true;
+  std::vector<uint32_t> threads;
+};
+
+enum class KKind { Process, Token, Mutex, DevNotify };
+struct KObj {
+  KKind kind = KKind::Process;
+  uint32_t pid = 0, rid = 0;
+  bool tokenOpens = false;
+  std::wstring name;  // mutex name
+  WindowHandle wnd = 0;
+  std::wstring guid;
+};
+
+struct SimMsg {
+  WindowHandle h;
+  uint32_t msg;
+  uintptr_t w;
+  intptr_t l;
+};
+
+struct SimTimer {
+  WindowHandle h;
+  uintptr_t id;
+  uint32_t elapse;
+  uint64_t due;
+};
+
+struct SimAction {
+  uint64_t due;
+  uint64_t seq;
+  std::function<void()> fn;
+};
+
+struct SimHotkey {
+  WindowHandle h;
+  int32_t id;
+  uint32_t mods, vk;
+  uint32_t tid;
+};
+
+struct ThreadCtx {
+  uint32_t tid = 0;
+  uint32_t lastError = 0;
+};
+
+struct SimFile {
+  std::wstring path;  // as first written
+  std::vector<uint8_t> bytes;
+};
+
+struct FaultSpec {
+  uint32_t code;
+  int count;
+};
+
+struct SimDesktop::State {
+  mutable std::mutex mu;
+
+  // windows
+  std::map<WindowHandle, SimWin> wins;
+  std::vector<WindowHandle> top;  // top-level z-order, top first; shell window always last
+  WindowHandle nextHwnd = 0x10010;
+  WindowHandle desktop = 0, shell = 0, tray = 0;
+  WindowHandle fg = 0, focus = 0;
+  bool lockEnforced = true;
+  uint32_t lockTimeout = 200000;
+  std::set<std::pair<uint32_t, uint32_t>> attached;  // (from, to) thread pairs
+  TPoint cursor{0, 0};
+
+  // monitors
+  std::vector<SimMon> mons;
+  MonitorHandle nextMon = 0x65001;
+  int nextDisplayNo = 1;
+
+  // processes, threads and kernel objects
+  std::map<uint32_t, SimProc> procs;
+  std::map<uint32_t, uint32_t> threadPid;
+  uint32_t nextId = 1000;  // process and thread ids share one space, multiples of 4
+  uint32_t ownPid = 0, uiTid = 0, explorerPid = 0, csrssPid = 0;
+  bool uiTaken = false;
+  std::map<std::thread::id, ThreadCtx> ctx;
+  std::map<KernelHandle, KObj> kobjs;
+  KernelHandle nextK = 0x100;
+  std::map<std::wstring, int> mutexRefs;  // name -> open handles
+  std::optional<uint32_t> enableLua = 1u;
+  uint32_t version = 0x4A61000Au;  // Windows 10 build 19041, as a manifested program sees it
+  bool debugger = false;
+
+  // messages and timers
+  std::map<uint32_t, std::deque<SimMsg>> queues;  // by thread id
+  std::set<uint32_t> quitPosted;
+  std::vector<SimTimer> timers;
+  std::map<std::wstring, uint32_t> regMsgs;
+  uint32_t nextRegMsg = 0xC0F0;
+
+  // keyboard and hotkeys
+  uint8_t keyQueue[256] = {};
+  bool keyPhys[256] = {};
+  std::vector<KeyEventRecord> keyEvents;
+  std::vector<SimHotkey> hotkeys;
+  std::vector<std::pair<uint32_t, uint32_t>> reserved;
+
+  // faults
+  std::map<std::string, FaultSpec, std::less<>> faults;
+  std::map<std::string, int, std::less<>> calls;
+
+  // time
+  uint64_t now = 0;
+  uint32_t tickBase = 1000000;
+  std::vector<SimAction> actions;
+  uint64_t actionSeq = 0;
+  uint32_t sleepCalls = 0;
+  uint64_t totalSlept = 0;
+
+  // shell, files, misc
+  std::map<int32_t, std::wstring> folders;
+  std::wstring modulePath;
+  std::vector<std::wstring> args;
+  std::map<std::wstring, std::vector<uint16_t>> fileVersions;  // lower-case path
+  std::map<std::wstring, SimFile> files;                      // lower-case path
+  std::map<std::wstring, std::wstring> dirs;                   // lower-case path -> path
+  std::optional<std::wstring> localTime;
+  std::vector<std::wstring> opened;
+  std::vector<MessageBoxRecord> boxes;
+  int32_t boxAnswer = wc::IDOK;
+  std::optional<std::wstring> clipboard;
+
+  // icons
+  std::set<IconHandle> icons;   // icons the desktop knows (from SetWindowIcon)
+  std::set<IconHandle> copies;  // made by CopyIconHandle
+  IconHandle nextIcon = 0x7A0010;
+
+  // ---- helpers (mu held) ----
+  ThreadCtx& Me();
+  void Err(uint32_t code) { Me().lastError = code; }
+  std::optional<uint32_t> Enter(std::string_view op);
+
+  SimWin* W(WindowHandle h);
+  SimWin* WErr(WindowHandle h);  // sets 1400 when missing
+  bool IsTopLevel(const SimWin& w) const { return w.parent == 0; }
+  std::vector<WindowHandle>* Siblings(const SimWin& w);
+  void Unlink(WindowHandle h);
+  size_t TopmostCount() const;
+  void PlaceTop(WindowHandle h);
+  void PlaceBottom(WindowHandle h);
+  void PlaceAfter(WindowHandle h, WindowHandle after);
+  void RaiseOwned(WindowHandle h, int depth = 0);
+  bool CanSetForeground(uint32_t tid) const;
+  void Activate(WindowHandle h);  // foreground + raise
+  void ActivateNext(WindowHandle leaving);
+  void RemoveWindowL(WindowHandle h, std::vector<std::pair<WindowHandle, std::shared_ptr<WindowProc>>>* removed);
+  void Minimize(SimWin& w);
+  void Maximize(SimWin& w);
+  void RestoreNormal(SimWin& w);
+  TRect MaxRect(const SimWin& w, const TRect& from) const;
+  const SimMon* MonFromRect(const TRect& r, uint32_t flags) const;
+  const SimMon* MonFromPoint(TPoint p, uint32_t flags) const;
+  const SimMon* Primary() const;
+  void SyncShell();  // desktop, shell and taskbar rectangles follow the monitors
+  void PostDisplayChange();
+  uint32_t NewId() { nextId += 4; return nextId; }
+  uint32_t AddProcessL(const std::wstring& exe, uint32_t rid, bool tokenOpens);
+  uint32_t AddThreadL(uint32_t pid);
+  WindowHandle NewWindowL(SimWin w, bool topOfBand);
+  uint32_t Tick() const { return static_cast<uint32_t>(tickBase + now); }
+  void ApplyKey(uint8_t vk, bool down);
+  uint32_t PhysMods() const;
+  bool HotkeyTaken(uint32_t mods, uint32_t vk) const;
+  void PostL(uint32_t tid, const SimMsg& m) { queues[tid].push_back(m); }
+
+  // files
+  std::wstring Norm(const std::wstring& path) const;
+  static std::wstring Lower(const std::wstring& s);
+  static std::wstring ParentOf(const std::wstring& norm);
+  bool DirExistsL(const std::wstring& norm) const;
+  void MkdirsL(const std::wstring& norm);
+};
+
+// Small text helpers shared by the translation units.
+std::wstring SimLower(const std::wstring& s);
+bool SimIEquals(const std::wstring& a, const std::wstring& b);
+
+}  // namespace tessary::sim
+
+// Locks the state, counts the call and applies an injected fault: `ret` is returned with the
+// fault's code as the last error.
+#define SIM_OP(name, ret)                              \
+  std::unique_lock<std::mutex> lk(s_->mu);             \
+  if (auto fault_ = s_->Enter(name)) {                 \
+    s_->Err(*fault_);                                  \
+    return ret;                                        \
+  }
+#define SIM_OPV(name)                                  \
+  std::unique_lock<std::mutex> lk(s_->mu);             \
+  if (auto fault_ = s_->Enter(name)) {                 \
+    s_->Err(*fault_);                                  \
+    return;                                            \
+  }

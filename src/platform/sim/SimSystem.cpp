@@ -1,0 +1,768 @@
+// The simulated desktop: processes, kernel handles, registry, keyboard, hotkeys, time, errors,
+// faults and the small shell services.
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/sim/SimState.h"
+
+namespace tessary::sim {
+
+using namespace tessary::wc;
+
+namespace {
+// TOKEN_MANDATORY_LABEL (16 bytes on 64-bit) followed by a SID with one sub-authority (12 bytes).
+constexpr uint32_t kLabelSize = 28;
+
+bool IsModifierVk(uint32_t vk) {
+  return vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU || vk == VK_LWIN || vk == VK_RWIN ||
+         (vk >= VK_LSHIFT && vk <= VK_RMENU);
+}
+}  // namespace
+
+// ---------------------------------------------------------------- process controls
+
+uint32_t SimDesktop::AddProcess(const std::wstring& exeName, uint32_t integrityRid, bool tokenOpens) {
+  std::lock_guard lk(s_->mu);
+  return s_->AddProcessL(exeName, integrityRid, tokenOpens);
+}
+
+uint32_t SimDesktop::AddThread(uint32_t pid) {
+  std::lock_guard lk(s_->mu);
+  return s_->AddThreadL(pid);
+}
+
+void SimDesktop::RemoveProcess(uint32_t pid) {
+  std::lock_guard lk(s_->mu);
+  State& s = *s_;
+  if (pid == s.ownPid || !s.procs.count(pid)) return;
+  std::vector<WindowHandle> doomed;
+  for (auto& [h, w] : s.wins)
+    if (w.pid == pid && h != s.desktop && h != s.shell) doomed.push_back(h);
+  for (auto h : doomed) s.RemoveWindowL(h, nullptr);
+  for (auto tid : s.procs[pid].threads) {
+    s.threadPid.erase(tid);
+    s.queues.erase(tid);
+    for (auto it = s.attached.begin(); it != s.attached.end();)
+      it = (it->first == tid || it->second == tid) ? s.attached.erase(it) : std::next(it);
+  }
+  s.procs.erase(pid);
+}
+
+uint32_t SimDesktop::OwnProcessId() const {
+  std::lock_guard lk(s_->mu);
+  return s_->ownPid;
+}
+
+uint32_t SimDesktop::UiThreadId() const {
+  std::lock_guard lk(s_->mu);
+  return s_->uiTid;
+}
+
+void SimDesktop::SetEnableLua(std::optional<uint32_t> value) {
+  std::lock_guard lk(s_->mu);
+  s_->enableLua = value;
+}
+
+void SimDesktop::SetVersion(uint32_t version) {
+  std::lock_guard lk(s_->mu);
+  s_->version = version;
+}
+
+void SimDesktop::SetDebuggerPresent(bool present) {
+  std::lock_guard lk(s_->mu);
+  s_->debugger = present;
+}
+
+// ---------------------------------------------------------------- processes
+
+bool SimDesktop::GetProcessList(std::vector<ProcessEntry>& out) {
+  SIM_OP("GetProcessList", false);
+  out.clear();
+  for (auto& [pid, p] : s_->procs) out.push_back(ProcessEntry{pid, p.exe});
+  return true;
+}
+
+uint32_t SimDesktop::GetVersion() {
+  SIM_OP("GetVersion", 0);
+  return s_->version;
+}
+
+uint32_t SimDesktop::GetCurrentProcessId() {
+  std::lock_guard lk(s_->mu);
+  s_->Enter("GetCurrentProcessId");  // cannot fail
+  return s_->ownPid;
+}
+
+uint32_t SimDesktop::GetCurrentThreadId() {
+  std::lock_guard lk(s_->mu);
+  s_->Enter("GetCurrentThreadId");
+  return s_->Me().tid;
+}
+
+KernelHandle SimDesktop::OpenProcess(uint32_t /*access*/, bool /*inherit*/, uint32_t pid) {
+  SIM_OP("OpenProcess", 0);
+  State& s = *s_;
+  auto it = s.procs.find(pid);
+  if (pid == 0 || it == s.procs.end()) {
+    s.Err(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  KObj o;
+  o.kind = KKind::Process;
+  o.pid = pid;
+  o.rid = it->second.rid;
+  o.tokenOpens = it->second.tokenOpens;
+  s.nextK += 4;
+  s.kobjs[s.nextK] = o;
+  return s.nextK;
+}
+
+KernelHandle SimDesktop::OpenProcessToken(KernelHandle process, uint32_t /*access*/) {
+  SIM_OP("OpenProcessToken", 0);
+  State& s = *s_;
+  auto it = s.kobjs.find(process);
+  if (it == s.kobjs.end() || it->second.kind != KKind::Process) {
+    s.Err(ERROR_INVALID_HANDLE);
+    return 0;
+  }
+  if (!it->second.tokenOpens) {
+    s.Err(ERROR_ACCESS_DENIED);
+    return 0;
+  }
+  KObj o = it->second;
+  o.kind = KKind::Token;
+  s.nextK += 4;
+  s.kobjs[s.nextK] = o;
+  return s.nextK;
+}
+
+bool SimDesktop::GetTokenIntegritySize(KernelHandle token, uint32_t& needed) {
+  SIM_OP("GetTokenIntegritySize", false);
+  auto it = s_->kobjs.find(token);
+  if (it == s_->kobjs.end() || it->second.kind != KKind::Token) {
+    s_->Err(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  needed = kLabelSize;
+  s_->Err(ERROR_INSUFFICIENT_BUFFER);
+  return false;
+}
+
+bool SimDesktop::GetTokenIntegrityLevel(KernelHandle token, uint32_t size, uint32_t& rid, bool& sidValid) {
+  SIM_OP("GetTokenIntegrityLevel", false);
+  auto it = s_->kobjs.find(token);
+  if (it == s_->kobjs.end() || it->second.kind != KKind::Token) {
+    s_->Err(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  if (size < kLabelSize) {
+    s_->Err(ERROR_INSUFFICIENT_BUFFER);
+    return false;
+  }
+  rid = it->second.rid;
+  sidValid = true;
+  return true;
+}
+
+bool SimDesktop::CloseHandle(KernelHandle h) {
+  SIM_OP("CloseHandle", false);
+  State& s = *s_;
+  auto it = s.kobjs.find(h);
+  if (it == s.kobjs.end() || it->second.kind == KKind::DevNotify) {
+    s.Err(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  if (it->second.kind == KKind::Mutex && !it->second.name.empty()) {
+    auto r = s.mutexRefs.find(it->second.name);
+    if (r != s.mutexRefs.end() && --r->second <= 0) s.mutexRefs.erase(r);
+  }
+  s.kobjs.erase(it);
+  return true;
+}
+
+RegValueState SimDesktop::ReadRegistryDword(RegRoot root, const std::wstring& key, const std::wstring& value,
+                                            uint32_t& out) {
+  SIM_OP("ReadRegistryDword", RegValueState::KeyMissing);
+  if (root != RegRoot::LocalMachine ||
+      !SimIEquals(key, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System")) {
+    s_->Err(ERROR_FILE_NOT_FOUND);
+    return RegValueState::KeyMissing;
+  }
+  if (!SimIEquals(value, L"EnableLUA") || !s_->enableLua) {
+    s_->Err(ERROR_FILE_NOT_FOUND);
+    return RegValueState::ValueMissing;
+  }
+  out = *s_->enableLua;
+  return RegValueState::Present;
+}
+
+KernelHandle SimDesktop::CreateMutexW(const std::wstring& name) {
+  SIM_OP("CreateMutexW", 0);
+  State& s = *s_;
+  KObj o;
+  o.kind = KKind::Mutex;
+  o.name = name;  // object names are case-sensitive
+  s.nextK += 4;
+  s.kobjs[s.nextK] = o;
+  uint32_t err = ERROR_SUCCESS;
+  if (!name.empty()) {
+    if (s.mutexRefs[name]++ > 0) err = ERROR_ALREADY_EXISTS;
+  }
+  s.Err(err);
+  return s.nextK;
+}
+
+bool SimDesktop::IsDebuggerPresent() {
+  SIM_OP("IsDebuggerPresent", false);
+  return s_->debugger;
+}
+
+// ---------------------------------------------------------------- keyboard
+
+void SimDesktop::State::ApplyKey(uint8_t vk, bool down) {
+  auto set = [&](uint8_t k, bool d) {
+    if (d) {
+      if (!(keyQueue[k] & 0x80)) keyQueue[k] ^= 0x01;  // toggles on each press
+      keyQueue[k] |= 0x80;
+    } else {
+      keyQueue[k] &= static_cast<uint8_t>(~0x80);
+    }
+    keyPhys[k] = d;
+  };
+  // The generic modifier keys stand for their left key; the generic state is the pair's union.
+  uint8_t k = vk;
+  if (vk == VK_SHIFT) k = static_cast<uint8_t>(VK_LSHIFT);
+  if (vk == VK_CONTROL) k = static_cast<uint8_t>(VK_LCONTROL);
+  if (vk == VK_MENU) k = static_cast<uint8_t>(VK_LMENU);
+  set(k, down);
+  auto merge = [&](uint16_t gen, uint16_t l, uint16_t r) {
+    const bool d = keyPhys[l] || keyPhys[r];
+    if (d != keyPhys[gen] || d != ((keyQueue[gen] & 0x80) != 0)) set(static_cast<uint8_t>(gen), d);
+  };
+  merge(VK_SHIFT, VK_LSHIFT, VK_RSHIFT);
+  merge(VK_CONTROL, VK_LCONTROL, VK_RCONTROL);
+  merge(VK_MENU, VK_LMENU, VK_RMENU);
+}
+
+uint32_t SimDesktop::State::PhysMods() const {
+  uint32_t m = 0;
+  if (keyPhys[VK_SHIFT] || keyPhys[VK_LSHIFT] || keyPhys[VK_RSHIFT]) m |= MOD_SHIFT;
+  if (keyPhys[VK_CONTROL] || keyPhys[VK_LCONTROL] || keyPhys[VK_RCONTROL]) m |= MOD_CONTROL;
+  if (keyPhys[VK_MENU] || keyPhys[VK_LMENU] || keyPhys[VK_RMENU]) m |= MOD_ALT;
+  if (keyPhys[VK_LWIN] || keyPhys[VK_RWIN]) m |= MOD_WIN;
+  return m;
+}
+
+bool SimDesktop::State::HotkeyTaken(uint32_t mods, uint32_t vk) const {
+  mods &= ~MOD_NOREPEAT;
+  for (auto& k : hotkeys)
+    if ((k.mods & ~MOD_NOREPEAT) == mods && k.vk == vk) return true;
+  for (auto& r : reserved)
+    if ((r.first & ~MOD_NOREPEAT) == mods && r.second == vk) return true;
+  return false;
+}
+
+void SimDesktop::SetKeyQueueState(int32_t vk, bool down) {
+  std::lock_guard lk(s_->mu);
+  if (vk < 0 || vk > 255) return;
+  if (down) s_->keyQueue[vk] |= 0x80;
+  else s_->keyQueue[vk] &= static_cast<uint8_t>(~0x80);
+}
+
+void SimDesktop::SetKeyPhysicalState(int32_t vk, bool down) {
+  std::lock_guard lk(s_->mu);
+  if (vk >= 0 && vk <= 255) s_->keyPhys[vk] = down;
+}
+
+void SimDesktop::SetKeyToggled(int32_t vk, bool on) {
+  std::lock_guard lk(s_->mu);
+  if (vk < 0 || vk > 255) return;
+  if (on) s_->keyQueue[vk] |= 0x01;
+  else s_->keyQueue[vk] &= static_cast<uint8_t>(~0x01);
+}
+
+const std::vector<KeyEventRecord>& SimDesktop::KeyEvents() const {
+  std::lock_guard lk(s_->mu);
+  return s_->keyEvents;
+}
+
+void SimDesktop::ClearKeyEvents() {
+  std::lock_guard lk(s_->mu);
+  s_->keyEvents.clear();
+}
+
+bool SimDesktop::PressHotkey(uint32_t modifiers, uint32_t vk) {
+  std::lock_guard lk(s_->mu);
+  State& s = *s_;
+  modifiers &= ~MOD_NOREPEAT;
+  for (auto& k : s.hotkeys) {
+    if ((k.mods & ~MOD_NOREPEAT) != modifiers || k.vk != vk) continue;
+    const auto lp = static_cast<intptr_t>((modifiers & 0xFFFF) | ((vk & 0xFFFF) << 16));
+    s.PostL(k.tid, SimMsg{k.h, WM_HOTKEY, static_cast<uintptr_t>(static_cast<intptr_t>(k.id)), lp});
+    return true;
+  }
+  return false;
+}
+
+void SimDesktop::ReserveHotkey(uint32_t modifiers, uint32_t vk) {
+  std::lock_guard lk(s_->mu);
+  s_->reserved.emplace_back(modifiers, vk);
+}
+
+bool SimDesktop::RegisterHotKey(WindowHandle h, int32_t id, uint32_t modifiers, uint32_t vk) {
+  SIM_OP("RegisterHotKey", false);
+  State& s = *s_;
+  uint32_t tid = s.Me().tid;
+  if (h != 0) {
+    SimWin* w = s.WErr(h);
+    if (!w) return false;
+    tid = w->tid;
+  }
+  if (modifiers & ~(MOD_ALT | MOD_CONTROL | MOD_SHIFT | MOD_WIN | MOD_NOREPEAT)) {
+    s.Err(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  for (auto& k : s.hotkeys)
+    if (k.h == h && k.id == id) {
+      s.Err(ERROR_HOTKEY_ALREADY_REGISTERED);
+      return false;
+    }
+  if (s.HotkeyTaken(modifiers, vk)) {
+    s.Err(ERROR_HOTKEY_ALREADY_REGISTERED);
+    return false;
+  }
+  s.hotkeys.push_back(SimHotkey{h, id, modifiers, vk, tid});
+  return true;
+}
+
+bool SimDesktop::UnregisterHotKey(WindowHandle h, int32_t id) {
+  SIM_OP("UnregisterHotKey", false);
+  State& s = *s_;
+  if (h != 0 && !s.WErr(h)) return false;
+  auto it = std::find_if(s.hotkeys.begin(), s.hotkeys.end(), [&](const SimHotkey& k) { return k.h == h && k.id == id; });
+  if (it == s.hotkeys.end()) {
+    s.Err(ERROR_HOTKEY_NOT_REGISTERED);
+    return false;
+  }
+  s.hotkeys.erase(it);
+  return true;
+}
+
+int16_t SimDesktop::GetKeyState(int32_t vk) {
+  SIM_OP("GetKeyState", 0);
+  if (vk < 0 || vk > 255) return 0;
+  const uint8_t k = s_->keyQueue[vk];
+  return static_cast<int16_t>(((k & 0x80) ? 0x8000u : 0u) | (k & 0x01u));
+}
+
+int16_t SimDesktop::GetAsyncKeyState(int32_t vk) {
+  SIM_OP("GetAsyncKeyState", 0);
+  if (vk < 0 || vk > 255) return 0;
+  return static_cast<int16_t>(s_->keyPhys[vk] ? 0x8000u : 0u);
+}
+
+bool SimDesktop::GetKeyboardState(uint8_t (&keys)[256]) {
+  SIM_OP("GetKeyboardState", false);
+  std::copy(std::begin(s_->keyQueue), std::end(s_->keyQueue), std::begin(keys));
+  return true;
+}
+
+void SimDesktop::keybd_event(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t /*extraInfo*/) {
+  SIM_OPV("keybd_event");
+  State& s = *s_;
+  s.keyEvents.push_back(KeyEventRecord{vk, scan, flags});
+  const bool down = !(flags & KEYEVENTF_KEYUP);
+  uint8_t k = vk;
+  if (flags & KEYEVENTF_EXTENDEDKEY) {  // the right-hand Ctrl and Alt are extended keys
+    if (vk == VK_CONTROL) k = static_cast<uint8_t>(VK_RCONTROL);
+    if (vk == VK_MENU) k = static_cast<uint8_t>(VK_RMENU);
+  }
+  s.ApplyKey(k, down);
+  // A press completing a registered combination is taken by the hotkey, as Windows does.
+  if (down && !IsModifierVk(vk)) {
+    const uint32_t mods = s.PhysMods();
+    for (auto& hk : s.hotkeys) {
+      if ((hk.mods & ~MOD_NOREPEAT) != mods || hk.vk != vk) continue;
+      const auto lp = static_cast<intptr_t>(mods | (static_cast<uint32_t>(vk) << 16));
+      s.PostL(hk.tid, SimMsg{hk.h, WM_HOTKEY, static_cast<uintptr_t>(static_cast<intptr_t>(hk.id)), lp});
+      break;
+    }
+  }
+}
+
+int16_t SimDesktop::VkKeyScanW(wchar_t ch) {
+  SIM_OP("VkKeyScanW", -1);
+  if (ch >= L'a' && ch <= L'z') return static_cast<int16_t>(ch - L'a' + 'A');
+  if (ch >= L'A' && ch <= L'Z') return static_cast<int16_t>(0x100 | ch);
+  if (ch >= L'0' && ch <= L'9') return static_cast<int16_t>(ch);
+  static const wchar_t* shiftedDigits = L")!@#$%^&*(";
+  for (int i = 0; i < 10; ++i)
+    if (shiftedDigits[i] == ch) return static_cast<int16_t>(0x100 | ('0' + i));
+  struct P { wchar_t plain, shifted; uint16_t vk; };
+  static const P punct[] = {{L';', L':', 0xBA}, {L'=', L'+', 0xBB}, {L',', L'<', 0xBC}, {L'-', L'_', 0xBD},
+                            {L'.', L'>', 0xBE}, {L'/', L'?', 0xBF}, {L'`', L'~', 0xC0}, {L'[', L'{', 0xDB},
+                            {L'\\', L'|', 0xDC}, {L']', L'}', 0xDD}, {L'\'', L'"', 0xDE}};
+  for (auto& p : punct) {
+    if (p.plain == ch) return static_cast<int16_t>(p.vk);
+    if (p.shifted == ch) return static_cast<int16_t>(0x100 | p.vk);
+  }
+  switch (ch) {
+    case L' ': return VK_SPACE;
+    case L'\r': return VK_RETURN;
+    case L'\t': return VK_TAB;
+    case L'\b': return VK_BACK;
+    case 0x1B: return VK_ESCAPE;
+    case L'\n': return 0x20D;  // Ctrl+Enter
+    default: return -1;
+  }
+}
+
+uint32_t SimDesktop::MapVirtualKeyW(uint32_t code, uint32_t mapType) {
+  SIM_OP("MapVirtualKeyW", 0);
+  // US layout, scan code set 1; the navigation keys share the keypad's codes.
+  struct M { uint16_t vk; uint16_t sc; };
+  static const M table[] = {
+      {VK_ESCAPE, 0x01}, {'1', 0x02}, {'2', 0x03}, {'3', 0x04}, {'4', 0x05}, {'5', 0x06}, {'6', 0x07},
+      {'7', 0x08}, {'8', 0x09}, {'9', 0x0A}, {'0', 0x0B}, {0xBD, 0x0C}, {0xBB, 0x0D}, {VK_BACK, 0x0E},
+      {VK_TAB, 0x0F}, {'Q', 0x10}, {'W', 0x11}, {'E', 0x12}, {'R', 0x13}, {'T', 0x14}, {'Y', 0x15},
+      {'U', 0x16}, {'I', 0x17}, {'O', 0x18}, {'P', 0x19}, {0xDB, 0x1A}, {0xDD, 0x1B}, {VK_RETURN, 0x1C},
+      {VK_CONTROL, 0x1D}, {'A', 0x1E}, {'S', 0x1F}, {'D', 0x20}, {'F', 0x21}, {'G', 0x22}, {'H', 0x23},
+      {'J', 0x24}, {'K', 0x25}, {'L', 0x26}, {0xBA, 0x27}, {0xDE, 0x28}, {0xC0, 0x29}, {VK_SHIFT, 0x2A},
+      {0xDC, 0x2B}, {'Z', 0x2C}, {'X', 0x2D}, {'C', 0x2E}, {'V', 0x2F}, {'B', 0x30}, {'N', 0x31},
+      {'M', 0x32}, {0xBC, 0x33}, {0xBE, 0x34}, {0xBF, 0x35}, {VK_RSHIFT, 0x36}, {0x6A, 0x37},
+      {VK_MENU, 0x38}, {VK_SPACE, 0x39}, {VK_CAPITAL, 0x3A}, {0x70, 0x3B}, {0x71, 0x3C}, {0x72, 0x3D},
+      {0x73, 0x3E}, {0x74, 0x3F}, {0x75, 0x40}, {0x76, 0x41}, {0x77, 0x42}, {0x78, 0x43}, {0x79, 0x44},
+      {VK_NUMLOCK, 0x45}, {VK_SCROLL, 0x46}, {VK_HOME, 0x47}, {VK_UP, 0x48}, {VK_PRIOR, 0x49},
+      {0x6D, 0x4A}, {VK_LEFT, 0x4B}, {0x65, 0x4C}, {VK_RIGHT, 0x4D}, {0x6B, 0x4E}, {VK_END, 0x4F},
+      {VK_DOWN, 0x50}, {VK_NEXT, 0x51}, {VK_INSERT, 0x52}, {VK_DELETE, 0x53}, {0x7A, 0x57}, {0x7B, 0x58},
+      {VK_LWIN, 0x5B}, {VK_RWIN, 0x5C}, {0x5D, 0x5D}, {VK_LSHIFT, 0x2A}, {VK_LCONTROL, 0x1D},
+      {VK_RCONTROL, 0x1D}, {VK_LMENU, 0x38}, {VK_RMENU, 0x38}, {VK_PAUSE, 0x45},
+      {0x60, 0x52}, {0x61, 0x4F}, {0x62, 0x50}, {0x63, 0x51}, {0x64, 0x4B}, {0x66, 0x4D}, {0x67, 0x47},
+      {0x68, 0x48}, {0x69, 0x49}, {0x6E, 0x53}};
+  switch (mapType) {
+    case MAPVK_VK_TO_VSC:
+      for (auto& m : table)
+        if (m.vk == code) return m.sc;
+      return 0;
+    case MAPVK_VSC_TO_VK:
+      for (auto& m : table)
+        if (m.sc == code) return m.vk;  // first entry: the unsided key
+      return 0;
+    case MAPVK_VK_TO_CHAR: {
+      if ((code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9')) return code;
+      static const std::pair<uint32_t, uint32_t> chars[] = {
+          {0xBA, ';'}, {0xBB, '='}, {0xBC, ','}, {0xBD, '-'}, {0xBE, '.'}, {0xBF, '/'}, {0xC0, '`'},
+          {0xDB, '['}, {0xDC, '\\'}, {0xDD, ']'}, {0xDE, '\''}, {VK_SPACE, ' '}, {VK_RETURN, '\r'},
+          {VK_BACK, '\b'}, {VK_TAB, '\t'}, {VK_ESCAPE, 0x1B}, {0x6A, '*'}, {0x6B, '+'}, {0x6D, '-'},
+          {0x6E, '.'}, {0x6F, '/'}};
+      for (auto& c : chars)
+        if (c.first == code) return c.second;
+      if (code >= 0x60 && code <= 0x69) return '0' + (code - 0x60);
+      return 0;
+    }
+    default:
+      s_->Err(ERROR_INVALID_PARAMETER);
+      return 0;
+  }
+}
+
+// ---------------------------------------------------------------- faults and counts
+
+void SimDesktop::FailOperation(std::string_view op, uint32_t code, int count) {
+  std::lock_guard lk(s_->mu);
+  if (count == 0) {
+    s_->faults.erase(std::string(op));
+    return;
+  }
+  s_->faults[std::string(op)] = FaultSpec{code, count};
+}
+
+void SimDesktop::ClearFaults() {
+  std::lock_guard lk(s_->mu);
+  s_->faults.clear();
+}
+
+int SimDesktop::CallCount(std::string_view op) const {
+  std::lock_guard lk(s_->mu);
+  auto it = s_->calls.find(op);
+  return it == s_->calls.end() ? 0 : it->second;
+}
+
+void SimDesktop::ResetCallCounts() {
+  std::lock_guard lk(s_->mu);
+  s_->calls.clear();
+}
+
+// ---------------------------------------------------------------- time
+
+void SimDesktop::AdvanceTime(uint32_t ms) {
+  std::unique_lock<std::mutex> lk(s_->mu);
+  const uint64_t target = s_->now + ms;
+  // Actions run in due order, outside the lock; the ones they schedule run too when due.
+  for (;;) {
+    auto& acts = s_->actions;
+    auto it = std::min_element(acts.begin(), acts.end(), [](const SimAction& a, const SimAction& b) {
+      return a.due != b.due ? a.due < b.due : a.seq < b.seq;
+    });
+    if (it == acts.end() || it->due > target) break;
+    s_->now = std::max(s_->now, it->due);
+    auto fn = std::move(it->fn);
+    acts.erase(it);
+    lk.unlock();
+    fn();
+    lk.lock();
+  }
+  s_->now = std::max(s_->now, target);
+}
+
+void SimDesktop::SetTickCount(uint32_t tick) {
+  std::lock_guard lk(s_->mu);
+  s_->tickBase = tick - static_cast<uint32_t>(s_->now);
+}
+
+void SimDesktop::At(uint32_t delayMs, std::function<void()> action) {
+  std::lock_guard lk(s_->mu);
+  s_->actions.push_back(SimAction{s_->now + delayMs, ++s_->actionSeq, std::move(action)});
+}
+
+uint32_t SimDesktop::SleepCalls() const {
+  std::lock_guard lk(s_->mu);
+  return s_->sleepCalls;
+}
+
+uint64_t SimDesktop::TotalSlept() const {
+  std::lock_guard lk(s_->mu);
+  return s_->totalSlept;
+}
+
+uint32_t SimDesktop::GetTickCount() {
+  std::lock_guard lk(s_->mu);
+  s_->Enter("GetTickCount");
+  return s_->Tick();
+}
+
+void SimDesktop::Sleep(uint32_t ms) {
+  {
+    std::lock_guard lk(s_->mu);
+    s_->Enter("Sleep");
+    ++s_->sleepCalls;
+    s_->totalSlept += ms;
+  }
+  AdvanceTime(ms);
+}
+
+// ---------------------------------------------------------------- errors
+
+uint32_t SimDesktop::GetLastError() {
+  std::lock_guard lk(s_->mu);
+  return s_->Me().lastError;
+}
+
+void SimDesktop::SetLastError(uint32_t code) {
+  std::lock_guard lk(s_->mu);
+  s_->Me().lastError = code;
+}
+
+std::wstring SimDesktop::ErrorText(uint32_t code) {
+  SIM_OP("ErrorText", L"");
+  static const std::map<uint32_t, const wchar_t*> texts = {
+      {0, L"The operation completed successfully."},
+      {1, L"Incorrect function."},
+      {2, L"The system cannot find the file specified."},
+      {3, L"The system cannot find the path specified."},
+      {4, L"The system cannot open the file."},
+      {5, L"Access is denied."},
+      {6, L"The handle is invalid."},
+      {8, L"Not enough memory resources are available to process this command."},
+      {14, L"Not enough memory resources are available to complete this operation."},
+      {32, L"The process cannot access the file because it is being used by another process."},
+      {80, L"The file exists."},
+      {87, L"The parameter is incorrect."},
+      {122, L"The data area passed to a system call is too small."},
+      {183, L"Cannot create a file when that file already exists."},
+      {299, L"Only part of a ReadProcessMemory or WriteProcessMemory request was completed."},
+      {1168, L"Element not found."},
+      {1400, L"Invalid window handle."},
+      {1401, L"Invalid menu handle."},
+      {1402, L"Invalid cursor handle."},
+      {1408, L"Invalid window; it belongs to other thread."},
+      {1409, L"Hot key is already registered."},
+      {1410, L"Class already exists."},
+      {1411, L"Class does not exist."},
+      {1413, L"Invalid index."},
+      {1418, L"Thread does not have a clipboard open."},
+      {1419, L"Hot key is not registered."},
+      {1444, L"Invalid thread identifier."},
+      {1460, L"This operation returned because the timeout period expired."},
+      {1461, L"Invalid monitor handle."},
+      {1813, L"The specified resource type cannot be found in the image file."},
+  };
+  auto it = texts.find(code);
+  if (it == texts.end()) {
+    s_->Err(317);  // ERROR_MR_MID_NOT_FOUND
+    return L"";
+  }
+  return std::wstring(it->second) + L"\r\n";
+}
+
+// ---------------------------------------------------------------- shell and misc
+
+void SimDesktop::SetSpecialFolder(int32_t csidl, const std::wstring& path) {
+  std::lock_guard lk(s_->mu);
+  s_->folders[csidl] = path;
+  if (!path.empty()) s_->MkdirsL(s_->Norm(path));
+}
+
+void SimDesktop::SetModuleFileName(const std::wstring& path) {
+  std::lock_guard lk(s_->mu);
+  State& s = *s_;
+  const std::wstring n = s.Norm(path);
+  const auto oldKey = SimLower(s.modulePath);
+  auto ver = s.fileVersions.find(oldKey);
+  std::vector<uint16_t> v = ver != s.fileVersions.end() ? ver->second : std::vector<uint16_t>{};
+  s.modulePath = n;
+  s.MkdirsL(State::ParentOf(n));
+  if (!s.files.count(SimLower(n))) s.files[SimLower(n)] = SimFile{n, {'M', 'Z'}};
+  if (!v.empty() && !s.fileVersions.count(SimLower(n))) s.fileVersions[SimLower(n)] = v;
+}
+
+void SimDesktop::SetCommandLineArgs(const std::vector<std::wstring>& args) {
+  std::lock_guard lk(s_->mu);
+  s_->args = args;
+}
+
+void SimDesktop::SetFileVersion(const std::wstring& path, uint16_t major, uint16_t minor, uint16_t release,
+                                uint16_t build) {
+  std::lock_guard lk(s_->mu);
+  s_->fileVersions[SimLower(s_->Norm(path))] = {major, minor, release, build};
+}
+
+void SimDesktop::SetLocalTimeText(const std::wstring& text) {
+  std::lock_guard lk(s_->mu);
+  s_->localTime = text;
+}
+
+std::vector<std::wstring> SimDesktop::OpenedTargets() const {
+  std::lock_guard lk(s_->mu);
+  return s_->opened;
+}
+
+const std::vector<MessageBoxRecord>& SimDesktop::MessageBoxes() const {
+  std::lock_guard lk(s_->mu);
+  return s_->boxes;
+}
+
+void SimDesktop::SetMessageBoxAnswer(int32_t answer) {
+  std::lock_guard lk(s_->mu);
+  s_->boxAnswer = answer;
+}
+
+std::wstring SimDesktop::GetSpecialFolder(int32_t csidl) {
+  SIM_OP("GetSpecialFolder", L"");
+  auto it = s_->folders.find(csidl);
+  return it == s_->folders.end() ? L"" : it->second;
+}
+
+bool SimDesktop::ShellExecuteOpen(const std::wstring& target) {
+  SIM_OP("ShellExecuteOpen", false);
+  s_->opened.push_back(target);
+  return true;
+}
+
+std::wstring SimDesktop::GetModuleFileNameW() {
+  SIM_OP("GetModuleFileNameW", L"");
+  return s_->modulePath;
+}
+
+std::vector<std::wstring> SimDesktop::GetCommandLineArgs() {
+  SIM_OP("GetCommandLineArgs", {});
+  return s_->args;
+}
+
+bool SimDesktop::GetFileVersion(const std::wstring& path, uint16_t (&version)[4]) {
+  SIM_OP("GetFileVersion", false);
+  const std::wstring key = SimLower(s_->Norm(path));
+  if (!s_->files.count(key)) {
+    s_->Err(ERROR_FILE_NOT_FOUND);
+    return false;
+  }
+  auto it = s_->fileVersions.find(key);
+  if (it == s_->fileVersions.end()) {
+    s_->Err(1813);  // ERROR_RESOURCE_TYPE_NOT_FOUND
+    return false;
+  }
+  for (int i = 0; i < 4; ++i) version[i] = it->second[static_cast<size_t>(i)];
+  return true;
+}
+
+std::wstring SimDesktop::LocalTimeText() {
+  SIM_OP("LocalTimeText", L"");
+  if (s_->localTime) return *s_->localTime;
+  // The clock starts at 9:00:00 and runs with virtual time.
+  const uint64_t secs = (9 * 3600 + s_->now / 1000) % 86400;
+  wchar_t buf[32];
+  std::swprintf(buf, 32, L"%u:%02u:%02u", static_cast<unsigned>(secs / 3600), static_cast<unsigned>(secs / 60 % 60),
+                static_cast<unsigned>(secs % 60));
+  return buf;
+}
+
+bool SimDesktop::SetClipboardText(const std::wstring& text) {
+  SIM_OP("SetClipboardText", false);
+  s_->clipboard = text;
+  return true;
+}
+
+bool SimDesktop::GetClipboardText(std::wstring& text) {
+  SIM_OP("GetClipboardText", false);
+  if (!s_->clipboard) {
+    s_->Err(ERROR_SUCCESS);  // no text on the clipboard
+    return false;
+  }
+  text = *s_->clipboard;
+  return true;
+}
+
+int32_t SimDesktop::MessageBoxW(WindowHandle owner, const std::wstring& text, const std::wstring& caption,
+                                uint32_t flags) {
+  SIM_OP("MessageBoxW", 0);
+  s_->boxes.push_back(MessageBoxRecord{owner, text, caption, flags});
+  return s_->boxAnswer;
+}
+
+// ---------------------------------------------------------------- icons
+
+IconHandle SimDesktop::GetClassIcon(WindowHandle h, int32_t index) {
+  SIM_OP("GetClassIcon", 0);
+  SimWin* w = s_->WErr(h);
+  if (!w) return 0;
+  if (index == GCLP_HICON) return w->clsBig;
+  if (index == GCLP_HICONSM) return w->clsSmall;
+  s_->Err(1413);
+  return 0;
+}
+
+IconHandle SimDesktop::CopyIconHandle(IconHandle icon) {
+  SIM_OP("CopyIconHandle", 0);
+  if (icon == 0 || (!s_->icons.count(icon) && !s_->copies.count(icon))) {
+    s_->Err(1402);  // ERROR_INVALID_CURSOR_HANDLE
+    return 0;
+  }
+  s_->nextIcon += 4;
+  s_->copies.insert(s_->nextIcon);
+  return s_->nextIcon;
+}
+
+bool SimDesktop::DestroyIcon(IconHandle icon) {
+  SIM_OP("DestroyIcon", false);
+  if (s_->copies.erase(icon)) return true;
+  if (icon != 0 && s_->icons.count(icon)) return true;  // shared icons survive DestroyIcon
+  s_->Err(1402);
+  return false;
+}
+
+size_t SimDesktop::LiveIconCopies() const {
+  std::lock_guard lk(s_->mu);
+  return s_->copies.size();
+}
+
+}  // namespace tessary::sim
