@@ -358,7 +358,8 @@ bool SimDesktop::WritePrivateProfileStringW(const std::wstring& section, const s
     t.lines.push_back(L"[" + Trim(section) + L"]");
     t.lines.push_back(line);
   } else if (auto kl = FindKey(t, sec->first, sec->second, key)) {
-    t.lines[*kl] = line;
+    std::wstring& old = t.lines[*kl];  // the key keeps its spelling, only the value changes
+    old = Trim(old.substr(0, old.find(L'='))) + L"=" + value;
   } else {
     size_t at = sec->second;  // after the section's last non-blank line
     while (at > sec->first && Trim(t.lines[at - 1]).empty()) --at;

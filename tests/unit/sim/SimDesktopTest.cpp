@@ -1,0 +1,449 @@
+// The simulator's own model: the rules other tests lean on without checking them.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/sim/SimDesktop.h"
+
+namespace tessary::sim {
+namespace {
+
+using namespace tessary::wc;
+
+class SimTest : public ::testing::Test {
+ protected:
+  SimTest() { sim.SetLayout({{0, 0, 1920, 1080}, {1920, 0, 3840, 1080}}); }
+
+  WindowHandle App(const wchar_t* title, uint32_t ex = 0, uint32_t pid = 0) {
+    WindowSpec s;
+    s.title = title;
+    s.exStyle = ex;
+    s.pid = pid;
+    return sim.AddWindow(s);
+  }
+  size_t Pos(WindowHandle h) {
+    auto z = sim.ZOrder();
+    return static_cast<size_t>(std::find(z.begin(), z.end(), h) - z.begin());
+  }
+
+  SimDesktop sim;
+};
+
+TEST_F(SimTest, TopmostBandStaysAboveAndShellStaysAtTheBottom) {
+  const WindowHandle tray = sim.FindWindowW(L"Shell_TrayWnd", L"");
+  const WindowHandle shell = sim.GetShellWindow();
+  const WindowHandle a = App(L"a"), b = App(L"b"), t = App(L"t", WS_EX_TOPMOST);
+  EXPECT_LT(Pos(t), Pos(b));
+  EXPECT_LT(Pos(tray), Pos(b));
+  EXPECT_LT(Pos(b), Pos(a));  // newer on top of its band
+
+  ASSERT_TRUE(sim.SetWindowPos(a, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE));
+  EXPECT_LT(Pos(t), Pos(a));
+  EXPECT_LT(Pos(a), Pos(b));
+
+  ASSERT_TRUE(sim.BringWindowToTop(b));
+  EXPECT_LT(Pos(t), Pos(b));
+
+  // Inserting a normal window after a topmost one keeps it in its band.
+  ASSERT_TRUE(sim.SetWindowPos(b, t, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE));
+  EXPECT_LT(Pos(tray), Pos(b));
+  EXPECT_EQ(sim.GetWindowLongW(b, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+
+  ASSERT_TRUE(sim.SetWindowPos(a, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE));
+  EXPECT_EQ(sim.ZOrder().front(), a);
+  EXPECT_NE(sim.GetWindowLongW(a, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+
+  ASSERT_TRUE(sim.SetWindowPos(a, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE));
+  EXPECT_EQ(sim.GetWindowLongW(a, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+  EXPECT_LT(Pos(tray), Pos(a));
+  EXPECT_LT(Pos(a), Pos(b));  // top of the normal band
+
+  // HWND_BOTTOM takes the topmost status away and stops above the shell window.
+  ASSERT_TRUE(sim.SetWindowPos(t, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE));
+  EXPECT_EQ(sim.GetWindowLongW(t, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+  auto z = sim.ZOrder();
+  EXPECT_EQ(z.back(), shell);
+  EXPECT_EQ(z[z.size() - 2], t);
+
+  // GW_HWNDNEXT walks the same order and ends with 0.
+  std::vector<WindowHandle> walked;
+  for (WindowHandle h = sim.GetWindow(sim.GetDesktopWindow(), GW_CHILD); h; h = sim.GetWindow(h, GW_HWNDNEXT))
+    walked.push_back(h);
+  EXPECT_EQ(walked, sim.ZOrder());
+}
+
+TEST_F(SimTest, OwnedWindowsRiseWithTheirOwner) {
+  const WindowHandle owner = App(L"owner");
+  WindowSpec pop;
+  pop.style = WS_POPUP | WS_CAPTION;
+  pop.owner = owner;
+  const WindowHandle popup = sim.AddWindow(pop);
+  const WindowHandle other = App(L"other");
+  EXPECT_EQ(sim.GetParent(popup), owner);  // an owned pop-up reports its owner
+  EXPECT_EQ(sim.GetParent(owner), 0u);
+  sim.SetForeground(owner);
+  EXPECT_LT(Pos(popup), Pos(owner));
+  EXPECT_LT(Pos(owner), Pos(other));
+}
+
+TEST_F(SimTest, MinimizedAndMaximizedGeometry) {
+  WindowSpec s;
+  s.rect = {2000, 100, 2800, 700};
+  const WindowHandle w = sim.AddWindow(s);
+  const WindowHandle other = App(L"other");
+
+  ASSERT_TRUE(sim.ShowWindow(w, SW_MAXIMIZE));
+  TRect r;
+  ASSERT_TRUE(sim.GetWindowRect(w, r));
+  EXPECT_EQ(r, (TRect{1912, -8, 3848, 1088}));  // second monitor, no taskbar, frame outside
+  EXPECT_NE(static_cast<uint32_t>(sim.GetWindowLongW(w, GWL_STYLE)) & WS_MAXIMIZE, 0u);
+
+  // Moving a maximized window keeps it zoomed.
+  ASSERT_TRUE(sim.SetWindowPos(w, 0, -8, -8, 1936, 1036, SWP_NOZORDER | SWP_NOACTIVATE));
+  EXPECT_TRUE(sim.IsZoomed(w));
+  EXPECT_EQ(sim.RestoreRect(w), (TRect{2000, 100, 2800, 700}));
+
+  ASSERT_TRUE(sim.ShowWindow(w, SW_MINIMIZE));
+  ASSERT_TRUE(sim.GetWindowRect(w, r));
+  EXPECT_EQ(r, (TRect{-32000, -32000, -31840, -31972}));
+  EXPECT_EQ(static_cast<uint32_t>(sim.GetWindowLongW(w, GWL_STYLE)) & (WS_MINIMIZE | WS_MAXIMIZE), WS_MINIMIZE);
+  EXPECT_EQ(sim.ZOrder()[sim.ZOrder().size() - 2], w);  // sent to the bottom
+  EXPECT_EQ(sim.MonitorFromWindow(w, MONITOR_DEFAULTTONULL), sim.EnumMonitors()[1].handle);
+
+  // A minimized window takes a new normal place and stays parked.
+  ASSERT_TRUE(sim.SetWindowPos(w, 0, 100, 50, 400, 300, SWP_NOZORDER | SWP_NOACTIVATE));
+  ASSERT_TRUE(sim.GetWindowRect(w, r));
+  EXPECT_EQ(r.Left, -32000);
+  EXPECT_EQ(sim.RestoreRect(w), (TRect{100, 50, 500, 350}));
+  EXPECT_EQ(sim.MonitorFromWindow(w, MONITOR_DEFAULTTONULL), sim.EnumMonitors()[0].handle);
+
+  // It was maximized before: restoring maximizes it again, now on the first monitor.
+  sim.ShowWindow(w, SW_RESTORE);
+  ASSERT_TRUE(sim.GetWindowRect(w, r));
+  EXPECT_EQ(r, (TRect{-8, -8, 1928, 1048}));
+  (void)other;
+}
+
+TEST_F(SimTest, ForegroundLockRule) {
+  const uint32_t ownTid = sim.GetCurrentThreadId();
+  const uint32_t otherPid = sim.AddProcess(L"other.exe");
+  const WindowHandle foreign = App(L"foreign", 0, otherPid);
+  const WindowHandle target = App(L"target");
+  const WindowHandle mine = sim.CreateWindowExW(0, L"Own", L"mine", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, 0, nullptr);
+  const uint32_t foreignTid = sim.GetWindowThreadProcessId(foreign, nullptr);
+
+  struct Case {
+    const char* name;
+    WindowHandle fg;
+    bool attach;
+    uint32_t timeout;
+    bool enforced;
+    bool allowed;
+  };
+  const Case cases[] = {
+      {"another process holds the foreground", foreign, false, 200000, true, false},
+      {"our own window holds it", mine, false, 200000, true, true},
+      {"attached to the foreground thread", foreign, true, 200000, true, true},
+      {"lock time-out is zero", foreign, false, 0, true, true},
+      {"lock not enforced", foreign, false, 200000, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim.SetForegroundLockEnforced(true);
+    sim.SetForeground(mine);  // only a foreground process may change the lock time-out
+    ASSERT_TRUE(sim.SystemParametersSet(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, c.timeout, SPIF_SENDCHANGE));
+    sim.SetForeground(c.fg);
+    ASSERT_EQ(sim.GetForegroundWindow(), c.fg);
+    sim.SetForegroundLockEnforced(c.enforced);
+    if (c.attach) {
+      ASSERT_TRUE(sim.AttachThreadInput(ownTid, foreignTid, true));
+    }
+    EXPECT_EQ(sim.SetForegroundWindow(target), c.allowed);
+    EXPECT_EQ(sim.GetForegroundWindow(), c.allowed ? target : c.fg);
+    if (c.allowed) {
+      EXPECT_EQ(sim.ZOrder()[1], target);  // raised, under the topmost taskbar
+    }
+    if (c.attach) {
+      ASSERT_TRUE(sim.AttachThreadInput(ownTid, foreignTid, false));
+    }
+  }
+  // Without the foreground the time-out cannot be changed either.
+  sim.SetForegroundLockEnforced(true);
+  sim.SetForeground(mine);
+  ASSERT_TRUE(sim.SystemParametersSet(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, 200000, 0));
+  sim.SetForeground(foreign);
+  EXPECT_FALSE(sim.SystemParametersSet(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, 0, 0));
+  EXPECT_EQ(sim.GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(sim.AttachThreadInput(ownTid, ownTid, true));
+  EXPECT_FALSE(sim.AttachThreadInput(ownTid, 7, true));
+}
+
+TEST_F(SimTest, FaultsFailTheNamedOperationAndCallsAreCounted) {
+  const WindowHandle w = App(L"w");
+  TRect r;
+  sim.FailOperation("GetWindowRect", ERROR_ACCESS_DENIED, 2);
+  EXPECT_FALSE(sim.GetWindowRect(w, r));
+  EXPECT_EQ(sim.GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(sim.GetWindowRect(w, r));
+  EXPECT_TRUE(sim.GetWindowRect(w, r));
+  EXPECT_EQ(sim.CallCount("GetWindowRect"), 3);
+  EXPECT_EQ(sim.CallCount("SetWindowPos"), 0);
+
+  sim.FailOperation("EnumMonitors", ERROR_NOT_ENOUGH_MEMORY, -1);
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(sim.EnumMonitors().empty());
+  sim.ClearFaults();
+  EXPECT_EQ(sim.EnumMonitors().size(), 2u);
+  sim.ResetCallCounts();
+  EXPECT_EQ(sim.CallCount("EnumMonitors"), 0);
+
+  // A vanished window fails with the window-handle error.
+  sim.RemoveWindow(w);
+  EXPECT_FALSE(sim.IsWindow(w));
+  EXPECT_FALSE(sim.GetWindowRect(w, r));
+  EXPECT_EQ(sim.GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+  EXPECT_EQ(sim.GetWindowThreadProcessId(w, nullptr), 0u);
+  EXPECT_EQ(sim.ErrorText(1400), L"Invalid window handle.\r\n");
+  EXPECT_EQ(sim.ErrorText(0x12345), L"");
+}
+
+struct Recorder {
+  std::vector<std::pair<uint32_t, uintptr_t>> got;
+  WindowProc Proc() {
+    return [this](WindowHandle, uint32_t m, uintptr_t w, intptr_t) {
+      got.emplace_back(m, w);
+      return intptr_t{0};
+    };
+  }
+  int Count(uint32_t msg) const {
+    return static_cast<int>(std::count_if(got.begin(), got.end(), [&](auto& p) { return p.first == msg; }));
+  }
+};
+
+TEST_F(SimTest, TimersFireOnlyWhilePumpingOnVirtualTime) {
+  Recorder rec;
+  const WindowHandle w = sim.CreateWindowExW(0, L"T", L"", WS_POPUP, 0, 0, 10, 10, 0, rec.Proc());
+  sim.SetTickCount(0xFFFFFF00u);  // the clock wraps while the timer runs
+  ASSERT_TRUE(sim.SetTimer(w, 7, 100));
+  sim.ProcessPendingMessages();
+  EXPECT_EQ(rec.Count(WM_TIMER), 0);
+
+  sim.AdvanceTime(350);  // three periods passed, nothing pumped
+  EXPECT_EQ(rec.Count(WM_TIMER), 0);
+  EXPECT_EQ(sim.GetTickCount(), 94u);
+  sim.ProcessPendingMessages();
+  EXPECT_EQ(rec.Count(WM_TIMER), 1);  // coalesced
+  sim.ProcessPendingMessages();
+  EXPECT_EQ(rec.Count(WM_TIMER), 1);
+
+  // The message loop waits on virtual time for the next period.
+  ASSERT_TRUE(sim.PumpOneMessage());
+  EXPECT_EQ(rec.Count(WM_TIMER), 2);
+  EXPECT_EQ(sim.GetTickCount(), 194u);
+  EXPECT_EQ(rec.got.back().second, 7u);
+
+  ASSERT_TRUE(sim.KillTimer(w, 7));
+  EXPECT_FALSE(sim.KillTimer(w, 7));
+  EXPECT_FALSE(sim.PumpOneMessage());  // nothing could ever arrive: no hang
+
+  // A scheduled action posting a message wakes the loop at its time; quit ends it.
+  sim.At(500, [&] { sim.PostMessageW(w, WM_APP, 1, 0); });
+  ASSERT_TRUE(sim.PumpOneMessage());
+  EXPECT_EQ(rec.got.back(), (std::pair<uint32_t, uintptr_t>{WM_APP, 1}));
+  EXPECT_EQ(sim.GetTickCount(), 694u);
+  sim.PostQuitMessage(0);
+  EXPECT_FALSE(sim.PumpOneMessage());
+}
+
+TEST_F(SimTest, SleepRunsScheduledActionsInOrder) {
+  std::vector<int> order;
+  sim.At(300, [&] { order.push_back(3); });
+  sim.At(100, [&] {
+    order.push_back(1);
+    sim.At(100, [&] { order.push_back(2); });  // due at 200
+  });
+  const uint32_t t0 = sim.GetTickCount();
+  sim.Sleep(250);
+  EXPECT_EQ(order, (std::vector<int>{1, 2}));
+  sim.Sleep(50);
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(sim.GetTickCount() - t0, 300u);
+  EXPECT_EQ(sim.SleepCalls(), 2u);
+  EXPECT_EQ(sim.TotalSlept(), 300u);
+}
+
+TEST_F(SimTest, HotkeysConflictAndArriveAsMessages) {
+  Recorder rec;
+  const WindowHandle w = sim.CreateWindowExW(0, L"H", L"", WS_POPUP, 0, 0, 10, 10, 0, rec.Proc());
+  const WindowHandle w2 = sim.CreateWindowExW(0, L"H", L"", WS_POPUP, 0, 0, 10, 10, 0, rec.Proc());
+  sim.ReserveHotkey(MOD_WIN, 'E');
+  ASSERT_TRUE(sim.RegisterHotKey(w, 1, MOD_CONTROL | MOD_ALT | MOD_NOREPEAT, VK_RIGHT));
+
+  struct Case {
+    WindowHandle h;
+    int32_t id;
+    uint32_t mods, vk;
+    uint32_t err;
+  };
+  const Case cases[] = {
+      {w2, 1, MOD_CONTROL | MOD_ALT, VK_RIGHT, ERROR_HOTKEY_ALREADY_REGISTERED},  // taken by us
+      {w2, 2, MOD_WIN, 'E', ERROR_HOTKEY_ALREADY_REGISTERED},                     // taken by another program
+      {w, 1, MOD_CONTROL | MOD_ALT, VK_LEFT, ERROR_HOTKEY_ALREADY_REGISTERED},    // same id again
+      {0x999, 3, MOD_ALT, 'Q', ERROR_INVALID_WINDOW_HANDLE},
+  };
+  for (const Case& c : cases) {
+    EXPECT_FALSE(sim.RegisterHotKey(c.h, c.id, c.mods, c.vk));
+    EXPECT_EQ(sim.GetLastError(), c.err);
+  }
+  EXPECT_TRUE(sim.RegisterHotKey(w2, 1, MOD_CONTROL | MOD_ALT, VK_LEFT));
+  EXPECT_FALSE(sim.UnregisterHotKey(w, 9));
+  EXPECT_EQ(sim.GetLastError(), ERROR_HOTKEY_NOT_REGISTERED);
+
+  ASSERT_TRUE(sim.PressHotkey(MOD_CONTROL | MOD_ALT, VK_RIGHT));
+  EXPECT_FALSE(sim.PressHotkey(MOD_SHIFT, VK_RIGHT));
+  // Typing the combination triggers it too; releasing clears the key state.
+  sim.keybd_event(VK_CONTROL, 0, 0, 0);
+  sim.keybd_event(VK_MENU, 0, 0, 0);
+  EXPECT_LT(sim.GetKeyState(VK_CONTROL), 0);
+  EXPECT_LT(sim.GetAsyncKeyState(VK_LMENU), 0);
+  sim.keybd_event(VK_LEFT, 0, KEYEVENTF_EXTENDEDKEY, 0);
+  sim.keybd_event(VK_LEFT, 0, KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP, 0);
+  sim.keybd_event(VK_MENU, 0, KEYEVENTF_KEYUP, 0);
+  sim.keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
+  EXPECT_EQ(sim.GetKeyState(VK_CONTROL) & 0x8000, 0);
+  EXPECT_EQ(sim.GetAsyncKeyState(VK_MENU), 0);
+  EXPECT_EQ(sim.KeyEvents().size(), 6u);
+
+  sim.ProcessPendingMessages();
+  ASSERT_EQ(rec.Count(WM_HOTKEY), 2);
+  EXPECT_EQ(rec.got[rec.got.size() - 2].second, 1u);
+  EXPECT_EQ(rec.got.back().second, 1u);  // w2's id 1
+
+  // Destroying the window frees its registration.
+  ASSERT_TRUE(sim.DestroyWindow(w));
+  EXPECT_TRUE(sim.RegisterHotKey(w2, 5, MOD_CONTROL | MOD_ALT, VK_RIGHT));
+}
+
+TEST_F(SimTest, DestroyWindowNotifiesAndRemovesChildren) {
+  std::vector<std::pair<WindowHandle, uint32_t>> log;
+  auto proc = [&](WindowHandle h, uint32_t m, uintptr_t, intptr_t) {
+    log.emplace_back(h, m);
+    return intptr_t{0};
+  };
+  const WindowHandle top = sim.CreateWindowExW(0, L"P", L"", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, 0, proc);
+  const WindowHandle kid = sim.CreateWindowExW(0, L"C", L"", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, top, proc);
+  EXPECT_EQ(sim.GetParent(kid), top);
+  EXPECT_EQ(sim.GetAncestor(kid, GA_ROOT), top);
+  ASSERT_TRUE(sim.SetTimer(top, 1, 50));
+  log.clear();
+  ASSERT_TRUE(sim.DestroyWindow(top));
+  EXPECT_EQ(log, (std::vector<std::pair<WindowHandle, uint32_t>>{{top, WM_DESTROY}, {kid, WM_DESTROY}}));
+  EXPECT_FALSE(sim.IsWindow(kid));
+  EXPECT_FALSE(sim.DestroyWindow(top));
+  EXPECT_EQ(sim.GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+  sim.AdvanceTime(100);
+  log.clear();
+  sim.ProcessPendingMessages();
+  EXPECT_TRUE(log.empty());
+}
+
+TEST_F(SimTest, NamedMutexReportsExistingUntilAllHandlesClose) {
+  const KernelHandle a = sim.CreateMutexW(L"Tessary.Instance");
+  EXPECT_EQ(sim.GetLastError(), ERROR_SUCCESS);
+  const KernelHandle b = sim.CreateMutexW(L"Tessary.Instance");
+  EXPECT_NE(b, 0u);
+  EXPECT_NE(b, a);
+  EXPECT_EQ(sim.GetLastError(), ERROR_ALREADY_EXISTS);
+  sim.CreateMutexW(L"tessary.instance");  // names are case-sensitive
+  EXPECT_EQ(sim.GetLastError(), ERROR_SUCCESS);
+  ASSERT_TRUE(sim.CloseHandle(a));
+  sim.SetLastError(0);
+  const KernelHandle c = sim.CreateMutexW(L"Tessary.Instance");
+  EXPECT_EQ(sim.GetLastError(), ERROR_ALREADY_EXISTS);  // b still holds it
+  ASSERT_TRUE(sim.CloseHandle(b));
+  ASSERT_TRUE(sim.CloseHandle(c));
+  EXPECT_FALSE(sim.CloseHandle(c));
+  EXPECT_EQ(sim.GetLastError(), ERROR_INVALID_HANDLE);
+  sim.CreateMutexW(L"Tessary.Instance");
+  EXPECT_EQ(sim.GetLastError(), ERROR_SUCCESS);
+}
+
+TEST_F(SimTest, FilesFollowWindowsRenameRules) {
+  const std::wstring dir = L"C:\\Users\\User\\AppData\\Roaming\\Tessary";
+  EXPECT_FALSE(sim.WriteWholeFile(dir + L"\\Debug.txt", {1}));
+  EXPECT_EQ(sim.GetLastError(), ERROR_PATH_NOT_FOUND);
+  ASSERT_TRUE(sim.CreateDirectoryTree(dir));
+  ASSERT_TRUE(sim.WriteWholeFile(dir + L"\\Debug.txt", {1}));
+
+  // Moving the old log aside: the first free backup number, never over an existing file.
+  ASSERT_TRUE(sim.MoveFileW(dir + L"\\debug.TXT", dir + L"\\Debug.txt.bak1"));
+  ASSERT_TRUE(sim.WriteWholeFile(dir + L"/Debug.txt", {2}));
+  EXPECT_FALSE(sim.MoveFileW(dir + L"\\Debug.txt", dir + L"\\DEBUG.txt.bak1"));
+  EXPECT_EQ(sim.GetLastError(), ERROR_ALREADY_EXISTS);
+  ASSERT_TRUE(sim.MoveFileW(dir + L"\\Debug.txt", dir + L"\\Debug.txt.bak2"));
+  EXPECT_FALSE(sim.MoveFileW(dir + L"\\Debug.txt", dir + L"\\Debug.txt.bak3"));
+  EXPECT_EQ(sim.GetLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_FALSE(sim.MoveFileW(dir + L"\\Debug.txt.bak2", L"C:\\Nowhere\\x"));
+  EXPECT_EQ(sim.GetLastError(), ERROR_PATH_NOT_FOUND);
+
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(sim.ReadWholeFile(dir + L"\\debug.txt.BAK2", bytes));
+  EXPECT_EQ(bytes, std::vector<uint8_t>{2});
+  EXPECT_TRUE(sim.FileExists(dir + L"\\Debug.txt.bak1"));
+  EXPECT_FALSE(sim.FileExists(dir + L"\\Debug.txt"));
+  ASSERT_TRUE(sim.DeleteFileW(dir + L"\\Debug.txt.bak1"));
+  EXPECT_FALSE(sim.DeleteFileW(dir + L"\\Debug.txt.bak1"));
+  EXPECT_EQ(sim.GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(SimTest, IniFilesAreRealText) {
+  const std::wstring ini = L"C:\\Users\\User\\AppData\\Roaming\\Tessary.ini";
+  EXPECT_EQ(sim.GetPrivateProfileStringW(L"Main", L"Delay", L"2000", ini), L"2000");
+  ASSERT_TRUE(sim.WritePrivateProfileStringW(L"Main", L"Delay", L"3000", ini));
+  ASSERT_TRUE(sim.WritePrivateProfileStringW(L"Hotkeys", L"Left", L"Ctrl+Alt+Left", ini));
+  ASSERT_TRUE(sim.WritePrivateProfileStringW(L"MAIN", L"delay", L"4000", ini));
+  ASSERT_TRUE(sim.WritePrivateProfileStringW(L"main", L"Auto", L"1", ini));
+  EXPECT_EQ(sim.GetPrivateProfileStringW(L"main", L"DELAY", L"", ini), L"4000");
+
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(sim.ReadWholeFile(ini, bytes));
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
+            "[Main]\r\nDelay=4000\r\nAuto=1\r\n\r\n[Hotkeys]\r\nLeft=Ctrl+Alt+Left\r\n");
+
+  // A UTF-16 file stays UTF-16 and keeps what is not ours.
+  const std::u16string text = u"\xFEFF; note\r\n[A]\r\nk = \"quoted v\" \r\n";
+  std::vector<uint8_t> utf16;
+  for (char16_t c : text) utf16.push_back(static_cast<uint8_t>(c & 0xFF)), utf16.push_back(static_cast<uint8_t>(c >> 8));
+  ASSERT_TRUE(sim.WriteWholeFile(ini, utf16));
+  EXPECT_EQ(sim.GetPrivateProfileStringW(L"a", L"K", L"", ini), L"quoted v");
+  ASSERT_TRUE(sim.WritePrivateProfileStringW(L"A", L"n", L"\x00e9\x4e2d", ini));
+  EXPECT_EQ(sim.GetPrivateProfileStringW(L"A", L"n", L"", ini), L"\x00e9\x4e2d");
+  ASSERT_TRUE(sim.ReadWholeFile(ini, bytes));
+  EXPECT_EQ(bytes[0], 0xFF);
+  EXPECT_EQ(bytes[2], ';');
+  EXPECT_FALSE(sim.WritePrivateProfileStringW(L"A", L"k", L"v", L"C:\\Missing\\x.ini"));
+  EXPECT_EQ(sim.GetLastError(), ERROR_PATH_NOT_FOUND);
+}
+
+TEST_F(SimTest, LastErrorAndThreadIdArePerThread) {
+  const uint32_t ui = sim.GetCurrentThreadId();
+  EXPECT_EQ(ui, sim.UiThreadId());
+  sim.SetLastError(ERROR_INVALID_PARAMETER);
+  uint32_t workerTid = 0, workerErr = 0;
+  std::thread worker([&] {
+    workerTid = sim.GetCurrentThreadId();
+    TRect r;
+    sim.GetWindowRect(0x4321, r);
+    workerErr = sim.GetLastError();
+  });
+  worker.join();
+  EXPECT_NE(workerTid, ui);
+  EXPECT_NE(workerTid, 0u);
+  EXPECT_EQ(workerErr, ERROR_INVALID_WINDOW_HANDLE);
+  EXPECT_EQ(sim.GetLastError(), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(sim.GetCurrentThreadId(), ui);
+}
+
+}  // namespace
+}  // namespace tessary::sim
