@@ -1,0 +1,795 @@
+// Our headers first: <windows.h> defines macros with the names of our portable constants.
+#include "platform/win32/Win32WindowSystem.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <mutex>
+#include <set>
+
+#include <windows.h>
+#include <dbt.h>
+#include <dwmapi.h>
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+#undef GetMonitorInfo  // our operation's name, not the platform's macro
+
+namespace tessary::win32 {
+namespace {
+
+static_assert(sizeof(CopyDataRecord) == sizeof(COPYDATASTRUCT));
+static_assert(offsetof(CopyDataRecord, dwData) == offsetof(COPYDATASTRUCT, dwData));
+static_assert(offsetof(CopyDataRecord, cbData) == offsetof(COPYDATASTRUCT, cbData));
+static_assert(offsetof(CopyDataRecord, lpData) == offsetof(COPYDATASTRUCT, lpData));
+
+HWND H(WindowHandle h) { return reinterpret_cast<HWND>(h); }
+WindowHandle W(HWND h) { return reinterpret_cast<WindowHandle>(h); }
+HANDLE K(KernelHandle h) { return reinterpret_cast<HANDLE>(h); }
+TRect R(const RECT& r) { return TRect{r.left, r.top, r.right, r.bottom}; }
+const wchar_t* OrNull(const std::wstring& s) { return s.empty() ? nullptr : s.c_str(); }
+
+// Keeps the thread's last error across clean-up calls that may overwrite it.
+class KeepLastError {
+ public:
+  KeepLastError() : code_(::GetLastError()) {}
+  ~KeepLastError() { ::SetLastError(code_); }
+  KeepLastError(const KeepLastError&) = delete;
+  KeepLastError& operator=(const KeepLastError&) = delete;
+
+ private:
+  DWORD code_;
+};
+
+// ---- Our windows: one proc per window, kept in GWLP_USERDATA ----
+
+// Shared so that a proc that destroys its own window stays alive until it returns.
+using ProcHolder = std::shared_ptr<WindowProc>;
+
+// The proc of the window being created on this thread: messages arrive (WM_GETMINMAXINFO)
+// before WM_NCCREATE hands us the creation parameters.
+thread_local ProcHolder* t_pending = nullptr;
+
+bool PlatformAnswers(UINT msg) {
+  switch (msg) {
+    case WM_NCCREATE:
+    case WM_NCDESTROY:
+    case WM_NCCALCSIZE:
+    case WM_NCHITTEST:
+    case WM_NCPAINT:
+    case WM_NCACTIVATE:
+    case WM_GETMINMAXINFO:
+    case WM_PAINT:
+    case WM_ERASEBKGND:
+    case WM_SETTEXT:
+    case WM_GETTEXT:
+    case WM_GETTEXTLENGTH:
+    case WM_SETCURSOR:
+    case WM_QUERYENDSESSION:
+    case WM_SYSCOMMAND:
+    case WM_WINDOWPOSCHANGING:
+    case WM_WINDOWPOSCHANGED:
+    case WM_SHOWWINDOW:
+    case WM_ACTIVATE:
+    case WM_GETICON:
+    case WM_QUERYOPEN:
+      return true;
+    default:
+      return msg >= WM_NCMOUSEMOVE && msg <= WM_NCXBUTTONDBLCLK;
+  }
+}
+
+LRESULT CALLBACK DispatchProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  auto* holder = reinterpret_cast<ProcHolder*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (holder == nullptr && t_pending != nullptr) {
+    holder = t_pending;
+    t_pending = nullptr;
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(holder));
+  }
+  if (holder == nullptr) return ::DefWindowProcW(hwnd, msg, wp, lp);
+
+  ProcHolder keep = *holder;  // the proc may destroy this window (and free the holder) while it runs
+  if (msg == WM_NCDESTROY) {
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    delete holder;
+  }
+  LRESULT answer = 0;
+  if (keep && *keep) answer = static_cast<LRESULT>((*keep)(W(hwnd), msg, static_cast<uintptr_t>(wp), lp));
+  return PlatformAnswers(msg) ? ::DefWindowProcW(hwnd, msg, wp, lp) : answer;
+}
+
+}  // namespace
+
+struct Win32WindowSystem::State {
+  std::mutex classLock;
+  std::set<std::wstring> registeredClasses;
+  HWND clipboardOwner = nullptr;
+  using DpiFn = UINT(WINAPI*)(HWND);
+  DpiFn getDpiForWindow = nullptr;
+};
+
+Win32WindowSystem::Win32WindowSystem() : s_(std::make_unique<State>()) {
+  // Windows 10 1607 and later; older systems (and some Wine versions) lack it: 96 dpi then.
+  if (HMODULE user32 = ::GetModuleHandleW(L"user32.dll")) {
+    s_->getDpiForWindow =
+        reinterpret_cast<State::DpiFn>(reinterpret_cast<void*>(::GetProcAddress(user32, "GetDpiForWindow")));
+  }
+}
+
+Win32WindowSystem::~Win32WindowSystem() {
+  if (s_->clipboardOwner != nullptr) ::DestroyWindow(s_->clipboardOwner);
+}
+
+// ---------------- Windows ----------------
+
+WindowHandle Win32WindowSystem::GetForegroundWindow() { return W(::GetForegroundWindow()); }
+WindowHandle Win32WindowSystem::GetWindow(WindowHandle h, uint32_t cmd) { return W(::GetWindow(H(h), cmd)); }
+WindowHandle Win32WindowSystem::GetParent(WindowHandle h) { return W(::GetParent(H(h))); }
+WindowHandle Win32WindowSystem::GetAncestor(WindowHandle h, uint32_t flags) { return W(::GetAncestor(H(h), flags)); }
+WindowHandle Win32WindowSystem::GetDesktopWindow() { return W(::GetDesktopWindow()); }
+WindowHandle Win32WindowSystem::GetShellWindow() { return W(::GetShellWindow()); }
+bool Win32WindowSystem::IsWindow(WindowHandle h) { return ::IsWindow(H(h)) != FALSE; }
+bool Win32WindowSystem::IsWindowVisible(WindowHandle h) { return ::IsWindowVisible(H(h)) != FALSE; }
+bool Win32WindowSystem::IsIconic(WindowHandle h) { return ::IsIconic(H(h)) != FALSE; }
+bool Win32WindowSystem::IsZoomed(WindowHandle h) { return ::IsZoomed(H(h)) != FALSE; }
+int32_t Win32WindowSystem::GetWindowLongW(WindowHandle h, int32_t index) { return ::GetWindowLongW(H(h), index); }
+int32_t Win32WindowSystem::GetWindowTextLengthW(WindowHandle h) { return ::GetWindowTextLengthW(H(h)); }
+
+std::wstring Win32WindowSystem::GetWindowTextW(WindowHandle h) {
+  const int length = ::GetWindowTextLengthW(H(h));
+  if (length <= 0) return {};
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  const int got = ::GetWindowTextW(H(h), text.data(), length + 1);
+  text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  return text;
+}
+
+std::wstring Win32WindowSystem::GetClassNameW(WindowHandle h) {
+  wchar_t name[257] = {};  // class names are at most 256 characters
+  const int got = ::GetClassNameW(H(h), name, 257);
+  return got > 0 ? std::wstring(name, static_cast<size_t>(got)) : std::wstring();
+}
+
+WindowHandle Win32WindowSystem::WindowFromPoint(TPoint pt) { return W(::WindowFromPoint(POINT{pt.x, pt.y})); }
+
+bool Win32WindowSystem::GetCursorPos(TPoint& pt) {
+  POINT p{};
+  if (!::GetCursorPos(&p)) return false;
+  pt = TPoint{p.x, p.y};
+  return true;
+}
+
+bool Win32WindowSystem::GetWindowRect(WindowHandle h, TRect& r) {
+  RECT rc{};
+  if (!::GetWindowRect(H(h), &rc)) return false;
+  r = R(rc);
+  return true;
+}
+
+bool Win32WindowSystem::GetClientSize(WindowHandle h, int32_t& width, int32_t& height) {
+  RECT rc{};
+  if (!::GetClientRect(H(h), &rc)) return false;
+  width = rc.right - rc.left;
+  height = rc.bottom - rc.top;
+  return true;
+}
+
+uint32_t Win32WindowSystem::GetWindowThreadProcessId(WindowHandle h, uint32_t* pid) {
+  DWORD p = 0;
+  const DWORD tid = ::GetWindowThreadProcessId(H(h), &p);
+  if (pid != nullptr) *pid = p;
+  return tid;
+}
+
+int32_t Win32WindowSystem::DwmGetCloaked(WindowHandle h, uint32_t& cloaked) {
+  DWORD value = 0;
+  const HRESULT hr = ::DwmGetWindowAttribute(H(h), DWMWA_CLOAKED, &value, sizeof value);
+  if (hr == S_OK) cloaked = value;
+  return static_cast<int32_t>(hr);
+}
+
+uint32_t Win32WindowSystem::GetDpiForWindow(WindowHandle h) {
+  if (s_->getDpiForWindow == nullptr) return USER_DEFAULT_SCREEN_DPI;
+  return s_->getDpiForWindow(H(h));
+}
+
+// ---------------- Monitors ----------------
+
+namespace {
+bool Describe(HMONITOR m, MonitorDesc& out) {
+  MONITORINFOEXW info{};
+  info.cbSize = sizeof info;
+  if (!::GetMonitorInfoW(m, &info)) return false;
+  out.handle = reinterpret_cast<MonitorHandle>(m);
+  out.bounds = R(info.rcMonitor);
+  out.work = R(info.rcWork);
+  out.primary = (info.dwFlags & MONITORINFOF_PRIMARY) != 0;
+  out.deviceName = info.szDevice;
+  return true;
+}
+
+BOOL CALLBACK CollectMonitor(HMONITOR m, HDC, LPRECT, LPARAM data) {
+  reinterpret_cast<std::vector<HMONITOR>*>(data)->push_back(m);
+  return TRUE;
+}
+}  // namespace
+
+std::vector<MonitorDesc> Win32WindowSystem::EnumMonitors() {
+  std::vector<HMONITOR> handles;
+  ::EnumDisplayMonitors(nullptr, nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&handles));
+  std::vector<MonitorDesc> out;
+  for (HMONITOR m : handles) {
+    MonitorDesc d;
+    if (Describe(m, d)) out.push_back(std::move(d));  // a monitor that left meanwhile is not listed
+  }
+  return out;
+}
+
+MonitorHandle Win32WindowSystem::MonitorFromWindow(WindowHandle h, uint32_t flags) {
+  return reinterpret_cast<MonitorHandle>(::MonitorFromWindow(H(h), flags));
+}
+
+MonitorHandle Win32WindowSystem::MonitorFromPoint(TPoint pt, uint32_t flags) {
+  return reinterpret_cast<MonitorHandle>(::MonitorFromPoint(POINT{pt.x, pt.y}, flags));
+}
+
+bool Win32WindowSystem::GetMonitorInfo(MonitorHandle m, MonitorDesc& out) {
+  return Describe(reinterpret_cast<HMONITOR>(m), out);
+}
+
+TRect Win32WindowSystem::GetVirtualScreenRect() {
+  const int x = ::GetSystemMetrics(SM_XVIRTUALSCREEN);
+  const int y = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
+  return TRect{x, y, x + ::GetSystemMetrics(SM_CXVIRTUALSCREEN), y + ::GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
+bool Win32WindowSystem::GetTaskbarPos(TaskbarPos& out) {
+  APPBARDATA abd{};
+  abd.cbSize = sizeof abd;
+  if (::SHAppBarMessage(ABM_GETTASKBARPOS, &abd) == 0) return false;
+  out.edge = abd.uEdge;
+  out.rect = R(abd.rc);
+  return true;
+}
+
+// ---------------- Placing ----------------
+
+bool Win32WindowSystem::SetWindowPos(WindowHandle h, WindowHandle insertAfter, int32_t x, int32_t y, int32_t cx,
+                                     int32_t cy, uint32_t flags) {
+  return ::SetWindowPos(H(h), H(insertAfter), x, y, cx, cy, flags) != FALSE;
+}
+
+bool Win32WindowSystem::RedrawWindow(WindowHandle h, uint32_t flags) {
+  return ::RedrawWindow(H(h), nullptr, nullptr, flags) != FALSE;
+}
+
+bool Win32WindowSystem::ShowWindow(WindowHandle h, int32_t cmd) { return ::ShowWindow(H(h), cmd) != FALSE; }
+bool Win32WindowSystem::BringWindowToTop(WindowHandle h) { return ::BringWindowToTop(H(h)) != FALSE; }
+bool Win32WindowSystem::SetForegroundWindow(WindowHandle h) { return ::SetForegroundWindow(H(h)) != FALSE; }
+WindowHandle Win32WindowSystem::SetFocus(WindowHandle h) { return W(::SetFocus(H(h))); }
+
+bool Win32WindowSystem::AttachThreadInput(uint32_t idAttach, uint32_t idAttachTo, bool attach) {
+  return ::AttachThreadInput(idAttach, idAttachTo, attach ? TRUE : FALSE) != FALSE;
+}
+
+bool Win32WindowSystem::SystemParametersGet(uint32_t action, uint32_t& value) {
+  // The actions the program reads fill a DWORD (or an int of the same size).
+  DWORD v = 0;
+  if (!::SystemParametersInfoW(action, 0, &v, 0)) return false;
+  value = v;
+  return true;
+}
+
+bool Win32WindowSystem::SystemParametersSet(uint32_t action, uint32_t uiParam, uintptr_t pvParam, uint32_t winIni) {
+  return ::SystemParametersInfoW(action, uiParam, reinterpret_cast<PVOID>(pvParam), winIni) != FALSE;
+}
+
+// ---------------- Our windows and messages ----------------
+
+WindowHandle Win32WindowSystem::CreateWindowExW(uint32_t exStyle, const std::wstring& className,
+                                                const std::wstring& title, uint32_t style, int32_t x, int32_t y,
+                                                int32_t width, int32_t height, WindowHandle parent, WindowProc proc) {
+  if (className.empty() || className.size() > 256) {
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+  {
+    std::lock_guard lock(s_->classLock);
+    if (s_->registeredClasses.count(className) == 0) {
+      WNDCLASSEXW wc{};
+      wc.cbSize = sizeof wc;
+      wc.lpfnWndProc = DispatchProc;
+      wc.hInstance = instance;
+      wc.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+      wc.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(1));  // the program's icon, when it has one
+      wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+      wc.lpszClassName = className.c_str();
+      if (::RegisterClassExW(&wc) == 0 && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return 0;
+      s_->registeredClasses.insert(className);
+    }
+  }
+
+  auto* holder = new ProcHolder(std::make_shared<WindowProc>(std::move(proc)));
+  ProcHolder* const outer = t_pending;  // a window created while another one is being created
+  t_pending = holder;
+  const HWND hwnd = ::CreateWindowExW(exStyle, className.c_str(), title.c_str(), style, x, y, width, height,
+                                      H(parent), nullptr, instance, nullptr);
+  if (t_pending == holder) {
+    // No message reached the window, so WM_NCDESTROY will never free the proc.
+    KeepLastError keep;
+    delete holder;
+  }
+  t_pending = outer;
+  return W(hwnd);
+}
+
+bool Win32WindowSystem::DestroyWindow(WindowHandle h) { return ::DestroyWindow(H(h)) != FALSE; }
+
+bool Win32WindowSystem::SetWindowTextW(WindowHandle h, const std::wstring& text) {
+  return ::SetWindowTextW(H(h), text.c_str()) != FALSE;
+}
+
+bool Win32WindowSystem::SetWindowLongW(WindowHandle h, int32_t index, int32_t value) {
+  // 0 is also a valid previous value: only a changed last error tells a failure.
+  ::SetLastError(ERROR_SUCCESS);
+  return ::SetWindowLongW(H(h), index, value) != 0 || ::GetLastError() == ERROR_SUCCESS;
+}
+
+bool Win32WindowSystem::PostMessageW(WindowHandle h, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+  return ::PostMessageW(H(h), msg, wParam, lParam) != FALSE;
+}
+
+intptr_t Win32WindowSystem::SendMessageW(WindowHandle h, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+  return ::SendMessageW(H(h), msg, wParam, lParam);
+}
+
+bool Win32WindowSystem::SendMessageTimeoutW(WindowHandle h, uint32_t msg, uintptr_t wParam, intptr_t lParam,
+                                            uint32_t flags, uint32_t timeoutMs, uintptr_t& result) {
+  DWORD_PTR answer = 0;
+  if (::SendMessageTimeoutW(H(h), msg, wParam, lParam, flags, timeoutMs, &answer) == 0) return false;
+  result = answer;
+  return true;
+}
+
+bool Win32WindowSystem::SendCopyData(WindowHandle from, WindowHandle to, const CopyDataRecord& data,
+                                     intptr_t& result) {
+  if (!::IsWindow(H(to))) {
+    ::SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return false;
+  }
+  COPYDATASTRUCT cds{};
+  cds.dwData = data.dwData;
+  cds.cbData = data.cbData;
+  cds.lpData = const_cast<void*>(data.lpData);
+  ::SetLastError(ERROR_SUCCESS);
+  result = ::SendMessageW(H(to), WM_COPYDATA, static_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&cds));
+  // SendMessage has no failure result; a window that vanished on the way sets the error.
+  return ::GetLastError() == ERROR_SUCCESS;
+}
+
+WindowHandle Win32WindowSystem::FindWindowW(const std::wstring& className, const std::wstring& title) {
+  return W(::FindWindowW(OrNull(className), OrNull(title)));
+}
+
+uint32_t Win32WindowSystem::RegisterWindowMessageW(const std::wstring& name) {
+  return ::RegisterWindowMessageW(name.c_str());
+}
+
+bool Win32WindowSystem::SetTimer(WindowHandle h, uintptr_t id, uint32_t elapseMs) {
+  return ::SetTimer(H(h), id, elapseMs, nullptr) != 0;
+}
+
+bool Win32WindowSystem::KillTimer(WindowHandle h, uintptr_t id) { return ::KillTimer(H(h), id) != FALSE; }
+
+void Win32WindowSystem::ProcessPendingMessages() {
+  MSG msg{};
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      // Leave the quit request for the message loop that owns it.
+      ::PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+}
+
+bool Win32WindowSystem::PumpOneMessage() {
+  MSG msg{};
+  const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+  if (got == 0 || got == -1) return false;
+  ::TranslateMessage(&msg);
+  ::DispatchMessageW(&msg);
+  return true;
+}
+
+void Win32WindowSystem::PostQuitMessage(int32_t exitCode) { ::PostQuitMessage(exitCode); }
+
+KernelHandle Win32WindowSystem::RegisterDeviceNotificationW(WindowHandle h, const std::wstring& interfaceClassGuid) {
+  GUID guid{};
+  std::wstring text = interfaceClassGuid;
+  if (text.empty() || text.front() != L'{') text = L"{" + text + L"}";
+  if (FAILED(::CLSIDFromString(text.c_str(), &guid))) {
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  DEV_BROADCAST_DEVICEINTERFACE_W filter{};
+  filter.dbcc_size = sizeof filter;
+  filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+  filter.dbcc_classguid = guid;
+  return reinterpret_cast<KernelHandle>(
+      ::RegisterDeviceNotificationW(H(h), &filter, DEVICE_NOTIFY_WINDOW_HANDLE));
+}
+
+bool Win32WindowSystem::UnregisterDeviceNotification(KernelHandle n) {
+  return ::UnregisterDeviceNotification(reinterpret_cast<HDEVNOTIFY>(n)) != FALSE;
+}
+
+// ---------------- Keyboard ----------------
+
+bool Win32WindowSystem::RegisterHotKey(WindowHandle h, int32_t id, uint32_t modifiers, uint32_t vk) {
+  return ::RegisterHotKey(H(h), id, modifiers, vk) != FALSE;
+}
+bool Win32WindowSystem::UnregisterHotKey(WindowHandle h, int32_t id) { return ::UnregisterHotKey(H(h), id) != FALSE; }
+int16_t Win32WindowSystem::GetKeyState(int32_t vk) { return ::GetKeyState(vk); }
+int16_t Win32WindowSystem::GetAsyncKeyState(int32_t vk) { return ::GetAsyncKeyState(vk); }
+bool Win32WindowSystem::GetKeyboardState(uint8_t (&keys)[256]) { return ::GetKeyboardState(keys) != FALSE; }
+void Win32WindowSystem::keybd_event(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t extraInfo) {
+  ::keybd_event(vk, scan, flags, extraInfo);
+}
+int16_t Win32WindowSystem::VkKeyScanW(wchar_t ch) { return ::VkKeyScanW(ch); }
+uint32_t Win32WindowSystem::MapVirtualKeyW(uint32_t code, uint32_t mapType) { return ::MapVirtualKeyW(code, mapType); }
+
+// ---------------- Processes ----------------
+
+bool Win32WindowSystem::GetProcessList(std::vector<ProcessEntry>& out) {
+  const HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return false;
+  std::vector<ProcessEntry> list;
+  PROCESSENTRY32W pe{};
+  pe.dwSize = sizeof pe;
+  BOOL more = ::Process32FirstW(snap, &pe);
+  if (!more) {
+    KeepLastError keep;
+    ::CloseHandle(snap);
+    return false;
+  }
+  while (more) {
+    list.push_back(ProcessEntry{pe.th32ProcessID, pe.szExeFile});
+    more = ::Process32NextW(snap, &pe);
+  }
+  const bool complete = ::GetLastError() == ERROR_NO_MORE_FILES;
+  {
+    KeepLastError keep;
+    ::CloseHandle(snap);
+  }
+  if (!complete) return false;
+  out = std::move(list);
+  return true;
+}
+
+uint32_t Win32WindowSystem::GetVersion() { return ::GetVersion(); }
+uint32_t Win32WindowSystem::GetCurrentProcessId() { return ::GetCurrentProcessId(); }
+uint32_t Win32WindowSystem::GetCurrentThreadId() { return ::GetCurrentThreadId(); }
+
+KernelHandle Win32WindowSystem::OpenProcess(uint32_t access, bool inherit, uint32_t pid) {
+  return reinterpret_cast<KernelHandle>(::OpenProcess(access, inherit ? TRUE : FALSE, pid));
+}
+
+KernelHandle Win32WindowSystem::OpenProcessToken(KernelHandle process, uint32_t access) {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(K(process), access, &token)) return 0;
+  return reinterpret_cast<KernelHandle>(token);
+}
+
+bool Win32WindowSystem::GetTokenIntegritySize(KernelHandle token, uint32_t& needed) {
+  DWORD size = 0;
+  const BOOL ok = ::GetTokenInformation(K(token), TokenIntegrityLevel, nullptr, 0, &size);
+  needed = size;
+  return ok != FALSE;
+}
+
+bool Win32WindowSystem::GetTokenIntegrityLevel(KernelHandle token, uint32_t size, uint32_t& rid, bool& sidValid) {
+  std::vector<uint64_t> buffer((static_cast<size_t>(size) + sizeof(uint64_t) - 1) / sizeof(uint64_t) + 1);
+  DWORD got = 0;
+  if (!::GetTokenInformation(K(token), TokenIntegrityLevel, buffer.data(), size, &got)) return false;
+  const auto* label = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(buffer.data());
+  const PSID sid = label->Label.Sid;
+  sidValid = sid != nullptr && ::IsValidSid(sid) && *::GetSidSubAuthorityCount(sid) > 0;
+  if (sidValid) rid = *::GetSidSubAuthority(sid, *::GetSidSubAuthorityCount(sid) - 1u);
+  return true;
+}
+
+bool Win32WindowSystem::CloseHandle(KernelHandle h) { return ::CloseHandle(K(h)) != FALSE; }
+
+RegValueState Win32WindowSystem::ReadRegistryDword(RegRoot root, const std::wstring& key, const std::wstring& value,
+                                                   uint32_t& out) {
+  // The registry answers with a status instead of the last error; keep it where callers look.
+  HKEY hk = nullptr;
+  LSTATUS rc = ::RegOpenKeyExW(root == RegRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, key.c_str(),
+                               0, KEY_QUERY_VALUE, &hk);
+  if (rc != ERROR_SUCCESS) {
+    ::SetLastError(static_cast<DWORD>(rc));
+    return RegValueState::KeyMissing;
+  }
+  DWORD type = 0, data = 0, size = sizeof data;
+  rc = ::RegQueryValueExW(hk, value.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
+  ::RegCloseKey(hk);
+  ::SetLastError(static_cast<DWORD>(rc));
+  if (rc == ERROR_FILE_NOT_FOUND) return RegValueState::ValueMissing;
+  if (rc != ERROR_SUCCESS || type != REG_DWORD || size != sizeof data) return RegValueState::NotInteger;
+  out = data;
+  return RegValueState::Present;
+}
+
+KernelHandle Win32WindowSystem::CreateMutexW(const std::wstring& name) {
+  // Nothing may run after the call: the caller reads ERROR_ALREADY_EXISTS from the last error.
+  return reinterpret_cast<KernelHandle>(::CreateMutexW(nullptr, FALSE, OrNull(name)));
+}
+
+bool Win32WindowSystem::IsDebuggerPresent() { return ::IsDebuggerPresent() != FALSE; }
+
+// ---------------- Shell and files ----------------
+
+std::wstring Win32WindowSystem::GetSpecialFolder(int32_t csidl) {
+  PIDLIST_ABSOLUTE pidl = nullptr;
+  const HRESULT hr = ::SHGetSpecialFolderLocation(nullptr, csidl, &pidl);
+  if (FAILED(hr) || pidl == nullptr) {
+    ::SetLastError(HRESULT_FACILITY(hr) == FACILITY_WIN32 ? HRESULT_CODE(hr) : static_cast<DWORD>(hr));
+    return {};
+  }
+  wchar_t path[MAX_PATH + 1] = {};
+  const BOOL ok = ::SHGetPathFromIDListW(pidl, path);
+  KeepLastError keep;
+  ::CoTaskMemFree(pidl);
+  return ok ? std::wstring(path) : std::wstring();
+}
+
+bool Win32WindowSystem::ShellExecuteOpen(const std::wstring& target) {
+  const auto code = reinterpret_cast<INT_PTR>(
+      ::ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  return code > 32;
+}
+
+std::wstring Win32WindowSystem::GetModuleFileNameW() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD got = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (got == 0) return {};
+    if (got < path.size()) {
+      path.resize(got);
+      return path;
+    }
+    path.resize(path.size() * 2);  // truncated
+  }
+}
+
+std::vector<std::wstring> Win32WindowSystem::GetCommandLineArgs() {
+  int count = 0;
+  LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  std::vector<std::wstring> args;
+  if (argv == nullptr) return args;
+  for (int i = 1; i < count; ++i) args.emplace_back(argv[i]);
+  ::LocalFree(argv);
+  return args;
+}
+
+bool Win32WindowSystem::GetFileVersion(const std::wstring& path, uint16_t (&version)[4]) {
+  DWORD unused = 0;
+  const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &unused);
+  if (size == 0) return false;
+  std::vector<uint8_t> data(size);
+  if (!::GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return false;
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT length = 0;
+  if (!::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) || info == nullptr ||
+      length < sizeof(VS_FIXEDFILEINFO) || info->dwSignature != 0xFEEF04BDu) {
+    ::SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+    return false;
+  }
+  version[0] = HIWORD(info->dwFileVersionMS);
+  version[1] = LOWORD(info->dwFileVersionMS);
+  version[2] = HIWORD(info->dwFileVersionLS);
+  version[3] = LOWORD(info->dwFileVersionLS);
+  return true;
+}
+
+bool Win32WindowSystem::FileExists(const std::wstring& path) {
+  const DWORD a = ::GetFileAttributesW(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool Win32WindowSystem::DirectoryExists(const std::wstring& path) {
+  const DWORD a = ::GetFileAttributesW(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool Win32WindowSystem::CreateDirectoryTree(const std::wstring& path) {
+  if (path.empty()) {
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  auto isSep = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+  // Skip the root: "C:\" or "\\server\share\".
+  size_t start = 0;
+  if (path.size() >= 2 && path[1] == L':') {
+    start = 2;
+  } else if (path.size() >= 2 && isSep(path[0]) && isSep(path[1])) {
+    int seps = 0;
+    for (start = 2; start < path.size() && seps < 2; ++start)
+      if (isSep(path[start])) ++seps;
+  }
+  for (size_t i = start; i <= path.size(); ++i) {
+    if (i < path.size() && !isSep(path[i])) continue;
+    const std::wstring prefix = path.substr(0, i);
+    if (prefix.empty() || isSep(prefix.back()) || (prefix.size() == 2 && prefix[1] == L':')) continue;
+    if (::CreateDirectoryW(prefix.c_str(), nullptr)) continue;
+    const DWORD err = ::GetLastError();
+    if (err == ERROR_ALREADY_EXISTS && DirectoryExists(prefix)) continue;
+    ::SetLastError(err);
+    return false;
+  }
+  return true;
+}
+
+bool Win32WindowSystem::MoveFileW(const std::wstring& from, const std::wstring& to) {
+  return ::MoveFileW(from.c_str(), to.c_str()) != FALSE;
+}
+
+bool Win32WindowSystem::DeleteFileW(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != FALSE; }
+
+bool Win32WindowSystem::WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes) {
+  const HANDLE f =
+      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+    DWORD written = 0;
+    if (!::WriteFile(f, bytes.data() + done, chunk, &written, nullptr) || written == 0) {
+      KeepLastError keep;
+      ::CloseHandle(f);
+      return false;
+    }
+    done += written;
+  }
+  return ::CloseHandle(f) != FALSE;
+}
+
+bool Win32WindowSystem::ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& bytes) {
+  const HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  std::vector<uint8_t> data;
+  for (;;) {
+    uint8_t chunk[64 * 1024];
+    DWORD got = 0;
+    if (!::ReadFile(f, chunk, sizeof chunk, &got, nullptr)) {
+      KeepLastError keep;
+      ::CloseHandle(f);
+      return false;
+    }
+    if (got == 0) break;
+    data.insert(data.end(), chunk, chunk + got);
+  }
+  ::CloseHandle(f);
+  bytes = std::move(data);
+  return true;
+}
+
+std::wstring Win32WindowSystem::GetPrivateProfileStringW(const std::wstring& section, const std::wstring& key,
+                                                         const std::wstring& def, const std::wstring& file) {
+  std::wstring buffer(256, L'\0');
+  for (;;) {
+    const DWORD got = ::GetPrivateProfileStringW(section.c_str(), key.c_str(), def.c_str(), buffer.data(),
+                                                 static_cast<DWORD>(buffer.size()), file.c_str());
+    if (got + 1 < buffer.size() || buffer.size() >= (1u << 20)) {
+      buffer.resize(got);
+      return buffer;
+    }
+    buffer.resize(buffer.size() * 4);  // the value was cut
+  }
+}
+
+bool Win32WindowSystem::WritePrivateProfileStringW(const std::wstring& section, const std::wstring& key,
+                                                   const std::wstring& value, const std::wstring& file) {
+  return ::WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), file.c_str()) != FALSE;
+}
+
+// ---------------- Icons ----------------
+
+IconHandle Win32WindowSystem::GetClassIcon(WindowHandle h, int32_t index) {
+  return static_cast<IconHandle>(::GetClassLongPtrW(H(h), index));
+}
+
+IconHandle Win32WindowSystem::CopyIconHandle(IconHandle icon) {
+  ICONINFO parts{};
+  if (!::GetIconInfo(reinterpret_cast<HICON>(icon), &parts)) return 0;
+  const HICON copy = ::CreateIconIndirect(&parts);
+  KeepLastError keep;  // the bitmaps are ours to delete, whatever became of the copy
+  if (parts.hbmMask != nullptr) ::DeleteObject(parts.hbmMask);
+  if (parts.hbmColor != nullptr) ::DeleteObject(parts.hbmColor);
+  return reinterpret_cast<IconHandle>(copy);
+}
+
+bool Win32WindowSystem::DestroyIcon(IconHandle icon) { return ::DestroyIcon(reinterpret_cast<HICON>(icon)) != FALSE; }
+
+// ---------------- Common ----------------
+
+uint32_t Win32WindowSystem::GetTickCount() { return ::GetTickCount(); }
+void Win32WindowSystem::Sleep(uint32_t ms) { ::Sleep(ms); }
+uint32_t Win32WindowSystem::GetLastError() { return ::GetLastError(); }
+void Win32WindowSystem::SetLastError(uint32_t code) { ::SetLastError(code); }
+
+std::wstring Win32WindowSystem::ErrorText(uint32_t code) {
+  KeepLastError keep;  // asking for a text must not change the error being reported
+  wchar_t text[1024] = {};
+  const DWORD got = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                                     text, 1024, nullptr);
+  return std::wstring(text, got);
+}
+
+std::wstring Win32WindowSystem::LocalTimeText() {
+  wchar_t text[128] = {};
+  const int got = ::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, nullptr, nullptr, text, 128);
+  return got > 0 ? std::wstring(text) : std::wstring();
+}
+
+bool Win32WindowSystem::SetClipboardText(const std::wstring& text) {
+  // A clipboard opened without an owner cannot be written after emptying it.
+  if (s_->clipboardOwner == nullptr) {
+    s_->clipboardOwner = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                           ::GetModuleHandleW(nullptr), nullptr);
+    if (s_->clipboardOwner == nullptr) return false;
+  }
+  const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  HGLOBAL mem = ::GlobalAlloc(GMEM_MOVEABLE, bytes);
+  if (mem == nullptr) return false;
+  void* p = ::GlobalLock(mem);
+  if (p == nullptr) {
+    KeepLastError keep;
+    ::GlobalFree(mem);
+    return false;
+  }
+  std::memcpy(p, text.c_str(), bytes);
+  ::GlobalUnlock(mem);
+  if (!::OpenClipboard(s_->clipboardOwner)) {
+    KeepLastError keep;
+    ::GlobalFree(mem);
+    return false;
+  }
+  if (!::EmptyClipboard() || ::SetClipboardData(CF_UNICODETEXT, mem) == nullptr) {
+    KeepLastError keep;
+    ::GlobalFree(mem);  // still ours: the clipboard did not take it
+    ::CloseClipboard();
+    return false;
+  }
+  return ::CloseClipboard() != FALSE;
+}
+
+bool Win32WindowSystem::GetClipboardText(std::wstring& text) {
+  if (!::OpenClipboard(nullptr)) return false;
+  const HANDLE mem = ::GetClipboardData(CF_UNICODETEXT);
+  const auto* p = mem != nullptr ? static_cast<const wchar_t*>(::GlobalLock(mem)) : nullptr;
+  if (p == nullptr) {
+    KeepLastError keep;
+    ::CloseClipboard();
+    return false;
+  }
+  // Bounded by the block's size: a text without its terminator must not be overrun.
+  const size_t capacity = ::GlobalSize(mem) / sizeof(wchar_t);
+  text.assign(p, wcsnlen(p, capacity));
+  ::GlobalUnlock(mem);
+  ::CloseClipboard();
+  return true;
+}
+
+int32_t Win32WindowSystem::MessageBoxW(WindowHandle owner, const std::wstring& text, const std::wstring& caption,
+                                       uint32_t flags) {
+  return ::MessageBoxW(H(owner), text.c_str(), caption.c_str(), flags);
+}
+
+}  // namespace tessary::win32

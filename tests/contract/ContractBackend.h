@@ -1,0 +1,66 @@
+// The backend the contract suite runs against: the simulator natively, the real API under Wine.
+// The same tests run on both; where Wine is known to differ from Windows a test says so and
+// branches on OnWine(), and the simulator follows Windows.
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "desktop/WindowSystem.h"
+
+namespace tessary::contract {
+
+IWindowSystem& Backend();  // provided by the backend's main
+bool OnSimulator();
+bool OnWine();
+std::wstring OwnExeName();  // the executable name the process list shows for this process
+
+// The lab display: two 1920x1080 monitors side by side, the primary at (0,0).
+inline constexpr TRect kPrimary{0, 0, 1920, 1080};
+inline constexpr TRect kSecond{1920, 0, 3840, 1080};
+
+// What a test window received.
+struct Inbox {
+  std::vector<uint32_t> messages;  // every message, in arrival order
+  std::vector<uintptr_t> timers;   // WM_TIMER ids
+  std::vector<uintptr_t> posted;   // wParam of WM_APP messages, in arrival order
+  std::vector<uintptr_t> hotkeys;  // WM_HOTKEY ids
+  // The last WM_COPYDATA, copied out while the sender's record was still valid.
+  int copies = 0;
+  WindowHandle copyFrom = 0;
+  uintptr_t copyTag = 0;
+  std::vector<uint8_t> copyBytes;
+  bool copyHadData = false;
+  intptr_t copyAnswer = 0;  // what the window answers WM_COPYDATA with
+};
+
+// A top-level window of our own process, created through the backend and destroyed with the object.
+class TestWindow {
+ public:
+  static constexpr uint32_t kVisible = wc::WS_OVERLAPPEDWINDOW | wc::WS_VISIBLE;
+
+  explicit TestWindow(TRect r = {100, 100, 900, 700}, uint32_t style = kVisible, uint32_t exStyle = 0);
+  ~TestWindow();
+  TestWindow(const TestWindow&) = delete;
+  TestWindow& operator=(const TestWindow&) = delete;
+
+  WindowHandle h() const { return h_; }
+  Inbox& inbox() { return *inbox_; }
+  TRect Rect() const;  // GetWindowRect, or an empty rect on failure
+  void Destroy();
+
+ private:
+  WindowHandle h_ = 0;
+  std::shared_ptr<Inbox> inbox_;
+};
+
+// The mover's flags.
+inline constexpr uint32_t kMoverFlags = wc::SWP_NOZORDER | wc::SWP_NOACTIVATE | wc::SWP_NOSENDCHANGING;
+
+// Is `lower` reachable from `upper` by walking GW_HWNDNEXT?
+bool IsBelow(WindowHandle lower, WindowHandle upper);
+
+// ASCII-only case folding, as the program compares executable names.
+bool SameTextAscii(const std::wstring& a, const std::wstring& b);
+
+}  // namespace tessary::contract

@@ -1,0 +1,65 @@
+// The last error the logic reads after a failed call.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "contract/ContractBackend.h"
+
+namespace tessary::contract {
+namespace {
+
+TEST(Errors, CallsOnAVanishedWindowFailWith1400) {
+  WindowHandle gone = 0;
+  {
+    TestWindow w;
+    gone = w.h();
+  }
+  ASSERT_NE(gone, 0u);
+  EXPECT_FALSE(Backend().IsWindow(gone));
+
+  TRect r{1, 2, 3, 4};
+  Backend().SetLastError(0);
+  EXPECT_FALSE(Backend().GetWindowRect(gone, r));
+  EXPECT_EQ(Backend().GetLastError(), wc::ERROR_INVALID_WINDOW_HANDLE);
+  EXPECT_EQ(r, (TRect{1, 2, 3, 4}));  // untouched on failure
+
+  Backend().SetLastError(0);
+  EXPECT_FALSE(Backend().SetWindowPos(gone, 0, 10, 10, 100, 100, kMoverFlags));
+  EXPECT_EQ(Backend().GetLastError(), wc::ERROR_INVALID_WINDOW_HANDLE);
+
+  Backend().SetLastError(0);
+  EXPECT_FALSE(Backend().DestroyWindow(gone));
+  EXPECT_EQ(Backend().GetLastError(), wc::ERROR_INVALID_WINDOW_HANDLE);
+
+  Backend().SetLastError(0);
+  EXPECT_FALSE(Backend().PostMessageW(gone, wc::WM_APP, 0, 0));
+  EXPECT_EQ(Backend().GetLastError(), wc::ERROR_INVALID_WINDOW_HANDLE);
+}
+
+TEST(Errors, LastErrorRoundTripsAndBelongsToItsThread) {
+  for (uint32_t code : {0u, 5u, 1400u, 0x80004001u, 0xFFFFFFFFu}) {
+    Backend().SetLastError(code);
+    EXPECT_EQ(Backend().GetLastError(), code);
+  }
+  Backend().SetLastError(wc::ERROR_ACCESS_DENIED);
+  uint32_t seenByOther = 0;
+  std::thread other([&] {
+    Backend().SetLastError(wc::ERROR_TIMEOUT);
+    seenByOther = Backend().GetLastError();
+  });
+  other.join();
+  EXPECT_EQ(seenByOther, wc::ERROR_TIMEOUT);
+  EXPECT_EQ(Backend().GetLastError(), wc::ERROR_ACCESS_DENIED);
+}
+
+TEST(Errors, ErrorTextIsTheSystemMessage) {
+  const std::wstring text = Backend().ErrorText(wc::ERROR_INVALID_WINDOW_HANDLE);
+  EXPECT_NE(text.find(L"window handle"), std::wstring::npos);
+  // Asking for a text leaves the error being reported alone.
+  Backend().SetLastError(wc::ERROR_HOTKEY_ALREADY_REGISTERED);
+  Backend().ErrorText(wc::ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(Backend().GetLastError(), wc::ERROR_HOTKEY_ALREADY_REGISTERED);
+}
+
+}  // namespace
+}  // namespace tessary::contract

@@ -1,0 +1,101 @@
+// Messages between our own windows, timers and hotkey registration.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "contract/ContractBackend.h"
+
+namespace tessary::contract {
+namespace {
+
+TEST(Messages, CopyDataArrivesByteExactWithTheSenderAndTheAnswer) {
+  TestWindow sender, receiver;
+  receiver.inbox().copyAnswer = 4242;
+  // UTF-16 text with an embedded zero and characters outside ASCII and the BMP.
+  const std::wstring text(L"-mf right\0x \u00e9\u20ac\U0001F600", 16);
+  CopyDataRecord rec;
+  rec.dwData = 0xC0DE;
+  rec.cbData = static_cast<uint32_t>(text.size() * sizeof(wchar_t));
+  rec.lpData = text.data();
+  intptr_t answer = 0;
+  ASSERT_TRUE(Backend().SendCopyData(sender.h(), receiver.h(), rec, answer));
+  EXPECT_EQ(answer, 4242);
+  const Inbox& in = receiver.inbox();
+  ASSERT_EQ(in.copies, 1);
+  EXPECT_EQ(in.copyFrom, sender.h());
+  EXPECT_EQ(in.copyTag, 0xC0DEu);
+  const auto* raw = reinterpret_cast<const uint8_t*>(text.data());
+  EXPECT_EQ(in.copyBytes, std::vector<uint8_t>(raw, raw + rec.cbData));
+
+  // An empty record arrives as empty.
+  CopyDataRecord empty;
+  ASSERT_TRUE(Backend().SendCopyData(sender.h(), receiver.h(), empty, answer));
+  EXPECT_EQ(in.copies, 2);
+  EXPECT_TRUE(in.copyBytes.empty());
+  EXPECT_FALSE(in.copyHadData);
+
+  // To a vanished window it fails with 1400.
+  const WindowHandle gone = receiver.h();
+  receiver.Destroy();
+  EXPECT_FALSE(Backend().SendCopyData(sender.h(), gone, rec, answer));
+  EXPECT_EQ(Backend().GetLastError(), wc::ERROR_INVALID_WINDOW_HANDLE);
+}
+
+TEST(Messages, PostedMessagesWaitForThePumpAndKeepTheirOrder) {
+  TestWindow w;
+  Backend().ProcessPendingMessages();
+  for (uintptr_t i = 1; i <= 5; ++i) ASSERT_TRUE(Backend().PostMessageW(w.h(), wc::WM_APP, i, 0));
+  EXPECT_TRUE(w.inbox().posted.empty());
+  // A sent message is handled at once, ahead of the posted ones.
+  Backend().SendMessageW(w.h(), wc::WM_APP, 99, 0);
+  EXPECT_EQ(w.inbox().posted, std::vector<uintptr_t>{99});
+  Backend().ProcessPendingMessages();
+  EXPECT_EQ(w.inbox().posted, (std::vector<uintptr_t>{99, 1, 2, 3, 4, 5}));
+}
+
+TEST(Messages, TimersFireWhileMessagesArePumped) {
+  TestWindow w;
+  Backend().ProcessPendingMessages();
+  ASSERT_TRUE(Backend().SetTimer(w.h(), 7, 200));
+  Backend().ProcessPendingMessages();
+  EXPECT_TRUE(w.inbox().timers.empty());  // not due yet
+
+  Backend().Sleep(250);
+  EXPECT_TRUE(w.inbox().timers.empty());  // due, but only pumping delivers it
+  Backend().ProcessPendingMessages();
+  ASSERT_EQ(w.inbox().timers.size(), 1u);  // WM_TIMER is not queued twice
+  EXPECT_EQ(w.inbox().timers[0], 7u);
+
+  // It repeats until killed.
+  Backend().Sleep(250);
+  Backend().ProcessPendingMessages();
+  EXPECT_EQ(w.inbox().timers.size(), 2u);
+  ASSERT_TRUE(Backend().KillTimer(w.h(), 7));
+  Backend().Sleep(250);
+  Backend().ProcessPendingMessages();
+  EXPECT_EQ(w.inbox().timers.size(), 2u);
+  EXPECT_FALSE(Backend().KillTimer(w.h(), 7));
+}
+
+TEST(Messages, HotkeyCombinationCanBeRegisteredOnlyOnce) {
+  TestWindow a, b;
+  const uint32_t mods = wc::MOD_CONTROL | wc::MOD_ALT | wc::MOD_SHIFT;
+  const uint32_t vk = wc::VK_F1 + 10;  // F11
+  ASSERT_TRUE(Backend().RegisterHotKey(a.h(), 1, mods, vk));
+  EXPECT_FALSE(Backend().RegisterHotKey(b.h(), 2, mods, vk));
+  EXPECT_EQ(Backend().GetLastError(), wc::ERROR_HOTKEY_ALREADY_REGISTERED);
+  EXPECT_FALSE(Backend().RegisterHotKey(a.h(), 3, mods, vk));
+  EXPECT_EQ(Backend().GetLastError(), wc::ERROR_HOTKEY_ALREADY_REGISTERED);
+  // Other modifiers make another combination.
+  ASSERT_TRUE(Backend().RegisterHotKey(b.h(), 2, wc::MOD_CONTROL | wc::MOD_ALT, vk));
+
+  ASSERT_TRUE(Backend().UnregisterHotKey(a.h(), 1));
+  EXPECT_FALSE(Backend().UnregisterHotKey(a.h(), 1));
+  EXPECT_EQ(Backend().GetLastError(), wc::ERROR_HOTKEY_NOT_REGISTERED);
+  ASSERT_TRUE(Backend().RegisterHotKey(b.h(), 4, mods, vk));
+  EXPECT_TRUE(Backend().UnregisterHotKey(b.h(), 4));
+  EXPECT_TRUE(Backend().UnregisterHotKey(b.h(), 2));
+}
+
+}  // namespace
+}  // namespace tessary::contract

@@ -1,0 +1,92 @@
+// Monitor enumeration and the nearest-monitor rules the layout and the mover rely on.
+#include <gtest/gtest.h>
+
+#include "contract/ContractBackend.h"
+
+namespace tessary::contract {
+namespace {
+
+TEST(Monitors, EnumeratesTheLabDisplayPrimaryFirst) {
+  const std::vector<MonitorDesc> mons = Backend().EnumMonitors();
+  ASSERT_EQ(mons.size(), 2u);
+  EXPECT_EQ(mons[0].bounds, kPrimary);
+  EXPECT_TRUE(mons[0].primary);
+  EXPECT_EQ(mons[1].bounds, kSecond);
+  EXPECT_FALSE(mons[1].primary);
+  EXPECT_NE(mons[0].handle, mons[1].handle);
+  EXPECT_NE(mons[0].deviceName, mons[1].deviceName);
+  EXPECT_EQ(mons[0].deviceName, L"\\\\.\\DISPLAY1");
+  for (const MonitorDesc& m : mons) {
+    SCOPED_TRACE(testing::Message() << "monitor " << m.handle);
+    // The work area lies inside the monitor.
+    EXPECT_GE(m.work.Left, m.bounds.Left);
+    EXPECT_GE(m.work.Top, m.bounds.Top);
+    EXPECT_LE(m.work.Right, m.bounds.Right);
+    EXPECT_LE(m.work.Bottom, m.bounds.Bottom);
+    EXPECT_GT(m.work.Width(), 0);
+    EXPECT_GT(m.work.Height(), 0);
+    // GetMonitorInfo on the handle tells the same.
+    MonitorDesc again;
+    ASSERT_TRUE(Backend().GetMonitorInfo(m.handle, again));
+    EXPECT_EQ(again.bounds, m.bounds);
+    EXPECT_EQ(again.work, m.work);
+    EXPECT_EQ(again.primary, m.primary);
+    EXPECT_EQ(again.deviceName, m.deviceName);
+  }
+  EXPECT_EQ(Backend().GetVirtualScreenRect(), (TRect{0, 0, 3840, 1080}));
+}
+
+TEST(Monitors, PointsFindTheNearestMonitor) {
+  const std::vector<MonitorDesc> mons = Backend().EnumMonitors();
+  ASSERT_EQ(mons.size(), 2u);
+  struct Case {
+    TPoint pt;
+    int nearest;
+    bool onAMonitor;
+  };
+  const Case cases[] = {
+      {{0, 0}, 0, true},          {{1919, 1079}, 0, true},    {{1920, 0}, 1, true},
+      {{3839, 1079}, 1, true},    {{-500, 500}, 0, false},    {{5000, 500}, 1, false},
+      {{1000, -300}, 0, false},   {{2500, 2000}, 1, false},   {{-10, -10}, 0, false},
+      {{3840, 1080}, 1, false},   {{1919, 5000}, 0, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "point " << c.pt.x << "," << c.pt.y);
+    EXPECT_EQ(Backend().MonitorFromPoint(c.pt, wc::MONITOR_DEFAULTTONEAREST), mons[c.nearest].handle);
+    EXPECT_EQ(Backend().MonitorFromPoint(c.pt, wc::MONITOR_DEFAULTTONULL),
+              c.onAMonitor ? mons[c.nearest].handle : 0u);
+    EXPECT_EQ(Backend().MonitorFromPoint(c.pt, wc::MONITOR_DEFAULTTOPRIMARY),
+              c.onAMonitor ? mons[c.nearest].handle : mons[0].handle);
+  }
+}
+
+TEST(Monitors, WindowsBelongToTheMonitorTheyOverlapMost) {
+  const std::vector<MonitorDesc> mons = Backend().EnumMonitors();
+  ASSERT_EQ(mons.size(), 2u);
+  struct Case {
+    TRect r;
+    int nearest;
+    bool onAMonitor;
+  };
+  const Case cases[] = {
+      {{100, 100, 900, 700}, 0, true},
+      {{2000, 50, 2800, 650}, 1, true},
+      {{1800, 100, 2200, 500}, 1, true},      // 120 px on the first, 280 on the second
+      {{1500, 100, 2000, 500}, 0, true},      // 420 px on the first, 80 on the second
+      {{4000, 100, 4400, 500}, 1, false},     // right of everything
+      {{-900, 200, -100, 600}, 0, false},     // left of everything
+      {{2500, 1300, 2900, 1700}, 1, false},   // below the second
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "window at " << c.r.Left << "," << c.r.Top);
+    TestWindow w(c.r);
+    ASSERT_NE(w.h(), 0u);
+    ASSERT_EQ(w.Rect(), c.r);
+    EXPECT_EQ(Backend().MonitorFromWindow(w.h(), wc::MONITOR_DEFAULTTONEAREST), mons[c.nearest].handle);
+    EXPECT_EQ(Backend().MonitorFromWindow(w.h(), wc::MONITOR_DEFAULTTONULL),
+              c.onAMonitor ? mons[c.nearest].handle : 0u);
+  }
+}
+
+}  // namespace
+}  // namespace tessary::contract

@@ -1,0 +1,99 @@
+// What GetWindowRect reports after the mover's SetWindowPos calls, and how minimized and
+// maximized windows look to the logic.
+#include <gtest/gtest.h>
+
+#include "contract/ContractBackend.h"
+
+namespace tessary::contract {
+namespace {
+
+constexpr TRect kStart{100, 100, 900, 700};
+
+TEST(Placement, SetWindowPosLandsOnTheAskedRectangle) {
+  struct Case {
+    const char* name;
+    TRect target;
+    uint32_t extraFlags;
+    TRect expected;
+  };
+  const Case cases[] = {
+      {"within the primary", {300, 200, 1500, 900}, 0, {300, 200, 1500, 900}},
+      {"onto the second monitor", {2000, 50, 2800, 650}, 0, {2000, 50, 2800, 650}},
+      {"spanning both", {1500, 300, 2500, 800}, 0, {1500, 300, 2500, 800}},
+      {"negative coordinates", {-150, -40, 650, 560}, 0, {-150, -40, 650, 560}},
+      {"whole second monitor", kSecond, 0, kSecond},
+      {"move only", {2500, 400, 2600, 450}, wc::SWP_NOSIZE, {2500, 400, 3300, 1000}},
+      {"size only", {2500, 400, 3000, 700}, wc::SWP_NOMOVE, {100, 100, 600, 400}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestWindow w(kStart);
+    ASSERT_EQ(w.Rect(), kStart);
+    ASSERT_TRUE(Backend().SetWindowPos(w.h(), 0, c.target.Left, c.target.Top, c.target.Width(), c.target.Height(),
+                                       kMoverFlags | c.extraFlags));
+    EXPECT_EQ(w.Rect(), c.expected);
+    EXPECT_FALSE(Backend().IsIconic(w.h()));
+    EXPECT_FALSE(Backend().IsZoomed(w.h()));
+  }
+}
+
+TEST(Placement, MinimizedWindowParksOffScreenAndIgnoresMoves) {
+  TestWindow w(kStart);
+  Backend().ShowWindow(w.h(), wc::SW_MINIMIZE);
+  EXPECT_TRUE(Backend().IsIconic(w.h()));
+  EXPECT_FALSE(Backend().IsZoomed(w.h()));
+  const uint32_t style = static_cast<uint32_t>(Backend().GetWindowLongW(w.h(), wc::GWL_STYLE));
+  EXPECT_NE(style & wc::WS_MINIMIZE, 0u);
+  EXPECT_EQ(style & wc::WS_MAXIMIZE, 0u);
+  const TRect parked = w.Rect();
+  EXPECT_EQ(parked.Left, -32000);
+  EXPECT_EQ(parked.Top, -32000);
+  EXPECT_EQ(Backend().MonitorFromWindow(w.h(), wc::MONITOR_DEFAULTTONULL), 0u);
+
+  // The mover refuses minimized windows; a move that reaches one anyway leaves it minimized.
+  Backend().SetWindowPos(w.h(), 0, 2000, 50, 800, 600, kMoverFlags);
+  EXPECT_TRUE(Backend().IsIconic(w.h()));
+
+  // Restoring brings back the rectangle from before the minimize.
+  Backend().ShowWindow(w.h(), wc::SW_RESTORE);
+  EXPECT_FALSE(Backend().IsIconic(w.h()));
+  EXPECT_EQ(static_cast<uint32_t>(Backend().GetWindowLongW(w.h(), wc::GWL_STYLE)) & wc::WS_MINIMIZE, 0u);
+  EXPECT_EQ(w.Rect(), kStart);
+}
+
+TEST(Placement, MaximizedWindowCoversItsMonitorAndStaysMaximizedWhenMoved) {
+  const std::vector<MonitorDesc> mons = Backend().EnumMonitors();
+  ASSERT_EQ(mons.size(), 2u);
+  TestWindow w(kStart);
+  Backend().ShowWindow(w.h(), wc::SW_MAXIMIZE);
+  EXPECT_TRUE(Backend().IsZoomed(w.h()));
+  EXPECT_FALSE(Backend().IsIconic(w.h()));
+  const uint32_t style = static_cast<uint32_t>(Backend().GetWindowLongW(w.h(), wc::GWL_STYLE));
+  EXPECT_NE(style & wc::WS_MAXIMIZE, 0u);
+  EXPECT_EQ(style & wc::WS_MINIMIZE, 0u);
+  // At least the work area (Windows lets the sizing border hang over the edges).
+  const TRect r = w.Rect();
+  EXPECT_LE(r.Left, mons[0].work.Left);
+  EXPECT_LE(r.Top, mons[0].work.Top);
+  EXPECT_GE(r.Right, mons[0].work.Right);
+  EXPECT_GE(r.Bottom, mons[0].work.Bottom);
+  EXPECT_EQ(Backend().MonitorFromWindow(w.h(), wc::MONITOR_DEFAULTTONEAREST), mons[0].handle);
+
+  // The mover's call moves it at once and it keeps its maximized state.
+  ASSERT_TRUE(Backend().SetWindowPos(w.h(), 0, kSecond.Left, kSecond.Top, kSecond.Width(), kSecond.Height(),
+                                     kMoverFlags));
+  EXPECT_EQ(w.Rect(), kSecond);
+  EXPECT_TRUE(Backend().IsZoomed(w.h()));
+  EXPECT_EQ(Backend().MonitorFromWindow(w.h(), wc::MONITOR_DEFAULTTONEAREST), mons[1].handle);
+}
+
+TEST(Placement, HiddenWindowsMoveToo) {
+  TestWindow w(kStart, wc::WS_OVERLAPPEDWINDOW);
+  EXPECT_FALSE(Backend().IsWindowVisible(w.h()));
+  ASSERT_TRUE(Backend().SetWindowPos(w.h(), 0, 2100, 100, 400, 300, kMoverFlags));
+  EXPECT_EQ(w.Rect(), (TRect{2100, 100, 2500, 400}));
+  EXPECT_FALSE(Backend().IsWindowVisible(w.h()));
+}
+
+}  // namespace
+}  // namespace tessary::contract

@@ -1,0 +1,24 @@
+// The contract suite on the simulated desktop, laid out like the lab display.
+#include <gtest/gtest.h>
+
+#include "contract/ContractBackend.h"
+#include "platform/sim/SimDesktop.h"
+
+namespace tessary::contract {
+namespace {
+sim::SimDesktop* g_desktop = nullptr;
+}
+IWindowSystem& Backend() { return *g_desktop; }
+bool OnSimulator() { return true; }
+bool OnWine() { return false; }
+std::wstring OwnExeName() { return L"Tessary.exe"; }
+}  // namespace tessary::contract
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  tessary::sim::SimDesktop desktop;
+  desktop.SetLayout({tessary::contract::kPrimary, tessary::contract::kSecond});
+  tessary::contract::g_desktop = &desktop;
+  tessary::SetWindowSystem(&desktop);
+  return RUN_ALL_TESTS();
+}
