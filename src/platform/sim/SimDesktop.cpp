@@ -164,12 +164,17 @@ void SimDesktop::State::RaiseOwned(WindowHandle h, int depth) {
   for (auto x : owned) RaiseOwned(x, depth + 1);
 }
 
+// Windows lets a thread take the foreground when its process owns the foreground window or got
+// the user's last input, when it shares input with the foreground thread, when there is no
+// foreground window, or when the lock time-out has passed since the last input.
 bool SimDesktop::State::CanSetForeground(uint32_t tid) const {
   if (!lockEnforced || lockTimeout == 0 || fg == 0) return true;
+  if (now - lastInputTime >= lockTimeout) return true;
   auto it = wins.find(fg);
   if (it == wins.end()) return true;
   auto tp = threadPid.find(tid);
-  if (tp != threadPid.end() && tp->second == it->second.pid) return true;
+  const uint32_t pid = tp == threadPid.end() ? 0 : tp->second;
+  if (pid == it->second.pid || pid == lastInputPid) return true;
   return attached.count({tid, it->second.tid}) > 0 || attached.count({it->second.tid, tid}) > 0;
 }
 
@@ -185,6 +190,12 @@ void SimDesktop::State::Activate(WindowHandle h) {
   fg = root;
   focus = h;
   PlaceTop(root);
+}
+
+void SimDesktop::State::UserInput(WindowHandle to) {
+  auto it = wins.find(to);
+  if (it != wins.end()) lastInputPid = it->second.pid;
+  lastInputTime = now;
 }
 
 void SimDesktop::State::ActivateNext(WindowHandle leaving) {
@@ -243,7 +254,8 @@ TRect SimDesktop::State::MaxRect(const SimWin& w, const TRect& from) const {
 void SimDesktop::State::Minimize(SimWin& w) {
   if (w.style & WS_MINIMIZE) return;
   w.restoreToMax = (w.style & WS_MAXIMIZE) != 0;
-  if (!w.restoreToMax) w.restore = w.rect;
+  if (w.restoreToMax) w.maxFrom = w.rect;
+  else w.restore = w.rect;
   w.style = (w.style & ~WS_MAXIMIZE) | WS_MINIMIZE;
   w.rect = kMinRect;
   if (w.parent == 0) PlaceBottom(w.h);
@@ -259,8 +271,10 @@ void SimDesktop::State::Maximize(SimWin& w) {
 void SimDesktop::State::RestoreNormal(SimWin& w) {
   if (w.style & WS_MINIMIZE) {
     w.style &= ~WS_MINIMIZE;
-    if (w.restoreToMax) {
-      Maximize(w);
+    if (w.restoreToMax) {  // back to maximized on the monitor it was maximized on
+      w.style |= WS_MAXIMIZE;
+      w.restoreToMax = false;
+      w.rect = MaxRect(w, w.maxFrom);
       return;
     }
     w.rect = w.restore;
@@ -375,6 +389,7 @@ SimDesktop::SimDesktop() : s_(std::make_unique<State>()) {
   s.explorerPid = s.AddProcessL(L"explorer.exe", SECURITY_MANDATORY_MEDIUM_RID, true);
   s.ownPid = s.AddProcessL(L"Tessary.exe", SECURITY_MANDATORY_MEDIUM_RID, true);
   s.uiTid = s.procs[s.ownPid].threads.front();
+  s.lastInputPid = s.ownPid;  // the user just started the program
 
   SimWin d;
   d.cls = L"#32769";
@@ -519,6 +534,7 @@ WindowHandle SimDesktop::AddWindow(const WindowSpec& spec) {
   SimWin& nw = *s.W(h);
   if (spec.maximized) s.Maximize(nw);
   if (spec.minimized) {
+    nw.maxFrom = nw.rect;
     nw.style |= WS_MINIMIZE;
     nw.restoreToMax = spec.maximized;
     nw.style &= ~WS_MAXIMIZE;
@@ -536,7 +552,9 @@ void SimDesktop::RemoveWindow(WindowHandle h) {
 void SimDesktop::SetForeground(WindowHandle h) {
   std::lock_guard lk(s_->mu);
   SimWin* w = s_->W(h);
-  if (!w || (w->ex & WS_EX_NOACTIVATE)) return;
+  if (!w) return;
+  s_->UserInput(h);
+  if (w->ex & WS_EX_NOACTIVATE) return;
   s_->Activate(h);
 }
 
@@ -765,7 +783,10 @@ bool SimDesktop::GetClientSize(WindowHandle h, int32_t& width, int32_t& height) 
 uint32_t SimDesktop::GetWindowThreadProcessId(WindowHandle h, uint32_t* pid) {
   SIM_OP("GetWindowThreadProcessId", 0);
   SimWin* w = s_->WErr(h);
-  if (!w) return 0;
+  if (!w) {
+    if (pid) *pid = 0;
+    return 0;
+  }
   if (pid) *pid = w->pid;
   return w->tid;
 }
@@ -858,17 +879,20 @@ bool SimDesktop::SetWindowPos(WindowHandle h, WindowHandle insertAfter, int32_t 
     s.Err(ERROR_ACCESS_DENIED);
     return false;
   }
-  // Geometry: a minimized window keeps its parking place and takes the new normal rectangle.
-  TRect& target = (w->style & WS_MINIMIZE) ? w->restore : w->rect;
-  if (!(flags & SWP_NOMOVE)) {
-    const int32_t wd = target.Width(), ht = target.Height();
-    target = TRect{x, y, x + wd, y + ht};
+  // A minimized window stays parked and keeps its normal rectangle (SetWindowPlacement would
+  // change that); a maximized one moves and stays maximized.
+  if (!(w->style & WS_MINIMIZE)) {
+    TRect& target = w->rect;
+    if (!(flags & SWP_NOMOVE)) {
+      const int32_t wd = target.Width(), ht = target.Height();
+      target = TRect{x, y, x + wd, y + ht};
+    }
+    if (!(flags & SWP_NOSIZE)) {
+      target.SetWidth(std::max(0, cx));
+      target.SetHeight(std::max(0, cy));
+    }
+    if (!(w->style & WS_MAXIMIZE)) w->restore = w->rect;
   }
-  if (!(flags & SWP_NOSIZE)) {
-    target.SetWidth(std::max(0, cx));
-    target.SetHeight(std::max(0, cy));
-  }
-  if (!(w->style & (WS_MINIMIZE | WS_MAXIMIZE))) w->restore = w->rect;
 
   if (flags & SWP_SHOWWINDOW) w->style |= WS_VISIBLE;
   if (flags & SWP_HIDEWINDOW) {

@@ -21,6 +21,7 @@ struct SimWin {
   std::wstring cls, title;
   TRect rect;     // what GetWindowRect reports
   TRect restore;  // the normal rectangle (equals rect for a normal window)
+  TRect maxFrom;  // where a minimized window was maximized
   uint32_t style = 0, ex = 0;
   bool cloaked = false, hung = false, restoreToMax = false, messageOnly = false;
   WindowHandle parent = 0, owner = 0;
@@ -108,6 +109,8 @@ struct SimDesktop::State {
   WindowHandle desktop = 0, shell = 0, tray = 0;
   WindowHandle fg = 0, focus = 0;
   bool lockEnforced = true;
+  uint32_t lastInputPid = 0;    // the process that received the user's last input
+  uint64_t lastInputTime = 0;
   uint32_t lockTimeout = 200000;
   std::set<std::pair<uint32_t, uint32_t>> attached;  // (from, to) thread pairs
   TPoint cursor{0, 0};
@@ -192,6 +195,7 @@ struct SimDesktop::State {
   void RaiseOwned(WindowHandle h, int depth = 0);
   bool CanSetForeground(uint32_t tid) const;
   void Activate(WindowHandle h);  // foreground + raise
+  void UserInput(WindowHandle to);
   void ActivateNext(WindowHandle leaving);
   void RemoveWindowL(WindowHandle h, std::vector<std::pair<WindowHandle, std::shared_ptr<WindowProc>>>* removed);
   void Minimize(SimWin& w);

@@ -371,6 +371,7 @@ void SimDesktop::keybd_event(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t
   SIM_OPV("keybd_event");
   State& s = *s_;
   s.keyEvents.push_back(KeyEventRecord{vk, scan, flags});
+  s.UserInput(s.fg);  // injected input goes to the foreground thread
   const bool down = !(flags & KEYEVENTF_KEYUP);
   uint8_t k = vk;
   if (flags & KEYEVENTF_EXTENDEDKEY) {  // the right-hand Ctrl and Alt are extended keys

@@ -112,18 +112,25 @@ TEST_F(SimTest, MinimizedAndMaximizedGeometry) {
   EXPECT_EQ(sim.ZOrder()[sim.ZOrder().size() - 2], w);  // sent to the bottom
   EXPECT_EQ(sim.MonitorFromWindow(w, MONITOR_DEFAULTTONULL), sim.EnumMonitors()[1].handle);
 
-  // A minimized window takes a new normal place and stays parked.
+  // A minimized window stays parked and keeps its normal place.
   ASSERT_TRUE(sim.SetWindowPos(w, 0, 100, 50, 400, 300, SWP_NOZORDER | SWP_NOACTIVATE));
   ASSERT_TRUE(sim.GetWindowRect(w, r));
   EXPECT_EQ(r.Left, -32000);
-  EXPECT_EQ(sim.RestoreRect(w), (TRect{100, 50, 500, 350}));
-  EXPECT_EQ(sim.MonitorFromWindow(w, MONITOR_DEFAULTTONULL), sim.EnumMonitors()[0].handle);
+  EXPECT_EQ(sim.RestoreRect(w), (TRect{2000, 100, 2800, 700}));
 
-  // It was maximized before: restoring maximizes it again, now on the first monitor.
+  // It was maximized (on the first monitor since the move): restoring maximizes it there again;
+  // a second restore gives the normal place.
   sim.ShowWindow(w, SW_RESTORE);
   ASSERT_TRUE(sim.GetWindowRect(w, r));
   EXPECT_EQ(r, (TRect{-8, -8, 1928, 1048}));
-  (void)other;
+  EXPECT_TRUE(sim.IsZoomed(w));
+  sim.ShowWindow(w, SW_RESTORE);
+  ASSERT_TRUE(sim.GetWindowRect(w, r));
+  EXPECT_EQ(r, (TRect{2000, 100, 2800, 700}));
+  // Minimizing the foreground window hands the foreground to the next window below it.
+  sim.SetForeground(w);
+  sim.ShowWindow(w, SW_MINIMIZE);
+  EXPECT_EQ(sim.GetForegroundWindow(), other);
 }
 
 TEST_F(SimTest, ForegroundLockRule) {
@@ -140,14 +147,16 @@ TEST_F(SimTest, ForegroundLockRule) {
     bool attach;
     uint32_t timeout;
     bool enforced;
+    uint32_t idleMs;  // time without user input before the call
     bool allowed;
   };
   const Case cases[] = {
-      {"another process holds the foreground", foreign, false, 200000, true, false},
-      {"our own window holds it", mine, false, 200000, true, true},
-      {"attached to the foreground thread", foreign, true, 200000, true, true},
-      {"lock time-out is zero", foreign, false, 0, true, true},
-      {"lock not enforced", foreign, false, 200000, false, true},
+      {"another process holds the foreground", foreign, false, 200000, true, 199999, false},
+      {"our own window holds it", mine, false, 200000, true, 0, true},
+      {"attached to the foreground thread", foreign, true, 200000, true, 0, true},
+      {"lock time-out is zero", foreign, false, 0, true, 0, true},
+      {"lock time-out passed since the last input", foreign, false, 200000, true, 200000, true},
+      {"lock not enforced", foreign, false, 200000, false, 0, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -157,6 +166,7 @@ TEST_F(SimTest, ForegroundLockRule) {
     sim.SetForeground(c.fg);
     ASSERT_EQ(sim.GetForegroundWindow(), c.fg);
     sim.SetForegroundLockEnforced(c.enforced);
+    sim.AdvanceTime(c.idleMs);
     if (c.attach) {
       ASSERT_TRUE(sim.AttachThreadInput(ownTid, foreignTid, true));
     }
