@@ -1,3 +1,4 @@
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ struct FolderCase {
   std::wstring programFiles, programFiles86;
   std::wstring expected;
 };
+
+void PrintTo(const FolderCase& c, std::ostream* os) { *os << c.name; }
+
 
 class DataFolderTable : public CoreFixture, public ::testing::WithParamInterface<FolderCase> {};
 

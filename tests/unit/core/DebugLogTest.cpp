@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -123,6 +124,9 @@ struct TimerCase {
   int32_t threshold;
   bool logs;
 };
+
+void PrintTo(const TimerCase& c, std::ostream* os) { *os << c.name; }
+
 
 class EndTimerLogTable : public DebugLogTest, public ::testing::WithParamInterface<TimerCase> {};
 

@@ -2,6 +2,7 @@
 // Built for every compiler we ship with, so these also guard the extended-precision arithmetic.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <thread>
 
 #include "desktop/UnitSharedTypes.h"
@@ -41,6 +42,9 @@ struct MapCase {
   const char* name;
   TRect rect, from, to, expected;
 };
+
+void PrintTo(const MapCase& c, std::ostream* os) { *os << c.name; }
+
 
 class MapRectTable : public ::testing::TestWithParam<MapCase> {};
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@ struct TokenCase {
   wchar_t delim;
   Pieces expected;
 };
+
+void PrintTo(const TokenCase& c, std::ostream* os) { *os << c.name; }
+
 
 class TokenizeTable : public ::testing::TestWithParam<TokenCase> {};
 
