@@ -358,6 +358,60 @@ TEST_F(SimTest, DestroyWindowNotifiesAndRemovesChildren) {
   EXPECT_TRUE(log.empty());
 }
 
+TEST_F(SimTest, MessagesToOtherProgramsAndIconCopies) {
+  const WindowHandle app = App(L"app");
+  sim.SetWindowIcon(app, 0x501, 0x502, 0x503, 0);
+  uintptr_t res = 0;
+  ASSERT_TRUE(sim.SendMessageTimeoutW(app, WM_GETICON, ICON_SMALL2, 0, SMTO_ABORTIFHUNG, 100, res));
+  EXPECT_EQ(res, 0x502u);
+  EXPECT_EQ(sim.GetClassIcon(app, GCLP_HICON), 0x503u);
+  EXPECT_EQ(sim.GetClassIcon(app, GCLP_HICONSM), 0u);
+
+  // A hung window times out after the whole wait, on virtual time.
+  sim.SetHung(app, true);
+  const uint32_t t0 = sim.GetTickCount();
+  EXPECT_FALSE(sim.SendMessageTimeoutW(app, WM_GETICON, ICON_BIG, 0, SMTO_NORMAL, 500, res));
+  EXPECT_EQ(sim.GetLastError(), ERROR_TIMEOUT);
+  EXPECT_EQ(sim.GetTickCount() - t0, 500u);
+
+  // Copies are new handles that must be destroyed; unknown icons cannot be copied.
+  const IconHandle c1 = sim.CopyIconHandle(0x501), c2 = sim.CopyIconHandle(0x501);
+  EXPECT_NE(c1, 0u);
+  EXPECT_NE(c1, c2);
+  EXPECT_NE(c1, 0x501u);
+  EXPECT_EQ(sim.LiveIconCopies(), 2u);
+  EXPECT_TRUE(sim.DestroyIcon(c1));
+  EXPECT_FALSE(sim.DestroyIcon(c1));
+  EXPECT_EQ(sim.LiveIconCopies(), 1u);
+  EXPECT_EQ(sim.CopyIconHandle(0), 0u);
+  EXPECT_EQ(sim.GetLastError(), 1402u);
+  EXPECT_EQ(sim.ErrorText(1402), L"Invalid cursor handle.\r\n");
+
+  // WM_COPYDATA reaches our own window as a private copy of the bytes; others answer 0.
+  std::string seen;
+  const void* seenPtr = nullptr;
+  const WindowHandle mine = sim.CreateWindowExW(0, L"Inst", L"", WS_POPUP, 0, 0, 1, 1, 0,
+                                                [&](WindowHandle, uint32_t m, uintptr_t, intptr_t l) -> intptr_t {
+                                                  if (m != WM_COPYDATA) return 0;
+                                                  auto* cd = reinterpret_cast<const CopyDataRecord*>(l);
+                                                  seenPtr = cd->lpData;
+                                                  seen.assign(static_cast<const char*>(cd->lpData), cd->cbData);
+                                                  return 42;
+                                                });
+  const std::string payload = "show";
+  intptr_t answer = 0;
+  ASSERT_TRUE(sim.SendCopyData(0, mine, CopyDataRecord{1, 4, payload.data()}, answer));
+  EXPECT_EQ(answer, 42);
+  EXPECT_EQ(seen, "show");
+  EXPECT_NE(seenPtr, static_cast<const void*>(payload.data()));
+  sim.SetHung(app, false);
+  ASSERT_TRUE(sim.SendCopyData(0, app, CopyDataRecord{1, 4, payload.data()}, answer));
+  EXPECT_EQ(answer, 0);
+  EXPECT_EQ(sim.FindWindowW(L"inst", L""), mine);
+  EXPECT_EQ(sim.RegisterWindowMessageW(L"TaskbarCreated"), sim.RegisterWindowMessageW(L"taskbarcreated"));
+  EXPECT_GE(sim.RegisterWindowMessageW(L"TaskbarCreated"), 0xC000u);
+}
+
 TEST_F(SimTest, NamedMutexReportsExistingUntilAllHandlesClose) {
   const KernelHandle a = sim.CreateMutexW(L"Tessary.Instance");
   EXPECT_EQ(sim.GetLastError(), ERROR_SUCCESS);
