@@ -48,7 +48,11 @@ TEST(Placement, MinimizedWindowParksOffScreenAndIgnoresMoves) {
   const TRect parked = w.Rect();
   EXPECT_EQ(parked.Left, -32000);
   EXPECT_EQ(parked.Top, -32000);
-  EXPECT_EQ(Backend().MonitorFromWindow(w.h(), wc::MONITOR_DEFAULTTONULL), 0u);
+  // A minimized window belongs to the monitor of its normal rectangle, whatever the flags.
+  const std::vector<MonitorDesc> mons = Backend().EnumMonitors();
+  ASSERT_EQ(mons.size(), 2u);
+  EXPECT_EQ(Backend().MonitorFromWindow(w.h(), wc::MONITOR_DEFAULTTONULL), mons[0].handle);
+  EXPECT_EQ(Backend().MonitorFromWindow(w.h(), wc::MONITOR_DEFAULTTONEAREST), mons[0].handle);
 
   // The mover refuses minimized windows; a move that reaches one anyway leaves it minimized.
   Backend().SetWindowPos(w.h(), 0, 2000, 50, 800, 600, kMoverFlags);

@@ -177,9 +177,10 @@ bool Win32WindowSystem::GetClientSize(WindowHandle h, int32_t& width, int32_t& h
 }
 
 uint32_t Win32WindowSystem::GetWindowThreadProcessId(WindowHandle h, uint32_t* pid) {
-  DWORD p = 0;
+  if (pid == nullptr) return ::GetWindowThreadProcessId(H(h), nullptr);
+  DWORD p = *pid;  // left as it was where the platform does not write it
   const DWORD tid = ::GetWindowThreadProcessId(H(h), &p);
-  if (pid != nullptr) *pid = p;
+  *pid = p;
   return tid;
 }
 
