@@ -15,6 +15,30 @@ namespace {
 
 using Extended = long double;
 
+// The x87 unit rounds long double results to the precision its control word asks for. Threads
+// do not all start with 64 bits: a Windows x64 thread begins with 53, so without this guard a
+// worker thread would round like plain double and land a pixel off.
+class ExtendedPrecisionScope {
+ public:
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+  ExtendedPrecisionScope() {
+    __asm__ volatile("fnstcw %0" : "=m"(saved_));
+    const uint16_t wanted = static_cast<uint16_t>(saved_ | 0x0300);  // precision control: 64 bits
+    if (wanted != saved_) {
+      __asm__ volatile("fldcw %0" : : "m"(wanted));
+      changed_ = true;
+    }
+  }
+  ~ExtendedPrecisionScope() {
+    if (changed_) __asm__ volatile("fldcw %0" : : "m"(saved_));
+  }
+
+ private:
+  uint16_t saved_ = 0;
+  bool changed_ = false;
+#endif
+};
+
 int32_t Saturate(int64_t v) {
   if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
   if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
@@ -29,11 +53,13 @@ int64_t Height64(const TRect& r) { return static_cast<int64_t>(r.Bottom) - r.Top
 
 double Fraction(int64_t num, int64_t den) {
   if (den == 0) return 0.0;  // never a monitor; keep the result finite
+  const ExtendedPrecisionScope precision;
   return static_cast<double>(static_cast<Extended>(num) / static_cast<Extended>(den));
 }
 
 // trunc(size x fraction) toward zero, formed in extended precision.
 int64_t TruncProduct(int64_t size, double fraction) {
+  const ExtendedPrecisionScope precision;
   const Extended p = std::trunc(static_cast<Extended>(size) * static_cast<Extended>(fraction));
   if (std::isnan(p)) return 0;
   // Out-of-range values cannot be converted; they saturate far outside any desktop.

@@ -90,6 +90,26 @@ TEST(RelativeGeometry, SameResultOnAWorkerThread) {
   EXPECT_EQ(onWorker, (TRect{1282, 0, 1382, 100}));
 }
 
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+TEST(RelativeGeometry, SameResultWhenTheThreadRoundsLikeDouble) {
+  // A Windows x64 thread starts with the x87 unit at 53-bit precision.
+  TRect onThread;
+  std::thread th([&] {
+    uint16_t cw = 0;
+    __asm__ volatile("fnstcw %0" : "=m"(cw));
+    const uint16_t pc53 = static_cast<uint16_t>((cw & ~0x0300) | 0x0200);
+    __asm__ volatile("fldcw %0" : : "m"(pc53));
+    onThread = MapRect({3, 0, 103, 100}, {0, 0, 1280, 1024}, {1280, 0, 2560, 1024});
+    uint16_t after = 0;
+    __asm__ volatile("fnstcw %0" : "=m"(after));
+    EXPECT_EQ(after, pc53) << "the thread's own setting must be restored";
+    __asm__ volatile("fldcw %0" : : "m"(cw));
+  });
+  th.join();
+  EXPECT_EQ(onThread, (TRect{1282, 0, 1382, 100}));
+}
+#endif
+
 TEST(RelativeGeometry, EmptyBaseGivesFiniteFractions) {
   const Fractions f = Of(TRect{10, 10, 20, 20}, TRect{5, 5, 5, 5});
   EXPECT_EQ(f.l, 0.0);
