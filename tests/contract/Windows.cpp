@@ -1,0 +1,87 @@
+// Texts, classes, visibility and lookup of our own windows; time, clipboard and DPI basics.
+#include <gtest/gtest.h>
+
+#include "contract/ContractBackend.h"
+
+namespace tessary::contract {
+namespace {
+
+TEST(Windows, TextClassAndLookup) {
+  TestWindow w;
+  EXPECT_EQ(Backend().GetClassNameW(w.h()), L"Tessary.ContractTest");
+  EXPECT_EQ(Backend().GetWindowTextW(w.h()), L"contract test window");
+  const std::wstring title = L"Tessary \u00e9\u20ac \U0001F600";
+  ASSERT_TRUE(Backend().SetWindowTextW(w.h(), title));
+  EXPECT_EQ(Backend().GetWindowTextW(w.h()), title);
+  EXPECT_EQ(Backend().GetWindowTextLengthW(w.h()), static_cast<int32_t>(title.size()));
+
+  EXPECT_EQ(Backend().FindWindowW(L"Tessary.ContractTest", title), w.h());
+  EXPECT_EQ(Backend().FindWindowW(L"tessary.contracttest", L""), w.h());  // class names ignore case
+  EXPECT_EQ(Backend().FindWindowW(L"Tessary.ContractTest", L"other"), 0u);
+  EXPECT_EQ(Backend().GetParent(w.h()), 0u);
+  EXPECT_EQ(Backend().GetAncestor(w.h(), wc::GA_ROOT), w.h());
+
+  const WindowHandle gone = w.h();
+  w.Destroy();
+  EXPECT_EQ(Backend().FindWindowW(L"Tessary.ContractTest", title), 0u);
+  EXPECT_EQ(Backend().GetClassNameW(gone), L"");
+  EXPECT_EQ(Backend().GetWindowTextW(gone), L"");
+}
+
+TEST(Windows, MessageOnlyWindowsAreNotFoundExceptOnWine) {
+  const WindowHandle h = Backend().CreateWindowExW(0, L"Tessary.ContractMessageOnly", L"hidden", 0, 0, 0, 0, 0,
+                                                   wc::HWND_MESSAGE,
+                                                   [](WindowHandle, uint32_t, uintptr_t, intptr_t) -> intptr_t { return 0; });
+  ASSERT_NE(h, 0u);
+  // Windows never finds message-only windows with FindWindow; Wine does (so the single-instance
+  // window must be a real top-level window).
+  EXPECT_EQ(Backend().FindWindowW(L"Tessary.ContractMessageOnly", L"") == h, OnWine());
+  EXPECT_TRUE(Backend().DestroyWindow(h));
+}
+
+TEST(Windows, ShowWindowReportsTheFormerVisibility) {
+  TestWindow w({100, 100, 500, 400}, wc::WS_OVERLAPPEDWINDOW);
+  EXPECT_FALSE(Backend().IsWindowVisible(w.h()));
+  EXPECT_FALSE(Backend().ShowWindow(w.h(), wc::SW_SHOWNA));
+  EXPECT_TRUE(Backend().IsWindowVisible(w.h()));
+  EXPECT_NE(static_cast<uint32_t>(Backend().GetWindowLongW(w.h(), wc::GWL_STYLE)) & wc::WS_VISIBLE, 0u);
+  EXPECT_TRUE(Backend().ShowWindow(w.h(), wc::SW_HIDE));
+  EXPECT_FALSE(Backend().IsWindowVisible(w.h()));
+  EXPECT_EQ(w.Rect(), (TRect{100, 100, 500, 400}));
+}
+
+TEST(Windows, SendMessageTimeoutToOurOwnWindowAnswers) {
+  TestWindow w;
+  uintptr_t result = 0;
+  // WM_GETICON of a window without icons answers 0 at once.
+  ASSERT_TRUE(Backend().SendMessageTimeoutW(w.h(), wc::WM_GETICON, wc::ICON_BIG, 0, wc::SMTO_ABORTIFHUNG, 500, result));
+  EXPECT_EQ(result, 0u);
+  const WindowHandle gone = w.h();
+  w.Destroy();
+  EXPECT_FALSE(Backend().SendMessageTimeoutW(gone, wc::WM_NULL, 0, 0, wc::SMTO_ABORTIFHUNG, 500, result));
+  EXPECT_EQ(Backend().GetLastError(), wc::ERROR_INVALID_WINDOW_HANDLE);
+}
+
+TEST(Environment, SleepMovesTheTickCount) {
+  const uint32_t before = Backend().GetTickCount();
+  Backend().Sleep(100);
+  const uint32_t elapsed = Backend().GetTickCount() - before;  // unsigned: right across a wrap too
+  EXPECT_GE(elapsed, 60u);  // the real tick count moves in steps (Wine: 85 ms measured for 100)
+  EXPECT_LT(elapsed, 5000u);
+}
+
+TEST(Environment, ClipboardTextRoundTrips) {
+  const std::wstring text = L"MP: moved \u00e9\u20ac\r\nline 2";
+  ASSERT_TRUE(Backend().SetClipboardText(text));
+  std::wstring back;
+  ASSERT_TRUE(Backend().GetClipboardText(back));
+  EXPECT_EQ(back, text);
+}
+
+TEST(Environment, UnscaledWindowsReport96Dpi) {
+  TestWindow w;
+  EXPECT_EQ(Backend().GetDpiForWindow(w.h()), 96u);
+}
+
+}  // namespace
+}  // namespace tessary::contract
