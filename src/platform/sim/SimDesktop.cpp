@@ -10,6 +10,10 @@
 // - The shell window ("Progman") stays at the bottom of the z-order, as SetShellWindow keeps it.
 // - Insert-after positions are clamped into the window's band (topmost or not).
 // - A user click (SetForeground) does not activate a WS_EX_NOACTIVATE window.
+// - SetWindowPos leaves a minimized window parked and its normal rectangle unchanged (only
+//   SetWindowPlacement changes that); z-order and show/hide flags still apply.
+// - Foreground rights: see CanSetForeground. The program starts holding the user's last input
+//   (it was just launched), so it may take the foreground until the user clicks elsewhere.
 #include <algorithm>
 #include <climits>
 #include <cwctype>
@@ -674,6 +678,7 @@ bool SimDesktop::IsWindow(WindowHandle h) {
 
 bool SimDesktop::IsWindowVisible(WindowHandle h) {
   SIM_OP("IsWindowVisible", false);
+  if (!s_->WErr(h)) return false;
   for (int i = 0; i < 64 && h; ++i) {
     SimWin* w = s_->W(h);
     if (!w || !(w->style & WS_VISIBLE)) return false;
