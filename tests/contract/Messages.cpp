@@ -77,6 +77,13 @@ TEST(Messages, TimersFireWhileMessagesArePumped) {
   EXPECT_FALSE(Backend().KillTimer(w.h(), 7));
 }
 
+TEST(Messages, MonitorDeviceNotificationsRegisterAndUnregisterOnce) {
+  TestWindow w({100, 100, 500, 400}, wc::WS_OVERLAPPEDWINDOW);
+  const KernelHandle n = Backend().RegisterDeviceNotificationW(w.h(), L"{E6F07B5F-EE97-4A90-B076-33F57BF4EAA7}");
+  ASSERT_NE(n, 0u);
+  EXPECT_TRUE(Backend().UnregisterDeviceNotification(n));
+}
+
 TEST(Messages, HotkeyCombinationCanBeRegisteredOnlyOnce) {
   TestWindow a, b;
   const uint32_t mods = wc::MOD_CONTROL | wc::MOD_ALT | wc::MOD_SHIFT;

@@ -79,6 +79,20 @@ TEST(Processes, SecondMutexOfTheSameNameReportsAlreadyExists) {
   EXPECT_TRUE(Backend().CloseHandle(fresh));
 }
 
+TEST(Processes, EnableLuaIsReadFromTheMachinePolicy) {
+  const std::wstring key = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
+  uint32_t value = 77;
+  ASSERT_EQ(Backend().ReadRegistryDword(RegRoot::LocalMachine, key, L"EnableLUA", value), RegValueState::Present);
+  // Windows turns UAC on by default; Wine's prefix has it off.
+  EXPECT_EQ(value, OnWine() ? 0u : 1u);
+  EXPECT_EQ(Backend().ReadRegistryDword(RegRoot::LocalMachine, key, L"NoSuchValueHere", value),
+            RegValueState::ValueMissing);
+  EXPECT_EQ(Backend().GetLastError(), wc::ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(Backend().ReadRegistryDword(RegRoot::LocalMachine, key + L"\\NoSuchKeyHere", L"EnableLUA", value),
+            RegValueState::KeyMissing);
+  EXPECT_EQ(Backend().GetLastError(), wc::ERROR_FILE_NOT_FOUND);
+}
+
 TEST(Processes, CloakingQuery) {
   TestWindow w;
   uint32_t cloaked = 77;

@@ -367,8 +367,12 @@ bool Win32WindowSystem::SendCopyData(WindowHandle from, WindowHandle to, const C
   cds.lpData = const_cast<void*>(data.lpData);
   ::SetLastError(ERROR_SUCCESS);
   result = ::SendMessageW(H(to), WM_COPYDATA, static_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&cds));
-  // SendMessage has no failure result; a window that vanished on the way sets the error.
-  return ::GetLastError() == ERROR_SUCCESS;
+  // SendMessage has no failure result, and the receiver's handler may leave errors of its own;
+  // only a receiver that vanished on the way counts as a failed delivery.
+  const DWORD err = ::GetLastError();
+  if (err != ERROR_INVALID_WINDOW_HANDLE || ::IsWindow(H(to))) return true;
+  ::SetLastError(err);
+  return false;
 }
 
 WindowHandle Win32WindowSystem::FindWindowW(const std::wstring& className, const std::wstring& title) {
