@@ -95,29 +95,42 @@ bool SimDesktop::DestroyWindow(WindowHandle h) {
       s.Err(ERROR_ACCESS_DENIED);
       return false;
     }
-    std::set<WindowHandle> descendants;
-    std::vector<WindowHandle> stack{h};
-    while (!stack.empty()) {
-      SimWin* x = s.W(stack.back());
-      stack.pop_back();
-      if (!x) continue;
-      for (auto k : x->children) descendants.insert(k), stack.push_back(k);
+    if (w->destroying) return true;  // called again from its own WM_DESTROY
+    // Owned windows go first; then WM_DESTROY reaches the window, then its children, while all
+    // of them are still valid (handlers may still unregister what they hold).
+    std::function<void(WindowHandle, int)> collect = [&](WindowHandle x, int depth) {
+      SimWin* xw = s.W(x);
+      if (!xw || xw->destroying || depth > 64) return;
+      xw->destroying = true;
+      std::vector<WindowHandle> owned;
+      for (auto& [oh, ow] : s.wins)
+        if (ow.owner == x) owned.push_back(oh);
+      for (auto o : owned) collect(o, depth + 1);
+      notify.emplace_back(x, xw->proc);
+      std::vector<WindowHandle> stack(xw->children.rbegin(), xw->children.rend());
+      while (!stack.empty()) {
+        const WindowHandle k = stack.back();
+        stack.pop_back();
+        SimWin* kw = s.W(k);
+        if (!kw) continue;
+        kw->destroying = true;
+        notify.emplace_back(k, kw->proc);
+        stack.insert(stack.end(), kw->children.rbegin(), kw->children.rend());
+      }
+    };
+    collect(h, 0);
+    for (auto& [x, p] : notify) {
+      SimWin* xw = s.W(x);
+      if (xw && xw->parent == 0) {
+        xw->style &= ~WS_VISIBLE;  // hidden first, the foreground moves on
+        s.ActivateNext(x);
+      }
     }
-    std::vector<std::pair<WindowHandle, std::shared_ptr<WindowProc>>> removed;
-    s.RemoveWindowL(h, &removed);
-    // Owned windows are destroyed first; then WM_DESTROY goes to the window, then its children.
-    std::vector<std::pair<WindowHandle, std::shared_ptr<WindowProc>>> self, kids;
-    for (auto& r : removed) {
-      if (r.first == h) self.push_back(r);
-      else if (descendants.count(r.first)) kids.push_back(r);
-      else notify.push_back(r);
-    }
-    std::reverse(kids.begin(), kids.end());
-    notify.insert(notify.end(), self.begin(), self.end());
-    notify.insert(notify.end(), kids.begin(), kids.end());
   }
   for (auto& [x, p] : notify)
     if (p) (*p)(x, WM_DESTROY, 0, 0);
+  std::lock_guard relock(s_->mu);
+  for (auto& [x, p] : notify) s_->RemoveWindowL(x, nullptr);
   return true;
 }
 

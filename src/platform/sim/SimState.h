@@ -23,7 +23,7 @@ struct SimWin {
   TRect restore;  // the normal rectangle (equals rect for a normal window)
   TRect maxFrom;  // where a minimized window was maximized
   uint32_t style = 0, ex = 0;
-  bool cloaked = false, hung = false, restoreToMax = false, messageOnly = false;
+  bool cloaked = false, hung = false, restoreToMax = false, messageOnly = false, destroying = false;
   WindowHandle parent = 0, owner = 0;
   uint32_t pid = 0, tid = 0;
   std::shared_ptr<WindowProc> proc;

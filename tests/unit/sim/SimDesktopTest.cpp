@@ -337,8 +337,14 @@ TEST_F(SimTest, HotkeysConflictAndArriveAsMessages) {
 
 TEST_F(SimTest, DestroyWindowNotifiesAndRemovesChildren) {
   std::vector<std::pair<WindowHandle, uint32_t>> log;
+  bool validDuringDestroy = true;
   auto proc = [&](WindowHandle h, uint32_t m, uintptr_t, intptr_t) {
     log.emplace_back(h, m);
+    if (m == WM_DESTROY) {
+      // Handlers may still release what the window holds, and call back into the desktop.
+      validDuringDestroy = validDuringDestroy && sim.IsWindow(h) && sim.KillTimer(h, 1) == (log.size() == 1);
+      sim.DestroyWindow(h);
+    }
     return intptr_t{0};
   };
   const WindowHandle top = sim.CreateWindowExW(0, L"P", L"", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, 0, proc);
@@ -349,6 +355,7 @@ TEST_F(SimTest, DestroyWindowNotifiesAndRemovesChildren) {
   log.clear();
   ASSERT_TRUE(sim.DestroyWindow(top));
   EXPECT_EQ(log, (std::vector<std::pair<WindowHandle, uint32_t>>{{top, WM_DESTROY}, {kid, WM_DESTROY}}));
+  EXPECT_TRUE(validDuringDestroy);
   EXPECT_FALSE(sim.IsWindow(kid));
   EXPECT_FALSE(sim.DestroyWindow(top));
   EXPECT_EQ(sim.GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
