@@ -89,6 +89,12 @@ TEST(Placement, MaximizedWindowCoversItsMonitorAndStaysMaximizedWhenMoved) {
   EXPECT_EQ(w.Rect(), kSecond);
   EXPECT_TRUE(Backend().IsZoomed(w.h()));
   EXPECT_EQ(Backend().MonitorFromWindow(w.h(), wc::MONITOR_DEFAULTTONEAREST), mons[1].handle);
+
+  // The move does not touch the normal rectangle: restoring goes back to where it was before.
+  Backend().ShowWindow(w.h(), wc::SW_RESTORE);
+  EXPECT_FALSE(Backend().IsZoomed(w.h()));
+  EXPECT_EQ(static_cast<uint32_t>(Backend().GetWindowLongW(w.h(), wc::GWL_STYLE)) & wc::WS_MAXIMIZE, 0u);
+  EXPECT_EQ(w.Rect(), kStart);
 }
 
 TEST(Placement, HiddenWindowsMoveToo) {
