@@ -419,6 +419,125 @@ TEST_F(SimTest, MessagesToOtherProgramsAndIconCopies) {
   EXPECT_GE(sim.RegisterWindowMessageW(L"TaskbarCreated"), 0xC000u);
 }
 
+TEST_F(SimTest, ShellWindowsFollowThePrimaryMonitor) {
+  sim.ClearMonitors();
+  const MonitorHandle left = sim.AddMonitor({-1280, 0, 0, 1024});
+  const MonitorHandle main = sim.AddMonitor({0, 0, 1920, 1080}, std::nullopt, true);
+  auto mons = sim.EnumMonitors();
+  ASSERT_EQ(mons.size(), 2u);
+  EXPECT_EQ(mons[0].handle, left);
+  EXPECT_FALSE(mons[0].primary);
+  EXPECT_EQ(mons[0].work, mons[0].bounds);
+  EXPECT_TRUE(mons[1].primary);
+  EXPECT_EQ(mons[1].work, (TRect{0, 0, 1920, 1040}));
+  EXPECT_EQ(mons[1].deviceName, L"\\\\.\\DISPLAY2");
+
+  TaskbarPos bar;
+  ASSERT_TRUE(sim.GetTaskbarPos(bar));
+  EXPECT_EQ(bar.edge, ABE_BOTTOM);
+  EXPECT_EQ(bar.rect, (TRect{0, 1040, 1920, 1080}));
+  const WindowHandle tray = sim.FindWindowW(L"Shell_TrayWnd", L"");
+  uint32_t pid = 0;
+  sim.GetWindowThreadProcessId(tray, &pid);
+  std::vector<ProcessEntry> procs;
+  ASSERT_TRUE(sim.GetProcessList(procs));
+  EXPECT_TRUE(std::any_of(procs.begin(), procs.end(), [&](auto& p) { return p.pid == pid && p.exeName == L"explorer.exe"; }));
+
+  TRect r;
+  ASSERT_TRUE(sim.GetWindowRect(sim.GetDesktopWindow(), r));
+  EXPECT_EQ(r, (TRect{0, 0, 1920, 1080}));
+  EXPECT_EQ(sim.GetClassNameW(sim.GetDesktopWindow()), L"#32769");
+  EXPECT_EQ(sim.GetVirtualScreenRect(), (TRect{-1280, 0, 1920, 1080}));
+  EXPECT_EQ(sim.ZOrder().back(), sim.GetShellWindow());
+
+  struct Case {
+    TPoint pt;
+    MonitorHandle null, primary, nearest;
+  };
+  const Case cases[] = {
+      {{-1, 500}, left, left, left},
+      {{0, 500}, main, main, main},
+      {{-600, 1050}, 0, main, left},  // below the shorter left monitor
+      {{5000, -10}, 0, main, main},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(sim.MonitorFromPoint(c.pt, MONITOR_DEFAULTTONULL), c.null);
+    EXPECT_EQ(sim.MonitorFromPoint(c.pt, MONITOR_DEFAULTTOPRIMARY), c.primary);
+    EXPECT_EQ(sim.MonitorFromPoint(c.pt, MONITOR_DEFAULTTONEAREST), c.nearest);
+  }
+  // A window over both monitors belongs to the one with the larger share.
+  WindowSpec spec;
+  spec.rect = {-700, 100, 500, 600};
+  EXPECT_EQ(sim.MonitorFromWindow(sim.AddWindow(spec), MONITOR_DEFAULTTONULL), left);
+}
+
+TEST_F(SimTest, IntegrityChain) {
+  const uint32_t high = sim.AddProcess(L"admin.exe", SECURITY_MANDATORY_HIGH_RID);
+  const uint32_t shut = sim.AddProcess(L"guarded.exe", SECURITY_MANDATORY_SYSTEM_RID, false);
+  const KernelHandle p = sim.OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, false, high);
+  ASSERT_NE(p, 0u);
+  const KernelHandle t = sim.OpenProcessToken(p, TOKEN_QUERY);
+  ASSERT_NE(t, 0u);
+  uint32_t size = 0;
+  EXPECT_FALSE(sim.GetTokenIntegritySize(t, size));
+  EXPECT_EQ(sim.GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+  uint32_t rid = 0;
+  bool valid = false;
+  EXPECT_FALSE(sim.GetTokenIntegrityLevel(t, size - 1, rid, valid));
+  ASSERT_TRUE(sim.GetTokenIntegrityLevel(t, size, rid, valid));
+  EXPECT_EQ(rid, SECURITY_MANDATORY_HIGH_RID);
+  EXPECT_TRUE(valid);
+  EXPECT_FALSE(sim.GetTokenIntegritySize(p, size));  // a process handle is not a token
+  EXPECT_EQ(sim.GetLastError(), ERROR_INVALID_HANDLE);
+  EXPECT_TRUE(sim.CloseHandle(t));
+  EXPECT_TRUE(sim.CloseHandle(p));
+
+  const KernelHandle q = sim.OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, false, shut);
+  EXPECT_EQ(sim.OpenProcessToken(q, TOKEN_QUERY), 0u);
+  EXPECT_EQ(sim.GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(sim.OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, false, 0), 0u);
+  EXPECT_EQ(sim.GetLastError(), ERROR_INVALID_PARAMETER);
+
+  const std::wstring key = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
+  uint32_t v = 7;
+  EXPECT_EQ(sim.ReadRegistryDword(RegRoot::LocalMachine, key, L"EnableLUA", v), RegValueState::Present);
+  EXPECT_EQ(v, 1u);
+  sim.SetEnableLua(std::nullopt);
+  EXPECT_EQ(sim.ReadRegistryDword(RegRoot::LocalMachine, key, L"EnableLUA", v), RegValueState::ValueMissing);
+  EXPECT_EQ(sim.ReadRegistryDword(RegRoot::CurrentUser, key, L"EnableLUA", v), RegValueState::KeyMissing);
+  EXPECT_EQ(sim.GetVersion() & 0xFF, 10u);
+}
+
+TEST(SimKeyboard, UsLayoutMapping) {
+  SimDesktop sim;
+  struct Case {
+    wchar_t ch;
+    int16_t scan;
+  };
+  const Case keys[] = {{L'a', 'A'}, {L'Z', 0x100 | 'Z'}, {L'7', '7'}, {L'!', 0x100 | '1'}, {L'-', 0xBD},
+                       {L'?', 0x1BF}, {L' ', VK_SPACE}, {L'\u20AC', -1}};
+  for (const Case& k : keys) EXPECT_EQ(sim.VkKeyScanW(k.ch), k.scan) << static_cast<int>(k.ch);
+  struct Vsc {
+    uint32_t vk, sc;
+  };
+  const Vsc codes[] = {{'A', 0x1E}, {'1', 0x02}, {VK_LEFT, 0x4B}, {VK_RIGHT, 0x4D}, {VK_UP, 0x48},
+                       {VK_DOWN, 0x50}, {VK_CONTROL, 0x1D}, {VK_MENU, 0x38}, {VK_SHIFT, 0x2A}, {VK_LWIN, 0x5B}};
+  for (const Vsc& c : codes) {
+    EXPECT_EQ(sim.MapVirtualKeyW(c.vk, MAPVK_VK_TO_VSC), c.sc) << c.vk;
+    EXPECT_EQ(sim.MapVirtualKeyW(c.sc, MAPVK_VSC_TO_VK), c.vk) << c.sc;
+  }
+  EXPECT_EQ(sim.MapVirtualKeyW('Q', MAPVK_VK_TO_CHAR), static_cast<uint32_t>('Q'));
+  EXPECT_EQ(sim.MapVirtualKeyW(VK_LEFT, MAPVK_VK_TO_CHAR), 0u);
+
+  // Caps Lock toggles on each press; the low bit reports it.
+  sim.keybd_event(static_cast<uint8_t>(VK_CAPITAL), 0x3A, 0, 0);
+  sim.keybd_event(static_cast<uint8_t>(VK_CAPITAL), 0x3A, KEYEVENTF_KEYUP, 0);
+  EXPECT_EQ(sim.GetKeyState(VK_CAPITAL), 1);
+  uint8_t state[256];
+  ASSERT_TRUE(sim.GetKeyboardState(state));
+  EXPECT_EQ(state[VK_CAPITAL], 1);
+}
+
 TEST_F(SimTest, NamedMutexReportsExistingUntilAllHandlesClose) {
   const KernelHandle a = sim.CreateMutexW(L"Tessary.Instance");
   EXPECT_EQ(sim.GetLastError(), ERROR_SUCCESS);
