@@ -1,6 +1,8 @@
 // Texts, classes, visibility and lookup of our own windows; time, clipboard and DPI basics.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "contract/ContractBackend.h"
 
 namespace tessary::contract {
@@ -26,6 +28,40 @@ TEST(Windows, TextClassAndLookup) {
   EXPECT_EQ(Backend().FindWindowW(L"Tessary.ContractTest", title), 0u);
   EXPECT_EQ(Backend().GetClassNameW(gone), L"");
   EXPECT_EQ(Backend().GetWindowTextW(gone), L"");
+}
+
+TEST(Windows, ProcSeesCreateFirstAndDestroyLastAndIsReleasedAfterwards) {
+  struct Seen {
+    std::vector<uint32_t> messages;
+    bool validDuringDestroy = false;
+  };
+  auto seen = std::make_shared<Seen>();
+  std::weak_ptr<Seen> alive = seen;
+  WindowHandle self = 0;
+  const WindowHandle h = Backend().CreateWindowExW(
+      0, L"Tessary.ContractSelfDestroy", L"", wc::WS_OVERLAPPEDWINDOW, 100, 100, 300, 200, 0,
+      [seen, &self](WindowHandle w, uint32_t msg, uintptr_t, intptr_t) -> intptr_t {
+        if (msg == wc::WM_CREATE || msg == wc::WM_DESTROY || msg == wc::WM_APP) seen->messages.push_back(msg);
+        if (msg == wc::WM_DESTROY) {
+          TRect r;
+          seen->validDuringDestroy = Backend().IsWindow(w) && Backend().GetWindowRect(w, r);
+        }
+        // The window ends itself from inside its own handler; the handler must survive that.
+        if (msg == wc::WM_APP) {
+          self = w;
+          Backend().DestroyWindow(w);
+        }
+        return 0;
+      });
+  ASSERT_NE(h, 0u);
+  EXPECT_EQ(seen->messages, std::vector<uint32_t>{wc::WM_CREATE});  // sent during creation
+  Backend().SendMessageW(h, wc::WM_APP, 0, 0);
+  EXPECT_EQ(self, h);
+  EXPECT_FALSE(Backend().IsWindow(h));
+  EXPECT_TRUE(seen->validDuringDestroy);
+  EXPECT_EQ(seen->messages, (std::vector<uint32_t>{wc::WM_CREATE, wc::WM_APP, wc::WM_DESTROY}));
+  seen.reset();
+  EXPECT_TRUE(alive.expired());  // the backend let go of the handler with the window
 }
 
 TEST(Windows, MessageOnlyWindowsAreNotFoundExceptOnWine) {
