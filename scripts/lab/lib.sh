@@ -200,7 +200,7 @@ lab_displaychange() {
 # Exit code of the program; 124 when it ran into the time-out (then it is killed).
 lab_run() {
   local secs="$1"; shift
-  timeout -k 5 "$secs" wine "$@"
+  timeout -k 5 "$secs" wine "$@" </dev/null
 }
 
 lab_monitors() {
