@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Tessary.exe and runs it under Wine on the lab's virtual multi-monitor display;
 # TESSARY_LAYOUT picks the monitors (two, three, mixed, stacked, negative, single; default two).
-# Stops everything it started when Tessary ends (or on Ctrl+C).
+# TESSARY_TIMEOUT=SECS ends it after that long. Stops everything it started when Tessary ends
+# (or on Ctrl+C).
 set -euo pipefail
 REPO="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$REPO"
@@ -19,7 +20,12 @@ echo "run: monitors as Windows sees them:"
 lab_monitors | sed 's/^/  /'
 echo "run: Tessary.exe on display $DISPLAY (screenshot: import -window root -display $DISPLAY shot.png)"
 set +e
-lab_run "${TESSARY_TIMEOUT:-86400}" build/win/Tessary.exe "$@"
+# In the foreground, so that Ctrl+C reaches it; the lab goes down on the way out.
+if [ -n "${TESSARY_TIMEOUT:-}" ]; then
+  lab_run "$TESSARY_TIMEOUT" build/win/Tessary.exe "$@"
+else
+  wine build/win/Tessary.exe "$@"
+fi
 rc=$?
 echo "run: Tessary.exe ended with exit code $rc"
 exit "$rc"
