@@ -90,14 +90,14 @@ lab_start_wm() {
 
 # Sets the RandR monitors; does not tell Wine (see lab_layout).
 lab_randr() {
-  local spec="$1" name geo w h x y out i=0
+  local layout_def="$1" name geo w h x y out i=0
   # Our own monitors go; the server's automatic one ("+name") is replaced by the first of ours.
   for name in $(xrandr --listmonitors | awk 'NR > 1 && $2 !~ /^\+/ { sub(/^\*/, "", $2); print $2 }'); do
     xrandr --delmonitor "$name" >/dev/null || return 1
   done
   out=$(xrandr | awk '/ connected/ { print $1; exit }')
   [ -n "$out" ] || { lab_die "no connected RandR output"; return 1; }
-  for geo in $spec; do
+  for geo in $layout_def; do
     IFS='x+' read -r w h x y <<<"$geo"
     # Physical size for 96 dpi, so nothing reports a strange scale.
     xrandr --setmonitor "LAB$i" "$w/$((w * 254 / 960))x$h/$((h * 254 / 960))+$x+$y" \
@@ -168,20 +168,20 @@ lab_attach_or_up() {
 
 # Between programs: the prefix restarts, so the next program reads the new monitors from scratch.
 lab_layout() {
-  local spec
-  spec="$(lab_layout_spec "$1")" || { lab_die "unknown layout '$1'"; return 1; }
+  local layout_def
+  layout_def="$(lab_layout_spec "$1")" || { lab_die "unknown layout '$1'"; return 1; }
   wineserver -k 2>/dev/null
   wineserver -w 2>/dev/null
-  lab_randr "$spec" || { lab_die "xrandr could not set layout '$1'"; return 1; }
+  lab_randr "$layout_def" || { lab_die "xrandr could not set layout '$1'"; return 1; }
 }
 
 # While programs run (a monitor goes away or comes back): Wine re-reads the monitors and every
 # top-level window gets WM_DISPLAYCHANGE. Wine 8 refused this (DISP_CHANGE_FAILED) going from
 # "three" to "mixed"; one or two monitors changing works.
 lab_hotplug() {
-  local spec
-  spec="$(lab_layout_spec "$1")" || { lab_die "unknown layout '$1'"; return 1; }
-  lab_randr "$spec" || { lab_die "xrandr could not set layout '$1'"; return 1; }
+  local layout_def
+  layout_def="$(lab_layout_spec "$1")" || { lab_die "unknown layout '$1'"; return 1; }
+  lab_randr "$layout_def" || { lab_die "xrandr could not set layout '$1'"; return 1; }
   lab_displaychange
 }
 

@@ -5,7 +5,7 @@
 
 #include "desktop/WindowSystem.h"
 #include "diagnostics/DebugLog.h"
-#include "shell/UnitSpecialPaths.h"
+#include "shell/UnitPaths.h"
 
 namespace tessary {
 namespace {

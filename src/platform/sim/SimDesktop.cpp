@@ -510,37 +510,37 @@ void SimDesktop::SetMonitorDpi(MonitorHandle m, uint32_t dpi) {
 
 // ---------------------------------------------------------------- window controls
 
-WindowHandle SimDesktop::AddWindow(const WindowSpec& spec) {
+WindowHandle SimDesktop::AddWindow(const WindowSpec& desc) {
   std::lock_guard lk(s_->mu);
   State& s = *s_;
   SimWin w;
-  w.cls = spec.className;
-  w.title = spec.title;
-  w.rect = w.restore = spec.rect;
-  w.style = spec.style & ~(WS_VISIBLE | WS_MINIMIZE | WS_MAXIMIZE);
-  if (spec.visible) w.style |= WS_VISIBLE;
-  w.ex = spec.exStyle;
-  w.cloaked = spec.cloaked;
-  w.parent = s.W(spec.parent) ? spec.parent : 0;
+  w.cls = desc.className;
+  w.title = desc.title;
+  w.rect = w.restore = desc.rect;
+  w.style = desc.style & ~(WS_VISIBLE | WS_MINIMIZE | WS_MAXIMIZE);
+  if (desc.visible) w.style |= WS_VISIBLE;
+  w.ex = desc.exStyle;
+  w.cloaked = desc.cloaked;
+  w.parent = s.W(desc.parent) ? desc.parent : 0;
   if (w.parent) {
     w.style |= WS_CHILD;
     w.ex &= ~WS_EX_TOPMOST;
   }
-  w.owner = s.W(spec.owner) ? spec.owner : 0;
-  w.pid = spec.pid;
+  w.owner = s.W(desc.owner) ? desc.owner : 0;
+  w.pid = desc.pid;
   if (w.pid == 0 || !s.procs.count(w.pid)) w.pid = s.AddProcessL(L"app.exe", SECURITY_MANDATORY_MEDIUM_RID, true);
-  w.tid = spec.tid;
+  w.tid = desc.tid;
   if (w.tid == 0 || !s.threadPid.count(w.tid)) {
     auto& th = s.procs[w.pid].threads;
     w.tid = th.empty() ? s.AddThreadL(w.pid) : th.front();
   }
   const WindowHandle h = s.NewWindowL(std::move(w), true);
   SimWin& nw = *s.W(h);
-  if (spec.maximized) s.Maximize(nw);
-  if (spec.minimized) {
+  if (desc.maximized) s.Maximize(nw);
+  if (desc.minimized) {
     nw.maxFrom = nw.rect;
     nw.style |= WS_MINIMIZE;
-    nw.restoreToMax = spec.maximized;
+    nw.restoreToMax = desc.maximized;
     nw.style &= ~WS_MAXIMIZE;
     nw.rect = kMinRect;
   }

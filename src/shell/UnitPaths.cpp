@@ -1,4 +1,4 @@
-#include "shell/UnitSpecialPaths.h"
+#include "shell/UnitPaths.h"
 
 #include "desktop/WindowSystem.h"
 
