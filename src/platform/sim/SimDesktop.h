@@ -76,7 +76,7 @@ class SimDesktop final : public IWindowSystem {
   void SetDebuggerPresent(bool present);
 
   // Windows of other programs, created on top of their z-order band (topmost windows above the rest).
-  WindowHandle AddWindow(const WindowSpec& spec);
+  WindowHandle AddWindow(const WindowSpec& desc);
   void RemoveWindow(WindowHandle h);  // vanishes without messages, as a crashed program's window
   void SetForeground(WindowHandle h);  // as the user clicking it: activates and raises
   void SetCursor(TPoint p);

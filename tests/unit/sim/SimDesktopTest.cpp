@@ -466,9 +466,9 @@ TEST_F(SimTest, ShellWindowsFollowThePrimaryMonitor) {
     EXPECT_EQ(sim.MonitorFromPoint(c.pt, MONITOR_DEFAULTTONEAREST), c.nearest);
   }
   // A window over both monitors belongs to the one with the larger share.
-  WindowSpec spec;
-  spec.rect = {-700, 100, 500, 600};
-  EXPECT_EQ(sim.MonitorFromWindow(sim.AddWindow(spec), MONITOR_DEFAULTTONULL), left);
+  WindowSpec desc;
+  desc.rect = {-700, 100, 500, 600};
+  EXPECT_EQ(sim.MonitorFromWindow(sim.AddWindow(desc), MONITOR_DEFAULTTONULL), left);
 }
 
 TEST_F(SimTest, IntegrityChain) {
