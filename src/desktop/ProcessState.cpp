@@ -1,5 +1,6 @@
 #include "desktop/ProcessState.h"
 
+#include "desktop/AppState.h"
 #include "desktop/UnitMonitors.h"
 #include "diagnostics/DebugLog.h"
 #include "shell/UnitMisc.h"
@@ -10,6 +11,7 @@ void ResetProcessWideState() {
   TMonitors::Reset();
   ResetLogState();
   ResetDataFolderCache();
+  SetTerminating(false);
 }
 
 }  // namespace tessary
