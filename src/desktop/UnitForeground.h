@@ -1,0 +1,27 @@
+// Turns a window into a program record: owning executable, minimized/maximized, rectangle, the
+// monitor it is on and its place on that monitor as fractions of the monitor's full bounds.
+#pragma once
+#include <string>
+
+#include "desktop/UnitSharedTypes.h"
+
+namespace tessary {
+
+class TForeGround {
+ public:
+  TForeGround() = delete;
+
+  static void GatherProgramInfo(WindowHandle h, TProgramInfo& info);
+  // Captures the foreground window; with none, only info.hwnd (0) is written.
+  static void GetInfo(TProgramInfo& foreground);
+  static bool isForeground(const TProgramInfo& info);
+};
+
+// File name of the executable of the process owning h: empty for 0 or when no process matches,
+// "[error]" when the process list cannot be read.
+std::wstring GetProcessExeName(WindowHandle h);
+
+// Position of a monitor handle in the platform's enumeration; -1 when it is not among them.
+int32_t MonitorNumber(MonitorHandle m);
+
+}  // namespace tessary

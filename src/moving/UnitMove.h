@@ -1,0 +1,41 @@
+// Moves a program's top-level window to a neighbouring monitor, keeping its place and size
+// relative to the monitor, and puts recorded programs back where they were.
+#pragma once
+#include <cstdint>
+
+#include "desktop/UnitSharedTypes.h"
+
+namespace tessary {
+
+enum class TMoveDirection { Up, Down, Left, Right, Next };
+
+class TMove {
+ public:
+  TMove() = delete;
+
+  // h 0: the foreground window (makeForeground is then ignored). makeForeground: bring h to the
+  // front first and move it only if it got there.
+  static bool MoveProgramLeft(WindowHandle h, bool makeForeground);
+  static bool MoveProgramRight(WindowHandle h, bool makeForeground);
+  static bool MoveProgramUp(WindowHandle h, bool makeForeground);
+  static bool MoveProgramDown(WindowHandle h, bool makeForeground);
+  static bool MoveProgramNext(WindowHandle h, bool makeForeground);
+  // Places info.hwnd at its recorded fractions of monitor info.monitorID.
+  static bool RestoreProgram(const TProgramInfo& info);
+  // The platform error of the most recent failed placement step; a later success keeps it.
+  static uint32_t getLastError();
+
+  // Exposed for the main window and tests.
+  static bool IsShellOrDesktop(WindowHandle h);
+  static bool ResizeMove(WindowHandle h, const TRect& r);
+
+  // For test fixtures: as at program start.
+  static void Reset();
+
+ private:
+  static bool MoveProgram(WindowHandle h, bool makeForeground, TMoveDirection direction);
+  static void GetTargetInfo(WindowHandle h, bool makeForeground, TProgramInfo& info);
+  static bool MoveToNextMonitor(const TProgramInfo& info, bool makeForeground, TMoveDirection direction);
+};
+
+}  // namespace tessary
