@@ -3,6 +3,8 @@
 #include "desktop/AppState.h"
 #include "desktop/UnitMonitors.h"
 #include "diagnostics/DebugLog.h"
+#include "moving/UnitMove.h"
+#include "shell/UnitFrmInstance.h"
 #include "shell/UnitMisc.h"
 
 namespace tessary {
@@ -11,7 +13,9 @@ void ResetProcessWideState() {
   TMonitors::Reset();
   ResetLogState();
   ResetDataFolderCache();
+  ResetInstanceState();
   SetTerminating(false);
+  TMove::Reset();
 }
 
 }  // namespace tessary

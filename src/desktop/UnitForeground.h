@@ -21,6 +21,9 @@ class TForeGround {
 // "[error]" when the process list cannot be read.
 std::wstring GetProcessExeName(WindowHandle h);
 
+// "Program [exe] min [True|False] max [True|False] ", the line logged for a minimized or maximized window.
+std::wstring ProgramStateText(const TProgramInfo& info);
+
 // Position of a monitor handle in the platform's enumeration; -1 when it is not among them.
 int32_t MonitorNumber(MonitorHandle m);
 

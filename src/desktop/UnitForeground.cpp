@@ -1,0 +1,93 @@
+#include "desktop/UnitForeground.h"
+
+#include "diagnostics/DebugLog.h"
+#include "moving/UnitFocusManager.h"
+
+namespace tessary {
+
+namespace {
+const wchar_t* BoolWord(bool b) { return b ? L"True" : L"False"; }
+}  // namespace
+
+std::wstring ProgramStateText(const TProgramInfo& info) {
+  return L"Program [" + info.EXEName + L"] min [" + BoolWord(info.isMinimized) + L"] max [" +
+         BoolWord(info.isMaximized) + L"] ";
+}
+
+int32_t MonitorNumber(MonitorHandle m) {
+  if (m == 0) return -1;
+  // Enumerated afresh each time: a handle can come back after a display change with another
+  // position, and the enumeration is cheap next to the window calls around it.
+  const std::vector<MonitorDesc> monitors = ws().EnumMonitors();
+  for (size_t i = 0; i < monitors.size(); ++i)
+    if (monitors[i].handle == m) return static_cast<int32_t>(i);
+  return -1;
+}
+
+std::wstring GetProcessExeName(WindowHandle h) {
+  IWindowSystem& w = ws();
+  w.SetLastError(0);
+  if (h == 0) return L"";
+  std::vector<ProcessEntry> processes;
+  if (!w.GetProcessList(processes)) return L"[error]";
+  uint32_t pid = 0;
+  w.GetWindowThreadProcessId(h, &pid);
+  // A vanished window has no process; 0 would otherwise match the idle process's entry.
+  if (pid == 0) return L"";
+  for (const ProcessEntry& p : processes)
+    if (p.pid == pid) return p.exeName.substr(0, 260);
+  return L"";
+}
+
+void TForeGround::GatherProgramInfo(WindowHandle h, TProgramInfo& info) {
+  IWindowSystem& w = ws();
+  info.hwnd = h;
+  info.EXEName = GetProcessExeName(h);
+  info.isMinimized = w.IsIconic(h);
+  info.isMaximized = w.IsZoomed(h);
+  if (info.isMinimized || info.isMaximized) {
+    info.toppercent = 0.0;
+    info.leftpercent = 0.0;
+  }
+  info.bounds = TRect{};
+  if (!info.isMinimized) {
+    if (!w.GetWindowRect(h, info.bounds)) {
+      AppendLog(L"GPI: Failed to getRect: ", true);
+      info.bounds = TRect{};
+    }
+  }
+  const MonitorHandle m = w.MonitorFromWindow(h, wc::MONITOR_DEFAULTTONEAREST);
+  MonitorDesc desc;
+  const int32_t number = MonitorNumber(m);
+  if (number >= 0 && w.GetMonitorInfo(m, desc)) {
+    const TRect virt = w.GetVirtualScreenRect();
+    info.isLeftMonitor = virt.Left == desc.bounds.Left;
+    info.isTopMonitor = virt.Top == desc.bounds.Top;
+    info.monitorID = number;
+    RectToPercents(info.bounds, desc.bounds, info.leftpercent, info.toppercent, info.wdpercent, info.htpercent);
+    if (info.isMinimized || info.isMaximized) {
+      info.toppercent = 0.0;
+      info.leftpercent = 0.0;
+    }
+  } else {
+    info.monitorID = -1;
+    AppendLog(L"GPI: Failed MonitorFromWIndow: ", true);
+  }
+}
+
+void TForeGround::GetInfo(TProgramInfo& foreground) {
+  foreground.hwnd = TFocusManager::FMGetForegroundWindow(10);
+  if (foreground.hwnd == 0) {
+    AppendLog(L"GI: failed to get foreground window", true);
+    return;
+  }
+  GatherProgramInfo(foreground.hwnd, foreground);
+  if (foreground.isMinimized || foreground.isMaximized) AppendLog(L"GI: " + ProgramStateText(foreground));
+}
+
+bool TForeGround::isForeground(const TProgramInfo& info) {
+  if (info.hwnd == 0) return false;
+  return TFocusManager::FMGetForegroundWindow(10) == info.hwnd;
+}
+
+}  // namespace tessary

@@ -1,0 +1,164 @@
+#include "moving/UnitMove.h"
+
+#include <atomic>
+#include <cwchar>
+
+#include "desktop/UnitForeground.h"
+#include "desktop/UnitMonitors.h"
+#include "diagnostics/DebugLog.h"
+#include "moving/UnitFocusManager.h"
+#include "shell/UnitMisc.h"
+
+namespace tessary {
+
+namespace {
+std::atomic<uint32_t> gLastError{0};
+
+constexpr uint32_t kPlaceFlags = wc::SWP_NOZORDER | wc::SWP_NOREDRAW | wc::SWP_NOACTIVATE | wc::SWP_NOSENDCHANGING;
+constexpr uint32_t kResizeFlags = kPlaceFlags | wc::SWP_NOMOVE;
+constexpr uint32_t kFrameFlags = wc::SWP_NOSIZE | wc::SWP_NOMOVE | wc::SWP_FRAMECHANGED;
+constexpr uint32_t kRedrawFlags = wc::RDW_INVALIDATE | wc::RDW_ALLCHILDREN | wc::RDW_UPDATENOW;
+
+template <class... Args>
+std::wstring Format(const wchar_t* fmt, Args... args) {
+  wchar_t buf[256];
+  const int n = std::swprintf(buf, sizeof buf / sizeof buf[0], fmt, args...);
+  return n < 0 ? std::wstring() : std::wstring(buf, static_cast<size_t>(n));
+}
+
+void RecordError(const wchar_t* message) {
+  gLastError = ws().GetLastError();
+  AppendLog(message, true);
+}
+
+bool Neighbour(int32_t id, TMoveDirection direction, TMonitorInfo& next) {
+  switch (direction) {
+    case TMoveDirection::Up: return TMonitors::getNextUp(id, next);
+    case TMoveDirection::Down: return TMonitors::getNextDown(id, next);
+    case TMoveDirection::Left: return TMonitors::getNextLeft(id, next);
+    case TMoveDirection::Right: return TMonitors::getNextRight(id, next);
+    case TMoveDirection::Next: return TMonitors::getNext(id, next);
+  }
+  return false;
+}
+}  // namespace
+
+bool TMove::MoveProgramLeft(WindowHandle h, bool makeForeground) {
+  return MoveProgram(h, makeForeground, TMoveDirection::Left);
+}
+bool TMove::MoveProgramRight(WindowHandle h, bool makeForeground) {
+  return MoveProgram(h, makeForeground, TMoveDirection::Right);
+}
+bool TMove::MoveProgramUp(WindowHandle h, bool makeForeground) {
+  return MoveProgram(h, makeForeground, TMoveDirection::Up);
+}
+bool TMove::MoveProgramDown(WindowHandle h, bool makeForeground) {
+  return MoveProgram(h, makeForeground, TMoveDirection::Down);
+}
+bool TMove::MoveProgramNext(WindowHandle h, bool makeForeground) {
+  return MoveProgram(h, makeForeground, TMoveDirection::Next);
+}
+
+uint32_t TMove::getLastError() { return gLastError; }
+
+void TMove::Reset() { gLastError = 0; }
+
+void TMove::GetTargetInfo(WindowHandle h, bool makeForeground, TProgramInfo& info) {
+  if (makeForeground) {
+    if (!TFocusManager::ForceIfNotForeground(h)) AppendLog(L"MP: makeforground failed", true);
+    SleepSlick(10);
+  }
+  if (h == 0 || makeForeground)
+    TForeGround::GetInfo(info);
+  else
+    TForeGround::GatherProgramInfo(h, info);
+}
+
+bool TMove::MoveProgram(WindowHandle h, bool makeForeground, TMoveDirection direction) {
+  if (h == 0) makeForeground = false;
+  TProgramInfo info;
+  GetTargetInfo(h, makeForeground, info);
+  if (IsShellOrDesktop(info.hwnd)) {
+    AppendLog(L"MP: skipping shell");
+    return false;
+  }
+  if (info.isMinimized || info.isMaximized) {
+    AppendLog(ProgramStateText(info));
+    if (info.isMinimized) return false;
+  }
+  const bool moved = MoveToNextMonitor(info, makeForeground, direction);
+  if (!moved) AppendLog(L"MP: resizing failed", true);
+  ws().Sleep(10);
+  return moved;
+}
+
+bool TMove::MoveToNextMonitor(const TProgramInfo& info, bool makeForeground, TMoveDirection direction) {
+  if (makeForeground && TFocusManager::FMGetForegroundWindow(10) != info.hwnd) {
+    AppendLog(L"MP: makeForeground, but not focused  ", true);
+    return false;
+  }
+  TMonitorInfo next;
+  if (!Neighbour(info.monitorID, direction, next)) {
+    AppendLog(L"MP: No Next Monitor");
+    return false;
+  }
+  const TRect r = PercentsToRect(next.bounds, info.leftpercent, info.toppercent, info.wdpercent, info.htpercent);
+  AppendLog(Format(L"MP: monitor [%d] perc TL [%f %f] perc WDHT [%f x %f]", next.id, info.toppercent,
+                   info.leftpercent, info.wdpercent, info.htpercent));
+  const bool placed = ResizeMove(info.hwnd, r);
+  if (!placed) AppendLog(L"MP: ResizeMove Failed");
+  AppendLog(Format(L"MP: monitor [%d] new TL [%d, %d]  new WDHT [%d x %d]", next.id, r.Top, r.Left, r.Width(),
+                   r.Height()));
+  return placed;
+}
+
+bool TMove::IsShellOrDesktop(WindowHandle h) {
+  IWindowSystem& w = ws();
+  const WindowHandle top = TFocusManager::GetTopParent(h);
+  if (top == w.GetDesktopWindow()) return true;
+  const WindowHandle shell = w.GetShellWindow();
+  if (top == shell) return true;
+  if (top == w.GetParent(shell)) return true;
+
+  if (!SameTextAscii(GetProcessExeName(top), L"explorer.exe") || w.IsZoomed(top)) return false;
+  // An explorer window that covers the whole work area is the desktop's own; a smaller one is a
+  // folder window, unless it is exactly the taskbar. Unreadable geometry counts as the shell.
+  TRect r;
+  w.GetWindowRect(top, r);
+  MonitorDesc monitor;
+  if (!w.GetMonitorInfo(w.MonitorFromWindow(top, wc::MONITOR_DEFAULTTONEAREST), monitor)) return true;
+  const TRect& work = monitor.work;
+  if (r.Width() >= work.Width() && r.Height() >= work.Height()) return true;
+  TaskbarPos taskbar;
+  const TRect taskbarRect = w.GetTaskbarPos(taskbar) ? taskbar.rect : work;
+  return r == taskbarRect;
+}
+
+bool TMove::ResizeMove(WindowHandle h, const TRect& r) {
+  IWindowSystem& w = ws();
+  if (!w.SetWindowPos(h, 0, r.Left, r.Top, r.Width(), r.Height(), kPlaceFlags))
+    RecordError(L"MP: SetWindowPos1 failed ");
+  // Sizing again after the move: a window crossing to a monitor of another DPI rescales itself
+  // on the way and would otherwise keep the wrong size.
+  if (!w.SetWindowPos(h, 0, r.Left, r.Top, r.Width(), r.Height(), kResizeFlags)) {
+    RecordError(L"MP: SetWindowPos2 failed ");
+    return false;
+  }
+  if (!w.RedrawWindow(h, kRedrawFlags)) RecordError(L"MP: RedrawWindow failed");
+  const bool framed = w.SetWindowPos(h, wc::HWND_TOP, 0, 0, 0, 0, kFrameFlags);
+  if (!framed) RecordError(L"MP: SetWindowPos3 failed ");
+  return framed;
+}
+
+bool TMove::RestoreProgram(const TProgramInfo& info) {
+  TMonitorInfo monitor;
+  monitor.id = info.monitorID;
+  if (!TMonitors::getList().TryAndGet(monitor)) {
+    AppendLog(L"RP: original monitor not found");
+    return false;
+  }
+  const TRect r = PercentsToRect(monitor.bounds, info.leftpercent, info.toppercent, info.wdpercent, info.htpercent);
+  return ResizeMove(info.hwnd, r);
+}
+
+}  // namespace tessary
