@@ -1,0 +1,85 @@
+# Test windows and a running Tessary.exe for the end-to-end scripts (source after check.sh, once the
+# lab is up). Every helper has a time-out; e2e_cleanup stops what these helpers started.
+
+E2E_PIDS=()
+
+e2e_tools() {
+  TESTWIN="$(lab_tool testwin)" && DLGTEXT="$(lab_tool dlgtext)"
+}
+
+# A private copy of Tessary.exe: its data folder is its own folder, so settings and log stay apart
+# from the build and from other scripts.
+e2e_private_exe() {
+  local src="${TESSARY_EXE:-$LAB_TOOLS/Tessary.exe}" dir="$LAB_ROOT/$1"
+  [ -f "$src" ] || return 1
+  rm -rf "$dir" && mkdir -p "$dir" && cp "$src" "$dir/Tessary.exe" && echo "$dir/Tessary.exe"
+}
+
+tw() { lab_run 30 "$TESTWIN" "$@" | tr -d '\r'; }
+
+# win_open TITLE L T W H normal|max|min: the window is up and in the foreground when this returns.
+win_open() {
+  local out="${E2E_OUT:-$LAB_ROOT}/win-$1.txt"
+  lab_run 150 "$TESTWIN" --open "$@" >"$out" 2>&1 &
+  E2E_PIDS+=($!)
+  e2e_wait_for "$out" '^ready' 30
+}
+
+# "l t r b" of the window's rectangle.
+win_rect() { tw --query "$1" | awk '/^RECT/ { print $2, $3, $4, $5 }'; }
+# One field of the query: min, max, mon or fg.
+win_field() { tw --query "$1" | awk -v f="$2" '/^RECT/ { for (i = 6; i < NF; i++) if ($i == f) print $(i + 1) }'; }
+win_front() { lab_run 30 "$TESTWIN" --front "$1" >/dev/null; }
+win_close() { lab_run 30 "$TESTWIN" --close "$1" >/dev/null; }
+
+INSTANCE_CLASS=Tessary.FrmDummyInstance
+instance_count() { tw --count-class "$INSTANCE_CLASS"; }
+
+# Starts EXE without arguments as the running instance and waits for its instance window.
+tessary_start() {
+  local exe="$1" i
+  lab_run 300 "$exe" >"${E2E_OUT:-$LAB_ROOT}/first-instance.txt" 2>&1 &
+  TESSARY_PID=$!
+  E2E_PIDS+=($TESSARY_PID)
+  for i in $(seq 1 100); do
+    [ "$(instance_count)" = 1 ] && return 0
+    kill -0 "$TESSARY_PID" 2>/dev/null || return 1
+    sleep 0.2
+  done
+  return 1
+}
+
+# Ends the running instance by closing its instance window (the application's main window);
+# the process is killed only when it does not end within 10 s. Returns 1 in that case.
+tessary_stop() {
+  [ -n "${TESSARY_PID:-}" ] || return 0
+  local i rc=0
+  tw --close-class "$INSTANCE_CLASS" >/dev/null
+  for i in $(seq 1 100); do kill -0 "$TESSARY_PID" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$TESSARY_PID" 2>/dev/null; then
+    kill "$TESSARY_PID" 2>/dev/null
+    rc=1
+  fi
+  wait "$TESSARY_PID" 2>/dev/null
+  TESSARY_PID=""
+  return $rc
+}
+
+# tessary_mf EXE WORD...: one start of EXE with those arguments; sets MF_RC and MF_MS (wall time).
+tessary_mf() {
+  local exe="$1" t0 t1; shift
+  t0=$(date +%s%N)
+  lab_run 30 "$exe" "$@" >"${E2E_OUT:-$LAB_ROOT}/mf.txt" 2>&1
+  MF_RC=$?
+  t1=$(date +%s%N)
+  MF_MS=$(((t1 - t0) / 1000000))
+}
+
+e2e_cleanup() {
+  local pid
+  tessary_stop >/dev/null 2>&1
+  for pid in "${E2E_PIDS[@]}"; do
+    kill "$pid" 2>/dev/null
+  done
+  E2E_PIDS=()
+}
