@@ -86,14 +86,17 @@ bool TMove::MoveProgram(WindowHandle h, bool makeForeground, TMoveDirection dire
     AppendLog(ProgramStateText(info));
     if (info.isMinimized) return false;
   }
-  const bool moved = MoveToNextMonitor(info, makeForeground, direction);
+  const bool moved = MoveToNextMonitor(info, h, makeForeground, direction);
   if (!moved) AppendLog(L"MP: resizing failed", true);
   ws().Sleep(10);
   return moved;
 }
 
-bool TMove::MoveToNextMonitor(const TProgramInfo& info, bool makeForeground, TMoveDirection direction) {
-  if (makeForeground && TFocusManager::FMGetForegroundWindow(10) != info.hwnd) {
+bool TMove::MoveToNextMonitor(const TProgramInfo& info, WindowHandle requested, bool makeForeground,
+                              TMoveDirection direction) {
+  // The capture took whatever was in front; when that is not the window asked for, moving it
+  // would move somebody else's window.
+  if (makeForeground && TFocusManager::FMGetForegroundWindow(10) != requested) {
     AppendLog(L"MP: makeForeground, but not focused  ", true);
     return false;
   }
@@ -136,8 +139,10 @@ bool TMove::IsShellOrDesktop(WindowHandle h) {
 
 bool TMove::ResizeMove(WindowHandle h, const TRect& r) {
   IWindowSystem& w = ws();
-  if (!w.SetWindowPos(h, 0, r.Left, r.Top, r.Width(), r.Height(), kPlaceFlags))
-    RecordError(L"MP: SetWindowPos1 failed ");
+  // The later steps run even when the move itself failed, but the window is then not where it
+  // was asked to be, so that failure decides the result too.
+  const bool moved = w.SetWindowPos(h, 0, r.Left, r.Top, r.Width(), r.Height(), kPlaceFlags);
+  if (!moved) RecordError(L"MP: SetWindowPos1 failed ");
   // Sizing again after the move: a window crossing to a monitor of another DPI rescales itself
   // on the way and would otherwise keep the wrong size.
   if (!w.SetWindowPos(h, 0, r.Left, r.Top, r.Width(), r.Height(), kResizeFlags)) {
@@ -147,7 +152,7 @@ bool TMove::ResizeMove(WindowHandle h, const TRect& r) {
   if (!w.RedrawWindow(h, kRedrawFlags)) RecordError(L"MP: RedrawWindow failed");
   const bool framed = w.SetWindowPos(h, wc::HWND_TOP, 0, 0, 0, 0, kFrameFlags);
   if (!framed) RecordError(L"MP: SetWindowPos3 failed ");
-  return framed;
+  return moved && framed;
 }
 
 bool TMove::RestoreProgram(const TProgramInfo& info) {

@@ -35,7 +35,9 @@ class TMove {
  private:
   static bool MoveProgram(WindowHandle h, bool makeForeground, TMoveDirection direction);
   static void GetTargetInfo(WindowHandle h, bool makeForeground, TProgramInfo& info);
-  static bool MoveToNextMonitor(const TProgramInfo& info, bool makeForeground, TMoveDirection direction);
+  // requested: the window the caller asked for (0: the foreground window).
+  static bool MoveToNextMonitor(const TProgramInfo& info, WindowHandle requested, bool makeForeground,
+                                TMoveDirection direction);
 };
 
 }  // namespace tessary

@@ -71,6 +71,10 @@ std::optional<uint32_t> SimDesktop::State::Enter(std::string_view op) {
   ++c->second;
   auto f = faults.find(op);
   if (f == faults.end()) return std::nullopt;
+  if (f->second.skip > 0) {
+    --f->second.skip;
+    return std::nullopt;
+  }
   const uint32_t code = f->second.code;
   if (f->second.count > 0 && --f->second.count == 0) faults.erase(f);
   return code;

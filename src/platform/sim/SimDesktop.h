@@ -101,8 +101,9 @@ class SimDesktop final : public IWindowSystem {
   void ReserveHotkey(uint32_t modifiers, uint32_t vk);
 
   // Faults: the next `count` calls (or all, count < 0) of the named operation fail with `code`.
-  // The name is the interface method's name, e.g. "SetWindowPos".
-  void FailOperation(std::string_view op, uint32_t code, int count = 1);
+  // The name is the interface method's name, e.g. "SetWindowPos". With skip, that many calls
+  // still succeed first (to fail, say, only the second of three calls).
+  void FailOperation(std::string_view op, uint32_t code, int count = 1, int skip = 0);
   void ClearFaults();
   int CallCount(std::string_view op) const;  // calls made so far of a named operation
   void ResetCallCounts();

@@ -97,6 +97,7 @@ struct SimFile {
 struct FaultSpec {
   uint32_t code;
   int count;
+  int skip = 0;  // calls that still succeed before the faults begin
 };
 
 struct SimDesktop::State {

@@ -469,13 +469,13 @@ uint32_t SimDesktop::MapVirtualKeyW(uint32_t code, uint32_t mapType) {
 
 // ---------------------------------------------------------------- faults and counts
 
-void SimDesktop::FailOperation(std::string_view op, uint32_t code, int count) {
+void SimDesktop::FailOperation(std::string_view op, uint32_t code, int count, int skip) {
   std::lock_guard lk(s_->mu);
   if (count == 0) {
     s_->faults.erase(std::string(op));
     return;
   }
-  s_->faults[std::string(op)] = FaultSpec{code, count};
+  s_->faults[std::string(op)] = FaultSpec{code, count, std::max(0, skip)};
 }
 
 void SimDesktop::ClearFaults() {

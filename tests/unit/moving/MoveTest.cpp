@@ -1,0 +1,255 @@
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "MovingFixture.h"
+#include "desktop/UnitMonitors.h"
+#include "moving/UnitMove.h"
+
+namespace tessary {
+namespace {
+
+using Lines = std::vector<std::wstring>;
+
+// A 1920x1080 primary at the origin and a 2560x1440 monitor to its right.
+class MoveTest : public test::MovingFixture {
+ protected:
+  void SetUp() override {
+    MovingFixture::SetUp();
+    sim.SetLayout({{0, 0, 1920, 1080}, {1920, 0, 4480, 1440}});
+    TMonitors::GatherMonitorsInfo();
+    ResetLogState();
+  }
+  static bool Right(WindowHandle h) { return TMove::MoveProgramRight(h, false); }
+};
+
+TEST_F(MoveTest, KeepsThePlaceRelativeToTheMonitorBothWays) {
+  const WindowHandle h = AddApp({480, 270, 1440, 810});
+  sim.SetForeground(h);
+  const WindowHandle above = AddApp({0, 0, 100, 100});
+
+  EXPECT_TRUE(TMove::MoveProgramRight(0, false));
+  EXPECT_EQ(RectOf(h), (TRect{2560, 360, 3840, 1080}));
+  EXPECT_EQ(Log(), (Lines{L"MP: monitor [1] perc TL [0.250000 0.250000] perc WDHT [0.500000 x 0.500000]",
+                          L"MP: monitor [1] new TL [360, 2560]  new WDHT [1280 x 720]"}));
+  const auto z = sim.ZOrder();  // the last step raises it
+  EXPECT_LT(std::find(z.begin(), z.end(), h), std::find(z.begin(), z.end(), above));
+
+  EXPECT_FALSE(Right(h));
+  EXPECT_EQ(Log().back(), L"MP: resizing failed :(0) The operation completed successfully");
+  EXPECT_TRUE(Logged(L"MP: No Next Monitor"));
+  EXPECT_EQ(RectOf(h), (TRect{2560, 360, 3840, 1080}));
+
+  EXPECT_TRUE(TMove::MoveProgramLeft(h, false));
+  EXPECT_EQ(RectOf(h), (TRect{480, 270, 1440, 810}));
+  EXPECT_EQ(TMove::getLastError(), 0u);
+}
+
+TEST_F(MoveTest, NextWrapsFromTheLastMonitorToTheFirst) {
+  const WindowHandle h = AddApp({2560, 360, 3840, 1080});
+  EXPECT_TRUE(TMove::MoveProgramNext(h, false));
+  EXPECT_EQ(RectOf(h), (TRect{480, 270, 1440, 810}));
+  EXPECT_TRUE(TMove::MoveProgramNext(h, false));
+  EXPECT_EQ(RectOf(h), (TRect{2560, 360, 3840, 1080}));
+}
+
+TEST_F(MoveTest, StackedMonitorsMoveUpAndDown) {
+  sim.SetLayout({{0, 0, 1920, 1080}, {0, 1080, 1920, 2160}});
+  TMonitors::GatherMonitorsInfo();
+  const WindowHandle h = AddApp({480, 270, 1440, 810});
+  EXPECT_FALSE(TMove::MoveProgramUp(h, false));
+  EXPECT_TRUE(TMove::MoveProgramDown(h, false));
+  EXPECT_EQ(RectOf(h), (TRect{480, 1350, 1440, 1890}));
+  EXPECT_TRUE(TMove::MoveProgramUp(h, false));
+  EXPECT_EQ(RectOf(h), (TRect{480, 270, 1440, 810}));
+}
+
+TEST_F(MoveTest, MaximizedLandsOnTheNeighboursCornerWithItsSizeScaled) {
+  // Work area 1920x1050: the maximized frame overhangs it by 8 pixels on each side.
+  sim.ClearMonitors();
+  sim.AddMonitor({0, 0, 1920, 1080}, TRect{0, 0, 1920, 1050});
+  sim.AddMonitor({1920, 0, 4480, 1440});
+  sim::WindowSpec spec;
+  spec.maximized = true;
+  const WindowHandle h = AddApp({100, 100, 900, 700}, spec);
+  ASSERT_EQ(RectOf(h), (TRect{-8, -8, 1928, 1058}));
+
+  EXPECT_TRUE(Right(h));
+  // 2560 * 1936/1920 and 1440 * 1066/1080, truncated; the corner is not offset by the overhang.
+  EXPECT_EQ(RectOf(h), (TRect{1920, 0, 1920 + 2581, 1421}));
+  EXPECT_TRUE(sim.IsZoomed(h));
+  EXPECT_EQ(Log().front(), L"Program [app.exe] min [False] max [True] ");
+}
+
+TEST_F(MoveTest, MinimizedIsLoggedAndNeverMoved) {
+  sim::WindowSpec spec;
+  spec.minimized = true;
+  const WindowHandle h = AddApp({480, 270, 1440, 810}, spec);
+  EXPECT_FALSE(Right(h));
+  EXPECT_EQ(Log(), (Lines{L"Program [app.exe] min [True] max [False] "}));
+  EXPECT_EQ(sim.CallCount("SetWindowPos"), 0);
+  EXPECT_EQ(sim.RestoreRect(h), (TRect{480, 270, 1440, 810}));
+}
+
+TEST_F(MoveTest, DesktopShellAndTaskbarAreRefused) {
+  const WindowHandle taskbar = sim.FindWindowW(L"Shell_TrayWnd", L"");
+  ASSERT_NE(taskbar, 0u);
+  struct Case {
+    const char* name;
+    WindowHandle h;
+  } cases[] = {{"desktop", sim.GetDesktopWindow()}, {"shell", sim.GetShellWindow()}, {"taskbar", taskbar}};
+  for (const Case& c : cases) {
+    ResetLogState();
+    EXPECT_FALSE(Right(c.h)) << c.name;
+    EXPECT_EQ(Log(), (Lines{L"MP: skipping shell"})) << c.name;
+  }
+  EXPECT_EQ(sim.CallCount("SetWindowPos"), 0);
+}
+
+TEST_F(MoveTest, ExplorerWindowsAreTheShellOnlyWhenTheyCoverTheWorkArea) {
+  sim::WindowSpec spec;
+  spec.pid = sim.AddProcess(L"EXPLORER.EXE");
+  const WindowHandle covering = AddApp({0, 0, 1920, 1040}, spec);
+  const WindowHandle folder = AddApp({100, 100, 900, 700}, spec);
+  EXPECT_TRUE(TMove::IsShellOrDesktop(covering));
+  EXPECT_FALSE(TMove::IsShellOrDesktop(folder));
+  EXPECT_TRUE(Right(folder));
+  // A dialog owned by the desktop's shell window belongs to the shell.
+  sim::WindowSpec owned;
+  owned.style = wc::WS_POPUP | wc::WS_CAPTION;
+  owned.owner = sim.GetShellWindow();
+  EXPECT_TRUE(TMove::IsShellOrDesktop(AddApp({10, 10, 200, 200}, owned)));
+}
+
+TEST_F(MoveTest, WithoutAForegroundWindowNothingMoves) {
+  const WindowHandle h = AddApp({480, 270, 1440, 810});
+  ASSERT_EQ(sim.GetForegroundWindow(), 0u);
+  EXPECT_FALSE(TMove::MoveProgramRight(0, true));  // makeForeground is ignored for 0
+  EXPECT_EQ(Log(), (Lines{L"GI: failed to get foreground window :(0) The operation completed successfully",
+                          L"MP: skipping shell"}));
+  EXPECT_EQ(sim.SleepCalls(), 10u);  // the capture waited ~200 ms for a foreground window
+  EXPECT_EQ(RectOf(h), (TRect{480, 270, 1440, 810}));
+}
+
+TEST_F(MoveTest, MakeForegroundMovesOnlyTheWindowAskedFor) {
+  const WindowHandle h = AddApp({480, 270, 1440, 810});
+  sim::WindowSpec otherSpec;
+  otherSpec.pid = sim.AddProcess(L"other.exe");
+  const WindowHandle other = AddApp({0, 0, 800, 600}, otherSpec);
+
+  sim.SetForeground(other);  // our process is allowed while it is joined to the front thread
+  EXPECT_TRUE(TMove::MoveProgramRight(h, true));
+  EXPECT_EQ(sim.GetForegroundWindow(), h);
+  EXPECT_EQ(RectOf(h), (TRect{2560, 360, 3840, 1080}));
+
+  // The user clicked the other program and joining its input fails: h cannot come to the front.
+  sim.SetForeground(other);
+  sim.FailOperation("AttachThreadInput", wc::ERROR_ACCESS_DENIED, -1);
+  ResetLogState();
+  EXPECT_FALSE(TMove::MoveProgramLeft(h, true));
+  EXPECT_EQ(sim.GetForegroundWindow(), other);
+  EXPECT_EQ(RectOf(other), (TRect{0, 0, 800, 600}));
+  EXPECT_EQ(RectOf(h), (TRect{2560, 360, 3840, 1080}));
+  EXPECT_EQ(Log().front().rfind(L"MP: makeforground failed :(", 0), 0u);
+  EXPECT_TRUE(Log().size() >= 2 && Log()[Log().size() - 2].rfind(L"MP: makeForeground, but not focused   :(", 0) == 0);
+}
+
+// Which placement step fails decides the result; RedrawWindow never does. Each failure is kept
+// as the mover's last error.
+TEST_F(MoveTest, WhichPlacementStepDecides) {
+  struct Case {
+    const char* name;
+    int failingSetWindowPos;  // 1..3, 0: none
+    bool redrawFails;
+    bool result;
+    int setWindowPosCalls;
+    int redrawCalls;
+    const wchar_t* failureLine;
+    TRect after;
+  } cases[] = {
+      // Sized on the old monitor but not moved: not a success.
+      {"move fails", 1, false, false, 3, 1, L"MP: SetWindowPos1 failed  :(", {480, 270, 1760, 990}},
+      {"resize fails", 2, false, false, 2, 0, L"MP: SetWindowPos2 failed  :(", {2560, 360, 3840, 1080}},
+      {"redraw fails", 0, true, true, 3, 1, L"MP: RedrawWindow failed :(", {2560, 360, 3840, 1080}},
+      {"frame fails", 3, false, false, 3, 1, L"MP: SetWindowPos3 failed  :(", {2560, 360, 3840, 1080}},
+  };
+  uint32_t code = 1000;
+  for (const auto& c : cases) {
+    ResetLogState();
+    const WindowHandle h = AddApp({480, 270, 1440, 810});
+    sim.ResetCallCounts();
+    ++code;
+    if (c.failingSetWindowPos > 0) sim.FailOperation("SetWindowPos", code, 1, c.failingSetWindowPos - 1);
+    if (c.redrawFails) sim.FailOperation("RedrawWindow", code);
+
+    EXPECT_EQ(TMove::ResizeMove(h, {2560, 360, 3840, 1080}), c.result) << c.name;
+    EXPECT_EQ(sim.CallCount("SetWindowPos"), c.setWindowPosCalls) << c.name;
+    EXPECT_EQ(sim.CallCount("RedrawWindow"), c.redrawCalls) << c.name;
+    EXPECT_EQ(TMove::getLastError(), code) << c.name;
+    ASSERT_EQ(Log().size(), 1u) << c.name;
+    EXPECT_EQ(Log()[0].rfind(std::wstring(c.failureLine) + std::to_wstring(code) + L")", 0), 0u)
+        << c.name << ": " << std::string(Log()[0].begin(), Log()[0].end());
+    EXPECT_EQ(RectOf(h), c.after) << c.name;
+    sim.RemoveWindow(h);
+  }
+}
+
+TEST_F(MoveTest, AFailedMoveIsLoggedAndTheErrorOutlivesLaterSuccesses) {
+  const WindowHandle h = AddApp({480, 270, 1440, 810});
+  sim.FailOperation("SetWindowPos", wc::ERROR_ACCESS_DENIED, -1);  // an elevated program's window
+  EXPECT_FALSE(Right(h));
+  EXPECT_EQ(Log(), (Lines{
+                       L"MP: monitor [1] perc TL [0.250000 0.250000] perc WDHT [0.500000 x 0.500000]",
+                       L"MP: SetWindowPos1 failed  :(5) Access is denied",
+                       L"MP: SetWindowPos2 failed  :(5) Access is denied",
+                       L"MP: ResizeMove Failed",
+                       L"MP: monitor [1] new TL [360, 2560]  new WDHT [1280 x 720]",
+                       L"MP: resizing failed :(5) Access is denied",
+                   }));
+  EXPECT_EQ(TMove::getLastError(), 5u);
+  EXPECT_EQ(RectOf(h), (TRect{480, 270, 1440, 810}));
+
+  sim.ClearFaults();
+  EXPECT_TRUE(Right(h));
+  EXPECT_EQ(TMove::getLastError(), 5u);
+}
+
+TEST_F(MoveTest, AVanishedWindowIsAFailedMove) {
+  const WindowHandle h = AddApp({480, 270, 1440, 810});
+  TProgramInfo recorded;
+  recorded.hwnd = h;
+  recorded.monitorID = 1;
+  recorded.leftpercent = recorded.toppercent = 0.25;
+  recorded.wdpercent = recorded.htpercent = 0.5;
+  sim.RemoveWindow(h);
+
+  EXPECT_FALSE(TMove::RestoreProgram(recorded));
+  EXPECT_EQ(TMove::getLastError(), wc::ERROR_INVALID_WINDOW_HANDLE);
+
+  ResetLogState();
+  EXPECT_FALSE(Right(h));
+  EXPECT_TRUE(Logged(L"MP: No Next Monitor"));  // its monitor is unknown (-1)
+  EXPECT_EQ(Log().back().rfind(L"MP: resizing failed", 0), 0u);
+}
+
+TEST_F(MoveTest, RestorePutsTheWindowBackAtItsFractions) {
+  const WindowHandle h = AddApp({2560, 360, 3840, 1080});
+  TProgramInfo recorded;
+  recorded.hwnd = h;
+  recorded.monitorID = 0;
+  recorded.leftpercent = recorded.toppercent = 0.25;
+  recorded.wdpercent = recorded.htpercent = 0.5;
+  EXPECT_TRUE(TMove::RestoreProgram(recorded));
+  EXPECT_EQ(RectOf(h), (TRect{480, 270, 1440, 810}));
+  EXPECT_TRUE(Log().empty());
+
+  sim.FailOperation("SetWindowPos", 7, 1);
+  EXPECT_FALSE(TMove::RestoreProgram(recorded));
+  recorded.monitorID = 2;  // that monitor is gone
+  EXPECT_FALSE(TMove::RestoreProgram(recorded));
+  EXPECT_EQ(Log().back(), L"RP: original monitor not found");
+  EXPECT_EQ(TMove::getLastError(), 7u);  // untouched by the lookup failure
+}
+
+}  // namespace
+}  // namespace tessary

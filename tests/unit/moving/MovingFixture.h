@@ -1,0 +1,49 @@
+// The simulated desktop with a readable log for the mover, focus and capture tests.
+#pragma once
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "../core/CoreFixture.h"
+#include "diagnostics/DebugLog.h"
+
+namespace tessary::test {
+
+class MovingFixture : public CoreFixture {
+ protected:
+  void SetUp() override {
+    CoreFixture::SetUp();
+    sim.SetLocalTimeText(L"T");
+  }
+
+  // The log's messages, oldest first, without the time prefix.
+  static std::vector<std::wstring> Log() {
+    std::vector<std::wstring> out;
+    for (const std::wstring& line : LogLines()) {
+      const size_t colon = line.find(L' ');
+      out.push_back(colon == std::wstring::npos ? line : line.substr(colon + 1));
+    }
+    std::reverse(out.begin(), out.end());
+    return out;
+  }
+  static bool Logged(const std::wstring& message) {
+    const auto log = Log();
+    return std::find(log.begin(), log.end(), message) != log.end();
+  }
+
+  // An ordinary program window: visible, titled, unowned, with an extended style.
+  WindowHandle AddApp(TRect rect, sim::WindowSpec spec = {}) {
+    spec.rect = rect;
+    if (spec.title.empty()) spec.title = L"Document";
+    if (spec.exStyle == 0) spec.exStyle = wc::WS_EX_WINDOWEDGE;
+    return sim.AddWindow(spec);
+  }
+
+  TRect RectOf(WindowHandle h) {
+    TRect r;
+    EXPECT_TRUE(sim.GetWindowRect(h, r));
+    return r;
+  }
+};
+
+}  // namespace tessary::test
