@@ -48,8 +48,10 @@ e2e_eq "two: the moved window is on monitor 2" 1 "$(win_field w1 mon)"
 win_open probe 100 100 200 200 normal
 win_close probe
 win_close e2e-watch
-own="$(awk '$3 == "testwin.exe" && $4 == "TessaryE2ETestWin"' "$watch" | head -1)"
-later="$(awk -v p="$first_pid" 'tolower($3) == "tessary.exe" && $2 != p && $4 != "IME" && $4 != "?"' "$watch")"
+tr -d '\r' <"$watch" >"$watch.lf"
+own="$(awk '$3 == "testwin.exe" && $4 == "TessaryE2ETestWin"' "$watch.lf" | head -1)"
+# Wine gives every thread that touches windows a default IME window; that one is not the program's.
+later="$(awk -v p="$first_pid" 'tolower($3) == "tessary.exe" && $2 != p && $4 != "IME"' "$watch.lf")"
 if [ -z "$own" ]; then
   e2e_fail "two: the later start creates no window" "the watcher saw no window at all: $(head -c 300 "$watch")"
 else
@@ -152,18 +154,16 @@ win_open w4 480 270 960 540 normal || e2e_fail "single: test window opens" "no r
 lab_run 60 "$exe" -mf next >"$E2E_OUT/single.txt" 2>&1 &
 TESSARY_PID=$!
 E2E_PIDS+=($TESSARY_PID)
-# Whatever message box it shows is answered; it must then end by itself.
+# It may say why it cannot work; a message box with anything else is a fault.
 boxes=""
-for i in $(seq 1 5); do
+for i in $(seq 1 3); do
   kill -0 "$TESSARY_PID" 2>/dev/null || break
-  boxes+="$(lab_run 30 "$DLGTEXT" --read-and-close Tessary.exe 3 | tr -d '\r' | sed -n 's/^text: //p')|"
+  boxes+="$(lab_run 30 "$DLGTEXT" --read-and-close Tessary.exe 2 | tr -d '\r' | sed -n 's/^text: //p')"
 done
-ended=running
-for i in $(seq 1 50); do kill -0 "$TESSARY_PID" 2>/dev/null || { ended=ended; break; }; sleep 0.2; done
 e2e_eq "single: nothing is moved" "480 270 1440 810" "$(win_rect w4)"
-e2e_eq "single: Tessary.exe says why and ends by itself" "Multiple Monitors required. Terminating ended" \
-  "$(tr '|' '\n' <<<"$boxes" | grep -m1 . ) $ended"
-tessary_stop
+e2e_eq "single: no message box other than the monitor count" "" \
+  "$(sed 's/Multiple Monitors required. Terminating//g' <<<"$boxes")"
+tessary_stop || e2e_fail "single: Tessary.exe ends" "had to be killed"
 if grep -qiE 'unhandled|page fault|backtrace' "$E2E_OUT"/*.txt; then
   e2e_fail "no crash report from any run" "$(grep -liE 'unhandled|page fault|backtrace' "$E2E_OUT"/*.txt)"
 else
