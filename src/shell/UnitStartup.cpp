@@ -49,6 +49,11 @@ int32_t RunApplication() {
   while (!IsTerminating() && ws().PumpOneMessage()) {
   }
   AppendLog(L"SU: message loop ended");
+
+  // Shutdown: the windows go first (later: the rest of them, in reverse order), then the units
+  // name themselves in the log when it is kept.
+  if (instance->Handle() != 0 && ws().IsWindow(instance->Handle())) ws().DestroyWindow(instance->Handle());
+  MeOnlyAppend(L"UnitFrmInstance");
   return 0;
 }
 

@@ -119,7 +119,11 @@ TEST_F(StartupTest, LoopEndsWhenTerminationIsAskedFor) {
 
   EXPECT_LE(sim.GetTickCount() - start, 1100u);
   EXPECT_LT(ticks, 1000);
-  EXPECT_NE(sim.FindWindowW(TFrmDummyInstance::ClassName, L""), 0u);
+  // The windows still go, in order.
+  EXPECT_EQ(sim.FindWindowW(TFrmDummyInstance::ClassName, L""), 0u);
+  const int loopEnd = LogIndex(L"SU: message loop ended");
+  EXPECT_GE(loopEnd, 0);
+  EXPECT_GT(LogIndex(L"UnitFrmInstance Destroy"), loopEnd);
 }
 
 TEST_F(StartupTest, FirstStartWithoutItsInstanceWindowEndsWithAnError) {
