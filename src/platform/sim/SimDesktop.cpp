@@ -12,6 +12,8 @@
 // - A user click (SetForeground) does not activate a WS_EX_NOACTIVATE window.
 // - SetWindowPos leaves a minimized window parked and its normal rectangle unchanged (only
 //   SetWindowPlacement changes that); z-order and show/hide flags still apply.
+// - SetWindowPos on a window of a process at a higher integrity level than ours fails with
+//   access denied (privilege isolation); under Wine every process runs at the same level.
 // - Foreground rights: see CanSetForeground. The program starts holding the user's last input
 //   (it was just launched), so it may take the foreground until the user clicks elsewhere.
 #include <algorithm>
@@ -885,6 +887,14 @@ bool SimDesktop::SetWindowPos(WindowHandle h, WindowHandle insertAfter, int32_t 
     return false;
   }
   if (h == s.desktop) {
+    s.Err(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  // User-interface privilege isolation: a window of a process at a higher integrity level than
+  // ours cannot be moved by us.
+  auto owner = s.procs.find(w->pid);
+  auto own = s.procs.find(s.ownPid);
+  if (owner != s.procs.end() && own != s.procs.end() && owner->second.rid > own->second.rid) {
     s.Err(ERROR_ACCESS_DENIED);
     return false;
   }

@@ -194,10 +194,11 @@ TEST_F(MoveTest, WhichPlacementStepDecides) {
   }
 }
 
-TEST_F(MoveTest, AFailedMoveIsLoggedAndTheErrorOutlivesLaterSuccesses) {
-  const WindowHandle h = AddApp({480, 270, 1440, 810});
-  sim.FailOperation("SetWindowPos", wc::ERROR_ACCESS_DENIED, -1);  // an elevated program's window
-  EXPECT_FALSE(Right(h));
+TEST_F(MoveTest, AnElevatedProgramIsRefusedAndTheErrorOutlivesLaterSuccesses) {
+  sim::WindowSpec spec;
+  spec.pid = sim.AddProcess(L"admin.exe", wc::SECURITY_MANDATORY_HIGH_RID);
+  const WindowHandle elevated = AddApp({480, 270, 1440, 810}, spec);
+  EXPECT_FALSE(Right(elevated));
   EXPECT_EQ(Log(), (Lines{
                        L"MP: monitor [1] perc TL [0.250000 0.250000] perc WDHT [0.500000 x 0.500000]",
                        L"MP: SetWindowPos1 failed  :(5) Access is denied",
@@ -206,12 +207,11 @@ TEST_F(MoveTest, AFailedMoveIsLoggedAndTheErrorOutlivesLaterSuccesses) {
                        L"MP: monitor [1] new TL [360, 2560]  new WDHT [1280 x 720]",
                        L"MP: resizing failed :(5) Access is denied",
                    }));
-  EXPECT_EQ(TMove::getLastError(), 5u);
-  EXPECT_EQ(RectOf(h), (TRect{480, 270, 1440, 810}));
+  EXPECT_EQ(TMove::getLastError(), wc::ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RectOf(elevated), (TRect{480, 270, 1440, 810}));
 
-  sim.ClearFaults();
-  EXPECT_TRUE(Right(h));
-  EXPECT_EQ(TMove::getLastError(), 5u);
+  EXPECT_TRUE(Right(AddApp({480, 270, 1440, 810})));
+  EXPECT_EQ(TMove::getLastError(), wc::ERROR_ACCESS_DENIED);
 }
 
 TEST_F(MoveTest, AVanishedWindowIsAFailedMove) {
