@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034
 # Test windows and a running Tessary.exe for the end-to-end scripts (source after check.sh, once the
 # lab is up). Every helper has a time-out; e2e_cleanup stops what these helpers started.
 
@@ -40,7 +41,7 @@ tessary_start() {
   local exe="$1" i
   lab_run 300 "$exe" >"${E2E_OUT:-$LAB_ROOT}/first-instance.txt" 2>&1 &
   TESSARY_PID=$!
-  E2E_PIDS+=($TESSARY_PID)
+  E2E_PIDS+=("$TESSARY_PID")
   for i in $(seq 1 100); do
     [ "$(instance_count)" = 1 ] && return 0
     kill -0 "$TESSARY_PID" 2>/dev/null || return 1
@@ -55,7 +56,7 @@ tessary_stop() {
   [ -n "${TESSARY_PID:-}" ] || return 0
   local i rc=0
   tw --close-class "$INSTANCE_CLASS" >/dev/null
-  for i in $(seq 1 100); do kill -0 "$TESSARY_PID" 2>/dev/null || break; sleep 0.1; done
+  for _ in $(seq 1 100); do kill -0 "$TESSARY_PID" 2>/dev/null || break; sleep 0.1; done
   if kill -0 "$TESSARY_PID" 2>/dev/null; then
     kill "$TESSARY_PID" 2>/dev/null
     rc=1
