@@ -26,8 +26,8 @@ win_open() {
   e2e_wait_for "$out" '^ready' 30
 }
 
-# "l t r b" of the window's rectangle.
-win_rect() { tw --query "$1" | awk '/^RECT/ { print $2, $3, $4, $5 }'; }
+# "l t r b" of the window's rectangle (or what the query said instead, so that a failure shows it).
+win_rect() { tw --query "$1" | awk '/^RECT/ { print $2, $3, $4, $5; next } { print "query:", $0 }'; }
 # One field of the query: min, max, mon or fg.
 win_field() { tw --query "$1" | awk -v f="$2" '/^RECT/ { for (i = 6; i < NF; i++) if ($i == f) print $(i + 1) }'; }
 win_front() { lab_run 30 "$TESTWIN" --front "$1" >/dev/null; }
