@@ -26,10 +26,10 @@ struct Desk {
       other.rect = {10 * i, 10 * i, 800 + 10 * i, 600 + 10 * i};
       sim.AddWindow(other);
     }
-    sim::WindowSpec spec;
-    spec.title = L"Document";
-    spec.rect = {480, 270, 1440, 810};
-    window = sim.AddWindow(spec);
+    sim::WindowSpec desc;
+    desc.title = L"Document";
+    desc.rect = {480, 270, 1440, 810};
+    window = sim.AddWindow(desc);
     sim.SetForeground(window);
   }
   ~Desk() {

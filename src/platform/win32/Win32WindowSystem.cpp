@@ -532,7 +532,7 @@ RegValueState Win32WindowSystem::ReadRegistryDword(RegRoot root, const std::wstr
 
 KernelHandle Win32WindowSystem::CreateMutexW(const std::wstring& name) {
   // Nothing may run after the call: the caller reads ERROR_ALREADY_EXISTS from the last error.
-  return reinterpret_cast<KernelHandle>(::CreateMutexW(nullptr, FALSE, OrNull(name)));
+  return reinterpret_cast<KernelHandle>(::CreateMutexW(nullptr, TRUE, OrNull(name)));
 }
 
 bool Win32WindowSystem::IsDebuggerPresent() { return ::IsDebuggerPresent() != FALSE; }

@@ -40,11 +40,11 @@ TEST_F(CaptureTest, GatherProgramInfoByWindowState) {
        1936.0 / 1920, 1096.0 / 1080},
   };
   for (const auto& c : cases) {
-    sim::WindowSpec spec;
-    spec.minimized = c.minimized;
-    spec.maximized = c.maximized;
-    spec.pid = sim.AddProcess(L"Editor.exe");
-    const WindowHandle h = AddApp(c.rect, spec);
+    sim::WindowSpec desc;
+    desc.minimized = c.minimized;
+    desc.maximized = c.maximized;
+    desc.pid = sim.AddProcess(L"Editor.exe");
+    const WindowHandle h = AddApp(c.rect, desc);
     TProgramInfo info;
     info.leftpercent = info.toppercent = 9;  // stale values from an earlier capture
     TForeGround::GatherProgramInfo(h, info);
@@ -97,9 +97,9 @@ TEST_F(CaptureTest, ProcessNames) {
 }
 
 TEST_F(CaptureTest, GetInfoCapturesTheForegroundWindow) {
-  sim::WindowSpec spec;
-  spec.maximized = true;
-  const WindowHandle h = AddApp({480, 270, 1440, 810}, spec);
+  sim::WindowSpec desc;
+  desc.maximized = true;
+  const WindowHandle h = AddApp({480, 270, 1440, 810}, desc);
   TProgramInfo info;
   EXPECT_FALSE(TForeGround::isForeground(info));
 
@@ -144,9 +144,9 @@ TEST_F(CaptureTest, IntegrityLevelOfTheOwningProcess) {
   TIntegrity integrity;
   for (const auto& c : cases) {
     sim.SetEnableLua(c.enableLua);
-    sim::WindowSpec spec;
-    spec.pid = sim.AddProcess(L"tool.exe", c.rid, c.tokenOpens);
-    const WindowHandle h = AddApp({0, 0, 100, 100}, spec);
+    sim::WindowSpec desc;
+    desc.pid = sim.AddProcess(L"tool.exe", c.rid, c.tokenOpens);
+    const WindowHandle h = AddApp({0, 0, 100, 100}, desc);
     sim.ResetCallCounts();
     int32_t level = 77;
     EXPECT_EQ(integrity.GetLevel(h, level), c.result) << c.name;

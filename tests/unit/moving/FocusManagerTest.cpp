@@ -19,9 +19,9 @@ class FocusManagerTest : public test::MovingFixture {
     sim.SetLayout({{0, 0, 1920, 1080}, {1920, 0, 3840, 1080}});
   }
   WindowHandle AddOtherApp(TRect rect = {0, 0, 800, 600}) {
-    sim::WindowSpec spec;
-    spec.pid = sim.AddProcess(L"other.exe");
-    return AddApp(rect, spec);
+    sim::WindowSpec desc;
+    desc.pid = sim.AddProcess(L"other.exe");
+    return AddApp(rect, desc);
   }
   int CallsOf(std::initializer_list<const char*> ops) {
     int n = 0;
@@ -68,11 +68,11 @@ TEST_F(FocusManagerTest, IsLikelyOnTaskbarStopsAtTheFirstFailedTest) {
   };
   for (const Case& c : cases) {
     ResetLogState();
-    sim::WindowSpec spec;
-    spec.title = L"Document";
-    spec.exStyle = wc::WS_EX_WINDOWEDGE;
-    c.shape(spec);
-    const WindowHandle h = sim.AddWindow(spec);
+    sim::WindowSpec desc;
+    desc.title = L"Document";
+    desc.exStyle = wc::WS_EX_WINDOWEDGE;
+    c.shape(desc);
+    const WindowHandle h = sim.AddWindow(desc);
     if (c.fault) sim.FailOperation(c.fault, wc::ERROR_ACCESS_DENIED);
     EXPECT_EQ(TFocusManager::IsLikelyOnTaskbar(h), c.expected) << c.name;
     EXPECT_EQ(Log(), c.log) << c.name;
@@ -83,9 +83,9 @@ TEST_F(FocusManagerTest, IsLikelyOnTaskbarStopsAtTheFirstFailedTest) {
 }
 
 TEST_F(FocusManagerTest, IsLikelyOnTaskbarRejectsAWindowWithoutExtendedStyle) {
-  sim::WindowSpec spec;
-  spec.title = L"Bare";
-  const WindowHandle h = sim.AddWindow(spec);  // exStyle 0
+  sim::WindowSpec desc;
+  desc.title = L"Bare";
+  const WindowHandle h = sim.AddWindow(desc);  // exStyle 0
   sim.ResetCallCounts();
   EXPECT_FALSE(TFocusManager::IsLikelyOnTaskbar(h));
   EXPECT_EQ(sim.CallCount("GetAncestor"), 0);  // later tests are not made
@@ -170,9 +170,9 @@ TEST_F(FocusManagerTest, ForceForegroundOnTheFrontWindowCallsNothingElse) {
 }
 
 TEST_F(FocusManagerTest, ForceForegroundJoinsTheFrontThreadAndRestoresMinimized) {
-  sim::WindowSpec spec;
-  spec.minimized = true;
-  const WindowHandle h = AddApp({100, 100, 600, 500}, spec);
+  sim::WindowSpec desc;
+  desc.minimized = true;
+  const WindowHandle h = AddApp({100, 100, 600, 500}, desc);
   const WindowHandle other = AddOtherApp();
   sim.SetForeground(other);  // the user's last input went to the other program
 

@@ -69,9 +69,9 @@ TEST_F(MoveTest, MaximizedLandsOnTheNeighboursCornerWithItsSizeScaled) {
   sim.ClearMonitors();
   sim.AddMonitor({0, 0, 1920, 1080}, TRect{0, 0, 1920, 1050});
   sim.AddMonitor({1920, 0, 4480, 1440});
-  sim::WindowSpec spec;
-  spec.maximized = true;
-  const WindowHandle h = AddApp({100, 100, 900, 700}, spec);
+  sim::WindowSpec desc;
+  desc.maximized = true;
+  const WindowHandle h = AddApp({100, 100, 900, 700}, desc);
   ASSERT_EQ(RectOf(h), (TRect{-8, -8, 1928, 1058}));
 
   EXPECT_TRUE(Right(h));
@@ -82,9 +82,9 @@ TEST_F(MoveTest, MaximizedLandsOnTheNeighboursCornerWithItsSizeScaled) {
 }
 
 TEST_F(MoveTest, MinimizedIsLoggedAndNeverMoved) {
-  sim::WindowSpec spec;
-  spec.minimized = true;
-  const WindowHandle h = AddApp({480, 270, 1440, 810}, spec);
+  sim::WindowSpec desc;
+  desc.minimized = true;
+  const WindowHandle h = AddApp({480, 270, 1440, 810}, desc);
   EXPECT_FALSE(Right(h));
   EXPECT_EQ(Log(), (Lines{L"Program [app.exe] min [True] max [False] "}));
   EXPECT_EQ(sim.CallCount("SetWindowPos"), 0);
@@ -107,10 +107,10 @@ TEST_F(MoveTest, DesktopShellAndTaskbarAreRefused) {
 }
 
 TEST_F(MoveTest, ExplorerWindowsAreTheShellOnlyWhenTheyCoverTheWorkArea) {
-  sim::WindowSpec spec;
-  spec.pid = sim.AddProcess(L"EXPLORER.EXE");
-  const WindowHandle covering = AddApp({0, 0, 1920, 1040}, spec);
-  const WindowHandle folder = AddApp({100, 100, 900, 700}, spec);
+  sim::WindowSpec desc;
+  desc.pid = sim.AddProcess(L"EXPLORER.EXE");
+  const WindowHandle covering = AddApp({0, 0, 1920, 1040}, desc);
+  const WindowHandle folder = AddApp({100, 100, 900, 700}, desc);
   EXPECT_TRUE(TMove::IsShellOrDesktop(covering));
   EXPECT_FALSE(TMove::IsShellOrDesktop(folder));
   EXPECT_TRUE(Right(folder));
@@ -195,9 +195,9 @@ TEST_F(MoveTest, WhichPlacementStepDecides) {
 }
 
 TEST_F(MoveTest, AnElevatedProgramIsRefusedAndTheErrorOutlivesLaterSuccesses) {
-  sim::WindowSpec spec;
-  spec.pid = sim.AddProcess(L"admin.exe", wc::SECURITY_MANDATORY_HIGH_RID);
-  const WindowHandle elevated = AddApp({480, 270, 1440, 810}, spec);
+  sim::WindowSpec desc;
+  desc.pid = sim.AddProcess(L"admin.exe", wc::SECURITY_MANDATORY_HIGH_RID);
+  const WindowHandle elevated = AddApp({480, 270, 1440, 810}, desc);
   EXPECT_FALSE(Right(elevated));
   EXPECT_EQ(Log(), (Lines{
                        L"MP: monitor [1] perc TL [0.250000 0.250000] perc WDHT [0.500000 x 0.500000]",

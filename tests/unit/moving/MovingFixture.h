@@ -32,11 +32,11 @@ class MovingFixture : public CoreFixture {
   }
 
   // An ordinary program window: visible, titled, unowned, with an extended style.
-  WindowHandle AddApp(TRect rect, sim::WindowSpec spec = {}) {
-    spec.rect = rect;
-    if (spec.title.empty()) spec.title = L"Document";
-    if (spec.exStyle == 0) spec.exStyle = wc::WS_EX_WINDOWEDGE;
-    return sim.AddWindow(spec);
+  WindowHandle AddApp(TRect rect, sim::WindowSpec desc = {}) {
+    desc.rect = rect;
+    if (desc.title.empty()) desc.title = L"Document";
+    if (desc.exStyle == 0) desc.exStyle = wc::WS_EX_WINDOWEDGE;
+    return sim.AddWindow(desc);
   }
 
   TRect RectOf(WindowHandle h) {

@@ -21,10 +21,10 @@ class ShellFixture : public CoreFixture {
     sim.SetModuleFileName(L"C:\\Apps\\Tessary.exe");
     sim.SetLayout({B, D, A, C});
     TMonitors::GatherMonitorsInfo();
-    sim::WindowSpec spec;
-    spec.title = L"Editor";
-    spec.rect = TRect{1100, 100, 1500, 500};
-    editor = sim.AddWindow(spec);
+    sim::WindowSpec desc;
+    desc.title = L"Editor";
+    desc.rect = TRect{1100, 100, 1500, 500};
+    editor = sim.AddWindow(desc);
     sim.SetForeground(editor);
   }
 
