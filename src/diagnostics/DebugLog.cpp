@@ -241,6 +241,15 @@ int32_t RepeatCount() {
 }
 
 namespace debugview {
+namespace {
+// A consistent read of the log state while the other thread may be appending.
+template <class Read>
+auto Locked(Read read) {
+  LogState& st = L();
+  std::lock_guard<std::mutex> lk(st.mu);
+  return read(st);
+}
+}  // namespace
 
 void AttachWindow() {
   LogState& st = L();
@@ -285,33 +294,23 @@ void DetachWindow() {
 }
 
 bool WindowExists() {
-  LogState& st = L();
-  std::lock_guard<std::mutex> lk(st.mu);
-  return st.windowExists;
+  return Locked([](const LogState& st) { return st.windowExists; });
 }
 
 bool Visible() {
-  LogState& st = L();
-  std::lock_guard<std::mutex> lk(st.mu);
-  return st.windowExists && st.visible;
+  return Locked([](const LogState& st) { return st.windowExists && st.visible; });
 }
 
 std::vector<std::wstring> Rows() {
-  LogState& st = L();
-  std::lock_guard<std::mutex> lk(st.mu);
-  return {st.Memo1.begin(), st.Memo1.end()};
+  return Locked([](const LogState& st) { return std::vector<std::wstring>(st.Memo1.begin(), st.Memo1.end()); });
 }
 
 int32_t Level() {
-  LogState& st = L();
-  std::lock_guard<std::mutex> lk(st.mu);
-  return st.fLevel;
+  return Locked([](const LogState& st) { return st.fLevel; });
 }
 
 size_t TimerDepth() {
-  LogState& st = L();
-  std::lock_guard<std::mutex> lk(st.mu);
-  return st.cl.size();
+  return Locked([](const LogState& st) { return st.cl.size(); });
 }
 
 }  // namespace debugview
