@@ -61,7 +61,7 @@ TEST_F(DebugToolsTest, ZOrderListsPlainWindowsBelowItselfAndCountsAllWalked) {
 
   ZOrderListing(self);
 
-  // Below self: high, owned, hidden, low, the minimized one and the shell window at the bottom.
+  // Six windows below self, the shell window last; only three of them are plain.
   EXPECT_EQ(Messages(), (std::vector<std::wstring>{kRule, L"ZORDER: high.exe", L"ZORDER: low.exe",
                                                    L"ZORDER: explorer.exe", L"tested=6"}));
 }
