@@ -8,6 +8,8 @@
 // Exit code 0 when a dialog was found (and closed), 1 otherwise.
 #include <windows.h>
 
+#include "ProcessName.h"
+
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -17,18 +19,7 @@ namespace {
 std::wstring ExeOf(HWND wnd) {
     DWORD pid = 0;
     GetWindowThreadProcessId(wnd, &pid);
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (!process) return L"";
-    wchar_t path[MAX_PATH];
-    DWORD size = MAX_PATH;
-    std::wstring name;
-    if (QueryFullProcessImageNameW(process, 0, path, &size)) {
-        name = path;
-        const size_t slash = name.find_last_of(L"\\/");
-        if (slash != std::wstring::npos) name = name.substr(slash + 1);
-    }
-    CloseHandle(process);
-    return name;
+    return ExeOfProcess(pid, L"");
 }
 
 struct Search {

@@ -15,6 +15,8 @@
 // Exit code 0 on success, 1 when the window is not found or a call fails.
 #include <windows.h>
 
+#include "ProcessName.h"
+
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -70,21 +72,6 @@ void RunLoop() {
     }
 }
 
-std::wstring ExeOfProcess(DWORD pid) {
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (!process) return L"?";
-    wchar_t path[MAX_PATH];
-    DWORD size = MAX_PATH;
-    std::wstring name = L"?";
-    if (QueryFullProcessImageNameW(process, 0, path, &size)) {
-        name = path;
-        const size_t slash = name.find_last_of(L"\\/");
-        if (slash != std::wstring::npos) name = name.substr(slash + 1);
-    }
-    CloseHandle(process);
-    return name;
-}
-
 FILE* g_watchFile = nullptr;
 
 void CALLBACK OnCreate(HWINEVENTHOOK, DWORD, HWND wnd, LONG object, LONG child, DWORD thread, DWORD) {
@@ -99,7 +86,7 @@ void CALLBACK OnCreate(HWINEVENTHOOK, DWORD, HWND wnd, LONG object, LONG child, 
     if (!pid) GetWindowThreadProcessId(wnd, &pid);
     wchar_t cls[256] = L"?";
     if (!GetClassNameW(wnd, cls, 256)) std::wcscpy(cls, L"?");
-    std::fprintf(g_watchFile, "create %lu %ls %ls\n", pid, ExeOfProcess(pid).c_str(), cls);
+    std::fprintf(g_watchFile, "create %lu %ls %ls\n", pid, ExeOfProcess(pid, L"?").c_str(), cls);
     std::fflush(g_watchFile);
 }
 

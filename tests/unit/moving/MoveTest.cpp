@@ -214,13 +214,19 @@ TEST_F(MoveTest, AnElevatedProgramIsRefusedAndTheErrorOutlivesLaterSuccesses) {
   EXPECT_EQ(TMove::getLastError(), wc::ERROR_ACCESS_DENIED);
 }
 
+// A program recorded with its top-left at a quarter of the monitor and half its size.
+TProgramInfo CentredQuarter(WindowHandle h, int32_t monitorID) {
+  TProgramInfo info;
+  info.hwnd = h;
+  info.monitorID = monitorID;
+  info.leftpercent = info.toppercent = 0.25;
+  info.wdpercent = info.htpercent = 0.5;
+  return info;
+}
+
 TEST_F(MoveTest, AVanishedWindowIsAFailedMove) {
   const WindowHandle h = AddApp({480, 270, 1440, 810});
-  TProgramInfo recorded;
-  recorded.hwnd = h;
-  recorded.monitorID = 1;
-  recorded.leftpercent = recorded.toppercent = 0.25;
-  recorded.wdpercent = recorded.htpercent = 0.5;
+  TProgramInfo recorded = CentredQuarter(h, 1);
   sim.RemoveWindow(h);
 
   EXPECT_FALSE(TMove::RestoreProgram(recorded));
@@ -234,11 +240,7 @@ TEST_F(MoveTest, AVanishedWindowIsAFailedMove) {
 
 TEST_F(MoveTest, RestorePutsTheWindowBackAtItsFractions) {
   const WindowHandle h = AddApp({2560, 360, 3840, 1080});
-  TProgramInfo recorded;
-  recorded.hwnd = h;
-  recorded.monitorID = 0;
-  recorded.leftpercent = recorded.toppercent = 0.25;
-  recorded.wdpercent = recorded.htpercent = 0.5;
+  TProgramInfo recorded = CentredQuarter(h, 0);
   EXPECT_TRUE(TMove::RestoreProgram(recorded));
   EXPECT_EQ(RectOf(h), (TRect{480, 270, 1440, 810}));
   EXPECT_TRUE(Log().empty());
