@@ -55,4 +55,9 @@ bool TIntegrity::GetLevel(WindowHandle hwnd, int32_t& level) {
   return true;
 }
 
+TIntegrity& Integrity() {
+  static TIntegrity integrity;
+  return integrity;
+}
+
 }  // namespace tessary

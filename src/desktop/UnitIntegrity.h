@@ -16,4 +16,7 @@ class TIntegrity {
   bool GetLevel(WindowHandle hwnd, int32_t& level);
 };
 
+// The one object of the process.
+TIntegrity& Integrity();
+
 }  // namespace tessary

@@ -131,6 +131,12 @@ class IWindowSystem {
                                        uint32_t style, int32_t x, int32_t y, int32_t width, int32_t height,
                                        WindowHandle parent, WindowProc proc) = 0;
   virtual bool DestroyWindow(WindowHandle h) = 0;
+  // The class style (wc::CS_*) that windows of className get; takes effect when the class is
+  // registered, i.e. before its first window is created.
+  virtual void SetClassStyle(const std::wstring& className, uint32_t classStyle) = 0;
+  virtual uint32_t GetClassStyle(WindowHandle h) = 0;  // GetClassLongW(GCL_STYLE); 0 on failure
+  // AdjustWindowRectExForDpi: grows a client rectangle to the window rectangle for those styles.
+  virtual bool AdjustWindowRectExForDpi(TRect& r, uint32_t style, uint32_t exStyle, uint32_t dpi) = 0;
   virtual bool SetWindowTextW(WindowHandle h, const std::wstring& text) = 0;
   virtual bool SetWindowLongW(WindowHandle h, int32_t index, int32_t value) = 0;
   virtual bool PostMessageW(WindowHandle h, uint32_t msg, uintptr_t wParam, intptr_t lParam) = 0;

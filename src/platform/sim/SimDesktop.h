@@ -174,6 +174,9 @@ class SimDesktop final : public IWindowSystem {
                                uint32_t style, int32_t x, int32_t y, int32_t width, int32_t height,
                                WindowHandle parent, WindowProc proc) override;
   bool DestroyWindow(WindowHandle h) override;
+  void SetClassStyle(const std::wstring& className, uint32_t classStyle) override;
+  uint32_t GetClassStyle(WindowHandle h) override;
+  bool AdjustWindowRectExForDpi(TRect& r, uint32_t style, uint32_t exStyle, uint32_t dpi) override;
   bool SetWindowTextW(WindowHandle h, const std::wstring& text) override;
   bool SetWindowLongW(WindowHandle h, int32_t index, int32_t value) override;
   bool PostMessageW(WindowHandle h, uint32_t msg, uintptr_t wParam, intptr_t lParam) override;

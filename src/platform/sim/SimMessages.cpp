@@ -41,6 +41,7 @@ WindowHandle SimDesktop::CreateWindowExW(uint32_t exStyle, const std::wstring& c
     w.rect = w.restore = TRect{x, y, x + std::max(0, width), y + std::max(0, height)};
     w.style = style & ~(WS_MINIMIZE | WS_MAXIMIZE);
     w.ex = exStyle;
+    if (auto cs = s.classStyles.find(className); cs != s.classStyles.end()) w.classStyle = cs->second;
     w.pid = s.ownPid;
     w.tid = s.Me().tid;
     if (proc) w.proc = std::make_shared<WindowProc>(std::move(proc));
@@ -82,6 +83,36 @@ WindowHandle SimDesktop::CreateWindowExW(uint32_t exStyle, const std::wstring& c
     if (s_->W(h)) s_->Activate(h);
   }
   return h;
+}
+
+// Window frames as GetClientSize reports them: the same widths at every DPI.
+bool SimDesktop::AdjustWindowRectExForDpi(TRect& r, uint32_t style, uint32_t exStyle, uint32_t dpi) {
+  SIM_OP("AdjustWindowRectExForDpi", false);
+  (void)exStyle;
+  if (dpi == 0) {
+    s_->Err(87);
+    return false;
+  }
+  int32_t fx = 0, top = 0;
+  if (style & WS_THICKFRAME) fx = 8;
+  else if (style & (WS_BORDER | WS_DLGFRAME)) fx = (style & WS_DLGFRAME) ? 3 : 1;
+  if ((style & WS_CAPTION) == WS_CAPTION) top = 23;
+  r.Left -= fx;
+  r.Right += fx;
+  r.Top -= fx + top;
+  r.Bottom += fx;
+  return true;
+}
+
+void SimDesktop::SetClassStyle(const std::wstring& className, uint32_t classStyle) {
+  SIM_OP("SetClassStyle", );
+  s_->classStyles.emplace(className, classStyle);  // like a registration: the first one stays
+}
+
+uint32_t SimDesktop::GetClassStyle(WindowHandle h) {
+  SIM_OP("GetClassStyle", 0);
+  SimWin* w = s_->WErr(h);
+  return w ? w->classStyle : 0;
 }
 
 bool SimDesktop::DestroyWindow(WindowHandle h) {

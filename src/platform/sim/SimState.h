@@ -22,7 +22,7 @@ struct SimWin {
   TRect rect;     // what GetWindowRect reports
   TRect restore;  // the normal rectangle (equals rect for a normal window)
   TRect maxFrom;  // where a minimized window was maximized
-  uint32_t style = 0, ex = 0;
+  uint32_t style = 0, ex = 0, classStyle = 0;
   bool cloaked = false, hung = false, restoreToMax = false, messageOnly = false, destroying = false;
   WindowHandle parent = 0, owner = 0;
   uint32_t pid = 0, tid = 0;
@@ -140,6 +140,7 @@ struct SimDesktop::State {
   std::set<uint32_t> quitPosted;
   std::vector<SimTimer> timers;
   std::map<std::wstring, uint32_t> regMsgs;
+  std::map<std::wstring, uint32_t> classStyles;  // class name -> CS_* of its windows
   uint32_t nextRegMsg = 0xC0F0;
 
   // keyboard and hotkeys

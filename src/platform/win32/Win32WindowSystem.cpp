@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <set>
 
@@ -105,9 +106,12 @@ LRESULT CALLBACK DispatchProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 struct Win32WindowSystem::State {
   std::mutex classLock;
   std::set<std::wstring> registeredClasses;
+  std::map<std::wstring, uint32_t> classStyles;  // asked for before the class was registered
   HWND clipboardOwner = nullptr;
   using DpiFn = UINT(WINAPI*)(HWND);
   DpiFn getDpiForWindow = nullptr;
+  using AdjustFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+  AdjustFn adjustForDpi = nullptr;
 };
 
 Win32WindowSystem::Win32WindowSystem() : s_(std::make_unique<State>()) {
@@ -115,6 +119,8 @@ Win32WindowSystem::Win32WindowSystem() : s_(std::make_unique<State>()) {
   if (HMODULE user32 = ::GetModuleHandleW(L"user32.dll")) {
     s_->getDpiForWindow =
         reinterpret_cast<State::DpiFn>(reinterpret_cast<void*>(::GetProcAddress(user32, "GetDpiForWindow")));
+    s_->adjustForDpi = reinterpret_cast<State::AdjustFn>(
+        reinterpret_cast<void*>(::GetProcAddress(user32, "AdjustWindowRectExForDpi")));
   }
 }
 
@@ -302,6 +308,7 @@ WindowHandle Win32WindowSystem::CreateWindowExW(uint32_t exStyle, const std::wst
     if (s_->registeredClasses.count(className) == 0) {
       WNDCLASSEXW wc{};
       wc.cbSize = sizeof wc;
+      if (auto cs = s_->classStyles.find(className); cs != s_->classStyles.end()) wc.style = cs->second;
       wc.lpfnWndProc = DispatchProc;
       wc.hInstance = instance;
       wc.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
@@ -325,6 +332,25 @@ WindowHandle Win32WindowSystem::CreateWindowExW(uint32_t exStyle, const std::wst
   }
   t_pending = outer;
   return W(hwnd);
+}
+
+void Win32WindowSystem::SetClassStyle(const std::wstring& className, uint32_t classStyle) {
+  std::lock_guard lock(s_->classLock);
+  s_->classStyles.emplace(className, classStyle);
+}
+
+uint32_t Win32WindowSystem::GetClassStyle(WindowHandle h) {
+  return static_cast<uint32_t>(::GetClassLongPtrW(H(h), GCL_STYLE));
+}
+
+bool Win32WindowSystem::AdjustWindowRectExForDpi(TRect& r, uint32_t style, uint32_t exStyle, uint32_t dpi) {
+  RECT rc{r.Left, r.Top, r.Right, r.Bottom};
+  BOOL ok = FALSE;
+  if (s_->adjustForDpi != nullptr) ok = s_->adjustForDpi(&rc, style, FALSE, exStyle, dpi);
+  else ok = ::AdjustWindowRectEx(&rc, style, FALSE, exStyle);  // before Windows 10 1607
+  if (!ok) return false;
+  r = TRect{rc.left, rc.top, rc.right, rc.bottom};
+  return true;
 }
 
 bool Win32WindowSystem::DestroyWindow(WindowHandle h) { return ::DestroyWindow(H(h)) != FALSE; }

@@ -1,0 +1,158 @@
+// The main window: a small always-on-top window that never takes the focus. It shows the program
+// the user is working in (icon, name, title, integrity, a picture of its place on the desktop),
+// offers the one move button that fits it, carries the status line with a short log, the settings
+// pages, the welcome texts and the hotkey page, and places itself beside the taskbar where it was
+// opened.
+//
+// The implementation is split by concern: UnitFrmMain.cpp (window, status line, layout, buttons,
+// view menu, timers), UnitForegroundDisplay.cpp (the foreground panel and screen picture) and
+// UnitMainPlacement.cpp (where the window opens and which program it shows then).
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "desktop/UnitSharedTypes.h"
+#include "desktop/WindowSystem.h"
+#include "ui/Ui.h"
+
+namespace tessary {
+
+enum TMonitorLayout { ml_None, ml_Vert, ml_Horz };
+
+// "L T [%d, %d]  wd ht [%d x %d]"
+std::wstring RectToText(const TRect& r);
+
+class TFrmMain : public ui::Form {
+ public:
+  static constexpr const wchar_t* ClassName = L"Tessary.FrmMain";
+  static constexpr int32_t DesignWidth = 618, DesignHeight = 275;
+
+  // FormCreate: builds the controls, creates the window (hidden) and runs InitMainWindow; the
+  // "E" button shows only under a debugger. With fewer than two monitors the set-up stops after
+  // asking the application to end (Terminated() tells).
+  TFrmMain();
+  ~TFrmMain() override;
+
+  // ---- window, status line, layout, buttons (UnitFrmMain.cpp)
+  void InitMainWindow();
+  void ShowStatus(const std::wstring& text, bool keep);
+  void ClearStatus();
+  void DetectMonitorLayout();
+  void WMDisplayChange();
+  void btnLeftClick();
+  void btnRightClick();
+  void btnUpClick();
+  void btnDownClick();
+  void btnDebugClick();
+  void btnExitProgramClick();
+  void btnViewClick();
+  void pmChangeViewPopup();
+  void MIGettingStarted1Click();
+  void MIStatus1Click();
+  void MIDefaultConfig1Click();
+  void MIGlobalHotkeys1Click();
+  void MICommandLineOptions1Click();
+  void timDelayedClearTimer();
+  void timGetForegroundTimer();
+  // When the main window itself is in front, hands the foreground to the window below it.
+  void ReturnForeground();
+  intptr_t WndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) override;
+
+  // ---- foreground display (UnitForegroundDisplay.cpp)
+  void ShowForeground(bool alreadyCaptured);
+  void btnRefreshClick();
+  void DrawForegroundIcon();
+  // A copy of the window's small icon that the caller owns; 0 when no source gives one.
+  static IconHandle GetWindowIcon(WindowHandle h);
+  static IconHandle CloneIcon(IconHandle icon);
+  static std::wstring GetWindowTitle(WindowHandle h);
+  static void DrawScreenPicture(ui::Picture& picture, const TProgramInfo& program);
+
+  // ---- placement (UnitMainPlacement.cpp)
+  void FormShow();
+  WindowHandle FindTaskbarUnderCursor();
+  static bool IsTaskbarWindow(WindowHandle h);
+  static bool IsOverflowWindow(WindowHandle h);
+  static bool IsScreenEdgeBar(WindowHandle h);
+  void RestoreForegroundBelow(WindowHandle w);
+  bool PlaceNearTaskbar(WindowHandle w);
+  void PlaceAtWorkAreaCorner();
+  void KeepInsideDesktop();
+  void FindNextForeground();
+  bool MainMonitorChanged();
+  static bool GetTaskbarRect(TRect& r);
+
+  // ---- state
+  TProgramInfo fore;
+  TTryList<TProgramInfo> topLevelPrograms;
+  int32_t fsleepCount = 0;
+  std::wstring fLastMessage;
+  int32_t flastMonitorID = -1;
+  bool fmainFormNeedsPlacing = false;
+  IconHandle fLastIcon = 0;
+  bool fCheckMonitors = false;
+  bool fCallbackRunning = false;
+  uint32_t LastHotkeyTime = 0;
+  uint32_t LastTopLevelProgramDetectTime = 0;
+  bool formShowOnce = false;
+  RHiddenSettings hiddenSetting;
+  TMonitorLayout ml = ml_None;
+  bool powerDetectionEventRunning = false;
+
+  // ---- controls (owned by the form)
+  ui::Panel* pnlLeft = nullptr;
+  ui::GroupBox* GroupBox1 = nullptr;
+  ui::Picture* imgIcon = nullptr;
+  ui::Label* lblProgram = nullptr;
+  ui::Button* btnRefresh = nullptr;
+  ui::Label* lblTitle = nullptr;
+  ui::Label* lblIntegrity = nullptr;
+  ui::PageControl* pcLayout = nullptr;
+  ui::Page* tsHorz = nullptr;
+  ui::Picture* imgScreenH = nullptr;
+  ui::Button* btnLeft = nullptr;
+  ui::Button* btnRight = nullptr;
+  ui::Page* tsVert = nullptr;
+  ui::Picture* imgScreenV = nullptr;
+  ui::Button* btnUp = nullptr;
+  ui::Button* btnDown = nullptr;
+  ui::Panel* pnlBottom = nullptr;
+  ui::Button* btnDebug = nullptr;
+  ui::Button* btnFocusNext = nullptr;
+  ui::Panel* pnlRight = nullptr;
+  ui::Button* btnView = nullptr;
+  ui::Button* btnExitProgram = nullptr;
+  ui::PageControl* pcView = nullptr;
+  ui::Page* tsStatus = nullptr;
+  ui::Memo* txtLog = nullptr;
+  ui::Label* lblMessage = nullptr;
+  ui::Page* tsDefaultConfig = nullptr;
+  ui::PageControl* pcConfig = nullptr;
+  ui::CheckBox* cbAutoClose = nullptr;
+  ui::CheckBox* cbWatcherOnStart = nullptr;
+  ui::SpinEdit* seDelay = nullptr;
+  ui::Label* lblDelay = nullptr;
+  ui::RadioButton* rbDevicePowerState = nullptr;
+  ui::RadioButton* rbResolutionChange = nullptr;
+  ui::Label* lblTrigger = nullptr;
+  ui::Button* btnReset = nullptr;
+  ui::Button* btnSave = nullptr;
+  ui::Page* tsWelcome = nullptr;
+  ui::PageControl* pcWelcome = nullptr;
+  ui::Page* tsHotkeys = nullptr;  // the hotkey page's controls arrive with the hotkeys
+  std::unique_ptr<ui::PopupMenu> pmChangeView;
+  ui::Timer* timDelayedClear = nullptr;
+  ui::Timer* timGetForeground = nullptr;
+  ui::Timer* timGetTopPrograms = nullptr;
+
+ private:
+  void BuildControls();
+  void MoveButton(bool (*move)(WindowHandle, bool), const wchar_t* word);
+  void SelectView(ui::Page* page);
+};
+
+// The main window of this process, or nullptr.
+TFrmMain* FrmMain();
+
+}  // namespace tessary
