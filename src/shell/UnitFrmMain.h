@@ -9,6 +9,7 @@
 // UnitMainPlacement.cpp (where the window opens and which program it shows then).
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -154,5 +155,8 @@ class TFrmMain : public ui::Form {
 
 // The main window of this process, or nullptr.
 TFrmMain* FrmMain();
+
+// The debug window registers how it shows itself; the "Debug" button runs it. nullptr: none.
+void SetShowDebugWindowHandler(std::function<void()> handler);
 
 }  // namespace tessary

@@ -1,0 +1,407 @@
+#include "shell/UnitFrmMain.h"
+
+#include <cstdio>
+#include <functional>
+#include <utility>
+
+#include "desktop/UnitForeground.h"
+#include "desktop/UnitMonitors.h"
+#include "desktop/WinConst.h"
+#include "diagnostics/DebugLog.h"
+#include "hotkeys/UnitKeys.h"
+#include "moving/UnitFocusManager.h"
+#include "moving/UnitMove.h"
+#include "shell/UnitFrmInstance.h"
+
+namespace tessary {
+
+namespace {
+
+TFrmMain* g_frmMain = nullptr;
+
+std::function<void()>& DebugWindowHandler() {
+  static std::function<void()> handler;
+  return handler;
+}
+
+constexpr const wchar_t* AppTitle = L"Tessary";
+constexpr uint32_t StatusClearMs = 900;
+constexpr uint32_t ForegroundPollMs = 200;
+constexpr int32_t StatusLogLines = 20;
+
+// Design geometry at 96 dpi. The left column carries the foreground display, the right strip
+// the view button, the centre the pages.
+constexpr int32_t LeftWidth = 203;
+constexpr int32_t RightWidth = 28;
+constexpr int32_t BottomHeight = 31;
+constexpr int32_t CentreWidth = TFrmMain::DesignWidth - LeftWidth - RightWidth;  // 387
+constexpr int32_t PageInner = CentreWidth - 8;                                   // 379
+
+constexpr const wchar_t* TriggerText =
+    L"Monitor Power State is the prefered method to detect when a monitor restores from sleep or power "
+    L"off.\r\n\r\nResolution Change is a backup method. This will only work if the monitors have different "
+    L"resolutions or scaling.";
+constexpr const wchar_t* GettingStartedText =
+    L"This window is used to move the foreground program to another monitor.\r\n\r\nIt is recommended to pin "
+    L"Tessary to the Taskbar to quickly open this window. This program is designed to work in the background "
+    L"until needed.\r\n";
+constexpr const wchar_t* WatcherText =
+    L"When enabled, the program will automatically detect when the monitors change from sleep or power off. "
+    L"Programs will be moved back to their original monitors after a brief sleep period.\r\n\r\nThis feature "
+    L"can be temporarily disabled by turning on the Scroll Lock on your keyboard. Also, the System Tray icon "
+    L"menu can be used to enable/disable this feature.\r\n\r\n";
+
+const wchar_t* LayoutName(TMonitorLayout layout) { return layout == ml_Vert ? L"Vert" : L"Horz"; }
+
+}  // namespace
+
+std::wstring RectToText(const TRect& r) {
+  wchar_t buf[96];
+  std::swprintf(buf, sizeof buf / sizeof buf[0], L"L T [%d, %d]  wd ht [%d x %d]", r.Left, r.Top, r.Width(),
+                r.Height());
+  return buf;
+}
+
+TFrmMain* FrmMain() { return g_frmMain; }
+
+void SetShowDebugWindowHandler(std::function<void()> handler) { DebugWindowHandler() = std::move(handler); }
+
+// ---------------------------------------------------------------- creation
+
+TFrmMain::TFrmMain()
+    : ui::Form(ClassName, AppTitle, DesignWidth, DesignHeight,
+               ui::FormStyle{wc::WS_SYSMENU | wc::WS_THICKFRAME,
+                             wc::WS_EX_TOPMOST | wc::WS_EX_APPWINDOW | wc::WS_EX_NOACTIVATE, wc::CS_SAVEBITS}),
+      topLevelPrograms(std::make_shared<TProgramInfoComparer>()) {
+  g_frmMain = this;
+  closeHides = true;
+  onShow = [this] { FormShow(); };
+  BuildControls();
+  if (!CreateWindow()) AppendLog(L"TFrmMain: window not created", true);
+  SetShowMainWindowHandler([this] { ShowAndRaise(); });
+  InitMainWindow();
+  btnExitProgram->SetVisible(ui::app::DebuggerPresent());
+}
+
+TFrmMain::~TFrmMain() {
+  SetShowMainWindowHandler(nullptr);
+  if (fLastIcon != 0) {
+    ws().DestroyIcon(fLastIcon);
+    fLastIcon = 0;
+  }
+  if (g_frmMain == this) g_frmMain = nullptr;
+}
+
+void TFrmMain::BuildControls() {
+  using ui::Box;
+  constexpr int32_t leftHeight = DesignHeight - BottomHeight;
+
+  // ---- left column: the foreground program
+  pnlLeft = &Add<ui::Panel>(nullptr, L"pnlLeft", Box{0, 0, LeftWidth, leftHeight});
+  pnlLeft->SetAnchors(ui::akLeft | ui::akTop | ui::akBottom);
+
+  GroupBox1 = &Add<ui::GroupBox>(pnlLeft, L"GroupBox1", Box{4, 2, 195, 46}, L"Foreground Program");
+  imgIcon = &Add<ui::Picture>(GroupBox1, L"imgIcon", Box{8, 20, 16, 16});
+  lblProgram = &Add<ui::Label>(GroupBox1, L"lblProgram", Box{30, 22, 130, 13}, L"Program");
+  lblProgram->ellipsis = true;
+  btnRefresh = &Add<ui::Button>(GroupBox1, L"btnRefresh", Box{166, 16, 23, 23}, L"");
+  btnRefresh->flat = true;
+  btnRefresh->glyph = ui::Glyph::Refresh;
+  btnRefresh->SetHint(L"Refresh");
+  btnRefresh->onClick = [this] { btnRefreshClick(); };
+
+  lblTitle = &Add<ui::Label>(pnlLeft, L"lblTitle", Box{8, 52, 191, 13}, L"Window Title");
+  lblTitle->ellipsis = true;
+  lblIntegrity = &Add<ui::Label>(pnlLeft, L"lblIntegrity", Box{8, 68, 191, 13}, L"UAC Integrity");
+
+  pcLayout = &Add<ui::PageControl>(pnlLeft, L"pcLayout", Box{4, 84, 195, 156});
+  tsHorz = &Add<ui::Page>(*pcLayout, L"tsHorz", L"Horz");
+  imgScreenH = &Add<ui::Picture>(tsHorz, L"imgScreenH", Box{11, 8, 173, 70});
+  imgScreenH->SetHint(L"Window Position");
+  btnLeft = &Add<ui::Button>(tsHorz, L"btnLeft", Box{11, 86, 84, 25}, L"Move Left");
+  btnLeft->onClick = [this] { btnLeftClick(); };
+  btnRight = &Add<ui::Button>(tsHorz, L"btnRight", Box{100, 86, 84, 25}, L"Move Right");
+  btnRight->onClick = [this] { btnRightClick(); };
+  tsVert = &Add<ui::Page>(*pcLayout, L"tsVert", L"Vert");
+  imgScreenV = &Add<ui::Picture>(tsVert, L"imgScreenV", Box{6, 8, 112, 99});
+  imgScreenV->SetHint(L"Window Position");
+  btnUp = &Add<ui::Button>(tsVert, L"btnUp", Box{124, 30, 66, 25}, L"Move Up");
+  btnUp->onClick = [this] { btnUpClick(); };
+  btnDown = &Add<ui::Button>(tsVert, L"btnDown", Box{124, 60, 66, 25}, L"Move Down");
+  btnDown->onClick = [this] { btnDownClick(); };
+
+  // ---- bottom of the left column
+  pnlBottom = &Add<ui::Panel>(nullptr, L"pnlBottom", Box{0, leftHeight, LeftWidth, BottomHeight});
+  pnlBottom->SetAnchors(ui::akLeft | ui::akBottom);
+  btnDebug = &Add<ui::Button>(pnlBottom, L"btnDebug", Box{8, 4, 75, 23}, L"Debug");
+  btnDebug->onClick = [this] { btnDebugClick(); };
+  btnFocusNext = &Add<ui::Button>(pnlBottom, L"btnFocusNext", Box{88, 4, 75, 23}, L"Focus Next");
+  btnFocusNext->SetVisible(false);
+
+  // ---- right strip
+  pnlRight = &Add<ui::Panel>(nullptr, L"pnlRight", Box{DesignWidth - RightWidth, 0, RightWidth, DesignHeight});
+  pnlRight->SetAnchors(ui::akTop | ui::akRight | ui::akBottom);
+  btnView = &Add<ui::Button>(pnlRight, L"btnView", Box{2, 2, 24, 24}, L"");
+  btnView->flat = true;
+  btnView->glyph = ui::Glyph::Menu;
+  btnView->SetHint(L"Change View");
+  btnView->onClick = [this] { btnViewClick(); };
+  btnExitProgram = &Add<ui::Button>(pnlRight, L"btnExitProgram", Box{2, DesignHeight - 26, 24, 24}, L"E");
+  btnExitProgram->SetAnchors(ui::akLeft | ui::akBottom);
+  btnExitProgram->SetHint(L"Exit");
+  btnExitProgram->onClick = [this] { btnExitProgramClick(); };
+
+  // ---- centre: the pages
+  pcView = &Add<ui::PageControl>(nullptr, L"pcView", Box{LeftWidth, 0, CentreWidth, DesignHeight});
+  pcView->SetAnchors(ui::akAll);
+  pcView->flatButtons = true;
+  pcView->SetTabsVisible(false);
+
+  tsStatus = &Add<ui::Page>(*pcView, L"tsStatus", L"Status");
+  txtLog = &Add<ui::Memo>(tsStatus, L"txtLog", Box{4, 4, PageInner, 238});
+  txtLog->SetAnchors(ui::akAll);
+  txtLog->readOnly = true;
+  txtLog->SetEnabled(false);
+  lblMessage = &Add<ui::Label>(tsStatus, L"lblMessage", Box{4, 247, PageInner, 22}, L"");
+  lblMessage->SetAnchors(ui::akLeft | ui::akRight | ui::akBottom);
+  lblMessage->framed = true;
+  lblMessage->ellipsis = true;
+
+  tsDefaultConfig = &Add<ui::Page>(*pcView, L"tsDefaultConfig", L"Default Config");
+  pcConfig = &Add<ui::PageControl>(tsDefaultConfig, L"pcConfig", Box{4, 4, PageInner, 234});
+  auto& tsMoveOptions = Add<ui::Page>(*pcConfig, L"tsMoveOptions", L"  Move Options  ");
+  cbAutoClose = &Add<ui::CheckBox>(&tsMoveOptions, L"cbAutoClose", Box{12, 16, 355, 17},
+                                   L"Close this window after clicking Move Left/Right");
+  auto& tsWatcherOptions = Add<ui::Page>(*pcConfig, L"tsWatcherOptions", L"  Monitor Watcher  ");
+  cbWatcherOnStart = &Add<ui::CheckBox>(&tsWatcherOptions, L"cbWatcherOnStart", Box{12, 16, 355, 17},
+                                        L"Enabled when starting the program", true);
+  seDelay = &Add<ui::SpinEdit>(&tsWatcherOptions, L"seDelay", Box{12, 48, 80, 21}, 1000, 10000, 100, 2000);
+  seDelay->SetAlignment(ui::Align::Right);
+  lblDelay =
+      &Add<ui::Label>(&tsWatcherOptions, L"lblDelay", Box{100, 52, 267, 13}, L"Sleep (MS) before moving programs");
+  auto& tsTrigger = Add<ui::Page>(*pcConfig, L"tsTrigger", L"  Watcher Trigger  ");
+  rbDevicePowerState =
+      &Add<ui::RadioButton>(&tsTrigger, L"rbDevicePowerState", Box{12, 12, 170, 17}, L"Monitor Power State", true);
+  rbResolutionChange =
+      &Add<ui::RadioButton>(&tsTrigger, L"rbResolutionChange", Box{190, 12, 170, 17}, L"Resolution Change");
+  lblTrigger = &Add<ui::Label>(&tsTrigger, L"lblTrigger", Box{12, 40, 355, 160}, TriggerText);
+  lblTrigger->wordWrap = true;
+  btnReset = &Add<ui::Button>(tsDefaultConfig, L"btnReset", Box{PageInner - 154, 244, 75, 25}, L"Reset All");
+  btnReset->SetAnchors(ui::akRight | ui::akBottom);
+  btnSave = &Add<ui::Button>(tsDefaultConfig, L"btnSave", Box{PageInner - 75 + 4, 244, 75, 25}, L"Save");
+  btnSave->SetAnchors(ui::akRight | ui::akBottom);
+
+  tsWelcome = &Add<ui::Page>(*pcView, L"tsWelcome", L"Getting Started");
+  pcWelcome = &Add<ui::PageControl>(tsWelcome, L"pcWelcome", Box{4, 4, PageInner, 267});
+  pcWelcome->SetAnchors(ui::akAll);
+  auto& tsGettingStarted = Add<ui::Page>(*pcWelcome, L"tsGettingStarted", L"  Getting Started  ");
+  auto& lblGettingStarted =
+      Add<ui::Label>(&tsGettingStarted, L"lblGettingStarted", Box{12, 12, 355, 215}, GettingStartedText);
+  lblGettingStarted.wordWrap = true;
+  auto& tsWelcomeWatcher = Add<ui::Page>(*pcWelcome, L"tsWelcomeWatcher", L"  Monitor Watcher  ");
+  auto& lblWelcomeWatcher =
+      Add<ui::Label>(&tsWelcomeWatcher, L"lblWelcomeWatcher", Box{12, 12, 355, 215}, WatcherText);
+  lblWelcomeWatcher.wordWrap = true;
+
+  tsHotkeys = &Add<ui::Page>(*pcView, L"tsHotkeys", L"Global Hotkeys");
+  // The hotkey page's controls are added here by the hotkey configuration.
+
+  // ---- view menu
+  pmChangeView = std::make_unique<ui::PopupMenu>(L"pmChangeView");
+  pmChangeView->Add(L"MIGettingStarted1", L"Getting Started", [this] { MIGettingStarted1Click(); });
+  pmChangeView->Add(L"MIStatus1", L"Status", [this] { MIStatus1Click(); });
+  pmChangeView->Add(L"MIDefaultConfig1", L"Default Config", [this] { MIDefaultConfig1Click(); });
+  pmChangeView->Add(L"MIGlobalHotkeys1", L"Global Hotkeys", [this] { MIGlobalHotkeys1Click(); });
+  pmChangeView->AddSeparator();
+  pmChangeView->Add(L"MICommandLineOptions1", L"Command Line Options ...", [this] { MICommandLineOptions1Click(); });
+  pmChangeView->onPopup = [this] { pmChangeViewPopup(); };
+
+  // ---- timers
+  timDelayedClear = &AddTimer(L"timDelayedClear", StatusClearMs, true, [this] { timDelayedClearTimer(); });
+  timGetForeground = &AddTimer(L"timGetForeground", ForegroundPollMs, false, [this] { timGetForegroundTimer(); });
+  // Its action, the snapshot of the top-level programs, arrives with the Monitor Watcher.
+  timGetTopPrograms = &AddTimer(L"timGetTopPrograms", static_cast<uint32_t>(hiddenSetting.TopProgramsIntervalMS),
+                                false, nullptr);
+}
+
+void TFrmMain::InitMainWindow() {
+  AppendLog(L"TFrmMain Create");
+
+  TMonitors::GatherMonitorsInfo();
+  if (TMonitors::getList().Count() <= 1) {
+    ws().MessageBoxW(0, L"Multiple Monitors required. Terminating", AppTitle, wc::MB_OK | wc::MB_ICONERROR);
+    ui::app::Terminate();
+    return;
+  }
+
+  DetectMonitorLayout();
+  ClearStatus();
+
+  // The first display detects the layout afresh.
+  flastMonitorID = -1;
+  ml = ml_None;
+
+  pcLayout->SetActiveIndex(0);
+  pcLayout->SetTabsVisible(false);
+  pcLayout->SetActivePage(tsHorz);
+  pcView->SetActiveIndex(0);
+  pcView->SetTabsVisible(false);
+  pcView->SetActivePage(tsStatus);
+  pcWelcome->SetActiveIndex(0);
+  pcConfig->SetActiveIndex(0);
+  seDelay->SetAlignment(ui::Align::Right);
+
+  // Hotkey list: created here with the hotkey configuration.
+  // Settings and hotkeys: LoadSaveConfig(false), then LoadSaveHotkeys(false).
+
+  timGetTopPrograms->SetInterval(static_cast<uint32_t>(hiddenSetting.TopProgramsIntervalMS));
+
+  // Timer manager: registers timGetForeground and timGetTopPrograms and starts timGetForeground.
+  timGetForeground->SetEnabled(true);
+
+  // Monitor Watcher: switched from cbWatcherOnStart, with a first snapshot when on.
+
+  fore.hwnd = 0;
+
+  // Display event window: the watcher's connect, disconnect and resolution-change listeners.
+}
+
+// ---------------------------------------------------------------- status line
+
+void TFrmMain::ShowStatus(const std::wstring& text, bool keep) {
+  if (!text.empty() && pcView->ActivePage() != tsStatus) pcView->SetActivePage(tsStatus);
+  timDelayedClear->SetEnabled(false);
+  if (!fLastMessage.empty()) txtLog->AddLine(fLastMessage);
+  if (txtLog->LineCount() > StatusLogLines) txtLog->DeleteLine(0);
+  txtLog->LineScroll(txtLog->LineCount() - 1);
+  lblMessage->SetText(text);
+  fLastMessage = keep ? text : std::wstring();
+  // Long operations call this between their steps: the text shows at once.
+  ui::app::ProcessPendingMessages();
+  timDelayedClear->SetEnabled(true);
+}
+
+void TFrmMain::ClearStatus() { ShowStatus(L"", false); }
+
+void TFrmMain::timDelayedClearTimer() { ClearStatus(); }
+
+// ---------------------------------------------------------------- monitor layout
+
+void TFrmMain::DetectMonitorLayout() {
+  const TMonitorLayout old = ml;
+  ml = ml_Horz;
+  const std::vector<MonitorDesc> monitors = ws().EnumMonitors();
+  if (monitors.size() > 1) {
+    const TRect& m1 = monitors[0].bounds;
+    const TRect& m2 = monitors[1].bounds;
+    // Bottom edges are exclusive: monitors stacked edge to edge are not apart vertically.
+    if (m2.Bottom < m1.Top || m1.Bottom < m2.Top) ml = ml_Vert;
+    if (ml != old) {
+      AppendLog(L"DML: M1 = " + RectToText(m1));
+      AppendLog(L"DML: M2 = " + RectToText(m2));
+    }
+  }
+  pcLayout->SetActivePage(ml == ml_Vert ? tsVert : tsHorz);
+  if (old != ml_None && ml != old) {
+    AppendLog(std::wstring(L"DML: new layout detected - was ") + LayoutName(old));
+    AppendLog(std::wstring(L"DML: new layout detected - is ") + LayoutName(ml));
+    TMonitors::GatherMonitorsInfo();
+  }
+}
+
+void TFrmMain::WMDisplayChange() {
+  if (powerDetectionEventRunning) {
+    AppendLog(L"WMDisplayChange - event running");
+    return;
+  }
+  const TMonitorLayout old = ml;
+  DetectMonitorLayout();
+  if (ml != old) {
+    AppendLog(L"WMDisplayChange - detected new layout");
+    if (Visible()) ShowForeground(false);
+  }
+}
+
+intptr_t TFrmMain::WndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+  if (msg == wc::WM_DISPLAYCHANGE) WMDisplayChange();
+  return ui::Form::WndProc(msg, wParam, lParam);
+}
+
+// ---------------------------------------------------------------- move buttons
+
+void TFrmMain::MoveButton(bool (*move)(WindowHandle, bool), const wchar_t* word) {
+  if (fore.hwnd == 0) return;
+  // The window never takes the foreground: this is still the program the user worked in.
+  TForeGround::GetInfo(fore);
+  ShowStatus(L"Moving [" + fore.EXEName + L"] " + word + L" ", true);
+  move(TKeys::IsPressedNow(wc::VK_SHIFT) ? fore.hwnd : 0, false);
+  ShowForeground(false);
+  if (cbAutoClose->Checked()) Hide();
+}
+
+void TFrmMain::btnLeftClick() { MoveButton(&TMove::MoveProgramLeft, L"Left"); }
+void TFrmMain::btnRightClick() { MoveButton(&TMove::MoveProgramRight, L"Right"); }
+void TFrmMain::btnUpClick() { MoveButton(&TMove::MoveProgramUp, L"Up"); }
+void TFrmMain::btnDownClick() { MoveButton(&TMove::MoveProgramDown, L"Down"); }
+
+// ---------------------------------------------------------------- other buttons
+
+void TFrmMain::btnDebugClick() {
+  if (DebugWindowHandler())
+    DebugWindowHandler()();
+  else
+    AppendLog(L"btnDebugClick: no debug window");
+}
+
+void TFrmMain::btnExitProgramClick() { ui::app::Terminate(); }
+
+// ---------------------------------------------------------------- view menu
+
+void TFrmMain::btnViewClick() {
+  // The client area's screen origin: the window's corner less the frame the styles give.
+  TRect frame{0, 0, 0, 0};
+  ws().AdjustWindowRectExForDpi(frame, Style().style, Style().exStyle, Dpi());
+  const TRect r = btnView->ClientRect();
+  const TPoint at{Left() - frame.Left + r.Left, Top() - frame.Top + r.Bottom};
+  pmChangeView->Popup(*this, at);
+}
+
+void TFrmMain::pmChangeViewPopup() {
+  static constexpr const wchar_t* byPage[] = {L"MIStatus1", L"MIDefaultConfig1", L"MIGettingStarted1",
+                                              L"MIGlobalHotkeys1"};
+  for (const wchar_t* name : byPage) pmChangeView->Find(name)->enabled = true;
+  const int32_t index = pcView->ActiveIndex();
+  if (index >= 0 && index < 4) pmChangeView->Find(byPage[index])->enabled = false;
+}
+
+void TFrmMain::SelectView(ui::Page* page) {
+  pcView->SetActivePage(page);
+  ReturnForeground();
+}
+
+void TFrmMain::MIGettingStarted1Click() { SelectView(tsWelcome); }
+void TFrmMain::MIStatus1Click() { SelectView(tsStatus); }
+void TFrmMain::MIDefaultConfig1Click() { SelectView(tsDefaultConfig); }
+void TFrmMain::MIGlobalHotkeys1Click() { SelectView(tsHotkeys); }
+
+void TFrmMain::MICommandLineOptions1Click() {
+  if (TFrmDummyInstance* instance = FrmDummyInstance())
+    instance->HandleCommandLine(L"-?");
+  else
+    ShowSyntaxHelp();
+}
+
+void TFrmMain::ReturnForeground() {
+  if (Handle() == 0 || TFocusManager::FMGetForegroundWindow(10) != Handle()) return;
+  const WindowHandle below = TFocusManager::GetNextToFocus(Handle(), true);
+  if (below != 0) TFocusManager::ForceForeground(below, false);
+}
+
+// ---------------------------------------------------------------- foreground watch
+
+void TFrmMain::timGetForegroundTimer() {
+  if (!Visible()) return;
+  if (!TForeGround::isForeground(fore)) ShowForeground(false);
+}
+
+}  // namespace tessary
