@@ -238,6 +238,7 @@ class SimDesktop final : public IWindowSystem {
   IconHandle CopyIconHandle(IconHandle icon) override;
   bool DestroyIcon(IconHandle icon) override;
   size_t LiveIconCopies() const;  // copies made by CopyIconHandle and not yet destroyed
+  IconHandle CopiedFrom(IconHandle copy) const;  // the icon a live copy was made from; 0 otherwise
 
   uint32_t GetTickCount() override;
   void Sleep(uint32_t ms) override;

@@ -177,7 +177,7 @@ struct SimDesktop::State {
 
   // icons
   std::set<IconHandle> icons;   // icons the desktop knows (from SetWindowIcon)
-  std::set<IconHandle> copies;  // made by CopyIconHandle
+  std::map<IconHandle, IconHandle> copies;  // made by CopyIconHandle: copy -> the icon copied
   IconHandle nextIcon = 0x7A0010;
 
   // ---- helpers (mu held) ----

@@ -749,7 +749,7 @@ IconHandle SimDesktop::CopyIconHandle(IconHandle icon) {
     return 0;
   }
   s_->nextIcon += 4;
-  s_->copies.insert(s_->nextIcon);
+  s_->copies[s_->nextIcon] = icon;
   return s_->nextIcon;
 }
 
@@ -764,6 +764,12 @@ bool SimDesktop::DestroyIcon(IconHandle icon) {
 size_t SimDesktop::LiveIconCopies() const {
   std::lock_guard lk(s_->mu);
   return s_->copies.size();
+}
+
+IconHandle SimDesktop::CopiedFrom(IconHandle copy) const {
+  std::lock_guard lk(s_->mu);
+  const auto it = s_->copies.find(copy);
+  return it == s_->copies.end() ? 0 : it->second;
 }
 
 }  // namespace tessary::sim
