@@ -1,0 +1,128 @@
+// The foreground panel of the main window: icon, name, title and integrity of the program in
+// front, the picture of where its window lies on the desktop, and the one move button that fits.
+#include <cstdint>
+#include <string>
+
+#include "desktop/UnitForeground.h"
+#include "desktop/UnitIntegrity.h"
+#include "desktop/UnitSharedTypes.h"
+#include "diagnostics/DebugLog.h"
+#include "shell/UnitFrmMain.h"
+#include "shell/UnitMisc.h"
+
+namespace tessary {
+
+namespace {
+
+constexpr uint32_t kGetIconTimeoutMs = 1000;
+
+// The copy of an icon one source yields, or 0 (nothing there, or the copy failed).
+IconHandle CopyOf(IconHandle icon) { return icon != 0 ? TFrmMain::CloneIcon(icon) : 0; }
+
+IconHandle AskWindowIcon(WindowHandle h, uintptr_t kind) {
+  uintptr_t answer = 0;
+  if (!ws().SendMessageTimeoutW(h, wc::WM_GETICON, kind, 0, wc::SMTO_ABORTIFHUNG, kGetIconTimeoutMs, answer))
+    return 0;
+  return CopyOf(static_cast<IconHandle>(answer));
+}
+
+}  // namespace
+
+void TFrmMain::ShowForeground(bool alreadyCaptured) {
+  fmainFormNeedsPlacing = MainMonitorChanged();
+  if (!alreadyCaptured) {
+    TForeGround::GetInfo(fore);
+    // Nothing worth showing: the desktop without a program, a minimized window (empty bounds).
+    if (fore.EXEName.empty() || fore.bounds.Width() == 0 || fore.bounds.Height() == 0) fore.hwnd = 0;
+  }
+  // The panel keeps the last program it could show.
+  if (fore.hwnd == 0) return;
+
+  DrawForegroundIcon();
+  lblProgram->SetText(fore.EXEName);
+  lblProgram->SetHint(fore.EXEName);
+
+  for (ui::Button* b : {btnLeft, btnRight, btnUp, btnDown}) b->SetEnabled(false);
+
+  int32_t level = 0;
+  if (!Integrity().GetLevel(fore.hwnd, level)) {
+    lblIntegrity->SetText(L"UAC: Unknown");
+  } else if (static_cast<int64_t>(level) < static_cast<int64_t>(TIntegrity::IL_HIGH)) {
+    lblIntegrity->SetText(L"UAC: Normal");
+    // Our own window is never moved from its own buttons.
+    if (!SameTextAscii(fore.EXEName, L"Tessary.exe")) {
+      if (ml == ml_Vert)
+        (fore.isTopMonitor ? btnDown : btnUp)->SetEnabled(true);
+      else if (ml == ml_Horz)
+        (fore.isLeftMonitor ? btnRight : btnLeft)->SetEnabled(true);
+    }
+  } else {
+    // An elevated program refuses to be moved by us.
+    lblIntegrity->SetText(L"UAC: ADMIN");
+  }
+
+  const std::wstring title = L"Title: " + GetWindowTitle(fore.hwnd);
+  lblTitle->SetText(title);
+  lblTitle->SetHint(title);
+
+  if (ml == ml_Vert)
+    DrawScreenPicture(*imgScreenV, fore);
+  else if (ml == ml_Horz)
+    DrawScreenPicture(*imgScreenH, fore);
+}
+
+void TFrmMain::btnRefreshClick() { ShowForeground(false); }
+
+void TFrmMain::DrawForegroundIcon() {
+  if (fLastIcon != 0) {
+    // Detached first, so nothing paints a handle that is gone.
+    imgIcon->SetIcon(0);
+    ws().DestroyIcon(fLastIcon);
+    fLastIcon = 0;
+  }
+  imgIcon->FillRect(TRect{0, 0, imgIcon->CanvasWidth(), imgIcon->CanvasHeight()}, imgIcon->background);
+  fLastIcon = GetWindowIcon(fore.hwnd);
+  if (fLastIcon == 0)
+    AppendLog(L"GASFI: GetIcon failed: ", true);
+  else
+    imgIcon->SetIcon(fLastIcon);
+  ws().SetLastError(0);
+}
+
+IconHandle TFrmMain::GetWindowIcon(WindowHandle h) {
+  IWindowSystem& w = ws();
+  w.SetLastError(0);
+  if (IconHandle copy = CopyOf(w.GetClassIcon(h, wc::GCLP_HICONSM))) return copy;
+  w.SetLastError(0);
+  if (IconHandle copy = AskWindowIcon(h, wc::ICON_SMALL)) return copy;
+  w.SetLastError(0);
+  if (IconHandle copy = AskWindowIcon(h, wc::ICON_SMALL2)) return copy;
+  w.SetLastError(0);
+  return CopyOf(w.GetClassIcon(h, wc::GCLP_HICON));
+}
+
+IconHandle TFrmMain::CloneIcon(IconHandle icon) {
+  IWindowSystem& w = ws();
+  const IconHandle copy = w.CopyIconHandle(icon);
+  // One call reads the parts, builds the copy and frees the parts; its error says which failed.
+  if (copy == 0) AppendLog(L"clone icon: " + w.ErrorText(w.GetLastError()));
+  return copy;
+}
+
+std::wstring TFrmMain::GetWindowTitle(WindowHandle h) {
+  const int32_t length = ws().GetWindowTextLengthW(h);
+  if (length <= 0) return L"";
+  std::wstring text = ws().GetWindowTextW(h);
+  if (text.size() > static_cast<size_t>(length)) text.resize(static_cast<size_t>(length));
+  return text;
+}
+
+void TFrmMain::DrawScreenPicture(ui::Picture& picture, const TProgramInfo& program) {
+  const TRect canvas{0, 0, picture.CanvasWidth(), picture.CanvasHeight()};
+  picture.FillRect(canvas, ui::RGB(240, 240, 240));
+  TRect r = MapRect(program.bounds, ws().GetVirtualScreenRect(), canvas);
+  r.Bottom -= 1;
+  picture.Rectangle(r, ui::RGB(0, 0, 0), ui::ColorBtnShadow);
+}
+
+}  // namespace tessary
