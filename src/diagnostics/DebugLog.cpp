@@ -27,6 +27,8 @@ struct LogState {
   std::deque<std::wstring> Memo1;  // newest first
   int32_t fLevel = 0;
   std::vector<uint32_t> cl;  // StartTimer ticks, newest last
+  uint64_t rowsVersion = 0;
+  std::function<void()> rowsChanged;
 };
 
 // Never destroyed: units may still log while static objects are torn down at exit.
@@ -56,7 +58,8 @@ void ReplaceFront(std::deque<std::wstring>& d, std::wstring line) {
   d.push_front(std::move(line));
 }
 
-void AppendL(LogState& st, const std::wstring& s) {
+// True when the window's rows changed.
+bool AppendL(LogState& st, const std::wstring& s) {
   const std::wstring line = PrefixL(st) + s;
   const bool show = st.windowExists && st.visible;
   bool isNew = false;
@@ -77,6 +80,8 @@ void AppendL(LogState& st, const std::wstring& s) {
   if (st.logLines.size() > kMaxLogLines) st.logLines.pop_back();
   if (show && st.Memo1.size() > kMaxRows) st.Memo1.pop_back();
   if (show && isNew) st.Memo1.push_front(line);
+  if (show) ++st.rowsVersion;
+  return show;
 }
 
 bool IsTrimmedAtEnd(wchar_t c) { return c <= L' ' || c == L'.' || c == 0x7F; }
@@ -106,8 +111,17 @@ void AppendLog(const std::wstring& s, bool IncludeLastError) {
     while (!msg.empty() && IsTrimmedAtEnd(msg.back())) msg.pop_back();
   }
   LogState& st = L();
-  std::lock_guard<std::mutex> lk(st.mu);
-  AppendL(st, msg);
+  std::function<void()> notify;
+  {
+    std::lock_guard<std::mutex> lk(st.mu);
+    if (AppendL(st, msg)) notify = st.rowsChanged;
+  }
+  if (notify) {
+    // The caller may read its last error after logging.
+    const uint32_t e = ws().GetLastError();
+    notify();
+    ws().SetLastError(e);
+  }
 }
 
 void MeOnlyAppend(const std::wstring& s, bool IncludeLastError) {
@@ -158,10 +172,10 @@ void EndTimerLog(const std::wstring& s, int32_t onlyWhenMSReaches) {
   }
 }
 
-void SetSaveOnExit() {
+void SetSaveOnExit(bool on) {
   LogState& st = L();
   std::lock_guard<std::mutex> lk(st.mu);
-  st.saveOnExit = true;
+  st.saveOnExit = on;
 }
 
 bool SaveOnExit() {
@@ -265,6 +279,7 @@ void Open() {
   std::lock_guard<std::mutex> lk(st.mu);
   if (!st.windowExists) return;
   st.visible = true;
+  ++st.rowsVersion;
   st.Memo1.clear();
   const size_t n = std::min(st.logLines.size(), kRowsOnOpen);
   st.Memo1.assign(st.logLines.begin(), st.logLines.begin() + static_cast<std::ptrdiff_t>(n));
@@ -285,6 +300,7 @@ void DetachWindow() {
     st.visible = false;
     AppendL(st, L"UnitFrmDebug Destroy");
     st.Memo1.clear();
+    ++st.rowsVersion;
     st.cl.clear();
     save = st.saveOnExit;
     if (save) AppendL(st, L"UnitFrmDebug Autosave");
@@ -313,6 +329,16 @@ size_t TimerDepth() {
   return Locked([](const LogState& st) { return st.cl.size(); });
 }
 
+void SetRowsChangedHandler(std::function<void()> handler) {
+  LogState& st = L();
+  std::lock_guard<std::mutex> lk(st.mu);
+  st.rowsChanged = std::move(handler);
+}
+
+uint64_t RowsVersion() {
+  return Locked([](const LogState& st) { return st.rowsVersion; });
+}
+
 }  // namespace debugview
 
 void ResetLogState() {
@@ -327,6 +353,8 @@ void ResetLogState() {
   st.Memo1.clear();
   st.fLevel = 0;
   st.cl.clear();
+  ++st.rowsVersion;
+  st.rowsChanged = nullptr;
 }
 
 }  // namespace tessary

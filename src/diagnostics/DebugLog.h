@@ -7,6 +7,7 @@
 // the same lock, so the log's behaviour with the window open does not depend on the widgets.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,7 @@ void DecLevel();
 void StartTimer();
 // Pops the newest StartTimer; logs "ms(<elapsed>): s" when onlyWhenMSReaches < 0 or elapsed exceeds it.
 void EndTimerLog(const std::wstring& s, int32_t onlyWhenMSReaches);
-void SetSaveOnExit();
+void SetSaveOnExit(bool on = true);
 bool SaveOnExit();
 
 // Writes the log to the data folder under filename, moving an existing file aside to
@@ -50,6 +51,10 @@ bool Visible();
 std::vector<std::wstring> Rows();  // the window's rows, newest first
 int32_t Level();
 size_t TimerDepth();
+// Runs after an append changed the window's rows, on the appending thread and outside the log's
+// lock, so the window can have its list brought up to date on its own thread. nullptr: none.
+void SetRowsChangedHandler(std::function<void()> handler);
+uint64_t RowsVersion();  // moves whenever the rows change
 }  // namespace debugview
 
 // For test fixtures: back to the state of a fresh process.

@@ -53,7 +53,7 @@ WindowHandle SimDesktop::CreateWindowExW(uint32_t exStyle, const std::wstring& c
       if (style & WS_CHILD) {
         w.parent = parent;
         w.ex &= ~WS_EX_TOPMOST;
-      } else {
+      } else if (parent != s.desktop) {  // as on Windows, the desktop owns nothing
         WindowHandle root = parent;  // a top-level window is owned by the parent's root
         while (SimWin* r = s.W(root)) {
           if (r->parent == 0) break;
