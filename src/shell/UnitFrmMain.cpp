@@ -86,6 +86,7 @@ TFrmMain::TFrmMain()
 TFrmMain::~TFrmMain() {
   SetShowMainWindowHandler(nullptr);
   if (fLastIcon != 0) {
+    imgIcon->SetIcon(0);
     ws().DestroyIcon(fLastIcon);
     fLastIcon = 0;
   }
