@@ -104,8 +104,12 @@ IconHandle TFrmMain::GetWindowIcon(WindowHandle h) {
 IconHandle TFrmMain::CloneIcon(IconHandle icon) {
   IWindowSystem& w = ws();
   const IconHandle copy = w.CopyIconHandle(icon);
-  // One call reads the parts, builds the copy and frees the parts; its error says which failed.
-  if (copy == 0) AppendLog(L"clone icon: " + w.ErrorText(w.GetLastError()));
+  if (copy == 0) {
+    // One call reads the parts, builds the copy and frees the parts; its error says which failed.
+    std::wstring text = w.ErrorText(w.GetLastError());
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
+    AppendLog(L"clone icon: " + text);
+  }
   return copy;
 }
 
