@@ -2,8 +2,8 @@
 # The whole test suite, every layer:
 #   native build + unit_tests + contract_sim; the same with AddressSanitizer/UBSan;
 #   mingw-w64 cross build + import check (only DLLs that Windows ships);
-#   under Wine on the two-monitor lab display: portable_tests_win32.exe, contract_win32.exe and the
-#   end-to-end scripts tests/e2e/*.sh.
+#   under Wine on the two-monitor lab display: portable_tests_win32.exe, contract_win32.exe,
+#   ui_win32_tests.exe and the end-to-end scripts tests/e2e/*.sh.
 # Ends with "N passed, N failed" and a non-zero exit when anything failed or a layer could not run.
 set -uo pipefail
 REPO="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -140,10 +140,10 @@ else
     fail_layer "wine: the Wine lab could not start (display or prefix): Windows tests and end-to-end scripts did not run"
   else
     echo "   lab up in $((SECONDS - lab_t0))s (prefix boot ${LAB_BOOT_SECONDS}s) on $DISPLAY"
-    for name in portable_tests_win32 contract_win32; do
+    for name in portable_tests_win32 contract_win32 ui_win32_tests; do
       exe="$WIN_DIR/$name.exe"
       if [ ! -f "$exe" ]; then
-        [ "$name" = contract_win32 ] && fail_layer "wine: $name.exe was not built"
+        [ "$name" != portable_tests_win32 ] && fail_layer "wine: $name.exe was not built"
         continue
       fi
       lab_layout two
