@@ -50,7 +50,7 @@ Gallery MakeGallery(uint32_t exStyle) {
   g.edit = &f.Add<Edit>(g.options, L"edName", Box{8, 86, 160, 21}, L"Edit me");
   g.delay = &f.Add<SpinEdit>(g.watcher, L"seDelay", Box{8, 8, 80, 22}, 1000, 10000, 100, 2000);
   g.delay->SetAlignment(Align::Right);
-  g.delayLabel = &f.Add<Label>(g.watcher, L"lblDelay", Box{96, 12, 188, 13}, L"Sleep (MS) before moving programs");
+  g.delayLabel = &f.Add<Label>(g.watcher, L"lblDelay", Box{96, 12, 238, 13}, L"Sleep (MS) before moving programs");
 
   g.memo = &f.Add<Memo>(nullptr, L"txtLog", Box{220, 160, 342, 70});
   g.memo->SetAnchors(akLeft | akTop | akRight);

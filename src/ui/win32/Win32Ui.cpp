@@ -385,9 +385,9 @@ void Win32Backend::Reposition(const std::vector<Mirror*>& which) {
     if (m->updown != nullptr) AlignArrows(*m);
 }
 
-// The arrows take the right-hand end of the spin edit's rectangle. Setting the buddy again makes
-// them follow the edit; they then overlap its frame, and the pair is shifted so that together
-// they fill the rectangle exactly.
+// The arrows take the right-hand end of the spin edit's rectangle, as wide as the dpi asks
+// (the control's own default width does not scale). Setting the buddy again makes them follow
+// the edit and overlap its frame as the platform likes; the pair then fills the rectangle exactly.
 void Win32Backend::AlignArrows(Mirror& m) {
   const TRect r = m.control->ClientRect();
   ::SetWindowPos(m.hwnd, nullptr, r.Left, r.Top, r.Width(), r.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
@@ -395,13 +395,15 @@ void Win32Backend::AlignArrows(Mirror& m) {
   RECT arrows{}, edit{};
   ::GetWindowRect(m.updown, &arrows);
   ::GetWindowRect(m.hwnd, &edit);
-  ::MapWindowPoints(nullptr, ::GetParent(m.hwnd), reinterpret_cast<POINT*>(&arrows), 2);
-  const int shift = r.Right - arrows.right;
-  if (shift == 0) return;
-  ::SetWindowPos(m.hwnd, nullptr, 0, 0, edit.right - edit.left + shift, r.Height(),
+  const HWND parent = ::GetParent(m.hwnd);
+  ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&arrows), 2);
+  ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&edit), 2);
+  const int overlap = std::max(0, static_cast<int>(edit.right - arrows.left));
+  const int width = std::min(r.Width() / 2, m.control->GetForm().Scale(17));
+  ::SetWindowPos(m.hwnd, nullptr, 0, 0, r.Width() - width + overlap, r.Height(),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  ::SetWindowPos(m.updown, nullptr, arrows.left + shift, arrows.top, arrows.right - arrows.left,
-                 arrows.bottom - arrows.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  ::SetWindowPos(m.updown, nullptr, r.Right - width, arrows.top, width, arrows.bottom - arrows.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32Backend::FullLayout(FormState& fs) {
