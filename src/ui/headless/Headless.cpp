@@ -1,0 +1,121 @@
+#include "ui/headless/Headless.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/sim/SimDesktop.h"
+
+namespace tessary::ui::headless {
+
+using namespace tessary::wc;
+
+namespace {
+
+// Input the drivers hand to a form's window: wParam points to the action to run there.
+uint32_t InputMessage() { return ws().RegisterWindowMessageW(L"TessaryHeadlessInput"); }
+
+// Runs the action inside the form's window procedure, where a real control's notification runs.
+bool Deliver(Form& form, const std::function<void()>& action) {
+  if (form.Handle() == 0) return false;
+  ws().SendMessageW(form.Handle(), InputMessage(), reinterpret_cast<uintptr_t>(&action), 0);
+  return true;
+}
+
+// The mouse goes down on the form's window: it asks the window whether to activate, then the
+// desktop applies the click as a user's.
+void MouseDown(Form& form) {
+  ws().SendMessageW(form.Handle(), WM_MOUSEACTIVATE, form.Handle(), 0);
+  if (auto* desk = dynamic_cast<sim::SimDesktop*>(&ws())) desk->SetForeground(form.Handle());
+}
+
+}  // namespace
+
+void HeadlessBackend::FormCreated(Form& form) { forms_.push_back(&form); }
+
+void HeadlessBackend::FormDestroying(Form& form) { std::erase(forms_, &form); }
+
+void HeadlessBackend::ControlChanged(Control& control, Change what, int32_t index) {
+  changes_.push_back(ChangeRecord{control.Name(), what, index});
+}
+
+bool HeadlessBackend::FormMessage(Form&, uint32_t msg, uintptr_t wParam, intptr_t, intptr_t& result) {
+  if (msg != InputMessage() || wParam == 0) return false;
+  (*reinterpret_cast<const std::function<void()>*>(wParam))();
+  result = 1;
+  return true;
+}
+
+int32_t HeadlessBackend::TrackPopup(Form& form, const PopupMenu& menu, TPoint screenPoint) {
+  PopupRecord rec;
+  rec.menu = menu.Name();
+  rec.form = form.Handle();
+  rec.at = screenPoint;
+  for (const auto& item : menu.Items()) rec.items.push_back({item.name, item.caption, item.enabled, item.checked});
+  if (!choices_.empty()) {
+    const std::wstring want = choices_.front();
+    choices_.pop_front();
+    const auto& items = menu.Items();
+    for (size_t i = 0; i < items.size(); ++i)
+      if (items[i].name == want && !items[i].IsSeparator() && items[i].enabled) rec.chosen = static_cast<int32_t>(i);
+  }
+  popups_.push_back(rec);
+  return rec.chosen;
+}
+
+HeadlessUi::HeadlessUi() {
+  SetBackend(&backend_);
+  app::ResetApplication();
+}
+
+HeadlessUi::~HeadlessUi() {
+  app::ResetApplication();
+  SetBackend(nullptr);
+}
+
+HeadlessBackend& Installed() {
+  auto* b = dynamic_cast<HeadlessBackend*>(&backend());
+  if (b == nullptr) std::abort();  // a test drove the headless UI without installing it
+  return *b;
+}
+
+bool Click(Control& control) {
+  Form& form = control.GetForm();
+  if (!form.Visible()) return false;
+  MouseDown(form);
+  if (!control.Usable()) return false;
+  return Deliver(form, [&control] { control.Click(); });
+}
+
+bool Type(Edit& edit, const std::wstring& text) {
+  if (!edit.Usable() || edit.readOnly) return false;
+  return Deliver(edit.GetForm(), [&] { edit.UserEdited(text); });
+}
+
+bool Type(SpinEdit& spin, const std::wstring& text) {
+  if (!spin.Usable()) return false;
+  return Deliver(spin.GetForm(), [&] { spin.UserEdited(text); });
+}
+
+bool Step(SpinEdit& spin, int32_t steps) {
+  if (!spin.Usable()) return false;
+  return Deliver(spin.GetForm(), [&] { spin.UserStep(steps); });
+}
+
+bool PickTab(PageControl& pages, int32_t index) {
+  if (!pages.Usable() || !pages.TabsVisible() || index < 0 || index >= static_cast<int32_t>(pages.Pages().size()))
+    return false;
+  return Deliver(pages.GetForm(), [&] { pages.UserSelected(index); });
+}
+
+void KeyUp(Form& form, uint16_t vk) {
+  if (form.Handle() != 0) ws().SendMessageW(form.Handle(), WM_KEYUP, vk, 0);
+}
+
+void ChooseNext(const std::wstring& itemName) { Installed().ChooseNext(itemName); }
+
+const PopupRecord* LastPopup() {
+  const auto& p = Installed().Popups();
+  return p.empty() ? nullptr : &p.back();
+}
+
+}  // namespace tessary::ui::headless

@@ -1,0 +1,92 @@
+// The headless widget backend: forms are real windows of the simulated desktop and their
+// controls are nothing but the portable model. Tests act as the user through the drivers below;
+// every driver goes through the form's window, as the platform's input would, so an exception in
+// a handler ends at the window-procedure boundary exactly as on Windows.
+#pragma once
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "ui/Ui.h"
+
+namespace tessary::ui::headless {
+
+// A menu as it was shown.
+struct PopupRecord {
+  struct Item {
+    std::wstring name, caption;
+    bool enabled = true;
+    bool checked = false;
+  };
+  std::wstring menu;
+  WindowHandle form = 0;
+  TPoint at;
+  std::vector<Item> items;
+  int32_t chosen = -1;  // the index TrackPopup answered
+};
+
+// One notification the model sent to its backend.
+struct ChangeRecord {
+  std::wstring control;  // the control's name
+  Change what;
+  int32_t index;
+};
+
+class HeadlessBackend final : public IBackend {
+ public:
+  void FormCreated(Form& form) override;
+  void FormDestroying(Form& form) override;
+  void ControlChanged(Control& control, Change what, int32_t index) override;
+  bool FormMessage(Form& form, uint32_t msg, uintptr_t wParam, intptr_t lParam, intptr_t& result) override;
+  int32_t TrackPopup(Form& form, const PopupMenu& menu, TPoint screenPoint) override;
+
+  // The next menu shown picks the item of that name; with none queued a menu is cancelled.
+  // A disabled or unknown item cannot be picked: that menu is cancelled.
+  void ChooseNext(const std::wstring& itemName) { choices_.push_back(itemName); }
+  const std::vector<PopupRecord>& Popups() const { return popups_; }
+  const std::vector<ChangeRecord>& Changes() const { return changes_; }
+  void ClearChanges() { changes_.clear(); }
+  const std::vector<Form*>& Forms() const { return forms_; }  // windows created and not yet destroyed
+
+ private:
+  std::deque<std::wstring> choices_;
+  std::vector<PopupRecord> popups_;
+  std::vector<ChangeRecord> changes_;
+  std::vector<Form*> forms_;
+};
+
+// Installs a fresh headless backend and a fresh application state for one test; restores none
+// on leaving. Tests that use RunOnUiThread call app::InitUiThread() as start-up does.
+class HeadlessUi {
+ public:
+  HeadlessUi();
+  ~HeadlessUi();
+  HeadlessUi(const HeadlessUi&) = delete;
+  HeadlessUi& operator=(const HeadlessUi&) = delete;
+  HeadlessBackend& Backend() { return backend_; }
+
+ private:
+  HeadlessBackend backend_;
+};
+
+// The installed headless backend (fails the process when another one is installed).
+HeadlessBackend& Installed();
+
+// A user's mouse click on the control: the desktop sees a click on the form's window (a normal
+// form is activated; a never-activating one is not, and the active program stays active), then
+// the control is clicked. False when the user could not click it (hidden, disabled, form hidden).
+bool Click(Control& control);
+// The user replaces the text (false when the control cannot take input).
+bool Type(Edit& edit, const std::wstring& text);
+bool Type(SpinEdit& spin, const std::wstring& text);
+// The user presses an arrow of a spin edit (+1 up).
+bool Step(SpinEdit& spin, int32_t steps);
+// The user picks a tab (false when the tabs are hidden or the control cannot take input).
+bool PickTab(PageControl& pages, int32_t index);
+// A key is released on the form (WM_KEYUP through its window).
+void KeyUp(Form& form, uint16_t vk);
+void ChooseNext(const std::wstring& itemName);
+// The menu shown last, or null.
+const PopupRecord* LastPopup();
+
+}  // namespace tessary::ui::headless
