@@ -511,6 +511,30 @@ TEST_F(Win32Ui, PopupMenuShowsTheItemsReturnsTheChoiceAndGivesTheForegroundBack)
   EXPECT_EQ(::GetForegroundWindow(), other);
 }
 
+TEST_F(Win32Ui, PicturePaintsTheModelsPixelsAndItsIcon) {
+  const HWND pic = Hw(*g.screen);
+  const int32_t w = g.screen->CanvasWidth(), h = g.screen->CanvasHeight();
+  ASSERT_EQ(w, g.screen->ClientRect().Width());
+  g.screen->FillRect(TRect{0, 0, w, h}, RGB(200, 0, 0));
+  g.screen->Rectangle(TRect{w - 30, h - 20, w - 10, h - 5}, RGB(0, 0, 0), RGB(0, 0, 255));
+  g.screen->SetIcon(reinterpret_cast<IconHandle>(::LoadIconW(nullptr, IDI_APPLICATION)));
+  ::RedrawWindow(pic, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  const HDC dc = ::GetDC(pic);
+  EXPECT_EQ(::GetPixel(dc, w / 2, 2), 0x0000C8u);          // COLORREF: 0x00BBGGRR
+  EXPECT_EQ(::GetPixel(dc, w - 20, h - 12), 0xFF0000u);    // the brush inside
+  EXPECT_EQ(::GetPixel(dc, w - 30, h - 12), 0x000000u);    // the pen's left edge
+  EXPECT_EQ(::GetPixel(dc, w - 10, h - 12), 0x0000C8u);    // right edge exclusive, as GDI's
+  // The icon covers its corner, scaled with the dpi; the canvas shows again beyond it.
+  const int side = ::MulDiv(16, static_cast<int>(g.form->Dpi()), 96);
+  bool iconDrawn = false;
+  for (int y = 0; y < side && !iconDrawn; ++y)
+    for (int x = 0; x < side && !iconDrawn; ++x) iconDrawn = ::GetPixel(dc, x, y) != 0x0000C8u;
+  EXPECT_TRUE(iconDrawn);
+  EXPECT_EQ(::GetPixel(dc, side + 1, side + 1), 0x0000C8u);
+  ::ReleaseDC(pic, dc);
+  g.screen->SetIcon(0);
+}
+
 TEST_F(Win32Ui, RedrawsIconChangesAndFormsCostNoGdiObjects) {
   ICONINFO info{};
   const HICON shared = ::LoadIconW(nullptr, IDI_APPLICATION);
