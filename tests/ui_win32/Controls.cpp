@@ -232,6 +232,48 @@ TEST_F(Win32Ui, EveryControlIsTheWindowItsModelDescribes) {
   EXPECT_EQ(::ChildWindowFromPointEx(FormHwnd(), POINT{cb.Left + 4, cb.Top + 4}, CWP_SKIPINVISIBLE), Hw(*g.autoClose));
 }
 
+// The form's one tooltip window: owned by the form.
+HWND TooltipOf(HWND form) {
+  struct Find {
+    HWND form, found;
+  } find{form, nullptr};
+  ::EnumThreadWindows(
+      ::GetCurrentThreadId(),
+      [](HWND h, LPARAM lp) -> BOOL {
+        auto* f = reinterpret_cast<Find*>(lp);
+        if (::GetWindow(h, GW_OWNER) == f->form && ClassOf(h) == L"tooltips_class32") f->found = h;
+        return f->found == nullptr;
+      },
+      reinterpret_cast<LPARAM>(&find));
+  return find.found;
+}
+
+TEST_F(Win32Ui, HintsAreTheFormsTooltips) {
+  const HWND tip = TooltipOf(FormHwnd());
+  ASSERT_NE(tip, nullptr);
+  auto hintOf = [&](const Control& c) -> std::wstring {
+    wchar_t buf[128] = {};
+    TTTOOLINFOW ti{};
+    ti.cbSize = TTTOOLINFOW_V2_SIZE;
+    ti.hwnd = FormHwnd();
+    ti.uId = reinterpret_cast<UINT_PTR>(Hw(c));
+    ti.lpszText = buf;
+    if (!::SendMessageW(tip, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&ti))) return L"(none)";
+    ::SendMessageW(tip, TTM_GETTEXTW, 128, reinterpret_cast<LPARAM>(&ti));
+    return buf;
+  };
+  EXPECT_EQ(::SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 3);  // program, refresh, screen
+  EXPECT_EQ(hintOf(*g.refresh), L"Refresh");
+  EXPECT_EQ(hintOf(*g.program), g.program->Text());
+  g.program->SetHint(L"notepad.exe");
+  EXPECT_EQ(hintOf(*g.program), L"notepad.exe");
+  g.program->SetHint(L"");
+  EXPECT_EQ(hintOf(*g.program), L"(none)");
+  g.left->SetHint(L"Move the program to the left monitor");
+  EXPECT_EQ(hintOf(*g.left), L"Move the program to the left monitor");
+  EXPECT_EQ(::SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 3);
+}
+
 TEST_F(Win32Ui, ClicksAndTypingReachTheModelAndTheModelReachesTheWindows) {
   int clicks = 0;
   g.left->onClick = [&] { ++clicks; };
@@ -420,6 +462,25 @@ TEST_F(Win32Ui, RowsAndLinesFollowTheModelRowByRow) {
   EXPECT_TRUE(lastLineShows());
   g.memo->SetEnabled(false);
   EXPECT_FALSE(::IsWindowEnabled(memo));
+}
+
+TEST_F(Win32Ui, EnterAndEscapeClickTheDefaultAndCancelButtons) {
+  int debug = 0, left = 0;
+  g.debug->onClick = [&] { ++debug; };
+  g.left->onClick = [&] { ++left; };
+  ::SendMessageW(Hw(*g.edit), WM_KEYDOWN, VK_RETURN, 1);
+  EXPECT_EQ(debug, 1);
+  ::SendMessageW(Hw(*g.left), WM_KEYDOWN, VK_RETURN, 1);  // a focused button is the one Enter clicks
+  EXPECT_EQ(left, 1);
+  EXPECT_EQ(debug, 1);
+  ::SendMessageW(Hw(*g.edit), WM_KEYDOWN, VK_ESCAPE, 1);  // no cancel button yet
+  EXPECT_EQ(left + debug, 2);
+  g.left->isCancel = true;
+  ::SendMessageW(Hw(*g.list), WM_KEYDOWN, VK_ESCAPE, 1);
+  EXPECT_EQ(left, 2);
+  g.debug->SetEnabled(false);  // a disabled default button is not clicked
+  ::SendMessageW(Hw(*g.edit), WM_KEYDOWN, VK_RETURN, 1);
+  EXPECT_EQ(debug, 1);
 }
 
 TEST_F(Win32Ui, KeyUpReachesTheFormOnlyWithKeyPreview) {

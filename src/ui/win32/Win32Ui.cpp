@@ -936,6 +936,25 @@ int32_t Win32Backend::TrackPopup(Form& form, const PopupMenu& menu, TPoint scree
   return cmd - 1;
 }
 
+// Enter clicks the focused push button or else the form's default button; Escape clicks its
+// cancel button. The program's windows are not dialogs, so no dialog manager does this for us.
+bool ClickDialogButton(Control& focused, uint16_t vk) {
+  if (focused.GetKind() == Kind::Memo) return false;
+  if (focused.GetKind() == Kind::Button && vk == VK_RETURN) {
+    focused.Click();
+    return true;
+  }
+  for (const auto& c : focused.GetForm().Controls()) {
+    if (c->GetKind() != Kind::Button || !c->Usable()) continue;
+    const auto& b = static_cast<const Button&>(*c);
+    if ((vk == VK_RETURN && b.isDefault) || (vk == VK_ESCAPE && b.isCancel)) {
+      c->Click();
+      return true;
+    }
+  }
+  return false;
+}
+
 // The form a click must not activate, while its control handles the button press.
 thread_local HWND t_keepInactive = nullptr;
 
@@ -976,6 +995,9 @@ LRESULT CALLBACK Win32Backend::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPAR
   switch (msg) {
     case WM_NCDESTROY:
       ::RemoveWindowSubclass(hwnd, SubclassProc, id);
+      break;
+    case WM_KEYDOWN:
+      if ((wp == VK_RETURN || wp == VK_ESCAPE) && ClickDialogButton(*m->control, static_cast<uint16_t>(wp))) return 0;
       break;
     case WM_KEYUP: {
       Form& form = m->control->GetForm();
