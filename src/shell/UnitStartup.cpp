@@ -1,14 +1,47 @@
 #include "shell/UnitStartup.h"
 
+#include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "desktop/AppState.h"
 #include "desktop/WindowSystem.h"
 #include "diagnostics/DebugLog.h"
+#include "diagnostics/UnitFrmDebug.h"
+#include "moving/UnitFocusManager.h"
+#include "shell/UnitFrmAbout.h"
 #include "shell/UnitFrmInstance.h"
+#include "shell/UnitFrmMain.h"
+#include "ui/Ui.h"
 
 namespace tessary {
+
+namespace {
+
+bool Ending() { return IsTerminating() || ui::app::Terminated(); }
+
+std::wstring Widen(const char* text) {
+  std::wstring out;
+  for (const char* p = text; p != nullptr && *p != 0; ++p)
+    out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*p)));
+  return out;
+}
+
+// What the window handlers get from the widget layer, for the work start-up does itself and for
+// windows outside it: an exception ends in the application's handler, not in the process's end.
+template <class Work>
+void Guarded(Work work) {
+  try {
+    work();
+  } catch (const std::exception& e) {
+    ui::app::HandleException(Widen(e.what()));
+  } catch (...) {
+    ui::app::HandleException(L"unknown exception");
+  }
+}
+
+}  // namespace
 
 int32_t RunApplication() {
   // 1. The mutex; the first instance gets its instance window here, before anything else.
@@ -32,28 +65,55 @@ int32_t RunApplication() {
     return 1;
   }
 
-  // 5. Application object: the main window will own the taskbar button and stay hidden until
-  //    step 9. [main window]
-  // 6. Windows, in this order: display event window, main window, tray window, About box,
-  //    debug window, hotkey dialog. [each created here as it arrives]
-  // 7. The debug window's handler of uncaught exceptions. [debug window]
+  // 5. The forms run on this thread; the main window owns the taskbar button and stays hidden
+  //    until step 9.
+  ui::app::InitUiThread();
+
+  // 6. The windows, in this order. Those made before the debug window log with the ":(x)" mark.
+  //    [display event window: arrives with the Monitor Watcher]
+  auto frmMain = std::make_unique<TFrmMain>();
+  //    [tray window: arrives with the tray]
+  auto about = std::make_unique<TFrmAbout>();
+  auto debug = std::make_unique<TFrmDebug>();
+  SetShowDebugWindowHandler([form = debug.get()] {
+    if (form->Visible())
+      TFocusManager::ForceForeground(form->Handle(), false);
+    else
+      form->Show();
+  });
+  //    [hotkey dialog: arrives with the hotkey capture]
+
+  // 7. From here on an exception nobody caught is logged, saved and shown, and the program goes on.
+  ui::app::SetExceptionHandler(ApplicationException);
 
   // 8. The first instance acts on its own command line, then carries on starting.
-  if (!CommandLineText().empty()) instance->HandleCommandLine(CommandLineText());
+  if (!CommandLineText().empty()) Guarded([&] { instance->HandleCommandLine(CommandLineText()); });
 
   // 9.
-  ShowMainWindow();
+  AppendLog(L"SU: show main window");
+  Guarded([] {
+    if (!ShowMainWindow()) AppendLog(L"SU: no main window to show");
+  });
 
   // 10. Until the instance window is closed (it posts the quit) or termination is asked for.
   // A termination asked for while the windows were created lets steps 7 to 9 run and ends here.
-  while (!IsTerminating() && ws().PumpOneMessage()) {
-  }
+  bool more = true;
+  while (more && !Ending()) Guarded([&] { more = ws().PumpOneMessage(); });
   AppendLog(L"SU: message loop ended");
 
-  // Shutdown: the windows go first (later: the rest of them, in reverse order), then the units
-  // name themselves in the log when it is kept.
+  // Shutdown: the windows in the reverse order of their creation (the debug window saves the log
+  // when auto-save is on), the instance window last; then the units name themselves in the log
+  // when it is kept.
+  SetShowDebugWindowHandler(nullptr);
+  debug.reset();
+  about.reset();
+  frmMain.reset();
   if (instance->Handle() != 0 && ws().IsWindow(instance->Handle())) ws().DestroyWindow(instance->Handle());
-  MeOnlyAppend(L"UnitFrmInstance");
+  //    [UnitHotKey, UnitFrmHotkey: arrive with the hotkeys]
+  for (const wchar_t* unit :
+       {L"UnitFrmInstance", L"UnitIntegrity", L"UnitMisc", L"UnitSpecialPaths", L"UnitToken", L"UnitFocusManager"})
+    MeOnlyAppend(unit);
+  ui::app::SetExceptionHandler(nullptr);
   return 0;
 }
 
