@@ -643,7 +643,16 @@ TEST_F(Win32Ui, RedrawsIconChangesAndFormsCostNoGdiObjects) {
   EXPECT_LE(GdiObjects(), withoutForm + 2);
 }
 
-TEST_F(Win32Ui, ControlsAndFontsScaleWhenTheDpiChanges) {
+TEST_F(Win32Ui, ControlsFollowAResizeAndScaleWithTheirFontsWhenTheDpiChanges) {
+  // Anchored controls follow a bigger window: the list grows, the menu button keeps its corner.
+  const TRect list = g.list->ClientRect(), view = g.view->ClientRect();
+  g.form->SetBounds(g.form->Left(), g.form->Top(), g.form->Width() + 60, g.form->Height() + 40);
+  Pump();
+  EXPECT_EQ(g.list->ClientRect().Width(), list.Width() + 60);
+  EXPECT_EQ(g.list->ClientRect().Height(), list.Height() + 40);
+  EXPECT_EQ(g.view->ClientRect().Left, view.Left + 60);
+  ExpectPlacesMatch();
+
   const uint32_t before = g.form->Dpi();
   const HFONT oldFont = reinterpret_cast<HFONT>(::SendMessageW(Hw(*g.left), WM_GETFONT, 0, 0));
   const uint32_t dpi = before == 144 ? 192 : 144;

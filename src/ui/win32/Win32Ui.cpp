@@ -30,6 +30,7 @@ struct Mirror {
   bool typing = false;    // spin edit: the user's text is being handed to the model
   bool hasTip = false;
   HBRUSH body = nullptr;  // tab control: the colour its pages are painted in
+  TRect placed;           // where the window was last put
 };
 
 struct FontEntry {
@@ -286,6 +287,7 @@ void Win32Backend::CreateMirror(FormState& fs, Control& c) {
                              nullptr);
   fs.syncing = false;
   if (m.hwnd == nullptr) return;
+  m.placed = r;
   c.peer = P(m.hwnd);
   fs.byHwnd[m.hwnd] = &m;
   ::SendMessageW(m.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(fs, c.Font())), FALSE);
@@ -352,6 +354,7 @@ void Win32Backend::EnsureTabWindow(FormState& fs, Control& c) {
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.Id())), ::GetModuleHandleW(nullptr),
                               nullptr);
   if (m->hwnd == nullptr) return;
+  m->placed = r;
   c.peer = P(m->hwnd);
   fs.byHwnd[m->hwnd] = m;
   ::SendMessageW(m->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(fs, c.Font())), FALSE);
@@ -372,16 +375,21 @@ void Win32Backend::PlaceBehind(FormState& fs) {
 }
 
 void Win32Backend::Reposition(const std::vector<Mirror*>& which) {
+  std::vector<Mirror*> moved;
   HDWP dwp = ::BeginDeferWindowPos(static_cast<int>(which.size()));
   for (Mirror* m : which) {
     if (m->hwnd == nullptr) continue;
     const TRect r = m->control->ClientRect();
+    // A layout pass tells every control; most of them did not move.
+    if (r == m->placed) continue;
+    m->placed = r;
+    moved.push_back(m);
     const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
     if (dwp != nullptr) dwp = ::DeferWindowPos(dwp, m->hwnd, nullptr, r.Left, r.Top, r.Width(), r.Height(), flags);
     if (dwp == nullptr) ::SetWindowPos(m->hwnd, nullptr, r.Left, r.Top, r.Width(), r.Height(), flags);
   }
   if (dwp != nullptr) ::EndDeferWindowPos(dwp);
-  for (Mirror* m : which)
+  for (Mirror* m : moved)
     if (m->updown != nullptr) AlignArrows(*m);
 }
 
