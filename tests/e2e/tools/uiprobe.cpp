@@ -1,18 +1,29 @@
 // Looks at a program's windows from outside, as a user's tools would, for the end-to-end tests.
 //
 //   uiprobe --list CLASS          the first top-level window of that class, then every descendant:
-//                                 "WINDOW style=HEX ex=HEX classstyle=HEX visible=V rect=l,t,r,b client=w,h"
-//                                 "CHILD class=C visible=V enabled=E rect=l,t,r,b text=T"
-//                                 (rect in screen pixels; text with CR LF written as \r\n)
+//                                 "WINDOW style=HEX ex=HEX classstyle=HEX visible=V rect=l,t,r,b client=w,h
+//                                  clientat=x,y dpi=D text=T"
+//                                 "CHILD class=C style=HEX visible=V enabled=E check=K rect=l,t,r,b text=T"
+//                                 (rect and clientat in screen pixels; K: BM_GETCHECK of a button, else
+//                                 -1; text with CR LF written as \r\n); a tab control or list box is
+//                                 followed by "ITEMS count=N sel=S" and "ITEM i T" for its first 250
+//                                 tabs or rows
 //   uiprobe --center CLASS TEXT   "x y": screen centre of the visible child with that exact text
 //   uiprobe --press CLASS TEXT    clicks that visible child with BM_CLICK (no mouse)
 //   uiprobe --fg                  "FG class=C title=T exe=E" of the foreground window
-//   uiprobe --wait CLASS SECONDS  waits until a visible top-level window of that class exists
+//   uiprobe --active CLASS        "ACTIVE class=C" of the active window of the thread that owns the
+//                                 first top-level window of that class ("ACTIVE none": no active one)
+//   uiprobe --wait CLASS SECONDS  waits until a visible top-level window of that class exists, then
+//                                 prints "VISIBLE at=MS" (Unix time in ms when it was first seen)
+//   uiprobe --rect CLASS          "l t r b" of the first visible top-level window of that class
 //   uiprobe --close CLASS         sends WM_CLOSE to the first top-level window of that class
+// The probe is dpi-aware, so every rectangle is in physical pixels at any scaling.
 // Exit code 0 on success, 1 when a window is not found or a call fails.
 #include <windows.h>
 
 #include "ProcessName.h"
+
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -44,9 +55,17 @@ HWND Top(const wchar_t* cls, bool visibleOnly = false) {
     return f.wnd;
 }
 
+// WM_GETTEXT, not GetWindowText: of another process's window that only reads the caption, and an
+// edit control keeps its text apart from it.
 std::wstring Text(HWND wnd) {
-    std::wstring t(static_cast<size_t>(GetWindowTextLengthW(wnd)) + 1, L'\0');
-    t.resize(static_cast<size_t>(GetWindowTextW(wnd, t.data(), static_cast<int>(t.size()))));
+    DWORD_PTR len = 0;
+    if (!SendMessageTimeoutW(wnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &len)) return L"?";
+    std::wstring t(static_cast<size_t>(len) + 1, L'\0');
+    DWORD_PTR got = 0;
+    if (!SendMessageTimeoutW(wnd, WM_GETTEXT, t.size(), reinterpret_cast<LPARAM>(t.data()), SMTO_ABORTIFHUNG, 2000,
+                             &got))
+        return L"?";
+    t.resize(static_cast<size_t>(got));
     std::wstring out;
     for (wchar_t c : t) {
         if (c == L'\r') out += L"\\r";
@@ -80,29 +99,130 @@ void PrintUtf8(const std::wstring& s) {
     std::fwrite(out.data(), 1, out.size(), stdout);
 }
 
+UINT WindowDpi(HWND wnd) {
+    using GetDpi = UINT(WINAPI*)(HWND);
+    const auto get = reinterpret_cast<GetDpi>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    return get ? get(wnd) : 96;
+}
+
+// The platform does not carry a tab control's item across processes: the item and its text buffer
+// live in the control's own process for the call.
+std::wstring TabText(HWND tab, int index) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(tab, &pid);
+    HANDLE proc = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!proc) return L"?";
+    constexpr int kChars = 256;
+    const SIZE_T size = sizeof(TCITEMW) + kChars * sizeof(wchar_t);
+    auto* remote = static_cast<char*>(VirtualAllocEx(proc, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+    std::wstring text = L"?";
+    if (remote) {
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(TCITEMW));
+        item.cchTextMax = kChars;
+        wchar_t buf[kChars] = L"";
+        SIZE_T done = 0;
+        if (WriteProcessMemory(proc, remote, &item, sizeof item, &done) &&
+            SendMessageW(tab, TCM_GETITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(remote)) &&
+            ReadProcessMemory(proc, remote + sizeof(TCITEMW), buf, sizeof buf, &done)) {
+            buf[kChars - 1] = L'\0';
+            text = buf;
+        }
+        VirtualFreeEx(proc, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(proc);
+    return text;
+}
+
+// Tabs and rows are not window text: without them a tab control or list box would show nothing.
+void Items(HWND ch, const wchar_t* cls) {
+    const bool tabs = std::wcscmp(cls, WC_TABCONTROLW) == 0;
+    if (!tabs && _wcsicmp(cls, L"ListBox") != 0) return;
+    const LRESULT count = SendMessageW(ch, tabs ? TCM_GETITEMCOUNT : LB_GETCOUNT, 0, 0);
+    const LRESULT sel = SendMessageW(ch, tabs ? TCM_GETCURSEL : LB_GETCURSEL, 0, 0);
+    std::printf("ITEMS count=%ld sel=%ld\n", static_cast<long>(count), static_cast<long>(sel));
+    for (LRESULT i = 0; i < count && i < 250; ++i) {
+        std::wstring item;
+        if (tabs) {
+            item = TabText(ch, static_cast<int>(i));
+        } else {
+            const LRESULT n = SendMessageW(ch, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+            if (n > 0) {
+                item.assign(static_cast<size_t>(n) + 1, L'\0');
+                item.resize(static_cast<size_t>(
+                    SendMessageW(ch, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item.data()))));
+            }
+        }
+        std::printf("ITEM %ld ", static_cast<long>(i));
+        PrintUtf8(item);
+        std::printf("\n");
+    }
+}
+
 int List(const wchar_t* cls) {
     HWND top = Top(cls);
     if (!top) return 1;
     RECT r{}, c{};
     GetWindowRect(top, &r);
     GetClientRect(top, &c);
-    std::printf("WINDOW style=%08lX ex=%08lX classstyle=%08lX visible=%d rect=%ld,%ld,%ld,%ld client=%ld,%ld\n",
+    POINT origin{0, 0};
+    ClientToScreen(top, &origin);
+    std::printf("WINDOW style=%08lX ex=%08lX classstyle=%08lX visible=%d rect=%ld,%ld,%ld,%ld client=%ld,%ld "
+                "clientat=%ld,%ld dpi=%u text=",
                 static_cast<unsigned long>(GetWindowLongW(top, GWL_STYLE)),
                 static_cast<unsigned long>(GetWindowLongW(top, GWL_EXSTYLE)),
                 static_cast<unsigned long>(GetClassLongPtrW(top, GCL_STYLE)), IsWindowVisible(top) ? 1 : 0,
-                r.left, r.top, r.right, r.bottom, c.right, c.bottom);
+                r.left, r.top, r.right, r.bottom, c.right, c.bottom, origin.x, origin.y, WindowDpi(top));
+    PrintUtf8(Text(top));
+    std::printf("\n");
     for (HWND ch : Children(top)) {
         wchar_t chCls[256] = L"";
         GetClassNameW(ch, chCls, 256);
         GetWindowRect(ch, &r);
         std::printf("CHILD class=");
         PrintUtf8(chCls);
-        std::printf(" visible=%d enabled=%d rect=%ld,%ld,%ld,%ld text=", IsWindowVisible(ch) ? 1 : 0,
-                    IsWindowEnabled(ch) ? 1 : 0, r.left, r.top, r.right, r.bottom);
+        // A button's check state; -1 for other classes (the message means something else to them).
+        const long check =
+            _wcsicmp(chCls, L"Button") == 0 ? static_cast<long>(SendMessageW(ch, BM_GETCHECK, 0, 0)) : -1;
+        std::printf(" style=%08lX visible=%d enabled=%d check=%ld rect=%ld,%ld,%ld,%ld text=",
+                    static_cast<unsigned long>(GetWindowLongW(ch, GWL_STYLE)), IsWindowVisible(ch) ? 1 : 0,
+                    IsWindowEnabled(ch) ? 1 : 0, check, r.left, r.top, r.right, r.bottom);
         PrintUtf8(Text(ch));
         std::printf("\n");
+        Items(ch, chCls);
     }
     return 0;
+}
+
+void PrintClass(HWND wnd) {
+    wchar_t cls[256] = L"";
+    GetClassNameW(wnd, cls, 256);
+    PrintUtf8(cls);
+}
+
+int Active(const wchar_t* cls) {
+    HWND top = Top(cls);
+    if (!top) return 1;
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(top, nullptr), &info)) return 1;
+    if (!info.hwndActive) {
+        std::printf("ACTIVE none\n");
+        return 0;
+    }
+    std::printf("ACTIVE class=");
+    PrintClass(info.hwndActive);
+    std::printf("\n");
+    return 0;
+}
+
+long long UnixMs() {
+    FILETIME ft{};
+    GetSystemTimeAsFileTime(&ft);
+    const unsigned long long t = (static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+    return static_cast<long long>(t / 10000ULL - 11644473600000ULL);
 }
 
 int Fg() {
@@ -128,9 +248,23 @@ int Fg() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // Rectangles in physical pixels also when the desktop is scaled.
+    using SetContext = BOOL(WINAPI*)(HANDLE);
+    const auto setContext = reinterpret_cast<SetContext>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
+    if (!setContext || !setContext(reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-4)))) SetProcessDPIAware();
+
     const std::wstring mode = argc > 1 ? argv[1] : L"";
     if (mode == L"--list" && argc == 3) return List(argv[2]);
     if (mode == L"--fg" && argc == 2) return Fg();
+    if (mode == L"--active" && argc == 3) return Active(argv[2]);
+    if (mode == L"--rect" && argc == 3) {
+        HWND top = Top(argv[2], true);
+        RECT r{};
+        if (!top || !GetWindowRect(top, &r)) return 1;
+        std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+        return 0;
+    }
     if (mode == L"--center" && argc == 4) {
         HWND c = ChildWithText(Top(argv[2], true), argv[3]);
         if (!c) return 1;
@@ -148,7 +282,10 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"--wait" && argc == 4) {
         const int ms = _wtoi(argv[3]) * 1000;
         for (int waited = 0; waited <= ms; waited += 100) {
-            if (Top(argv[2], true)) return 0;
+            if (Top(argv[2], true)) {
+                std::printf("VISIBLE at=%lld\n", UnixMs());
+                return 0;
+            }
             Sleep(100);
         }
         return 1;
@@ -161,6 +298,6 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::fprintf(stderr,
                  "usage: uiprobe --list CLASS | --center CLASS TEXT | --press CLASS TEXT | "
-                 "--fg | --wait CLASS SECONDS | --close CLASS\n");
+                 "--fg | --active CLASS | --wait CLASS SECONDS | --rect CLASS | --close CLASS\n");
     return 1;
 }
