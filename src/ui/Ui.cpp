@@ -30,6 +30,9 @@ class NullBackend final : public IBackend {
 NullBackend g_null;
 IBackend* g_backend = nullptr;
 
+// The form whose window is being created: its backend learns of its controls in FormCreated.
+const Form* g_creating = nullptr;
+
 std::wstring Widen(const char* s) {
   std::wstring out;
   for (; s && *s; ++s) out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*s)));
@@ -69,7 +72,7 @@ void Relayout(Form& f) {
     const TRect r = p.ClientRect();
     if (r.Width() != p.CanvasWidth() || r.Height() != p.CanvasHeight()) p.ResizeCanvas();
   }
-  if (f.Handle() == 0) return;
+  if (f.Handle() == 0 || g_creating == &f) return;
   for (auto& c : f.Controls()) backend().ControlChanged(*c, Change::Layout, -1);
 }
 
@@ -86,7 +89,7 @@ Control::Control(Form& form, Control* parent, Kind kind, std::wstring name, Box 
     : form_(form), parent_(parent), kind_(kind), name_(std::move(name)), design_(bounds), id_(form.nextId_++) {}
 
 void Control::Changed(Change what, int32_t index) {
-  if (form_.handle_ != 0) backend().ControlChanged(*this, what, index);
+  if (form_.handle_ != 0 && g_creating != &form_) backend().ControlChanged(*this, what, index);
 }
 
 void Control::SetText(const std::wstring& text) {
@@ -567,10 +570,12 @@ bool Form::CreateWindow(WindowHandle owner) {
     return false;
   }
   handle_ = h;
+  g_creating = this;
   const uint32_t dpi = ws().GetDpiForWindow(h);
   if (dpi != 0 && dpi != dpi_) ApplyDpi(dpi);
   else ReadClientSize();
   Relayout(*this);
+  g_creating = nullptr;
   backend().FormCreated(*this);
   for (auto& t : timers_) t->Arm();
   return true;

@@ -251,6 +251,7 @@ void SimDesktop::State::RemoveWindowL(WindowHandle h,
   if (focus == h) focus = 0;
   if (removed) removed->emplace_back(h, w->proc);
   wins.erase(h);
+  sentCv.notify_all();  // senders waiting on this window give up
 }
 
 TRect SimDesktop::State::MaxRect(const SimWin& w, const TRect& from) const {

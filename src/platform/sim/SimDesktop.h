@@ -44,6 +44,8 @@ struct KeyEventRecord {
   uint32_t flags;
 };
 
+struct SimSent;
+
 class SimDesktop final : public IWindowSystem {
  public:
   // The desktop starts with its desktop window, shell window and taskbar ("Shell_TrayWnd",
@@ -253,6 +255,7 @@ class SimDesktop final : public IWindowSystem {
 
  private:
   struct State;
+  void RunSent(std::unique_lock<std::mutex>& lk, const std::shared_ptr<SimSent>& call);
   std::unique_ptr<State> s_;
 };
 

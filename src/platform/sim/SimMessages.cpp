@@ -1,8 +1,10 @@
 // The simulated desktop: the program's own windows, message queues and timers.
 //
 // Window procedures run on the calling OS thread and never under the state lock, so they may
-// call back into the desktop. SendMessage to another thread's window of the program also runs
-// the procedure on the caller's thread (there is no real second message loop to hand it to).
+// call back into the desktop. SendMessage to a window whose thread is a real thread of the test
+// (it has used the desktop) waits, as on Windows, until that thread pumps and answers; to a
+// window of a thread that exists only in the simulation it runs on the caller's thread (there is
+// no second message loop to hand it to).
 //
 // PumpOneMessage never waits for real: with nothing queued it moves the virtual clock to the
 // next timer or scheduled action; when nothing at all could ever arrive it returns false as if
@@ -18,6 +20,27 @@ using namespace tessary::wc;
 
 namespace {
 constexpr uint32_t kMinTimer = 10;  // USER_TIMER_MINIMUM
+}
+
+bool SimDesktop::State::RealThreadL(uint32_t tid) const {
+  for (auto& [id, c] : ctx)
+    if (c.tid == tid) return true;
+  return false;
+}
+
+std::shared_ptr<SimSent> SimDesktop::State::TakeSentL(uint32_t tid) {
+  auto it = sent.find(tid);
+  if (it == sent.end()) return nullptr;
+  while (!it->second.empty()) {
+    auto call = it->second.front();
+    it->second.pop_front();
+    if (W(call->h)) {
+      call->taken = true;
+      return call;
+    }
+    sentCv.notify_all();  // its window went: the sender gives up
+  }
+  return nullptr;
 }
 
 WindowHandle SimDesktop::CreateWindowExW(uint32_t exStyle, const std::wstring& className, const std::wstring& title,
@@ -217,8 +240,40 @@ intptr_t SimDesktop::SendMessageW(WindowHandle h, uint32_t msg, uintptr_t wParam
       return 0;
     }
     p = w->proc;
+    State& s = *s_;
+    if (w->tid != s.Me().tid && s.RealThreadL(w->tid)) {
+      auto call = std::make_shared<SimSent>(SimSent{h, msg, wParam, lParam});
+      s.sent[w->tid].push_back(call);
+      s.sentCv.wait(lk, [&] { return call->done || (!call->taken && !s.W(h)); });
+      if (!call->done) {
+        std::erase(s.sent[w->tid], call);
+        s.Err(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+      }
+      return call->result;
+    }
   }
   return (*p)(h, msg, wParam, lParam);
+}
+
+// Runs a message another thread sent to one of this thread's windows and hands the answer back.
+void SimDesktop::RunSent(std::unique_lock<std::mutex>& lk, const std::shared_ptr<SimSent>& call) {
+  std::shared_ptr<WindowProc> p;
+  if (SimWin* w = s_->W(call->h)) p = w->proc;
+  lk.unlock();
+  intptr_t result = 0;
+  try {
+    if (p) result = (*p)(call->h, call->msg, call->w, call->l);
+  } catch (...) {
+    lk.lock();
+    call->done = true;
+    s_->sentCv.notify_all();
+    throw;
+  }
+  lk.lock();
+  call->result = result;
+  call->done = true;
+  s_->sentCv.notify_all();
 }
 
 bool SimDesktop::SendMessageTimeoutW(WindowHandle h, uint32_t msg, uintptr_t wParam, intptr_t lParam,
@@ -343,6 +398,10 @@ void SimDesktop::ProcessPendingMessages() {
   // Messages posted while dispatching are taken too, as a PeekMessage loop does; each due
   // timer fires once per call however many periods have passed.
   for (int guard = 0; guard < 1000000; ++guard) {
+    if (auto call = s_->TakeSentL(tid)) {  // sent messages go ahead of posted ones
+      RunSent(lk, call);
+      continue;
+    }
     SimMsg m{};
     bool have = false;
     auto& q = s_->queues[tid];
@@ -378,6 +437,10 @@ bool SimDesktop::PumpOneMessage() {
   s_->Enter("PumpOneMessage");
   const uint32_t tid = s_->Me().tid;
   for (;;) {
+    if (auto call = s_->TakeSentL(tid)) {  // dispatched inside GetMessage; it goes on waiting
+      RunSent(lk, call);
+      continue;
+    }
     auto& q = s_->queues[tid];
     SimMsg m{};
     bool have = false;

@@ -1,6 +1,7 @@
 // The simulated desktop's state, shared by the SimDesktop translation units. Every member is
 // guarded by `mu`; helpers named *L expect the caller to hold it.
 #pragma once
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <map>
@@ -62,6 +63,17 @@ struct SimMsg {
   uint32_t msg;
   uintptr_t w;
   intptr_t l;
+};
+
+// A message sent to a window of another thread: it waits in that thread's queue of sent
+// messages until the thread pumps, and its sender waits for the answer.
+struct SimSent {
+  WindowHandle h = 0;
+  uint32_t msg = 0;
+  uintptr_t w = 0;
+  intptr_t l = 0;
+  intptr_t result = 0;
+  bool taken = false, done = false;
 };
 
 struct SimTimer {
@@ -137,6 +149,8 @@ struct SimDesktop::State {
 
   // messages and timers
   std::map<uint32_t, std::deque<SimMsg>> queues;  // by thread id
+  std::map<uint32_t, std::deque<std::shared_ptr<SimSent>>> sent;  // by the receiving thread's id
+  std::condition_variable sentCv;  // a sent message was answered or its window went
   std::set<uint32_t> quitPosted;
   std::vector<SimTimer> timers;
   std::map<std::wstring, uint32_t> regMsgs;
@@ -218,6 +232,8 @@ struct SimDesktop::State {
   uint32_t PhysMods() const;
   bool HotkeyTaken(uint32_t mods, uint32_t vk) const;
   void PostL(uint32_t tid, const SimMsg& m) { queues[tid].push_back(m); }
+  bool RealThreadL(uint32_t tid) const;  // an OS thread of the test runs as that simulated thread
+  std::shared_ptr<SimSent> TakeSentL(uint32_t tid);  // the next sent message whose window still exists
 
   // files
   std::wstring Norm(const std::wstring& path) const;
