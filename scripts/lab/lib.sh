@@ -114,6 +114,12 @@ lab_prefix_init() {
       wine winecfg -v win10 &&
       wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseXRandR /t REG_SZ /d N /f
   } >>"$log" 2>&1 || { lab_die "Wine prefix set-up failed; log: $log"; tail -20 "$log" >&2; return 1; }
+  # The programs' font is Tahoma; this Wine does not look in its own font folder, and without it
+  # every dialog falls back to a wider face that cuts texts which fit on Windows.
+  local f
+  for f in /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf; do
+    [ -f "$f" ] && ln -sf "$f" "$WINEPREFIX/drive_c/windows/Fonts/"
+  done
   # The X11 driver reads UseXRandR when it starts: restart the prefix's processes.
   wineserver -k 2>/dev/null
   wineserver -w 2>/dev/null
