@@ -71,6 +71,14 @@ check_frame() {
     "$(ui_field "$hdr" visible) $(ui_field "$hdr" text) $(ui_field "$hdr" client | tr , x) $(ui_field "$hdr" dpi)"
 }
 
+# check_fit NAME CLASS: every label and button text of the window fits its control, in Tahoma.
+check_fit() {
+  local fit
+  fit="$(probe --fit "$2")"
+  e2e_eq "$1: every text fits its control (face, clipped texts)" "face=Tahoma" \
+    "$(sed -n 's/^FIT [0-9]* //p; /^CLIPPED/p' <<<"$fit")"
+}
+
 # 1. --- the window and its controls at 100 %
 # Over the bare desktop near the bottom-left: Wine's desktop window then counts as a taskbar and the
 # window opens above the cursor, clamped to the left edge (away from the test window's middle).
@@ -97,6 +105,7 @@ e2e_eq "every control of the design and no other: class, kind, text, shown on th
 e2e_eq "tab controls of the settings and welcome pages, hidden with their view" "$TABS" \
   "$(ui_tabs "$list")"
 e2e_eq "100 %: no shown control overlaps another or leaves the client area" "" "$(ui_layout_faults "$list")"
+check_fit "100 %" "$MAIN"
 e2e_eq "showing the window left the test window in front" "FG class=TessaryE2ETestWin title=w1 exe=testwin.exe" \
   "$(probe --fg)"
 
@@ -121,6 +130,22 @@ for _ in $(seq 1 30); do
 done
 e2e_eq "Move Right: the status line or log says so" "1" "$([ "$got" -gt 0 ] && echo 1 || echo 0)"
 
+# The settings page through the view menu: its menu button, then "Default Config", the third of
+# four items, a separator and one more (5.5 items high).
+# shellcheck disable=SC2046
+xdotool mousemove $(ui_glyph_center "$(probe --list "$MAIN")") sleep 0.2 click 1
+ui_menu_pick 2 5.5 || e2e_fail "view menu" "no popup menu within 3 s"
+sleep 0.5
+list="$(probe --list "$MAIN")"
+echo "$list" >"$E2E_OUT/list-config.txt"
+e2e_eq "view menu: \"Default Config\" shows the settings with their first page" "1 1 1 1 0" "$(ui_shown "$list" \
+  "Close this window after clicking Move Left/Right" "Reset All" "Save" "Move Right" "Enabled when starting the program")"
+e2e_eq "settings view: no shown control overlaps another or leaves the client area" "" "$(ui_layout_faults "$list")"
+ui_shot_window "$list" "$SHOTS/main-window-config.png" 12
+for _ in $(seq 1 20); do probe --fg | grep -q 'title=w1 ' && break; sleep 0.1; done
+e2e_eq "view menu: the test window is in front again afterwards" "FG class=TessaryE2ETestWin title=w1 exe=testwin.exe" \
+  "$(probe --fg)"
+
 # 4. --- Debug window, Save
 ui_click "$MAIN" "Debug" || e2e_fail "click Debug" "no visible button \"Debug\""
 if probe --wait "$DEBUG" 10 >/dev/null; then
@@ -128,6 +153,7 @@ if probe --wait "$DEBUG" 10 >/dev/null; then
   echo "$dlist" >"$E2E_OUT/list-debug.txt"
   rows="$(awk '/^CHILD class=ListBox /{ lb = 1; next } /^CHILD/ { lb = 0 } lb && /^ITEM /' <<<"$dlist")"
   e2e_eq "Debug: the debug window shows the log" "1" "$(grep -cm1 ' TFrmMain Create$' <<<"$rows")"
+  check_fit "Debug" "$DEBUG"
   ui_shot_window "$dlist" "$SHOTS/debug-window.png" 12
   rm -f "$E2E_OUT/Debug.txt"
   ui_click "$DEBUG" "Save" || e2e_fail "click Save" "no visible button \"Save\" on the debug window"
@@ -162,12 +188,33 @@ if ui_dpi 144; then
   echo "$list" >"$E2E_OUT/list-150.txt"
   check_frame "$list" "150 %" 144 927 413
   e2e_eq "150 %: no shown control overlaps another or leaves the client area" "" "$(ui_layout_faults "$list")"
+  check_fit "150 %" "$MAIN"
   ui_shot_window "$list" "$SHOTS/main-window-150.png" 12 || e2e_fail "150 %: screenshot" "import failed"
   tessary_stop
 else
   e2e_fail "150 %: scaling set" "wine reg add LogPixels failed"
 fi
 ui_dpi_restore
+
+# With E2E_MEASURE=1: how long a start takes until the main window shows (five starts, median).
+if [ "${E2E_MEASURE:-0}" = 1 ]; then
+  times=()
+  for run in 1 2 3 4 5; do
+    lab_run 60 "$UIPROBE" --wait "$MAIN" 30 >"$E2E_OUT/wait-$run.txt" 2>&1 &
+    waiter=$!
+    sleep 1.5 # the waiter is running before the program starts
+    t0=$(date +%s%3N)
+    # Started as tessary_start does, without its polling, which would compete for the processor.
+    lab_run 300 "$exe" >"$E2E_OUT/first-instance.txt" 2>&1 &
+    TESSARY_PID=$!
+    E2E_PIDS+=("$TESSARY_PID")
+    wait "$waiter"
+    seen="$(tr -d '\r' <"$E2E_OUT/wait-$run.txt" | sed -n 's/^VISIBLE at=//p')"
+    [ -n "$seen" ] && times+=($((seen - t0)))
+    tessary_stop
+  done
+  echo "INFO: start to visible main window (ms): ${times[*]}; median $(printf '%s\n' "${times[@]}" | sort -n | sed -n 3p)"
+fi
 
 if grep -qiE 'unhandled|page fault|backtrace' "$E2E_OUT"/*.txt; then
   e2e_fail "no crash report from any run" "$(grep -liE 'unhandled|page fault|backtrace' "$E2E_OUT"/*.txt)"

@@ -112,6 +112,37 @@ ui_click() {
   xdotool mousemove $xy sleep 0.2 click 1
 }
 
+# ui_shown LISTING TEXT...: 1 or 0 per text: whether a shown control has that exact text.
+ui_shown() {
+  local listing="$1" t; shift
+  for t in "$@"; do
+    awk "$UI_AWK_READ"'END { for (i = 1; i <= n; i++) if (txt[i] == want && vis[i] == 1) { print 1; exit } print 0 }' \
+      want="$t" <<<"$listing"
+  done | paste -sd' '
+}
+
+# ui_glyph_center LISTING: "x y" of the shown owner-drawn button farthest right (a window's menu
+# button has no text to find it by).
+ui_glyph_center() {
+  awk "$UI_AWK_READ"'END { for (i = 1; i <= n; i++) if (cls[i] == "Button" && kind[i] == "owner" && vis[i] == 1 &&
+    (best == "" || L[i] > L[best])) best = i
+    if (best != "") print int((L[best] + R[best]) / 2), int((T[best] + B[best]) / 2) }' <<<"$1"
+}
+
+# ui_menu_pick INDEX UNITS: clicks an item of the open popup menu: the middle of item INDEX (0-based)
+# of a menu UNITS items high (a separator counts half). The platform's menus belong to the program,
+# so neither their items nor keys (the window never has the keyboard focus) reach them from outside.
+ui_menu_pick() {
+  local l t r b
+  for _ in $(seq 1 30); do
+    read -r l t r b < <(probe --rect '#32768') && [ -n "${b:-}" ] && break
+    sleep 0.1
+  done
+  [ -n "${b:-}" ] || return 1
+  xdotool mousemove $(((l + r) / 2)) "$(awk -v t="$t" -v b="$b" -v i="$1" -v u="$2" \
+    'BEGIN { print int(t + (b - t) * (i + 0.5) / u) }')" sleep 0.2 click 1
+}
+
 # ui_shot_window LISTING FILE MARGIN: screenshot of the listed window with a margin around it.
 ui_shot_window() {
   local rect l t r b m="$3"

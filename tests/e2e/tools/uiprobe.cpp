@@ -17,6 +17,11 @@
 //                                 prints "VISIBLE at=MS" (Unix time in ms when it was first seen)
 //   uiprobe --rect CLASS          "l t r b" of the first visible top-level window of that class
 //   uiprobe --close CLASS         sends WM_CLOSE to the first top-level window of that class
+//   uiprobe --fit CLASS           whether the texts of its labels and buttons fit them, measured in
+//                                 the program's font (Tahoma 8 pt at the window's dpi): "FIT n face=F"
+//                                 for the n controls measured in the face F found, then "CLIPPED class=C need=WxH have=WxH
+//                                 text=T" for each whose text is cut; labels that end in an
+//                                 ellipsis by design are left out
 // The probe is dpi-aware, so every rectangle is in physical pixels at any scaling.
 // Exit code 0 on success, 1 when a window is not found or a call fails.
 #include <windows.h>
@@ -196,6 +201,90 @@ int List(const wchar_t* cls) {
     return 0;
 }
 
+// What a control needs around its text, from the platform's drawing of buttons: the frame of a
+// push button, the box and gap of a check box or radio button, the gap and line of a group box.
+int Fit(const wchar_t* cls) {
+    HWND top = Top(cls);
+    if (!top) return 1;
+    const int dpi = static_cast<int>(WindowDpi(top));
+    HFONT font = CreateFontW(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                             L"Tahoma");
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    auto px = [dpi](int v96) { return MulDiv(v96, dpi, 96); };
+    int measured = 0;
+    std::string clipped;
+    for (HWND ch : Children(top)) {
+        wchar_t chCls[256] = L"";
+        GetClassNameW(ch, chCls, 256);
+        const LONG style = GetWindowLongW(ch, GWL_STYLE);
+        std::wstring text;
+        {
+            DWORD_PTR len = 0, got = 0;
+            if (!SendMessageTimeoutW(ch, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &len) || len == 0) continue;
+            text.assign(static_cast<size_t>(len) + 1, L'\0');
+            SendMessageTimeoutW(ch, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+                                2000, &got);
+            text.resize(static_cast<size_t>(got));
+        }
+        RECT have{};
+        GetClientRect(ch, &have);
+        int extraW = 0, extraH = 0;
+        UINT format = DT_CALCRECT | DT_NOPREFIX | DT_SINGLELINE;
+        if (_wcsicmp(chCls, L"Static") == 0) {
+            const LONG type = style & SS_TYPEMASK;
+            if ((style & SS_ENDELLIPSIS) != 0 || (type != SS_LEFT && type != SS_LEFTNOWORDWRAP)) continue;
+            if (type == SS_LEFT) format = DT_CALCRECT | DT_NOPREFIX | DT_WORDBREAK;
+        } else if (_wcsicmp(chCls, L"Button") == 0) {
+            switch (style & BS_TYPEMASK) {
+                case BS_PUSHBUTTON:
+                case BS_DEFPUSHBUTTON:
+                    extraW = px(6);
+                    extraH = px(4);
+                    break;
+                case BS_CHECKBOX:
+                case BS_AUTOCHECKBOX:
+                case BS_RADIOBUTTON:
+                case BS_AUTORADIOBUTTON:
+                    extraW = px(13 + 4);
+                    break;
+                case BS_GROUPBOX:
+                    extraW = px(8 + 4);
+                    break;
+                default:
+                    continue;
+            }
+        } else {
+            continue;
+        }
+        RECT need{0, 0, have.right - extraW, 0};
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &need, format);
+        ++measured;
+        const long needW = need.right + extraW, needH = need.bottom + extraH;
+        if (needW > have.right || needH > have.bottom) {
+            char line[128];
+            std::snprintf(line, sizeof line, "CLIPPED class=%ls need=%ldx%ld have=%ldx%ld text=", chCls, needW, needH,
+                          have.right, have.bottom);
+            clipped += line;
+            const std::wstring shown = Text(ch);
+            const int n = WideCharToMultiByte(CP_UTF8, 0, shown.c_str(), static_cast<int>(shown.size()), nullptr, 0,
+                                              nullptr, nullptr);
+            std::string utf8(static_cast<size_t>(n), '\0');
+            WideCharToMultiByte(CP_UTF8, 0, shown.c_str(), static_cast<int>(shown.size()), utf8.data(), n, nullptr,
+                                nullptr);
+            clipped += utf8 + "\n";
+        }
+    }
+    wchar_t face[LF_FACESIZE] = L"";
+    GetTextFaceW(dc, LF_FACESIZE, face);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(font);
+    std::printf("FIT %d face=%ls\n%s", measured, face, clipped.c_str());
+    return 0;
+}
+
 void PrintClass(HWND wnd) {
     wchar_t cls[256] = L"";
     GetClassNameW(wnd, cls, 256);
@@ -258,6 +347,7 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"--list" && argc == 3) return List(argv[2]);
     if (mode == L"--fg" && argc == 2) return Fg();
     if (mode == L"--active" && argc == 3) return Active(argv[2]);
+    if (mode == L"--fit" && argc == 3) return Fit(argv[2]);
     if (mode == L"--rect" && argc == 3) {
         HWND top = Top(argv[2], true);
         RECT r{};
@@ -298,6 +388,6 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::fprintf(stderr,
                  "usage: uiprobe --list CLASS | --center CLASS TEXT | --press CLASS TEXT | "
-                 "--fg | --active CLASS | --wait CLASS SECONDS | --rect CLASS | --close CLASS\n");
+                 "--fg | --active CLASS | --wait CLASS SECONDS | --rect CLASS | --close CLASS | --fit CLASS\n");
     return 1;
 }
