@@ -33,8 +33,9 @@ TFrmAbout::TFrmAbout()
   lblVersion = &Add<ui::Label>(nullptr, L"lblVersion", ui::Box{143, 32, 40, 13}, L"X.X.X");
   lblBuild = &Add<ui::Label>(nullptr, L"lblBuild", ui::Box{184, 32, 160, 13}, L"lblBuild");
   lblURL = &Add<ui::Label>(nullptr, L"lblURL", ui::Box{73, 64, 178, 13}, WebAddress);
+  // Three lines high: in Tahoma the text wraps onto a third line at this width.
   Label3 =
-      &Add<ui::Label>(nullptr, L"Label3", ui::Box{73, 88, 214, 26},
+      &Add<ui::Label>(nullptr, L"Label3", ui::Box{73, 88, 214, 39},
                       L"Got an idea for improvement, a bug to report, or want to donate? Click on the above link.");
   Button1 = &Add<ui::Button>(nullptr, L"Button1", ui::Box{279, 132, 57, 25}, L"Close");
 
