@@ -631,6 +631,7 @@ intptr_t Form::WndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
       return 0;
     }
     case WM_SIZE: {
+      if (ws().IsIconic(handle_)) return 0;  // a minimized form keeps its layout and its pictures
       const int32_t w = clientW_, h = clientH_;
       ReadClientSize();
       if (w != clientW_ || h != clientH_) Relayout(*this);

@@ -137,6 +137,26 @@ TEST_F(UiTest, CreatingSizesTheWindowForTheScaledClientAndRegistersTheClassStyle
   EXPECT_EQ(pid, sim.OwnProcessId());
 }
 
+TEST_F(UiTest, CentringUsesTheWorkAreaOfTheNearestMonitorAndMinimizingKeepsTheLayout) {
+  Form& f = NewForm();
+  auto& pic = f.Add<Picture>(nullptr, L"pic", Box{0, 0, 200, 150});
+  pic.SetAnchors(akAll);
+  ASSERT_TRUE(f.CreateWindow());
+  f.SetBounds(3000, 500, 300, 200);
+  f.CenterOnScreen();
+  EXPECT_EQ(f.Left(), 1920 + (1920 - 300) / 2);
+  EXPECT_EQ(f.Top(), (1080 - 200) / 2) << "the second monitor has no taskbar";
+  EXPECT_EQ(f.Width(), 300);
+  EXPECT_EQ(pic.CanvasWidth(), 300 - 16) << "the canvas follows the client area";
+  pic.FillRect(TRect{0, 0, 1, 1}, 0x010203);
+
+  f.Show();
+  sim.ShowWindow(f.Handle(), SW_MINIMIZE);
+  sim.SendMessageW(f.Handle(), WM_SIZE, 1 /* SIZE_MINIMIZED */, 0);
+  EXPECT_EQ(f.ClientWidth(), 300 - 16);
+  EXPECT_EQ(pic.Pixel(0, 0), 0x010203u);
+}
+
 // ---------------------------------------------------------------- state
 
 TEST_F(UiTest, ShowingAndUsableFollowPagesContainersAndTheForm) {
