@@ -170,6 +170,7 @@ void TFrmMain::BuildControls() {
 
   tsDefaultConfig = &Add<ui::Page>(*pcView, L"tsDefaultConfig", L"Default Config");
   pcConfig = &Add<ui::PageControl>(tsDefaultConfig, L"pcConfig", Box{4, 4, PageInner, 234});
+  pcConfig->SetAnchors(ui::akAll);
   auto& tsMoveOptions = Add<ui::Page>(*pcConfig, L"tsMoveOptions", L"  Move Options  ");
   cbAutoClose = &Add<ui::CheckBox>(&tsMoveOptions, L"cbAutoClose", Box{12, 16, 355, 17},
                                    L"Close this window after clicking Move Left/Right");
@@ -185,7 +186,7 @@ void TFrmMain::BuildControls() {
       &Add<ui::RadioButton>(&tsTrigger, L"rbDevicePowerState", Box{12, 12, 170, 17}, L"Monitor Power State", true);
   rbResolutionChange =
       &Add<ui::RadioButton>(&tsTrigger, L"rbResolutionChange", Box{190, 12, 170, 17}, L"Resolution Change");
-  lblTrigger = &Add<ui::Label>(&tsTrigger, L"lblTrigger", Box{12, 40, 355, 160}, TriggerText);
+  lblTrigger = &Add<ui::Label>(&tsTrigger, L"lblTrigger", Box{12, 40, 355, 120}, TriggerText);
   lblTrigger->wordWrap = true;
   btnReset = &Add<ui::Button>(tsDefaultConfig, L"btnReset", Box{PageInner - 154, 244, 75, 25}, L"Reset All");
   btnReset->SetAnchors(ui::akRight | ui::akBottom);
@@ -197,11 +198,11 @@ void TFrmMain::BuildControls() {
   pcWelcome->SetAnchors(ui::akAll);
   auto& tsGettingStarted = Add<ui::Page>(*pcWelcome, L"tsGettingStarted", L"  Getting Started  ");
   auto& lblGettingStarted =
-      Add<ui::Label>(&tsGettingStarted, L"lblGettingStarted", Box{12, 12, 355, 215}, GettingStartedText);
+      Add<ui::Label>(&tsGettingStarted, L"lblGettingStarted", Box{12, 12, 355, 180}, GettingStartedText);
   lblGettingStarted.wordWrap = true;
   auto& tsWelcomeWatcher = Add<ui::Page>(*pcWelcome, L"tsWelcomeWatcher", L"  Monitor Watcher  ");
   auto& lblWelcomeWatcher =
-      Add<ui::Label>(&tsWelcomeWatcher, L"lblWelcomeWatcher", Box{12, 12, 355, 215}, WatcherText);
+      Add<ui::Label>(&tsWelcomeWatcher, L"lblWelcomeWatcher", Box{12, 12, 355, 180}, WatcherText);
   lblWelcomeWatcher.wordWrap = true;
 
   tsHotkeys = &Add<ui::Page>(*pcView, L"tsHotkeys", L"Global Hotkeys");
