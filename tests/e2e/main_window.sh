@@ -202,7 +202,7 @@ if [ "${E2E_MEASURE:-0}" = 1 ]; then
   for run in 1 2 3 4 5; do
     lab_run 60 "$UIPROBE" --wait "$MAIN" 30 >"$E2E_OUT/wait-$run.txt" 2>&1 &
     waiter=$!
-    sleep 1.5 # the waiter is running before the program starts
+    e2e_wait_for "$E2E_OUT/wait-$run.txt" '^WAITING' 20
     t0=$(date +%s%3N)
     # Started as tessary_start does, without its polling, which would compete for the processor.
     lab_run 300 "$exe" >"$E2E_OUT/first-instance.txt" 2>&1 &

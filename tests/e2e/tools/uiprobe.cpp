@@ -13,8 +13,9 @@
 //   uiprobe --fg                  "FG class=C title=T exe=E" of the foreground window
 //   uiprobe --active CLASS        "ACTIVE class=C" of the active window of the thread that owns the
 //                                 first top-level window of that class ("ACTIVE none": no active one)
-//   uiprobe --wait CLASS SECONDS  waits until a visible top-level window of that class exists, then
-//                                 prints "VISIBLE at=MS" (Unix time in ms when it was first seen)
+//   uiprobe --wait CLASS SECONDS  prints "WAITING", waits until a visible top-level window of that
+//                                 class exists, then prints "VISIBLE at=MS" (Unix time in ms when it
+//                                 was first seen)
 //   uiprobe --rect CLASS          "l t r b" of the first visible top-level window of that class
 //   uiprobe --close CLASS         sends WM_CLOSE to the first top-level window of that class
 //   uiprobe --fit CLASS           whether the texts of its labels and buttons fit them, measured in
@@ -371,6 +372,8 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (mode == L"--wait" && argc == 4) {
         const int ms = _wtoi(argv[3]) * 1000;
+        std::printf("WAITING\n");
+        std::fflush(stdout);
         for (int waited = 0; waited <= ms; waited += 100) {
             if (Top(argv[2], true)) {
                 std::printf("VISIBLE at=%lld\n", UnixMs());
