@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -23,16 +24,14 @@ class FrmDebugTest : public MovingFixture {
  protected:
   void SetUp() override {
     MovingFixture::SetUp();
-    ui::app::ResetApplication();
-    ui::SetBackend(&headless);
+    widgets.emplace();
     ui::app::InitUiThread();
     sim.SetModuleFileName(L"D:\\Tools\\Tessary.exe");  // data folder D:\Tools\ .
     sim.SetLayout({TRect{0, 0, 1920, 1080}, TRect{1920, 0, 3840, 1080}});
   }
   void TearDown() override {
     debug.reset();
-    ui::SetBackend(nullptr);
-    ui::app::ResetApplication();
+    widgets.reset();
     MovingFixture::TearDown();
   }
 
@@ -48,7 +47,7 @@ class FrmDebugTest : public MovingFixture {
   const Rows& Shown() const { return debug->Memo1->Rows(); }
   static void Pump() { ui::app::ProcessPendingMessages(); }
 
-  ui::headless::HeadlessBackend headless;
+  std::optional<ui::headless::HeadlessUi> widgets;
   std::unique_ptr<TFrmDebug> debug;
 };
 
@@ -124,20 +123,20 @@ TEST_F(FrmDebugTest, NewLinesAndRepeatsAppearWhileOpenUpTo1001Rows) {
 
 TEST_F(FrmDebugTest, LinesFromAnotherThreadReachTheListOnlyThroughTheWindowsOwnThread) {
   Open();
-  headless.ClearChanges();
+  widgets->Backend().ClearChanges();
 
   std::thread worker([] {
     for (int i = 0; i < 50; ++i) AppendLog(L"worker " + std::to_wstring(i));
   });
   worker.join();
   EXPECT_TRUE(Shown().empty()) << "the list changed off its own thread";
-  EXPECT_TRUE(headless.Changes().empty());
+  EXPECT_TRUE(widgets->Backend().Changes().empty());
 
   Pump();
   ASSERT_EQ(Shown().size(), 50u);
   EXPECT_EQ(Shown().front(), L"T: worker 49");
   size_t rowChanges = 0;
-  for (const auto& c : headless.Changes()) rowChanges += c.what == ui::Change::Rows;
+  for (const auto& c : widgets->Backend().Changes()) rowChanges += c.what == ui::Change::Rows;
   EXPECT_EQ(rowChanges, 1u) << "fifty appends, one refresh";
 }
 

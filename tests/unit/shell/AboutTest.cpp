@@ -21,15 +21,13 @@ class AboutTest : public MovingFixture {
  protected:
   void SetUp() override {
     MovingFixture::SetUp();
-    ui::app::ResetApplication();
-    ui::SetBackend(&headless);
+    widgets.emplace();
     sim.SetModuleFileName(kExe);
     sim.SetLayout({TRect{0, 0, 1920, 1080}, TRect{1920, 0, 3840, 1080}});
   }
   void TearDown() override {
     about.reset();
-    ui::SetBackend(nullptr);
-    ui::app::ResetApplication();
+    widgets.reset();
     MovingFixture::TearDown();
   }
 
@@ -38,7 +36,7 @@ class AboutTest : public MovingFixture {
     return *about;
   }
 
-  ui::headless::HeadlessBackend headless;
+  std::optional<ui::headless::HeadlessUi> widgets;
   std::unique_ptr<TFrmAbout> about;
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -28,12 +29,10 @@ class StartupTest : public test::ShellFixture {
   void SetUp() override {
     ShellFixture::SetUp();
     sim.SetLocalTimeText(L"T");
-    ui::app::ResetApplication();
-    ui::SetBackend(&headless);
+    widgets.emplace();
   }
   void TearDown() override {
-    ui::SetBackend(nullptr);
-    ui::app::ResetApplication();
+    widgets.reset();
     ShellFixture::TearDown();
   }
 
@@ -70,7 +69,7 @@ class StartupTest : public test::ShellFixture {
     sim.SetTimer(ticker, 1, 100);
   }
 
-  ui::headless::HeadlessBackend headless;
+  std::optional<ui::headless::HeadlessUi> widgets;
   WindowHandle ticker = 0;
   int ticks = 0;
 };
