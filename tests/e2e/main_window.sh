@@ -142,6 +142,21 @@ e2e_eq "view menu: \"Default Config\" shows the settings with their first page" 
   "Close this window after clicking Move Left/Right" "Reset All" "Save" "Move Right" "Enabled when starting the program")"
 e2e_eq "settings view: no shown control overlaps another or leaves the client area" "" "$(ui_layout_faults "$list")"
 ui_shot_window "$list" "$SHOTS/main-window-config.png" 12
+# The other settings pages, by real clicks on their tabs: each shows its own controls only, laid out
+# cleanly. The last text of each row belongs to another page.
+while IFS='|' read -r tab a b c other; do
+  xy="$(probe --tab-center "$MAIN" "$tab")" || { e2e_fail "settings page \"$tab\"" "no such tab shown"; continue; }
+  # shellcheck disable=SC2086
+  xdotool mousemove $xy sleep 0.2 click 1
+  sleep 0.5
+  list="$(probe --list "$MAIN")"
+  e2e_eq "settings page \"$tab\": its controls shown, no overlaps" "1 1 1 0" \
+    "$(ui_shown "$list" "$a" "$b" "$c" "$other")$(ui_layout_faults "$list" | sed 's/^/ | /')"
+  ui_shot_window "$list" "$SHOTS/main-window-config-$(xargs <<<"$tab" | tr ' ' '-').png" 12
+done <<'PAGES'
+  Monitor Watcher  |Enabled when starting the program|2000|Sleep (MS) before moving programs|Close this window after clicking Move Left/Right
+  Watcher Trigger  |Monitor Power State|Resolution Change|Monitor Power State is the prefered method to detect when a monitor restores from sleep or power off.\r\n\r\nResolution Change is a backup method. This will only work if the monitors have different resolutions or scaling.|Enabled when starting the program
+PAGES
 for _ in $(seq 1 20); do probe --fg | grep -q 'title=w1 ' && break; sleep 0.1; done
 e2e_eq "view menu: the test window is in front again afterwards" "FG class=TessaryE2ETestWin title=w1 exe=testwin.exe" \
   "$(probe --fg)"

@@ -116,8 +116,9 @@ ui_click() {
 ui_shown() {
   local listing="$1" t; shift
   for t in "$@"; do
-    awk "$UI_AWK_READ"'END { for (i = 1; i <= n; i++) if (txt[i] == want && vis[i] == 1) { print 1; exit } print 0 }' \
-      want="$t" <<<"$listing"
+    # Through the environment: an awk assignment would turn the text's \r\n into line breaks.
+    UI_WANT="$t" awk "$UI_AWK_READ"'END { for (i = 1; i <= n; i++) if (txt[i] == ENVIRON["UI_WANT"] && vis[i] == 1) {
+      print 1; exit } print 0 }' <<<"$listing"
   done | paste -sd' '
 }
 

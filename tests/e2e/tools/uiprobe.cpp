@@ -9,6 +9,9 @@
 //                                 followed by "ITEMS count=N sel=S" and "ITEM i T" for its first 250
 //                                 tabs or rows
 //   uiprobe --center CLASS TEXT   "x y": screen centre of the visible child with that exact text
+//   uiprobe --tab-center CLASS TAB
+//                                 "x y": screen centre of the tab with that exact text on a shown
+//                                 tab control
 //   uiprobe --press CLASS TEXT    clicks that visible child with BM_CLICK (no mouse)
 //   uiprobe --fg                  "FG class=C title=T exe=E" of the foreground window
 //   uiprobe --active CLASS        "ACTIVE class=C" of the active window of the thread that owns the
@@ -19,10 +22,10 @@
 //   uiprobe --rect CLASS          "l t r b" of the first visible top-level window of that class
 //   uiprobe --close CLASS         sends WM_CLOSE to the first top-level window of that class
 //   uiprobe --fit CLASS           whether the texts of its labels and buttons fit them, measured in
-//                                 the program's font (Tahoma 8 pt at the window's dpi): "FIT n face=F"
-//                                 for the n controls measured in the face F found, then "CLIPPED class=C need=WxH have=WxH
-//                                 text=T" for each whose text is cut; labels that end in an
-//                                 ellipsis by design are left out
+//                                 the program's font (Tahoma 8 pt at the window's dpi): "FIT n
+//                                 face=F" for the n controls measured in the face F found, then
+//                                 "CLIPPED class=C need=WxH have=WxH text=T" for each whose text is
+//                                 cut; labels that end in an ellipsis by design are left out
 // The probe is dpi-aware, so every rectangle is in physical pixels at any scaling.
 // Exit code 0 on success, 1 when a window is not found or a call fails.
 #include <windows.h>
@@ -140,6 +143,37 @@ std::wstring TabText(HWND tab, int index) {
     }
     CloseHandle(proc);
     return text;
+}
+
+// Screen centre of the tab with that text of a shown tab control, like TabText through the
+// control's process.
+bool TabCenter(HWND top, const std::wstring& text, POINT& at) {
+    for (HWND ch : Children(top)) {
+        wchar_t cls[256] = L"";
+        GetClassNameW(ch, cls, 256);
+        if (std::wcscmp(cls, WC_TABCONTROLW) != 0 || !IsWindowVisible(ch)) continue;
+        const LRESULT count = SendMessageW(ch, TCM_GETITEMCOUNT, 0, 0);
+        for (int i = 0; i < count; ++i) {
+            if (TabText(ch, i) != text) continue;
+            DWORD pid = 0;
+            GetWindowThreadProcessId(ch, &pid);
+            HANDLE proc = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ, FALSE, pid);
+            if (!proc) return false;
+            void* remote = VirtualAllocEx(proc, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
+            RECT r{};
+            SIZE_T done = 0;
+            const bool ok = remote && SendMessageW(ch, TCM_GETITEMRECT, static_cast<WPARAM>(i),
+                                                   reinterpret_cast<LPARAM>(remote)) &&
+                            ReadProcessMemory(proc, remote, &r, sizeof r, &done);
+            if (remote) VirtualFreeEx(proc, remote, 0, MEM_RELEASE);
+            CloseHandle(proc);
+            if (!ok) return false;
+            at = POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+            ClientToScreen(ch, &at);
+            return true;
+        }
+    }
+    return false;
 }
 
 // Tabs and rows are not window text: without them a tab control or list box would show nothing.
@@ -364,6 +398,13 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("%ld %ld\n", (r.left + r.right) / 2, (r.top + r.bottom) / 2);
         return 0;
     }
+    if (mode == L"--tab-center" && argc == 4) {
+        POINT at{};
+        HWND top = Top(argv[2], true);
+        if (!top || !TabCenter(top, argv[3], at)) return 1;
+        std::printf("%ld %ld\n", at.x, at.y);
+        return 0;
+    }
     if (mode == L"--press" && argc == 4) {
         HWND c = ChildWithText(Top(argv[2], true), argv[3]);
         if (!c) return 1;
@@ -391,6 +432,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::fprintf(stderr,
                  "usage: uiprobe --list CLASS | --center CLASS TEXT | --press CLASS TEXT | "
-                 "--fg | --active CLASS | --wait CLASS SECONDS | --rect CLASS | --close CLASS | --fit CLASS\n");
+                 "--tab-center CLASS TAB | --fg | --active CLASS | --wait CLASS SECONDS | --rect CLASS | "
+                 "--close CLASS | --fit CLASS\n");
     return 1;
 }
