@@ -1,5 +1,7 @@
 #include "diagnostics/UnitFrmDebug.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +17,29 @@ namespace {
 TFrmDebug* g_debug = nullptr;
 
 constexpr int32_t kButtonLeft = 482, kButtonWidth = 79, kButtonHeight = 25;
+constexpr size_t kMostNewRows = 250;  // more new lines than this at once: the list is filled afresh
+
+// Brings the list to rows row by row when rows is what appends make of it: new lines on top, the
+// old first row perhaps with a new repeat count, the oldest rows dropped at the bottom. So the
+// list keeps its scroll position and does not flicker. False when rows is something else.
+bool PatchRows(ui::ListBox& list, const std::vector<std::wstring>& rows) {
+  const std::vector<std::wstring>& old = list.Rows();
+  if (old.empty() || rows.empty()) return false;
+  for (size_t k = 0; k < std::min(rows.size(), kMostNewRows); ++k) {
+    // rows[k] is where the old first row went; below it the old rows follow unchanged.
+    const size_t below = rows.size() - k - 1;
+    if (below > old.size() - 1) continue;
+    if (!std::equal(rows.begin() + static_cast<std::ptrdiff_t>(k + 1), rows.end(), old.begin() + 1)) continue;
+    if (rows[k] != old[0]) {
+      list.DeleteRow(0);
+      list.InsertRow(0, rows[k]);
+    }
+    for (size_t j = k; j-- > 0;) list.InsertRow(0, rows[j]);
+    while (static_cast<size_t>(list.RowCount()) > rows.size()) list.DeleteRow(list.RowCount() - 1);
+    return list.Rows() == rows;
+  }
+  return false;
+}
 }  // namespace
 
 TFrmDebug* FrmDebug() { return g_debug; }
@@ -95,7 +120,7 @@ void TFrmDebug::RefreshRows() {
   if (version == shownVersion_) return;
   shownVersion_ = version;
   std::vector<std::wstring> rows = debugview::Rows();
-  if (rows != Memo1->Rows()) Memo1->SetRows(std::move(rows));
+  if (rows != Memo1->Rows() && !PatchRows(*Memo1, rows)) Memo1->SetRows(std::move(rows));
 }
 
 intptr_t TFrmDebug::WndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "desktop/WinConst.h"
 #include "desktop/WindowSystem.h"
 #include "ui/Ui.h"
 
@@ -20,7 +21,7 @@ class TFrmDebug : public ui::Form {
   static constexpr const wchar_t* ClassName = L"Tessary.FrmDebug";
   static constexpr int32_t DesignWidth = 569, DesignHeight = 503;
   // Posted when the log's rows changed; handled by copying them into Memo1.
-  static constexpr uint32_t WM_ROWS_CHANGED = 0x8000 + 0x44;  // WM_APP + 0x44
+  static constexpr uint32_t WM_ROWS_CHANGED = wc::WM_APP + 0x44;
 
   // Builds the controls, creates the window (hidden; the desktop as its owner) and runs FormCreate.
   TFrmDebug();
