@@ -129,6 +129,7 @@ for _ in $(seq 1 30); do
   sleep 0.1
 done
 e2e_eq "Move Right: the status line or log says so" "1" "$([ "$got" -gt 0 ] && echo 1 || echo 0)"
+ui_shot_window "$(probe --list "$MAIN")" "$SHOTS/main-window-moved.png" 6
 
 # The settings page through the view menu: its menu button, then "Default Config", the third of
 # four items, a separator and one more (5.5 items high).
