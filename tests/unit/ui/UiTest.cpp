@@ -516,6 +516,22 @@ TEST_F(UiTest, RunOnUiThreadRunsAWorkersCallOnTheUiThreadWhenItPumps) {
   EXPECT_EQ(workerError, "from the UI") << "the caller gets the exception back";
 }
 
+TEST_F(UiTest, AMessageLoopWaitingForMessagesAlsoRunsCallsFromAWorker) {
+  app::InitUiThread();
+  int value = 0;
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    for (int i = 1; i <= 3; ++i) app::RunOnUiThread([&value, i] { value = value * 10 + i; });
+    done = true;
+  });
+  while (!done) {
+    sim.PumpOneMessage();
+    std::this_thread::yield();
+  }
+  worker.join();
+  EXPECT_EQ(value, 123) << "each call ran once, in order";
+}
+
 TEST_F(UiTest, TerminateEndsTheMessageLoop) {
   EXPECT_FALSE(app::Terminated());
   app::Terminate();
