@@ -132,6 +132,9 @@ intptr_t TFrmDebug::WndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
     case wc::WM_CLOSE:
       debugview::Hide();  // closing only hides; the rows stop following the log
       break;
+    case wc::WM_SHOWWINDOW:
+      if (wParam == 0) debugview::Hide();  // hidden by anyone else
+      break;
     default:
       break;
   }
