@@ -66,6 +66,31 @@ INSTANTIATE_TEST_SUITE_P(
                       FrameCase{"caption_dialog", WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME}),
     [](const auto& param) { return std::string(param.param.name); });
 
+// The main window is an overlapped window with a sizing border and no caption bar: the platform
+// forces a caption on at creation, and the window must be able to take it away again.
+TEST(Forms, AnOverlappedWindowGetsACaptionThatCanBeTakenAway) {
+  const uint32_t style = WS_SYSMENU | WS_THICKFRAME;
+  const WindowHandle h = MakeWindow(L"Tessary.ContractOverlapped", style, WS_EX_TOOLWINDOW, {200, 200, 520, 440});
+  ASSERT_NE(h, 0u);
+  const uint32_t created = static_cast<uint32_t>(Backend().GetWindowLongW(h, GWL_STYLE));
+  EXPECT_EQ(created & WS_CAPTION, WS_CAPTION);
+  EXPECT_EQ(created & WS_CLIPSIBLINGS, WS_CLIPSIBLINGS);
+
+  ASSERT_TRUE(Backend().SetWindowLongW(h, GWL_STYLE, static_cast<int32_t>(created & ~WS_CAPTION)));
+  ASSERT_TRUE(Backend().SetWindowPos(h, 0, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE |
+                                                           SWP_FRAMECHANGED));
+  EXPECT_EQ(static_cast<uint32_t>(Backend().GetWindowLongW(h, GWL_STYLE)) & WS_CAPTION, 0u);
+  TRect window;
+  int32_t cw = 0, ch = 0;
+  ASSERT_TRUE(Backend().GetWindowRect(h, window));
+  ASSERT_TRUE(Backend().GetClientSize(h, cw, ch));
+  TRect adjusted{0, 0, cw, ch};
+  ASSERT_TRUE(Backend().AdjustWindowRectExForDpi(adjusted, style, WS_EX_TOOLWINDOW, Backend().GetDpiForWindow(h)));
+  EXPECT_EQ(adjusted.Width(), window.Width());
+  EXPECT_EQ(adjusted.Height(), window.Height()) << "no caption height left in the frame";
+  Backend().DestroyWindow(h);
+}
+
 TEST(Forms, AMessageSentFromAnotherThreadRunsOnTheWindowsThreadWhenItPumps) {
   const uint32_t ownThread = Backend().GetCurrentThreadId();
   auto ranOn = std::make_shared<std::atomic<uint32_t>>(0);

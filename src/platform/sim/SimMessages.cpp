@@ -63,6 +63,9 @@ WindowHandle SimDesktop::CreateWindowExW(uint32_t exStyle, const std::wstring& c
     if (width == INT32_MIN) width = 800, height = 600;
     w.rect = w.restore = TRect{x, y, x + std::max(0, width), y + std::max(0, height)};
     w.style = style & ~(WS_MINIMIZE | WS_MAXIMIZE);
+    // An overlapped window always gets a caption and clips its siblings; a program that wants
+    // none takes the caption away after creation.
+    if (!(style & (WS_POPUP | WS_CHILD)) && parent != HWND_MESSAGE) w.style |= WS_CAPTION | WS_CLIPSIBLINGS;
     w.ex = exStyle;
     if (auto cs = s.classStyles.find(className); cs != s.classStyles.end()) w.classStyle = cs->second;
     w.pid = s.ownPid;
