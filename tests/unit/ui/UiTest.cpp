@@ -397,9 +397,9 @@ TEST_F(UiTest, CloseHidesTheWindowAndShowRunsOnShowEachTime) {
 }
 
 TEST_F(UiTest, ClicksOnANeverActivatingFormKeepTheOtherProgramInFront) {
-  sim::WindowSpec spec;
-  spec.title = L"Editor";
-  const WindowHandle editor = sim.AddWindow(spec);
+  sim::WindowSpec editorWindow;
+  editorWindow.title = L"Editor";
+  const WindowHandle editor = sim.AddWindow(editorWindow);
   sim.SetForeground(editor);
 
   Form& bar = NewForm(100, 30, FormStyle{WS_POPUP, WS_EX_NOACTIVATE | WS_EX_TOPMOST | WS_EX_TOOLWINDOW, 0});
