@@ -111,7 +111,8 @@ int32_t RunApplication() {
   if (instance->Handle() != 0 && ws().IsWindow(instance->Handle())) ws().DestroyWindow(instance->Handle());
   //    [UnitHotKey, UnitFrmHotkey: arrive with the hotkeys]
   for (const wchar_t* unit :
-       {L"UnitFrmInstance", L"UnitIntegrity", L"UnitMisc", L"UnitSpecialPaths", L"UnitToken", L"UnitFocusManager"})
+       {L"UnitFrmInstance", L"UnitIntegrity", L"UnitMisc", L"UnitWideChar", L"UnitSpecialPaths", L"UnitToken",
+        L"UnitFocusManager"})
     MeOnlyAppend(unit);
   ui::app::SetExceptionHandler(nullptr);
   return 0;

@@ -255,8 +255,9 @@ TEST_P(ShutdownTest, TheDebugWindowSavesAndTheUnitsNameThemselvesWhenTheLogIsKep
 
   EXPECT_EQ(RunApplication(), 0);
 
-  const std::vector<std::wstring> units = {L"UnitFrmInstance",  L"UnitIntegrity", L"UnitMisc",
-                                           L"UnitSpecialPaths", L"UnitToken",     L"UnitFocusManager"};
+  const std::vector<std::wstring> units = {L"UnitFrmInstance", L"UnitIntegrity",    L"UnitMisc",
+                                           L"UnitWideChar",    L"UnitSpecialPaths", L"UnitToken",
+                                           L"UnitFocusManager"};
   const auto messages = Messages();
   const auto destroy = std::find(messages.begin(), messages.end(), L"UnitFrmDebug Destroy");
   ASSERT_NE(destroy, messages.end());
