@@ -39,12 +39,14 @@ void WalkZOrder(WindowHandle self, WindowHandle h, Visit visit) {
   AppendLog(L"tested=" + std::to_wstring(count));
 }
 
+// From h down; the walk ends when it comes back to self. Self in front (it usually is: its
+// button was just clicked) is listed like any other window.
 template <class Visit>
-void WalkTaskbar(WindowHandle self, Visit visit) {
-  WindowHandle h = TFocusManager::FMGetForegroundWindow(kRetries);
-  while (h != 0 && h != self) {
+void WalkTaskbar(WindowHandle self, WindowHandle h, Visit visit) {
+  while (h != 0) {
     visit(h);
     h = TFocusManager::GetNextToFocus(h, false);
+    if (h == self) break;
   }
 }
 
@@ -81,15 +83,16 @@ void ZOrderDump(WindowHandle self) {
 }
 
 void TaskButtonsListing(WindowHandle self) {
+  const WindowHandle front = TFocusManager::FMGetForegroundWindow(kRetries);
   AppendLog(kRule);
-  WalkTaskbar(self, [](WindowHandle h) {
+  WalkTaskbar(self, front, [](WindowHandle h) {
     const std::wstring mark = ws().IsIconic(h) ? L"[minimized] " : L"";
     AppendLog(L"TaskButton ZORDER: " + mark + GetProcessExeName(h));
   });
 }
 
 void TasksDump(WindowHandle self) {
-  WalkTaskbar(self, [](WindowHandle h) {
+  WalkTaskbar(self, TFocusManager::FMGetForegroundWindow(kRetries), [](WindowHandle h) {
     if (TFocusManager::IsLikelyOnTaskbar(h))
       AppendLogEXStyle(h);
     else

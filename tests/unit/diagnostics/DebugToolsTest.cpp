@@ -147,6 +147,23 @@ TEST_F(DebugToolsTest, TasksDumpDumpsTaskbarWindowsAndNamesTheOthers) {
   EXPECT_EQ(Messages(), (std::vector<std::wstring>{L"Skipping tool.exe", L"  WS_EX_WINDOWEDGE", L"[app.exe]-----"}));
 }
 
+// Clicking one of its buttons makes the debug window the foreground window.
+TEST_F(DebugToolsTest, TaskbarWalksWithItselfInFrontStartWithItselfAndGoOnBelow) {
+  AddProgram(L"under.exe");
+  const WindowHandle self = AddSelf();
+  sim.SetForeground(self);
+
+  ResetLogState();
+  TaskButtonsListing(self);
+  EXPECT_EQ(Messages(), (std::vector<std::wstring>{kRule, L"TaskButton ZORDER: Tessary.exe",
+                                                   L"TaskButton ZORDER: under.exe"}));
+
+  ResetLogState();
+  TasksDump(self);
+  EXPECT_EQ(Messages(), (std::vector<std::wstring>{L"  WS_EX_APPWINDOW", L"[Tessary.exe]-----", L"  WS_EX_WINDOWEDGE",
+                                                   L"[under.exe]-----"}));
+}
+
 TEST_F(DebugToolsTest, CheckKeysReleasesHeldModifiers) {
   const std::wstring allUp = L"LWN [False False] SHIFT [False False] CTRL [False False] ALT [False False]";
   CheckKeys();
