@@ -81,11 +81,16 @@ void TFrmMain::DrawForegroundIcon() {
     fLastIcon = 0;
   }
   imgIcon->FillRect(TRect{0, 0, imgIcon->CanvasWidth(), imgIcon->CanvasHeight()}, imgIcon->background);
-  fLastIcon = GetWindowIcon(fore.hwnd);
-  if (fLastIcon == 0)
-    AppendLog(L"GASFI: GetIcon failed: ", true);
-  else
-    imgIcon->SetIcon(fLastIcon);
+  const IconHandle icon = GetWindowIcon(fore.hwnd);
+  if (icon == 0) AppendLog(L"GASFI: GetIcon failed: ", true);
+  // Asking a window for its icon lets sent messages in (a display change, a second start), and
+  // they may have drawn an icon meanwhile: that one goes, ours stays.
+  if (fLastIcon != 0) {
+    imgIcon->SetIcon(0);
+    ws().DestroyIcon(fLastIcon);
+  }
+  fLastIcon = icon;
+  if (icon != 0) imgIcon->SetIcon(icon);
   ws().SetLastError(0);
 }
 

@@ -291,6 +291,31 @@ TEST_F(ForegroundDisplayTest, ThousandsOfRefreshesKeepOneIconCopy) {
   EXPECT_EQ(sim.LiveIconCopies(), 0u);
 }
 
+// While the window is asked for its icon, sent messages run (a display change, a second start)
+// and may draw the display again.
+TEST_F(ForegroundDisplayTest, ADisplayDrawnWhileAnIconIsAskedForLeavesOneCopy) {
+  constexpr IconHandle icon = 0x5100;
+  sim.SetWindowIcon(app, 0, icon, 0, 0);  // makes it a known icon
+  bool nested = false;
+  const WindowHandle asked =
+      sim.CreateWindowExW(0, L"Asked", L"", wc::WS_POPUP, 0, 0, 10, 10, 0,
+                          [&](WindowHandle, uint32_t msg, uintptr_t, intptr_t) -> intptr_t {
+                            if (msg != wc::WM_GETICON) return 0;
+                            if (!nested) {
+                              nested = true;
+                              main->DrawForegroundIcon();
+                            }
+                            return static_cast<intptr_t>(icon);
+                          });
+  main->fore.hwnd = asked;
+  main->DrawForegroundIcon();
+  ASSERT_TRUE(nested);
+  EXPECT_EQ(sim.LiveIconCopies(), 1u);
+  EXPECT_EQ(main->imgIcon->Icon(), main->fLastIcon);
+  main.reset();
+  EXPECT_EQ(sim.LiveIconCopies(), 0u);
+}
+
 TEST_F(ForegroundDisplayTest, ProgramWithoutIconClearsTheIconAreaAndKeepsNoDeadHandle) {
   Layout({L1, R1});
   sim.SetWindowIcon(app, 0, 0, 0, 0x3100);
