@@ -81,9 +81,11 @@ TFrmMain::TFrmMain()
     DropForcedCaption();
   else
     AppendLog(L"TFrmMain: window not created", true);
-  SetShowMainWindowHandler([this] { ShowAndRaise(); });
   InitMainWindow();
   btnExitProgram->SetVisible(ui::app::DebuggerPresent());
+  // Only now: the set-up lets waiting messages run, and a later start asking for the window then
+  // would show it half set up (no layout, no move button). Start-up shows it at its end anyway.
+  SetShowMainWindowHandler([this] { ShowAndRaise(); });
 }
 
 TFrmMain::~TFrmMain() {

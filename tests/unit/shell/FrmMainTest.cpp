@@ -83,6 +83,30 @@ TEST_F(FrmMainTest, ClosingOnlyHidesAndALaterStartShowsItAgain) {
   EXPECT_FALSE(ShowMainWindow());
 }
 
+TEST_F(FrmMainTest, ALaterStartDuringTheSetUpDoesNotShowItHalfSetUp) {
+  main.reset();
+  // The set-up lets waiting messages run; a later start's request for the window is one of them.
+  bool asked = false, shown = false;
+  const WindowHandle later = sim.CreateWindowExW(0, L"LaterStart", L"", wc::WS_POPUP, 0, 0, 10, 10, 0,
+                                                 [&](WindowHandle, uint32_t msg, uintptr_t, intptr_t) -> intptr_t {
+                                                   if (msg == wc::WM_APP) {
+                                                     asked = true;
+                                                     shown = ShowMainWindow();
+                                                   }
+                                                   return 0;
+                                                 });
+  ASSERT_TRUE(sim.PostMessageW(later, wc::WM_APP, 0, 0));
+  CreateMain();
+  ASSERT_TRUE(asked);
+  EXPECT_FALSE(shown);
+  EXPECT_FALSE(main->Visible());
+
+  // Shown at the end of start-up: with its layout and the move button for the program in front.
+  EXPECT_TRUE(ShowMainWindow());
+  EXPECT_EQ(main->ml, ml_Horz);
+  EXPECT_TRUE(main->btnRight->Enabled());
+}
+
 // ---------------------------------------------------------------- controls
 
 TEST_F(FrmMainTest, EveryControlWithItsCaption) {
