@@ -71,6 +71,7 @@ std::optional<uint32_t> SimDesktop::State::Enter(std::string_view op) {
   auto c = calls.find(op);
   if (c == calls.end()) c = calls.emplace(std::string(op), 0).first;
   ++c->second;
+  if (faults.empty()) return std::nullopt;
   auto f = faults.find(op);
   if (f == faults.end()) return std::nullopt;
   if (f->second.skip > 0) {
@@ -102,15 +103,41 @@ std::vector<WindowHandle>* SimDesktop::State::Siblings(const SimWin& w) {
 void SimDesktop::State::Unlink(WindowHandle h) {
   SimWin* w = W(h);
   if (!w) return;
-  if (auto* sib = Siblings(*w)) sib->erase(std::remove(sib->begin(), sib->end(), h), sib->end());
+  auto* sib = Siblings(*w);
+  if (!sib) return;
+  const size_t n = sib->size();
+  size_t kept = IndexIn(*sib, h);
+  if (kept == n) return;
+  WindowHandle* d = sib->data();
+  for (size_t i = kept + 1; i < n; ++i)
+    if (d[i] != h) d[kept++] = d[i];
+  if (sib == &top && (w->ex & WS_EX_TOPMOST)) topmostListed -= n - kept;
+  sib->resize(kept);
 }
 
-size_t SimDesktop::State::TopmostCount() const {
-  size_t n = 0;
-  for (auto h : top) {
-    auto it = wins.find(h);
-    if (it != wins.end() && (it->second.ex & WS_EX_TOPMOST)) ++n;
+void SimDesktop::State::Link(std::vector<WindowHandle>* sib, size_t idx, const SimWin& w) {
+  sib->insert(sib->begin() + static_cast<std::ptrdiff_t>(idx), w.h);
+  if (sib == &top && (w.ex & WS_EX_TOPMOST)) ++topmostListed;
+}
+
+void SimDesktop::State::SetTopmost(SimWin& w, bool on) {
+  if (((w.ex & WS_EX_TOPMOST) != 0) == on) return;
+  if (Siblings(w) == &top && IndexIn(top, w.h) < top.size()) {
+    if (on) ++topmostListed;
+    else --topmostListed;
   }
+  if (on) w.ex |= WS_EX_TOPMOST;
+  else w.ex &= ~WS_EX_TOPMOST;
+}
+
+// Walks ask for the neighbour of the window found last, so look next to it first.
+size_t SimDesktop::State::IndexIn(const std::vector<WindowHandle>& sib, WindowHandle h) const {
+  const size_t n = sib.size();
+  const WindowHandle* d = sib.data();
+  for (size_t i = zHint > 0 ? zHint - 1 : 0; i < n && i <= zHint + 1; ++i)
+    if (d[i] == h) return zHint = i;
+  for (size_t i = 0; i < n; ++i)
+    if (d[i] == h) return zHint = i;
   return n;
 }
 
@@ -121,7 +148,7 @@ void SimDesktop::State::PlaceTop(WindowHandle h) {
   auto* sib = Siblings(*w);
   size_t idx = 0;
   if (w->parent == 0 && !(w->ex & WS_EX_TOPMOST)) idx = TopmostCount();
-  sib->insert(sib->begin() + static_cast<std::ptrdiff_t>(idx), h);
+  Link(sib, idx, *w);
   if (w->parent == 0) RaiseOwned(h);
 }
 
@@ -135,7 +162,7 @@ void SimDesktop::State::PlaceBottom(WindowHandle h) {
     if (w->ex & WS_EX_TOPMOST) idx = TopmostCount();
     else if (!sib->empty() && sib->back() == shell) idx = sib->size() - 1;
   }
-  sib->insert(sib->begin() + static_cast<std::ptrdiff_t>(idx), h);
+  Link(sib, idx, *w);
 }
 
 void SimDesktop::State::PlaceAfter(WindowHandle h, WindowHandle after) {
@@ -143,8 +170,8 @@ void SimDesktop::State::PlaceAfter(WindowHandle h, WindowHandle after) {
   if (!w || !Siblings(*w) || h == shell || h == after) return;
   Unlink(h);
   auto* sib = Siblings(*w);
-  auto pos = std::find(sib->begin(), sib->end(), after);
-  size_t idx = pos == sib->end() ? 0 : static_cast<size_t>(pos - sib->begin()) + 1;
+  const size_t pos = IndexIn(*sib, after);
+  size_t idx = pos == sib->size() ? 0 : pos + 1;
   if (w->parent == 0) {
     const size_t tm = TopmostCount();
     if (w->ex & WS_EX_TOPMOST) idx = std::min(idx, tm);
@@ -153,14 +180,14 @@ void SimDesktop::State::PlaceAfter(WindowHandle h, WindowHandle after) {
     if (!sib->empty() && sib->back() == shell) limit = sib->size() - 1;
     idx = std::min(idx, limit);
   }
-  sib->insert(sib->begin() + static_cast<std::ptrdiff_t>(idx), h);
+  Link(sib, idx, *w);
 }
 
 // Owned windows stay above their owner when it is raised.
 void SimDesktop::State::RaiseOwned(WindowHandle h, int depth) {
   if (depth > 32) return;
   SimWin* o = W(h);
-  if (!o) return;
+  if (!o || o->ownedCount == 0) return;
   std::vector<WindowHandle> owned;
   for (auto x : top) {
     SimWin* w = W(x);
@@ -230,8 +257,9 @@ void SimDesktop::State::RemoveWindowL(WindowHandle h,
   if (!w) return;
   // Owned windows go with their owner, children with their parent.
   std::vector<WindowHandle> owned;
-  for (auto& [oh, ow] : wins)
-    if (ow.owner == h) owned.push_back(oh);
+  if (w->ownedCount > 0)
+    for (auto& [oh, ow] : wins)
+      if (ow.owner == h) owned.push_back(oh);
   for (auto o : owned) RemoveWindowL(o, removed);
   w = W(h);
   if (!w) return;
@@ -250,6 +278,7 @@ void SimDesktop::State::RemoveWindowL(WindowHandle h,
   if (fg == h) fg = 0;
   if (focus == h) focus = 0;
   if (removed) removed->emplace_back(h, w->proc);
+  if (SimWin* o = W(w->owner); o && o->ownedCount > 0) --o->ownedCount;
   wins.erase(h);
   sentCv.notify_all();  // senders waiting on this window give up
 }
@@ -381,9 +410,10 @@ WindowHandle SimDesktop::State::NewWindowL(SimWin w, bool topOfBand) {
   const bool toTop = topOfBand && !w.messageOnly;
   wins[h] = std::move(w);
   SimWin& nw = wins[h];
+  if (SimWin* o = W(nw.owner)) ++o->ownedCount;
   if (toTop) {
     if (auto* sib = Siblings(nw)) {
-      sib->insert(sib->begin(), h);
+      Link(sib, 0, nw);
       PlaceTop(h);
     }
   }
@@ -417,7 +447,7 @@ SimDesktop::SimDesktop() : s_(std::make_unique<State>()) {
   shell.pid = s.explorerPid;
   shell.tid = explorerTid;
   s.shell = s.NewWindowL(shell, false);
-  s.top.push_back(s.shell);
+  s.Link(&s.top, s.top.size(), *s.W(s.shell));
 
   SimWin tray;
   tray.cls = L"Shell_TrayWnd";
@@ -629,10 +659,10 @@ WindowHandle SimDesktop::GetWindow(WindowHandle h, uint32_t cmd) {
   if (!sib || sib->empty()) return 0;
   if (cmd == GW_HWNDFIRST) return sib->front();
   if (cmd == GW_HWNDLAST) return sib->back();
-  auto it = std::find(sib->begin(), sib->end(), h);
-  if (it == sib->end()) return 0;
-  if (cmd == GW_HWNDNEXT) return (it + 1) == sib->end() ? 0 : *(it + 1);
-  return it == sib->begin() ? 0 : *(it - 1);  // GW_HWNDPREV
+  const size_t i = s_->IndexIn(*sib, h);
+  if (i == sib->size()) return 0;
+  if (cmd == GW_HWNDNEXT) return i + 1 == sib->size() ? 0 : (*sib)[i + 1];
+  return i == 0 ? 0 : (*sib)[i - 1];  // GW_HWNDPREV
 }
 
 WindowHandle SimDesktop::GetParent(WindowHandle h) {
@@ -922,17 +952,17 @@ bool SimDesktop::SetWindowPos(WindowHandle h, WindowHandle insertAfter, int32_t 
   if (!(flags & SWP_NOZORDER)) {
     if (w->parent == 0) {
       if (insertAfter == HWND_TOPMOST) {
-        w->ex |= WS_EX_TOPMOST;
+        s.SetTopmost(*w, true);
         s.PlaceTop(h);
       } else if (insertAfter == HWND_NOTOPMOST) {
         if (w->ex & WS_EX_TOPMOST) {
-          w->ex &= ~WS_EX_TOPMOST;
+          s.SetTopmost(*w, false);
           s.PlaceTop(h);
         }
       } else if (insertAfter == HWND_TOP) {
         s.PlaceTop(h);
       } else if (insertAfter == HWND_BOTTOM) {
-        w->ex &= ~WS_EX_TOPMOST;  // a topmost window sent to the bottom loses its status
+        s.SetTopmost(*w, false);  // a topmost window sent to the bottom loses its status
         s.PlaceBottom(h);
       } else {
         s.PlaceAfter(h, insertAfter);

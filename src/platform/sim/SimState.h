@@ -30,6 +30,7 @@ struct SimWin {
   std::shared_ptr<WindowProc> proc;
   IconHandle big = 0, small = 0, clsBig = 0, clsSmall = 0;
   std::vector<WindowHandle> children;  // z-order, top first
+  size_t ownedCount = 0;  // windows whose owner this is; lets z-order changes skip the owned search
 };
 
 struct SimMon {
@@ -118,6 +119,8 @@ struct SimDesktop::State {
   // windows
   std::map<WindowHandle, SimWin> wins;
   std::vector<WindowHandle> top;  // top-level z-order, top first; shell window always last
+  size_t topmostListed = 0;       // entries of `top` whose window is WS_EX_TOPMOST
+  mutable size_t zHint = 0;       // where GetWindow last found a window in its sibling list
   WindowHandle nextHwnd = 0x10010;
   WindowHandle desktop = 0, shell = 0, tray = 0;
   WindowHandle fg = 0, focus = 0;
@@ -204,7 +207,10 @@ struct SimDesktop::State {
   bool IsTopLevel(const SimWin& w) const { return w.parent == 0; }
   std::vector<WindowHandle>* Siblings(const SimWin& w);
   void Unlink(WindowHandle h);
-  size_t TopmostCount() const;
+  void Link(std::vector<WindowHandle>* sib, size_t idx, const SimWin& w);  // insert into a sibling list
+  void SetTopmost(SimWin& w, bool on);  // keeps topmostListed right for a listed window
+  size_t IndexIn(const std::vector<WindowHandle>& sib, WindowHandle h) const;  // sib.size() when absent
+  size_t TopmostCount() const { return topmostListed; }
   void PlaceTop(WindowHandle h);
   void PlaceBottom(WindowHandle h);
   void PlaceAfter(WindowHandle h, WindowHandle after);
