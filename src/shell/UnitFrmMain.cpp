@@ -77,10 +77,7 @@ TFrmMain::TFrmMain()
   closeHides = true;
   onShow = [this] { FormShow(); };
   BuildControls();
-  if (CreateWindow())
-    DropForcedCaption();
-  else
-    AppendLog(L"TFrmMain: window not created", true);
+  if (!CreateWindow()) AppendLog(L"TFrmMain: window not created", true);
   InitMainWindow();
   btnExitProgram->SetVisible(ui::app::DebuggerPresent());
   // Only now: the set-up lets waiting messages run, and a later start asking for the window then
@@ -96,21 +93,6 @@ TFrmMain::~TFrmMain() {
     fLastIcon = 0;
   }
   if (g_frmMain == this) g_frmMain = nullptr;
-}
-
-// Windows gives every overlapped window a caption bar when it is created; this one has a sizing
-// border and a system menu only, so the caption goes again and the frame is sized for the design.
-void TFrmMain::DropForcedCaption() {
-  const WindowHandle h = Handle();
-  const uint32_t style = static_cast<uint32_t>(ws().GetWindowLongW(h, wc::GWL_STYLE));
-  if ((style & wc::WS_CAPTION) == 0) return;
-  ws().SetWindowLongW(h, wc::GWL_STYLE, static_cast<int32_t>(style & ~wc::WS_CAPTION));
-  TRect r{0, 0, Scale(DesignWidth), Scale(DesignHeight)};
-  ws().AdjustWindowRectExForDpi(r, Style().style, Style().exStyle, Dpi());
-  ws().SetWindowPos(h, 0, 0, 0, r.Width(), r.Height(),
-                    wc::SWP_NOMOVE | wc::SWP_NOZORDER | wc::SWP_NOACTIVATE | wc::SWP_FRAMECHANGED);
-  // The form reads its client area afresh and lays the controls out for it.
-  SetBounds(Left(), Top(), r.Width(), r.Height());
 }
 
 void TFrmMain::BuildControls() {

@@ -149,7 +149,6 @@ class TFrmMain : public ui::Form {
 
  private:
   void BuildControls();
-  void DropForcedCaption();
   void MoveButton(bool (*move)(WindowHandle, bool), const wchar_t* word);
   void SelectView(ui::Page* page);
 };

@@ -570,6 +570,14 @@ bool Form::CreateWindow(WindowHandle owner) {
     return false;
   }
   handle_ = h;
+  // Windows forces a caption on an overlapped window; a form designed without one drops it again,
+  // so its frame is the one the window was sized for.
+  const uint32_t actual = static_cast<uint32_t>(ws().GetWindowLongW(h, GWL_STYLE));
+  const uint32_t forced = actual & WS_CAPTION & ~style_.style;
+  if (forced != 0) {
+    ws().SetWindowLongW(h, GWL_STYLE, static_cast<int32_t>(actual & ~forced));
+    ws().SetWindowPos(h, 0, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+  }
   g_creating = this;
   const uint32_t dpi = ws().GetDpiForWindow(h);
   if (dpi != 0 && dpi != dpi_) ApplyDpi(dpi);
