@@ -2,7 +2,7 @@
 // hotkey press take, without the platform's own work.
 #include <benchmark/benchmark.h>
 
-#include "desktop/ProcessState.h"
+#include "shell/ProcessState.h"
 #include "diagnostics/DebugLog.h"
 #include "moving/UnitMove.h"
 #include "platform/sim/SimDesktop.h"

@@ -5,7 +5,6 @@
 #include <mutex>
 
 #include "desktop/WindowSystem.h"
-#include "shell/UnitMisc.h"
 
 namespace tessary {
 namespace {
@@ -204,9 +203,24 @@ std::vector<uint8_t> EncodeUtf16LeWithBom(const std::wstring& text) {
   return out;
 }
 
+namespace {
+std::mutex g_folderMu;
+std::function<std::wstring()> g_folder;
+}  // namespace
+
+void SetLogFolder(std::function<std::wstring()> folder) {
+  std::lock_guard<std::mutex> lk(g_folderMu);
+  g_folder = std::move(folder);
+}
+
 bool SaveLog(const std::wstring& filename) {
-  // The data folder may log while it is first determined, so ask before taking the lock.
-  const std::wstring path = GetDataFolder() + filename;
+  std::function<std::wstring()> folder;
+  {
+    std::lock_guard<std::mutex> lk(g_folderMu);
+    folder = g_folder;
+  }
+  // The data folder may log while it is first determined, so ask before taking the log's lock.
+  const std::wstring path = (folder ? folder() : std::wstring()) + filename;
   std::wstring text;
   {
     LogState& st = L();

@@ -24,6 +24,9 @@ void EndTimerLog(const std::wstring& s, int32_t onlyWhenMSReaches);
 void SetSaveOnExit(bool on = true);
 bool SaveOnExit();
 
+// Where saved logs go: the program's data folder, handed in from above by whoever assembles the
+// program (the log sits below the unit that decides it). Without one, the current directory.
+void SetLogFolder(std::function<std::wstring()> folder);
 // Writes the log to the data folder under filename, moving an existing file aside to
 // filename.bak<n> with the first free n. False when the file could not be written.
 bool SaveLog(const std::wstring& filename);

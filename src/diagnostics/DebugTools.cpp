@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "desktop/UnitForeground.h"
-#include "desktop/UnitSharedTypes.h"
+#include "core/UnitForeground.h"
+#include "core/UnitSharedTypes.h"
 #include "diagnostics/DebugLog.h"
 #include "hotkeys/UnitKeys.h"
 #include "moving/UnitFocusManager.h"

@@ -1,14 +1,12 @@
 #include "moving/UnitFocusManager.h"
 
-#include "desktop/AppState.h"
+#include "core/AppState.h"
 #include "diagnostics/DebugLog.h"
 #include "moving/UnitThreadAttach.h"
 
 namespace tessary {
 
 namespace {
-constexpr int32_t kSleepStepMs = 20;
-constexpr int32_t kPumpEveryMs = 200;
 constexpr int32_t kMaxRejections = 2000;
 // Parent chains are short; the cap only guards against a chain that loops.
 constexpr int kMaxParentDepth = 1024;
@@ -22,30 +20,8 @@ void LogAndClearError() {
 }
 }  // namespace
 
-void SleepSlick(int32_t ms, ISleepCallback* callback) {
-  for (int32_t elapsed = 0; elapsed < ms; elapsed += kSleepStepMs) {
-    if (elapsed % kPumpEveryMs == 0) {
-      if (callback) {
-        bool abort = false;
-        callback->reportSleepSlick(ms - elapsed, abort);
-        if (abort) return;
-      } else {
-        ws().ProcessPendingMessages();
-      }
-    }
-    ws().Sleep(kSleepStepMs);
-    if (IsTerminating()) return;
-  }
-}
-
 WindowHandle TFocusManager::FMGetForegroundWindow(int32_t retryOnFail) {
-  WindowHandle h = ws().GetForegroundWindow();
-  while (h == 0 && retryOnFail > 0) {
-    --retryOnFail;
-    SleepSlick(kSleepStepMs);
-    h = ws().GetForegroundWindow();
-  }
-  return h;
+  return ForegroundWindowWithRetry(retryOnFail);
 }
 
 WindowHandle TFocusManager::FMGetNextWindow(WindowHandle h, int32_t /*retryOnFail*/) {

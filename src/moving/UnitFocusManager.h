@@ -1,23 +1,13 @@
 // Questions about top-level windows and their z-order, and bringing a window to the front even
 // when the platform's foreground lock would refuse it. Also the short wait that keeps the user
-// interface alive.
+// interface alive (core/UnitSleep.h).
 #pragma once
 #include <cstdint>
 
+#include "core/UnitSleep.h"
 #include "desktop/WindowSystem.h"
 
 namespace tessary {
-
-// Receives the progress of a SleepSlick wait instead of the message pump.
-class ISleepCallback {
- public:
-  virtual ~ISleepCallback() = default;
-  virtual void reportSleepSlick(int32_t remainingMs, bool& abort) = 0;
-};
-
-// Waits ms in 20 ms steps; every 200 ms pumps messages (or reports to callback, which may abort).
-// Returns early when the application is ending.
-void SleepSlick(int32_t ms, ISleepCallback* callback = nullptr);
 
 class TFocusManager {
  public:

@@ -3,11 +3,11 @@
 #include <atomic>
 #include <cwchar>
 
-#include "desktop/UnitForeground.h"
-#include "desktop/UnitMonitors.h"
+#include "core/UnitForeground.h"
+#include "core/UnitMonitors.h"
 #include "diagnostics/DebugLog.h"
 #include "moving/UnitFocusManager.h"
-#include "shell/UnitMisc.h"
+#include "util/UnitText.h"
 
 namespace tessary {
 

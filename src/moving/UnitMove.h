@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "desktop/UnitSharedTypes.h"
+#include "core/UnitSharedTypes.h"
 
 namespace tessary {
 

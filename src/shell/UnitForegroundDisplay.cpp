@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string>
 
-#include "desktop/UnitForeground.h"
-#include "desktop/UnitIntegrity.h"
-#include "desktop/UnitSharedTypes.h"
+#include "core/UnitForeground.h"
+#include "core/UnitIntegrity.h"
+#include "core/UnitSharedTypes.h"
 #include "diagnostics/DebugLog.h"
 #include "shell/UnitFrmMain.h"
 #include "shell/UnitMisc.h"

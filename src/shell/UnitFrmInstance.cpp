@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "desktop/AppState.h"
+#include "core/AppState.h"
 #include "diagnostics/DebugLog.h"
 #include "hotkeys/UnitKeys.h"
 #include "moving/UnitMove.h"

@@ -4,8 +4,8 @@
 #include <functional>
 #include <utility>
 
-#include "desktop/UnitForeground.h"
-#include "desktop/UnitMonitors.h"
+#include "core/UnitForeground.h"
+#include "core/UnitMonitors.h"
 #include "desktop/WinConst.h"
 #include "diagnostics/DebugLog.h"
 #include "hotkeys/UnitKeys.h"

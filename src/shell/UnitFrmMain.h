@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "desktop/UnitSharedTypes.h"
+#include "core/UnitSharedTypes.h"
 #include "desktop/WindowSystem.h"
 #include "ui/Ui.h"
 

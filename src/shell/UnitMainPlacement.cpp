@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "desktop/UnitForeground.h"
+#include "core/UnitForeground.h"
 #include "diagnostics/DebugLog.h"
 #include "moving/UnitFocusManager.h"
 #include "shell/UnitFrmAbout.h"

@@ -42,16 +42,6 @@ bool UnderProgramFiles(const std::wstring& exeFolder, const TSpecialPaths& sp) {
 
 }  // namespace
 
-std::wstring UpperAscii(const std::wstring& s) {
-  std::wstring r = s;
-  for (wchar_t& c : r) {
-    if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
-  }
-  return r;
-}
-
-bool SameTextAscii(const std::wstring& a, const std::wstring& b) { return UpperAscii(a) == UpperAscii(b); }
-
 std::wstring GetDataFolder() {
   std::wstring note;
   std::wstring folder;

@@ -4,13 +4,12 @@
 #pragma once
 #include <string>
 
+#include "util/UnitText.h"
+
 namespace tessary {
 
 std::wstring GetDataFolder();
 
-// ASCII-only upper-casing, as every case-insensitive comparison of the program folds.
-std::wstring UpperAscii(const std::wstring& s);
-bool SameTextAscii(const std::wstring& a, const std::wstring& b);
 
 // For test fixtures: forget the cached folder.
 void ResetDataFolderCache();

@@ -5,13 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "desktop/AppState.h"
+#include "core/AppState.h"
 #include "desktop/WindowSystem.h"
 #include "diagnostics/DebugLog.h"
 #include "diagnostics/UnitFrmDebug.h"
 #include "moving/UnitFocusManager.h"
 #include "shell/UnitFrmAbout.h"
 #include "shell/UnitFrmInstance.h"
+#include "shell/ProcessState.h"
 #include "shell/UnitFrmMain.h"
 #include "ui/Ui.h"
 
@@ -44,6 +45,7 @@ void Guarded(Work work) {
 }  // namespace
 
 int32_t RunApplication() {
+  ConnectLowerUnits();
   // 1. The mutex; the first instance gets its instance window here, before anything else.
   CheckInstance(INST_INIT);
 

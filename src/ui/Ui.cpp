@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "desktop/AppState.h"
+#include "core/AppState.h"
 #include "diagnostics/DebugLog.h"
 
 namespace tessary::ui {

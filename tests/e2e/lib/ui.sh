@@ -44,7 +44,7 @@ function field(line, f,   i, head, kv, n, j) {
 /^CHILD / { n++; cls[n] = field($0, "class"); kind[n] = kindof(cls[n], hex(field($0, "style")))
   vis[n] = field($0, "visible"); chk[n] = field($0, "check"); txt[n] = field($0, "text")
   split(field($0, "rect"), r, ","); L[n] = r[1]; T[n] = r[2]; R[n] = r[3]; B[n] = r[4]; cur = n; next }
-/^ITEM / { sub(/^ITEM [0-9]+ /, ""); items[cur] = (cur in items) ? items[cur] "|" $0 : $0 }
+/^ITEM / { sub(/^ITEM [0-9]+ /, ""); if (cur in items) items[cur] = items[cur] "|" $0; else items[cur] = $0 }
 '
 
 # ui_design_diff LISTING TABLE OTHERS: one line per control of TABLE ("class kind shown check

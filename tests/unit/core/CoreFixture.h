@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "desktop/ProcessState.h"
+#include "shell/ProcessState.h"
 #include "desktop/WindowSystem.h"
 #include "platform/sim/SimDesktop.h"
 

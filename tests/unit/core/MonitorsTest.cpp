@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "CoreFixture.h"
-#include "desktop/UnitMonitors.h"
+#include "core/UnitMonitors.h"
 #include "diagnostics/DebugLog.h"
 
 namespace tessary {

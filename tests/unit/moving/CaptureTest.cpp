@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "MovingFixture.h"
-#include "desktop/UnitForeground.h"
-#include "desktop/UnitIntegrity.h"
+#include "core/UnitForeground.h"
+#include "core/UnitIntegrity.h"
 
 namespace tessary {
 namespace {

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "MovingFixture.h"
-#include "desktop/AppState.h"
+#include "core/AppState.h"
 #include "moving/UnitFocusManager.h"
 #include "moving/UnitThreadAttach.h"
 

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "MovingFixture.h"
-#include "desktop/UnitMonitors.h"
+#include "core/UnitMonitors.h"
 #include "moving/UnitMove.h"
 
 namespace tessary {

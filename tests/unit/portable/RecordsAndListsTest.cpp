@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "desktop/UnitSharedTypes.h"
+#include "core/UnitSharedTypes.h"
 
 namespace tessary {
 namespace {

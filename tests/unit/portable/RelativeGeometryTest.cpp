@@ -5,7 +5,7 @@
 #include <ostream>
 #include <thread>
 
-#include "desktop/UnitSharedTypes.h"
+#include "core/UnitSharedTypes.h"
 
 namespace tessary {
 namespace {

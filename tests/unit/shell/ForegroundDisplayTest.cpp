@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "MainFixture.h"
-#include "desktop/UnitMonitors.h"
+#include "core/UnitMonitors.h"
 
 namespace tessary {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "MainFixture.h"
-#include "desktop/UnitForeground.h"
+#include "core/UnitForeground.h"
 #include "shell/UnitFrmInstance.h"
 
 namespace tessary::test {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "desktop/AppState.h"
+#include "core/AppState.h"
 #include "diagnostics/DebugLog.h"
 #include "shell/UnitStartup.h"
 #include "ShellFixture.h"

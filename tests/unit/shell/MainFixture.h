@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "../moving/MovingFixture.h"
-#include "desktop/UnitMonitors.h"
+#include "core/UnitMonitors.h"
 #include "shell/UnitFrmMain.h"
 #include "ui/Ui.h"
 #include "ui/headless/Headless.h"

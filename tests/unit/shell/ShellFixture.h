@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "../core/CoreFixture.h"
-#include "desktop/UnitMonitors.h"
+#include "core/UnitMonitors.h"
 #include "shell/UnitFrmInstance.h"
 
 namespace tessary::test {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "ShellFixture.h"
-#include "desktop/AppState.h"
+#include "core/AppState.h"
 #include "diagnostics/DebugLog.h"
 #include "diagnostics/UnitFrmDebug.h"
 #include "shell/UnitFrmAbout.h"

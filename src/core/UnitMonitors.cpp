@@ -1,4 +1,4 @@
-#include "desktop/UnitMonitors.h"
+#include "core/UnitMonitors.h"
 
 #include <memory>
 #include <string>

@@ -1,13 +1,15 @@
-#include "desktop/ProcessState.h"
+#include "shell/ProcessState.h"
 
-#include "desktop/AppState.h"
-#include "desktop/UnitMonitors.h"
+#include "core/AppState.h"
+#include "core/UnitMonitors.h"
 #include "diagnostics/DebugLog.h"
 #include "moving/UnitMove.h"
 #include "shell/UnitFrmInstance.h"
 #include "shell/UnitMisc.h"
 
 namespace tessary {
+
+void ConnectLowerUnits() { SetLogFolder(&GetDataFolder); }
 
 void ResetProcessWideState() {
   TMonitors::Reset();
@@ -16,6 +18,7 @@ void ResetProcessWideState() {
   ResetInstanceState();
   SetTerminating(false);
   TMove::Reset();
+  ConnectLowerUnits();
 }
 
 }  // namespace tessary

@@ -1,4 +1,4 @@
-#include "desktop/UnitSharedTypes.h"
+#include "core/UnitSharedTypes.h"
 
 #include <cmath>
 #include <limits>

@@ -1,7 +1,7 @@
-#include "desktop/UnitForeground.h"
+#include "core/UnitForeground.h"
 
 #include "diagnostics/DebugLog.h"
-#include "moving/UnitFocusManager.h"
+#include "core/UnitSleep.h"
 
 namespace tessary {
 
@@ -76,7 +76,7 @@ void TForeGround::GatherProgramInfo(WindowHandle h, TProgramInfo& info) {
 }
 
 void TForeGround::GetInfo(TProgramInfo& foreground) {
-  foreground.hwnd = TFocusManager::FMGetForegroundWindow(10);
+  foreground.hwnd = ForegroundWindowWithRetry(10);
   if (foreground.hwnd == 0) {
     AppendLog(L"GI: failed to get foreground window", true);
     return;
@@ -87,7 +87,7 @@ void TForeGround::GetInfo(TProgramInfo& foreground) {
 
 bool TForeGround::isForeground(const TProgramInfo& info) {
   if (info.hwnd == 0) return false;
-  return TFocusManager::FMGetForegroundWindow(10) == info.hwnd;
+  return ForegroundWindowWithRetry(10) == info.hwnd;
 }
 
 }  // namespace tessary

@@ -1,4 +1,4 @@
-#include "desktop/UnitIntegrity.h"
+#include "core/UnitIntegrity.h"
 
 #include "diagnostics/DebugLog.h"
 

@@ -1,4 +1,4 @@
-#include "desktop/AppState.h"
+#include "core/AppState.h"
 
 #include <atomic>
 

@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-#include "desktop/UnitSharedTypes.h"
+#include "core/UnitSharedTypes.h"
 
 namespace tessary {
 
