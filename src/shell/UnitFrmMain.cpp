@@ -401,6 +401,15 @@ void TFrmMain::ReturnForeground() {
   if (below != 0) TFocusManager::ForceForeground(below, false);
 }
 
+// ---------------------------------------------------------------- Monitor Watcher
+
+void TFrmMain::SetMonitorWatcher(bool on) {
+  if (on == fCheckMonitors) return;
+  fCheckMonitors = on;
+  timGetTopPrograms->SetEnabled(on);
+  ShowStatus(std::wstring(L"Monitor Watcher [") + (on ? L"Enabled" : L"Disabled") + L"]", true);
+}
+
 // ---------------------------------------------------------------- foreground watch
 
 void TFrmMain::timGetForegroundTimer() {

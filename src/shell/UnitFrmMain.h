@@ -60,6 +60,18 @@ class TFrmMain : public ui::Form {
   void ReturnForeground();
   intptr_t WndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) override;
 
+  // ---- settings file (UnitSettings.cpp)
+  // save false: the file into the "Default Config" controls; true: the controls into the file.
+  // Both rewrite the hidden settings and then apply the watcher state. Throws
+  // std::runtime_error("Unable to write to <full path>") when the file cannot be written.
+  void LoadSaveConfig(bool save);
+  void btnSaveClick();
+  void btnResetClick();
+
+  // ---- Monitor Watcher switch: starts or stops the snapshot timer and says so on the status line
+  bool MonitorWatcher() const { return fCheckMonitors; }
+  void SetMonitorWatcher(bool on);
+
   // ---- foreground display (UnitForegroundDisplay.cpp)
   void ShowForeground(bool alreadyCaptured);
   void btnRefreshClick();
