@@ -14,29 +14,75 @@ std::wstring ProgramStateText(const TProgramInfo& info) {
          BoolWord(info.isMaximized) + L"] ";
 }
 
-int32_t MonitorNumber(MonitorHandle m) {
-  if (m == 0) return -1;
-  // Enumerated afresh each time: a handle can come back after a display change with another
-  // position, and the enumeration is cheap next to the window calls around it.
-  const std::vector<MonitorDesc> monitors = ws().EnumMonitors();
+namespace {
+thread_local TReadCache* t_cache = nullptr;
+
+int32_t IndexOfMonitor(const std::vector<MonitorDesc>& monitors, MonitorHandle m) {
   for (size_t i = 0; i < monitors.size(); ++i)
     if (monitors[i].handle == m) return static_cast<int32_t>(i);
   return -1;
+}
+
+std::wstring NameOfProcess(const std::vector<ProcessEntry>& processes, uint32_t pid, bool& found) {
+  for (const ProcessEntry& p : processes)
+    if (p.pid == pid) {
+      found = true;
+      return p.exeName.substr(0, 260);
+    }
+  found = false;
+  return L"";
+}
+}  // namespace
+
+TReadCache::TReadCache() : outer_(t_cache) { t_cache = this; }
+TReadCache::~TReadCache() { t_cache = outer_; }
+
+int32_t MonitorNumber(MonitorHandle m) {
+  if (m == 0) return -1;
+  if (TReadCache* c = t_cache) {
+    if (!c->haveMonitors_) {
+      c->monitors_ = ws().EnumMonitors();
+      c->haveMonitors_ = true;
+    }
+    int32_t i = IndexOfMonitor(c->monitors_, m);
+    if (i < 0 && !c->monitorsFresh_) {
+      c->monitors_ = ws().EnumMonitors();
+      c->monitorsFresh_ = true;
+      i = IndexOfMonitor(c->monitors_, m);
+    }
+    return i;
+  }
+  // Enumerated afresh each time: a handle can come back after a display change with another
+  // position, and the enumeration is cheap next to the window calls around it.
+  return IndexOfMonitor(ws().EnumMonitors(), m);
 }
 
 std::wstring GetProcessExeName(WindowHandle h) {
   IWindowSystem& w = ws();
   w.SetLastError(0);
   if (h == 0) return L"";
-  std::vector<ProcessEntry> processes;
-  if (!w.GetProcessList(processes)) return L"[error]";
+  TReadCache* c = t_cache;
+  std::vector<ProcessEntry> own;
+  if (c == nullptr) {
+    if (!w.GetProcessList(own)) return L"[error]";
+  } else if (!c->haveProcesses_) {
+    c->processesOk_ = w.GetProcessList(c->processes_);
+    c->haveProcesses_ = true;
+  }
+  if (c != nullptr && !c->processesOk_) return L"[error]";
   uint32_t pid = 0;
   w.GetWindowThreadProcessId(h, &pid);
   // A vanished window has no process; 0 would otherwise match the idle process's entry.
   if (pid == 0) return L"";
-  for (const ProcessEntry& p : processes)
-    if (p.pid == pid) return p.exeName.substr(0, 260);
-  return L"";
+  bool found = false;
+  std::wstring name = NameOfProcess(c != nullptr ? c->processes_ : own, pid, found);
+  if (!found && c != nullptr && !c->processesFresh_) {
+    c->processesFresh_ = true;
+    c->processesOk_ = w.GetProcessList(c->processes_);
+    if (!c->processesOk_) return L"[error]";
+    name = NameOfProcess(c->processes_, pid, found);
+  }
+  return name;
 }
 
 void TForeGround::GatherProgramInfo(WindowHandle h, TProgramInfo& info) {

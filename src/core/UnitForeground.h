@@ -2,6 +2,7 @@
 // monitor it is on and its place on that monitor as fractions of the monitor's full bounds.
 #pragma once
 #include <string>
+#include <vector>
 
 #include "core/UnitSharedTypes.h"
 
@@ -15,6 +16,27 @@ class TForeGround {
   // Captures the foreground window; with none, only info.hwnd (0) is written.
   static void GetInfo(TProgramInfo& foreground);
   static bool isForeground(const TProgramInfo& info);
+};
+
+// While one is alive on a thread, the process list and the monitor enumeration are read once and
+// shared by every window examined on that thread: a snapshot looks at hundreds of windows, and
+// the process list is by far the dearest read. A window whose process or monitor is not in the
+// copy (it appeared meanwhile) makes it read afresh once. Not shared across threads; may nest.
+class TReadCache {
+ public:
+  TReadCache();
+  ~TReadCache();
+  TReadCache(const TReadCache&) = delete;
+  TReadCache& operator=(const TReadCache&) = delete;
+
+ private:
+  friend std::wstring GetProcessExeName(WindowHandle h);
+  friend int32_t MonitorNumber(MonitorHandle m);
+  TReadCache* outer_;
+  bool haveProcesses_ = false, processesOk_ = false, processesFresh_ = false;
+  std::vector<ProcessEntry> processes_;
+  bool haveMonitors_ = false, monitorsFresh_ = false;
+  std::vector<MonitorDesc> monitors_;
 };
 
 // File name of the executable of the process owning h: empty for 0 or when no process matches,

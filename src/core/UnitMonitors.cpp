@@ -17,8 +17,8 @@ struct Lists {
   TMonitorList top{std::make_shared<TTopComparer>()};
 };
 
-// No lock: the lists are used on the UI thread, and by the restore worker only while the UI
-// timers are paused.
+// No lock: the lists are read and written on the UI thread only; the restore worker waits for
+// the monitors on its own thread and hands the recording over.
 Lists& lists() {
   static Lists* l = new Lists;
   return *l;
@@ -50,21 +50,25 @@ bool Neighbour(const TMonitorList& list, int32_t id, Step step, TMonitorInfo& ne
 
 }  // namespace
 
-void TMonitors::GatherMonitorsInfo() {
-  Lists& l = lists();
-  l.id.Clear();
-  l.left.Clear();
-  l.top.Clear();
+void TMonitors::GatherMonitorsInfo() { RecordMonitors(WaitForMonitors()); }
 
+std::vector<MonitorDesc> TMonitors::WaitForMonitors(const std::atomic<bool>* stop) {
   // A monitor waking up may take a moment to be listed; the count is read again before every step.
   std::vector<MonitorDesc> mons = ws().EnumMonitors();
   uint32_t waited = 0;
-  while (mons.size() < 2 && waited < kMaxWaitMs) {
+  while (mons.size() < 2 && waited < kMaxWaitMs && !(stop != nullptr && stop->load())) {
     ws().Sleep(kWaitStepMs);
     waited += kWaitStepMs;
     mons = ws().EnumMonitors();
   }
+  return mons;
+}
 
+void TMonitors::RecordMonitors(const std::vector<MonitorDesc>& mons) {
+  Lists& l = lists();
+  l.id.Clear();
+  l.left.Clear();
+  l.top.Clear();
   for (size_t i = 0; i < mons.size(); ++i) {
     TMonitorInfo info;
     info.id = static_cast<int32_t>(i);

@@ -2,7 +2,9 @@
 // top edge) and the neighbour search the mover asks: left/right/up/down are steps through the
 // sorted lists, next is a step through the enumeration order that wraps around.
 #pragma once
+#include <atomic>
 #include <cstdint>
+#include <vector>
 
 #include "core/UnitSharedTypes.h"
 
@@ -14,6 +16,11 @@ class TMonitors {
 
   // Re-reads the monitors; waits up to 500 ms for a second monitor to appear.
   static void GatherMonitorsInfo();
+  // The two halves of it. Waiting reads only the platform, so the restore worker does it on its
+  // own thread (stop, when set, ends the wait early); recording writes the lists and logs their
+  // number, on the UI thread.
+  static std::vector<MonitorDesc> WaitForMonitors(const std::atomic<bool>* stop = nullptr);
+  static void RecordMonitors(const std::vector<MonitorDesc>& monitors);
   // Gathers when fewer than two monitors are recorded.
   static void EnsureGathered();
 

@@ -166,4 +166,6 @@ bool TMove::RestoreProgram(const TProgramInfo& info) {
   return ResizeMove(info.hwnd, r);
 }
 
+void TMove::ClearLastError() { gLastError = 0; }
+
 }  // namespace tessary

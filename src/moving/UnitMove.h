@@ -24,6 +24,8 @@ class TMove {
   static bool RestoreProgram(const TProgramInfo& info);
   // The platform error of the most recent failed placement step; a later success keeps it.
   static uint32_t getLastError();
+  // The restore judges each attempt by its own error, not by one another program left.
+  static void ClearLastError();
 
   // Exposed for the main window and tests.
   static bool IsShellOrDesktop(WindowHandle h);

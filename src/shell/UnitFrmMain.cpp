@@ -71,8 +71,7 @@ void SetShowDebugWindowHandler(std::function<void()> handler) { DebugWindowHandl
 TFrmMain::TFrmMain()
     : ui::Form(ClassName, AppTitle, DesignWidth, DesignHeight,
                ui::FormStyle{wc::WS_SYSMENU | wc::WS_THICKFRAME,
-                             wc::WS_EX_TOPMOST | wc::WS_EX_APPWINDOW | wc::WS_EX_NOACTIVATE, wc::CS_SAVEBITS}),
-      topLevelPrograms(std::make_shared<TProgramInfoComparer>()) {
+                             wc::WS_EX_TOPMOST | wc::WS_EX_APPWINDOW | wc::WS_EX_NOACTIVATE, wc::CS_SAVEBITS}) {
   g_frmMain = this;
   closeHides = true;
   onShow = [this] { FormShow(); };
@@ -86,6 +85,8 @@ TFrmMain::TFrmMain()
 }
 
 TFrmMain::~TFrmMain() {
+  // Before anything of the window goes: a running cycle's steps use it.
+  StopRestoreWorker();
   SetShowMainWindowHandler(nullptr);
   if (fLastIcon != 0) {
     imgIcon->SetIcon(0);
@@ -223,9 +224,8 @@ void TFrmMain::BuildControls() {
   // ---- timers
   timDelayedClear = &AddTimer(L"timDelayedClear", StatusClearMs, true, [this] { timDelayedClearTimer(); });
   timGetForeground = &AddTimer(L"timGetForeground", ForegroundPollMs, false, [this] { timGetForegroundTimer(); });
-  // Its action, the snapshot of the top-level programs, arrives with the Monitor Watcher.
   timGetTopPrograms = &AddTimer(L"timGetTopPrograms", static_cast<uint32_t>(hiddenSetting.TopProgramsIntervalMS),
-                                false, nullptr);
+                                false, [this] { timGetTopProgramsTimer(); });
 }
 
 void TFrmMain::InitMainWindow() {
@@ -264,6 +264,8 @@ void TFrmMain::InitMainWindow() {
   timGetForeground->SetEnabled(true);
 
   // Monitor Watcher: switched from cbWatcherOnStart, with a first snapshot when on.
+  SetMonitorWatcher(cbWatcherOnStart->Checked());
+  if (MonitorWatcher()) GatherTopLevelPrograms();
 
   fore.hwnd = 0;
 
@@ -408,6 +410,17 @@ void TFrmMain::SetMonitorWatcher(bool on) {
   fCheckMonitors = on;
   timGetTopPrograms->SetEnabled(on);
   ShowStatus(std::wstring(L"Monitor Watcher [") + (on ? L"Enabled" : L"Disabled") + L"]", true);
+}
+
+// Until the timer manager arrives: the managed timers are the foreground and snapshot timers.
+void TFrmMain::PauseManagedTimers() {
+  timGetForeground->SetEnabled(false);
+  timGetTopPrograms->SetEnabled(false);
+}
+
+void TFrmMain::ResumeManagedTimers() {
+  timGetForeground->SetEnabled(true);
+  timGetTopPrograms->SetEnabled(fCheckMonitors);
 }
 
 // ---------------------------------------------------------------- foreground watch

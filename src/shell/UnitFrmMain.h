@@ -16,6 +16,7 @@
 #include "core/UnitSharedTypes.h"
 #include "desktop/WindowSystem.h"
 #include "ui/Ui.h"
+#include "watcher/UnitMonitorWatcher.h"
 
 namespace tessary {
 
@@ -24,7 +25,7 @@ enum TMonitorLayout { ml_None, ml_Vert, ml_Horz };
 // "L T [%d, %d]  wd ht [%d x %d]"
 std::wstring RectToText(const TRect& r);
 
-class TFrmMain : public ui::Form {
+class TFrmMain : public ui::Form, public TMonitorWatcher {
  public:
   static constexpr const wchar_t* ClassName = L"Tessary.FrmMain";
   static constexpr int32_t DesignWidth = 618, DesignHeight = 275;
@@ -37,9 +38,9 @@ class TFrmMain : public ui::Form {
 
   // ---- window, status line, layout, buttons (UnitFrmMain.cpp)
   void InitMainWindow();
-  void ShowStatus(const std::wstring& text, bool keep);
+  void ShowStatus(const std::wstring& text, bool keep) override;
   void ClearStatus();
-  void DetectMonitorLayout();
+  void DetectMonitorLayout() override;
   void WMDisplayChange();
   void btnLeftClick();
   void btnRightClick();
@@ -73,7 +74,7 @@ class TFrmMain : public ui::Form {
   void SetMonitorWatcher(bool on);
 
   // ---- foreground display (UnitForegroundDisplay.cpp)
-  void ShowForeground(bool alreadyCaptured);
+  void ShowForeground(bool alreadyCaptured) override;
   void btnRefreshClick();
   void DrawForegroundIcon();
   // A copy of the window's small icon that the caller owns; 0 when no source gives one.
@@ -97,21 +98,15 @@ class TFrmMain : public ui::Form {
   static bool GetTaskbarRect(TRect& r);
 
   // ---- state
+  // (the Monitor Watcher's fields come with TMonitorWatcher)
   TProgramInfo fore;
-  TTryList<TProgramInfo> topLevelPrograms;
-  int32_t fsleepCount = 0;
   std::wstring fLastMessage;
   int32_t flastMonitorID = -1;
-  bool fmainFormNeedsPlacing = false;
   IconHandle fLastIcon = 0;
-  bool fCheckMonitors = false;
-  bool fCallbackRunning = false;
   uint32_t LastHotkeyTime = 0;
-  uint32_t LastTopLevelProgramDetectTime = 0;
   bool formShowOnce = false;
   RHiddenSettings hiddenSetting;
   TMonitorLayout ml = ml_None;
-  bool powerDetectionEventRunning = false;
 
   // ---- controls (owned by the form)
   ui::Panel* pnlLeft = nullptr;
@@ -158,6 +153,19 @@ class TFrmMain : public ui::Form {
   ui::Timer* timDelayedClear = nullptr;
   ui::Timer* timGetForeground = nullptr;
   ui::Timer* timGetTopPrograms = nullptr;
+
+ protected:
+  // ---- what the Monitor Watcher's cycle needs of the window
+  bool WatcherWindowShowing() override { return Visible(); }
+  void WatcherShowWindow() override { Show(); }
+  void WatcherPlaceWindowAgain() override { FormShow(); }
+  void WatcherHideWindow() override { Hide(); }
+  int32_t RestoreDelayMs() override { return seDelay->Value(); }
+  bool PowerStateTrigger() override { return rbDevicePowerState->Checked(); }
+  bool ResolutionTrigger() override { return rbResolutionChange->Checked(); }
+  void PauseManagedTimers() override;
+  void ResumeManagedTimers() override;
+  void RunOnUiThread(const std::function<void()>& fn) override { ui::app::RunOnUiThread(fn); }
 
  private:
   void BuildControls();

@@ -1,0 +1,292 @@
+#include "watcher/UnitMonitorWatcher.h"
+
+#include <exception>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "core/UnitForeground.h"
+#include "core/UnitMonitors.h"
+#include "diagnostics/DebugLog.h"
+#include "moving/UnitFocusManager.h"
+#include "util/UnitText.h"
+#include "watcher/UnitRestore.h"
+
+namespace tessary {
+
+namespace {
+
+constexpr int32_t kForegroundRetries = 10;
+
+std::wstring Widen(const char* text) {
+  std::wstring out;
+  for (const char* p = text; p != nullptr && *p != 0; ++p)
+    out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*p)));
+  return out;
+}
+
+// The log's indentation follows the cycle's steps, also when one of them throws.
+class LevelScope {
+ public:
+  LevelScope() { IncLevel(); }
+  ~LevelScope() { Release(); }
+  LevelScope(const LevelScope&) = delete;
+  LevelScope& operator=(const LevelScope&) = delete;
+  void Release() {
+    if (raised_) DecLevel();
+    raised_ = false;
+  }
+
+ private:
+  bool raised_ = true;
+};
+
+}  // namespace
+
+struct TMonitorWatcher::Worker {
+  std::atomic<bool> stop{false};
+};
+
+TMonitorWatcher::TMonitorWatcher()
+    : topLevelPrograms(std::make_shared<TProgramInfoComparer>()),
+      liveWorkers_(std::make_shared<std::atomic<int32_t>>(0)) {}
+
+TMonitorWatcher::~TMonitorWatcher() {
+  // The window has stopped the worker already; this only guards against one that did not, and
+  // a worker told to stop calls none of the window's hooks.
+  StopRestoreWorker();
+}
+
+// ---------------------------------------------------------------- snapshot
+
+void TMonitorWatcher::GatherTopLevelPrograms() {
+  topLevelPrograms.Clear();
+  LastTopLevelProgramDetectTime = ws().GetTickCount();
+  if (powerDetectionEventRunning) AppendLog(L"GTLP: Starting.");
+
+  // The retries may pump messages; nothing else takes a snapshot meanwhile: the snapshot timer is
+  // paused while any managed timer's handler runs, and the cycle's snapshots run on this thread.
+  WindowHandle h = TFocusManager::FMGetForegroundWindow(kForegroundRetries);
+  if (h == 0) {
+    AppendLog(L"GTLP: Failed to get Foreground. Aborting. ", true);
+    return;
+  }
+
+  const TReadCache cache;
+  std::vector<WindowHandle> seen;
+  while (h != 0) {
+    // The z-order can change under the walk; a window met twice would make it go round for ever.
+    for (WindowHandle s : seen)
+      if (s == h) h = 0;
+    if (h == 0) break;
+    seen.push_back(h);
+
+    TProgramInfo info;
+    TForeGround::GatherProgramInfo(h, info);
+    const bool skip = SameTextAscii(info.EXEName, L"Tessary.exe") || info.bounds == TRect{} ||
+                      info.bounds.Width() < 0 || info.bounds.Height() < 0 || info.isMinimized;
+    if (!skip) topLevelPrograms.Add(info);
+    h = TFocusManager::GetNextToFocus(h, false);
+  }
+  if (powerDetectionEventRunning)
+    AppendLog(L"GTLP: Ending - added count = " + std::to_wstring(topLevelPrograms.Count()));
+}
+
+// ---------------------------------------------------------------- listeners
+
+void TMonitorWatcher::OnMonitorConnect() {
+  AppendLog(L"CC: connect");
+  if (!PowerStateTrigger()) return;
+  if (fCheckMonitors) {
+    AppendLog(L"CC: disconnect TRIGGER, CHM starting");
+    StartRestoreWorker();
+    return;
+  }
+  AppendLog(L"CC: disconnect DISABLED");
+  ShowStatus(L"Monitor Watcher Disasbled: connection detected", true);
+  // A disconnect seen while the watcher was on froze the timers for a cycle that will not come
+  // now: let them run again, or the window would stop following the foreground for good.
+  if (powerDetectionEventRunning && !fCallbackRunning) {
+    powerDetectionEventRunning = false;
+    timersPaused_ = false;
+    ResumeManagedTimers();
+  }
+}
+
+void TMonitorWatcher::OnMonitorDisconnect() {
+  AppendLog(L"DC: disconnect");
+  if (!PowerStateTrigger() || !fCheckMonitors) return;
+  powerDetectionEventRunning = true;
+  if (LastTopLevelProgramDetectTime != 0)
+    AppendLog(L"DC: MS since GatherTopLevelPrograms - " +
+              std::to_wstring(static_cast<uint32_t>(ws().GetTickCount() - LastTopLevelProgramDetectTime)));
+  // Once per cycle: a second pause would record the paused timers as off, and the cycle's end
+  // would then leave every one of them off.
+  if (!timersPaused_) {
+    timersPaused_ = true;
+    PauseManagedTimers();
+  }
+}
+
+void TMonitorWatcher::OnResolutionChange() {
+  AppendLog(L"RC: resolution");
+  if (!ResolutionTrigger() || !fCheckMonitors) return;
+  AppendLog(L"RC: resolution TRIGGER");
+  StartRestoreWorker();
+}
+
+// ---------------------------------------------------------------- the cycle
+
+void TMonitorWatcher::StartRestoreWorker() {
+  if (fCallbackRunning) {
+    AppendLog(L"CHM: ignoring, thread still running.");
+    return;
+  }
+  fCallbackRunning = true;
+  auto worker = std::make_shared<Worker>();
+  worker_ = worker;
+  liveWorkers_->fetch_add(1);
+  try {
+    // The thread keeps its own reference to the count: the last thing it does is to say it is
+    // gone, after which this object may be destroyed.
+    std::thread([this, worker, live = liveWorkers_] {
+      Execute(worker);
+      live->fetch_sub(1);
+    }).detach();
+  } catch (const std::system_error& e) {
+    liveWorkers_->fetch_sub(1);
+    fCallbackRunning = false;
+    AppendLog(L"CHM: could not start the restore thread: " + Widen(e.what()));
+  }
+}
+
+void TMonitorWatcher::RestoreWorkerDone() {
+  AppendLog(L"CHM: Done.");
+  fCallbackRunning = false;
+  powerDetectionEventRunning = false;
+}
+
+// Worker thread. Only the waiting for a second monitor runs here; every other step is handed to
+// the user-interface thread in the order of the cycle.
+void TMonitorWatcher::Execute(const std::shared_ptr<Worker>& worker) {
+  int32_t levels = 0;  // raised and not yet lowered; touched only inside handed-over steps
+  bool done = false;
+  std::wstring error;
+  try {
+    RunOnUiThread([&] {
+      AppendLog(L"CHM: Starting");
+      IncLevel();
+      ++levels;
+    });
+
+    int32_t repeat_cnt = 0;
+    bool enough = false;
+    while (!enough && !worker->stop) {
+      std::vector<MonitorDesc> monitors = TMonitors::WaitForMonitors(&worker->stop);
+      RunOnUiThread([&] { TMonitors::RecordMonitors(monitors); });
+      ++repeat_cnt;
+      // As the list does when asked with fewer than two recorded: one more gathering.
+      if (monitors.size() < 2 && !worker->stop) {
+        monitors = TMonitors::WaitForMonitors(&worker->stop);
+        RunOnUiThread([&] { TMonitors::RecordMonitors(monitors); });
+      }
+      enough = monitors.size() >= 2;
+    }
+
+    if (!worker->stop) {
+      if (repeat_cnt > 1) RunOnUiThread([&] { AppendLog(L"CHM: Getmonitors repeat=" + std::to_wstring(repeat_cnt)); });
+      RunOnUiThread([&] {
+        AppendLog(L"CHM: HandleMovedPrograms");
+        HandleMovedPrograms();
+      });
+      // So the snapshot shows the restored layout.
+      RunOnUiThread([&] { GatherTopLevelPrograms(); });
+    }
+
+    RunOnUiThread([&] {
+      DecLevel();
+      --levels;
+      AppendLog(L"CHM: Ending");
+      RestoreWorkerDone();
+      done = true;
+    });
+    if (!worker->stop) RunOnUiThread([&] { ResumeAfterCycle(); });
+    return;
+  } catch (const std::exception& e) {
+    error = Widen(e.what());
+  } catch (...) {
+    error = L"unknown exception";
+  }
+
+  // A step threw: the cycle ends cleanly, so that the next event can start a new one.
+  try {
+    RunOnUiThread([&] {
+      for (; levels > 0; --levels) DecLevel();
+      AppendLog(L"CHM: cycle failed: " + error);
+      if (!done) RestoreWorkerDone();
+      if (!worker->stop) ResumeAfterCycle();
+    });
+  } catch (...) {
+    // The user-interface thread is gone: nobody is left to tell.
+  }
+}
+
+void TMonitorWatcher::ResumeAfterCycle() {
+  timersPaused_ = false;
+  ResumeManagedTimers();
+}
+
+void TMonitorWatcher::HandleMovedPrograms() {
+  LevelScope level;
+  DetectMonitorLayout();
+  if (!WatcherWindowShowing()) WatcherShowWindow();
+  if (fmainFormNeedsPlacing) {
+    fmainFormNeedsPlacing = false;
+    AppendLog(L"HMP: adjusting mainform position");
+    WatcherPlaceWindowAgain();
+  }
+
+  const TTryList<TProgramInfo> saved = topLevelPrograms;
+  ShowStatus(L"Sleeping then restoring positions", false);
+  fsleepCount = 0;
+  // Pumps messages through the countdown: display events, clicks and timers run meanwhile.
+  SleepSlick(RestoreDelayMs(), this);
+  ShowStatus(L"-------------------", true);
+  ShowStatus(L"Restoring Positions", true);
+
+  GatherTopLevelPrograms();
+  const TTryList<TProgramInfo> moved = TRestore::FindMovedPrograms(saved, topLevelPrograms);
+  bool failed = false;
+  if (moved.Count() == 0) {
+    ShowStatus(L"No program moving needed.", true);
+  } else {
+    failed = !TRestore::RestoreMovedPrograms(
+        moved, [this](const std::wstring& text, bool keep) { ShowStatus(text, keep); });
+    ShowStatus(L"Restoring Done.", true);
+    ShowForeground(false);
+  }
+  level.Release();
+  // What did not go back stays in view with its status log.
+  if (!failed) WatcherHideWindow();
+}
+
+void TMonitorWatcher::reportSleepSlick(int32_t remaining, bool& /*abort*/) {
+  static constexpr const wchar_t* dots[] = {L" .", L" ..", L" ...", L" ...."};
+  ShowStatus(L"Sleeping (" + FixedText(remaining / 1000.0, 2) + L") then restoring positions" +
+                 dots[((fsleepCount % 4) + 4) % 4],
+             false);
+  ++fsleepCount;
+}
+
+void TMonitorWatcher::StopRestoreWorker() {
+  if (worker_) worker_->stop = true;
+  // Its last steps are handed to this thread: keep answering them until it is gone.
+  while (liveWorkers_->load() > 0) {
+    ws().ProcessPendingMessages();
+    if (liveWorkers_->load() > 0) ws().Sleep(5);
+  }
+}
+
+bool TMonitorWatcher::WorkerAlive() const { return liveWorkers_->load() > 0; }
+
+}  // namespace tessary

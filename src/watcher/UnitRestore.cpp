@@ -1,0 +1,162 @@
+#include "watcher/UnitRestore.h"
+
+#include <cmath>
+#include <cwchar>
+
+#include "core/UnitForeground.h"
+#include "core/UnitSleep.h"
+#include "desktop/WinConst.h"
+#include "diagnostics/DebugLog.h"
+#include "moving/UnitMove.h"
+
+namespace tessary {
+
+namespace {
+
+constexpr double kTolerance = 0.01;
+constexpr int32_t kSettleMs = 20;
+constexpr int32_t kFirstRetryWaitMs = 50;
+constexpr int32_t kLastRetryWaitMs = 400;
+constexpr int32_t kDeniedAttempts = 4;
+
+void Log(const std::wstring& s) { AppendLog(L"HMP: " + s); }
+
+const wchar_t* BoolWord(bool b) { return b ? L"True" : L"False"; }
+
+// "[%d] %s left %s [%f x %f]"
+std::wstring ProgramText(const TProgramInfo& p) {
+  return L"[" + std::to_wstring(static_cast<int32_t>(p.hwnd)) + L"] " + p.EXEName + L" left " +
+         BoolWord(p.isLeftMonitor) + L" [" + FixedText(p.wdpercent, 2) + L" x " + FixedText(p.htpercent, 2) + L"]";
+}
+
+enum class Outcome { Restored, Skipped, Failed };
+
+}  // namespace
+
+std::wstring FixedText(double value, int32_t decimals) {
+  wchar_t buf[64];
+  const int n = std::swprintf(buf, sizeof buf / sizeof buf[0], L"%.*f", decimals, value);
+  return n < 0 ? std::wstring() : std::wstring(buf, static_cast<size_t>(n));
+}
+
+TTryList<TProgramInfo> TRestore::FindMovedPrograms(const TTryList<TProgramInfo>& saved,
+                                                   const TTryList<TProgramInfo>& fresh) {
+  TTryList<TProgramInfo> moved(std::make_shared<TProgramInfoComparer>());
+  for (const TProgramInfo& old : saved) {
+    TProgramInfo now;
+    now.hwnd = old.hwnd;
+    if (!fresh.TryAndGet(now)) {
+      Log(L"Program Handle Missing " + old.EXEName);
+      continue;
+    }
+    // A program still on its monitor is left alone, even if it moved on it.
+    if (!old.isMinimized && !now.isMinimized && old.monitorID != now.monitorID) moved.Add(old);
+  }
+  return moved;
+}
+
+bool TRestore::RestoreOnce(const TProgramInfo& rec) {
+  // Each attempt is judged by its own error, not by one left from another program.
+  TMove::ClearLastError();
+  const bool ok = TMove::RestoreProgram(rec);
+  SleepSlick(kSettleMs);
+  return ok;
+}
+
+bool TRestore::VerifyRestored(const TProgramInfo& rec) {
+  TProgramInfo now;
+  TForeGround::GatherProgramInfo(rec.hwnd, now);
+  if (now.bounds == TRect{}) {
+    Log(L"empty rect, admin program?");
+    return false;
+  }
+  struct Check {
+    double now, want;
+    const wchar_t* label;
+  };
+  const Check checks[] = {{now.wdpercent, rec.wdpercent, L"WidthX  "},
+                          {now.htpercent, rec.htpercent, L"HeightX "},
+                          {now.toppercent, rec.toppercent, L"TopX    "},
+                          {now.leftpercent, rec.leftpercent, L"LeftX   "}};
+  for (const Check& c : checks) {
+    const double diff = std::fabs(c.now - c.want);
+    // The bound itself matches; a hair of floating-point noise must not turn 0.01 into a miss.
+    if (diff <= kTolerance + 1e-9) continue;
+    Log(L"Failed " + std::wstring(c.label) + FixedText(diff, 4) + L" diff " + ProgramText(now));
+    return false;
+  }
+  return true;
+}
+
+bool TRestore::RestoreMovedPrograms(const TTryList<TProgramInfo>& moved, const TStatusSink& status) {
+  Log(L"Restore count=" + std::to_wstring(moved.Count()));
+  bool allRestored = true;
+  const auto denied = [] { return TMove::getLastError() == wc::ERROR_ACCESS_DENIED; };
+  const auto hung = [] { return TMove::getLastError() == wc::ERROR_TIMEOUT; };
+
+  // Lowest in the z-order first, so the former foreground window is placed last.
+  for (int32_t i = moved.Count() - 1; i >= 0; --i) {
+    const TProgramInfo& rec = moved[i];
+    status(L"Restoring - " + rec.EXEName, true);
+    Log(L"Moving " + ProgramText(rec));
+
+    Outcome outcome = Outcome::Failed;
+    bool retry = false;
+    if (RestoreOnce(rec)) {
+      if (VerifyRestored(rec)) {
+        outcome = Outcome::Restored;
+      } else {
+        Log(L"position not verified 1");
+        retry = true;
+      }
+    } else if (hung()) {
+      // A program that does not answer would only cost every retry its time-out.
+      Log(L"not responding, skipped " + rec.EXEName);
+      status(L"Skipping not responding program.", true);
+    } else if (denied()) {
+      bool placed = false;
+      for (int32_t n = 0; n < kDeniedAttempts && !placed; ++n) {
+        placed = RestoreOnce(rec);
+        SleepSlick(kSettleMs);
+      }
+      if (placed) {
+        retry = true;
+      } else {
+        status(L"Skipping VAC Admin program.", true);
+        outcome = Outcome::Skipped;
+      }
+    } else {
+      Log(L"position failed 1");
+      retry = true;
+    }
+
+    if (retry) {
+      for (int32_t wait = kFirstRetryWaitMs; wait <= kLastRetryWaitMs; wait *= 2) {
+        SleepSlick(wait);
+        if (RestoreOnce(rec)) {
+          if (VerifyRestored(rec)) {
+            outcome = Outcome::Restored;
+            break;
+          }
+          Log(L"position not verified 2");
+        } else if (denied()) {
+          status(L"Skipping VAC Admin program.", true);
+          outcome = Outcome::Skipped;
+          break;
+        } else if (hung()) {
+          Log(L"not responding, skipped " + rec.EXEName);
+          status(L"Skipping not responding program.", true);
+          break;
+        } else {
+          Log(L"position failed 2");
+        }
+        Log(L"repeating");
+      }
+      if (outcome == Outcome::Failed && !hung()) Log(L"Restoring Position failed.");
+    }
+    if (outcome == Outcome::Failed) allRestored = false;
+  }
+  return allRestored;
+}
+
+}  // namespace tessary
