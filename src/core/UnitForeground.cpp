@@ -110,6 +110,7 @@ void TForeGround::GatherProgramInfo(WindowHandle h, TProgramInfo& info) {
     info.isLeftMonitor = virt.Left == desc.bounds.Left;
     info.isTopMonitor = virt.Top == desc.bounds.Top;
     info.monitorID = number;
+    info.monitorBounds = desc.bounds;
     RectToPercents(info.bounds, desc.bounds, info.leftpercent, info.toppercent, info.wdpercent, info.htpercent);
     if (info.isMinimized || info.isMaximized) {
       info.toppercent = 0.0;
@@ -117,6 +118,7 @@ void TForeGround::GatherProgramInfo(WindowHandle h, TProgramInfo& info) {
     }
   } else {
     info.monitorID = -1;
+    info.monitorBounds = TRect{};
     AppendLog(L"GPI: Failed MonitorFromWIndow: ", true);
   }
 }

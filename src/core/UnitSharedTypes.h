@@ -26,6 +26,9 @@ struct TProgramInfo {
   double htpercent = 0.0;
   double toppercent = 0.0;
   double leftpercent = 0.0;
+  // The full bounds of the monitor when the record was made: while the monitor has them still,
+  // a restore puts the window back at its very rectangle, not at one rounded from the fractions.
+  TRect monitorBounds;
 };
 
 struct TMonitorInfo {

@@ -162,7 +162,12 @@ bool TMove::RestoreProgram(const TProgramInfo& info) {
     AppendLog(L"RP: original monitor not found");
     return false;
   }
-  const TRect r = PercentsToRect(monitor.bounds, info.leftpercent, info.toppercent, info.wdpercent, info.htpercent);
+  // The fractions round a pixel off now and then; on an unchanged monitor the recorded rectangle
+  // is the exact answer (also the frame a maximized window hangs over its monitor's edges).
+  const bool sameMonitor = info.monitorBounds == monitor.bounds && info.bounds != TRect{};
+  const TRect r = sameMonitor ? info.bounds
+                              : PercentsToRect(monitor.bounds, info.leftpercent, info.toppercent, info.wdpercent,
+                                               info.htpercent);
   return ResizeMove(info.hwnd, r);
 }
 

@@ -619,6 +619,14 @@ void SimDesktop::SetHung(WindowHandle h, bool hung) {
   if (SimWin* w = s_->W(h)) w->hung = hung;
 }
 
+void SimDesktop::MoveWindowAsSystem(WindowHandle h, TRect r) {
+  std::lock_guard lk(s_->mu);
+  SimWin* w = s_->W(h);
+  if (!w || (w->style & WS_MINIMIZE)) return;
+  w->rect = r;
+  if (!(w->style & WS_MAXIMIZE)) w->restore = r;
+}
+
 void SimDesktop::SetForegroundLockEnforced(bool enforced) {
   std::lock_guard lk(s_->mu);
   s_->lockEnforced = enforced;

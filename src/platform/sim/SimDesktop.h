@@ -81,6 +81,9 @@ class SimDesktop final : public IWindowSystem {
   WindowHandle AddWindow(const WindowSpec& desc);
   void RemoveWindow(WindowHandle h);  // vanishes without messages, as a crashed program's window
   void SetForeground(WindowHandle h);  // as the user clicking it: activates and raises
+  // The system itself moves a window (as when its monitor goes away): no rights are checked, a
+  // maximized window stays maximized at the new place.
+  void MoveWindowAsSystem(WindowHandle h, TRect r);
   void SetCursor(TPoint p);
   void SetWindowIcon(WindowHandle h, IconHandle big, IconHandle small, IconHandle classBig, IconHandle classSmall);
   void SetHung(WindowHandle h, bool hung);  // SendMessageTimeout to it times out

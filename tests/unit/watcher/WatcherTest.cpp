@@ -1,0 +1,407 @@
+// The Monitor Watcher on the simulated desktop: a monitor sleeps (its device interface goes, the
+// platform pushes its windows onto the other monitor) and wakes again; the restore cycle runs on
+// its worker thread and puts every displaced program back.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <stdexcept>
+#include <thread>
+
+#include "../shell/MainFixture.h"
+#include "core/UnitForeground.h"
+#include "watcher/UnitRestore.h"
+
+namespace tessary::test {
+namespace {
+
+class WatcherTest : public MainFixture {
+ protected:
+  static constexpr TRect OnRight{2100, 200, 2900, 800};   // a window on the right-hand monitor
+  static constexpr TRect OnRight2{3000, 50, 3700, 500};
+
+  void SetUp() override {
+    MainFixture::SetUp();
+    right = sim.EnumMonitors()[1].handle;
+  }
+
+  // The platform's part of a monitor going to sleep: the interface removal, the monitor gone,
+  // its windows pushed to the same place on the remaining one.
+  void MonitorSleeps() {
+    main->OnMonitorDisconnect();
+    pushed.clear();
+    for (WindowHandle h : sim.ZOrder()) {
+      TRect r;
+      if (GetProcessExeName(h) != L"app.exe" && GetProcessExeName(h) != L"admin.exe") continue;
+      if (!sim.GetWindowRect(h, r) || !MonRight.Contains(r.Left + r.Width() / 2, r.Top + r.Height() / 2)) continue;
+      sim.MoveWindowAsSystem(h, MapRect(r, MonRight, MonLeft));
+      pushed.push_back(h);
+    }
+    sim.RemoveMonitor(right);
+    ui::app::ProcessPendingMessages();
+  }
+
+  void MonitorWakes(bool arrival = true) {
+    right = sim.AddMonitor(MonRight);
+    ui::app::ProcessPendingMessages();
+    if (arrival) main->OnMonitorConnect();
+  }
+
+  // Pumps until the cycle has ended and its worker is gone. Virtual time moves only with the
+  // program's own waits; the real-time bound only stops a test that would hang.
+  void FinishCycle() {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (main->fCallbackRunning || main->WorkerAlive()) {
+      ui::app::ProcessPendingMessages();
+      std::this_thread::yield();
+      if (std::chrono::steady_clock::now() > giveUp) {
+        ADD_FAILURE() << "the restore cycle did not end";
+        main->StopRestoreWorker();
+        return;
+      }
+    }
+  }
+
+  // Each of the messages, in this order, among the log's messages (others may come between).
+  static ::testing::AssertionResult LoggedInOrder(const std::vector<std::wstring>& wanted) {
+    const auto log = Log();
+    size_t at = 0;
+    for (const std::wstring& w : wanted) {
+      while (at < log.size() && log[at].find(w) == std::wstring::npos) ++at;
+      if (at == log.size()) return ::testing::AssertionFailure() << "missing in order: " << std::string(w.begin(), w.end());
+      ++at;
+    }
+    return ::testing::AssertionSuccess();
+  }
+
+  static size_t CountLogged(const std::wstring& part) {
+    size_t n = 0;
+    for (const std::wstring& line : Log())
+      if (line.find(part) != std::wstring::npos) ++n;
+    return n;
+  }
+
+  void TearDown() override {
+    if (HasFailure())
+      for (const std::wstring& l : Log()) std::printf("  log| %ls\n", l.c_str());
+    MainFixture::TearDown();
+  }
+
+  // A program below the one in front (the snapshot walks down from the foreground window).
+  WindowHandle Program(TRect rect, sim::WindowSpec spec = {}) {
+    const WindowHandle h = AddApp(rect, spec);
+    sim.SetForeground(app);
+    return h;
+  }
+
+  MonitorHandle right = 0;
+  std::vector<WindowHandle> pushed;
+};
+
+TEST_F(WatcherTest, SleepAndWakePutEveryDisplacedProgramBack) {
+  const WindowHandle editor = Program(OnRight);
+  sim::WindowSpec maxSpec;
+  maxSpec.maximized = true;
+  maxSpec.rect = OnRight2;
+  const WindowHandle browser = Program(OnRight2, maxSpec);
+  sim.SetForeground(app);
+  const TRect editorBefore = RectOf(editor), browserBefore = RectOf(browser);
+  main->GatherTopLevelPrograms();
+  ASSERT_EQ(main->topLevelPrograms.Count(), 3);
+
+  MonitorSleeps();
+  EXPECT_TRUE(main->powerDetectionEventRunning);
+  EXPECT_FALSE(main->timGetForeground->Enabled()) << "the disconnect freezes the snapshot";
+  ASSERT_EQ(pushed.size(), 2u);
+  EXPECT_EQ(RectOf(editor), MapRect(editorBefore, MonRight, MonLeft));
+  EXPECT_TRUE(Logged(L"WMDisplayChange - event running"));
+
+  MonitorWakes();
+  EXPECT_TRUE(main->fCallbackRunning);
+  FinishCycle();
+
+  EXPECT_EQ(RectOf(editor), editorBefore);
+  EXPECT_EQ(RectOf(browser), browserBefore);
+  EXPECT_TRUE(sim.IsZoomed(browser));
+  EXPECT_EQ(RectOf(app), AppRect) << "the program on the other monitor is untouched";
+  EXPECT_FALSE(main->Visible()) << "everything went back: the window hides again";
+  EXPECT_FALSE(main->powerDetectionEventRunning);
+  EXPECT_TRUE(main->timGetForeground->Enabled()) << "the timers run again";
+  EXPECT_TRUE(main->timGetTopPrograms->Enabled());
+  EXPECT_TRUE(LoggedInOrder({L"DC: disconnect", L"CC: connect", L"CC: disconnect TRIGGER, CHM starting",
+                             L"CHM: Starting", L"GMI: populated = 2", L"CHM: HandleMovedPrograms",
+                             L"GTLP: Starting.", L"GTLP: Ending - added count = 3", L"HMP: Restore count=2",
+                             L"HMP: Moving [", L"HMP: Moving [", L"GTLP: Starting.", L"CHM: Ending", L"CHM: Done."}));
+  // The snapshot after the cycle shows the restored layout.
+  TProgramInfo e;
+  e.hwnd = editor;
+  ASSERT_TRUE(main->topLevelPrograms.TryAndGet(e));
+  EXPECT_EQ(e.monitorID, 1);
+}
+
+TEST_F(WatcherTest, TheWindowShowsTheCountdownInItsCornerAndHidesAfter) {
+  Program(OnRight);
+  main->GatherTopLevelPrograms();
+  main->seDelay->SetValue(1000);
+  std::vector<std::wstring> shown;
+  std::vector<bool> visible;
+  for (uint32_t at = 10; at < 1000; at += 200)
+    sim.At(at, [&] {
+      shown.push_back(main->lblMessage->Text());
+      visible.push_back(main->Visible());
+    });
+  MonitorSleeps();
+  // The probes are due from the wake on; the clock moves only in the program's own waits.
+  MonitorWakes();
+  FinishCycle();
+
+  EXPECT_EQ(shown, (std::vector<std::wstring>{L"Sleeping (1.00) then restoring positions .",
+                                              L"Sleeping (0.80) then restoring positions ..",
+                                              L"Sleeping (0.60) then restoring positions ...",
+                                              L"Sleeping (0.40) then restoring positions ....",
+                                              L"Sleeping (0.20) then restoring positions ."}));
+  EXPECT_EQ(visible, std::vector<bool>(5, true));
+  EXPECT_FALSE(main->Visible());
+  // Kept messages went into the status log; the countdown did not.
+  for (const std::wstring& line : main->txtLog->Lines()) EXPECT_EQ(line.find(L"Sleeping ("), std::wstring::npos);
+}
+
+TEST_F(WatcherTest, WithTheWatcherOffNothingMoves) {
+  const WindowHandle editor = Program(OnRight);
+  main->GatherTopLevelPrograms();
+  main->SetMonitorWatcher(false);
+  const size_t mark = Log().size();
+  MonitorSleeps();
+  EXPECT_FALSE(main->powerDetectionEventRunning);
+  EXPECT_TRUE(main->timGetForeground->Enabled());
+  MonitorWakes();
+  EXPECT_FALSE(main->fCallbackRunning);
+  EXPECT_EQ(main->lblMessage->Text(), L"Monitor Watcher Disasbled: connection detected");
+  EXPECT_NE(RectOf(editor), OnRight);
+  const auto log = Log();
+  EXPECT_EQ(std::count(log.begin() + static_cast<std::ptrdiff_t>(mark), log.end(), L"CC: disconnect DISABLED"), 1);
+  EXPECT_EQ(CountLogged(L"CHM: Starting"), 0u);
+}
+
+TEST_F(WatcherTest, NeitherTriggerSelectedNothingStarts) {
+  Program(OnRight);
+  main->GatherTopLevelPrograms();
+  main->rbDevicePowerState->SetChecked(false);
+  main->rbResolutionChange->SetChecked(false);
+  MonitorSleeps();
+  MonitorWakes();
+  main->OnResolutionChange();
+  EXPECT_FALSE(main->fCallbackRunning);
+  EXPECT_FALSE(main->powerDetectionEventRunning);
+  EXPECT_EQ(CountLogged(L"CHM: Starting"), 0u);
+}
+
+TEST_F(WatcherTest, ResolutionModeRestoresOnAResolutionEventOnly) {
+  const WindowHandle editor = Program(OnRight);
+  main->GatherTopLevelPrograms();
+  main->rbResolutionChange->SetChecked(true);
+  ASSERT_FALSE(main->rbDevicePowerState->Checked());
+
+  MonitorSleeps();
+  EXPECT_FALSE(main->powerDetectionEventRunning) << "connect and disconnect are only logged";
+  EXPECT_TRUE(main->timGetForeground->Enabled());
+  // No time passes here, so the snapshot from before the sleep is still the newest.
+  MonitorWakes();
+  EXPECT_FALSE(main->fCallbackRunning);
+  main->OnResolutionChange();
+  EXPECT_TRUE(main->fCallbackRunning);
+  FinishCycle();
+  EXPECT_TRUE(LoggedInOrder({L"RC: resolution", L"RC: resolution TRIGGER", L"CHM: Starting", L"CHM: Done."}));
+  EXPECT_EQ(CountLogged(L"GTLP:"), 0u) << "no power event: no snapshot lines";
+  EXPECT_EQ(RectOf(editor), OnRight);
+}
+
+TEST_F(WatcherTest, ASecondArrivalDuringTheCycleIsIgnored) {
+  Program(OnRight);
+  main->GatherTopLevelPrograms();
+  MonitorSleeps();
+  sim.At(500, [&] { main->OnMonitorConnect(); });  // during the countdown
+  MonitorWakes();
+  FinishCycle();
+  EXPECT_EQ(CountLogged(L"CHM: Starting"), 1u);
+  EXPECT_TRUE(Logged(L"CHM: ignoring, thread still running."));
+  // The next event starts a new cycle.
+  main->OnMonitorConnect();
+  FinishCycle();
+  EXPECT_EQ(CountLogged(L"CHM: Starting"), 2u);
+}
+
+TEST_F(WatcherTest, TheWorkerWaitsForTheSecondMonitor) {
+  const WindowHandle editor = Program(OnRight);
+  main->GatherTopLevelPrograms();
+  MonitorSleeps();
+  // The arrival comes before the monitor is listed again; it shows up 1.6 s later.
+  main->OnMonitorConnect();
+  sim.At(1600, [&] { right = sim.AddMonitor(MonRight); });
+  FinishCycle();
+  EXPECT_EQ(RectOf(editor), OnRight);
+  EXPECT_GE(CountLogged(L"GMI: populated = 1"), 1u);
+  EXPECT_TRUE(LoggedInOrder({L"GMI: populated = 2", L"CHM: Getmonitors repeat=", L"CHM: HandleMovedPrograms"}));
+}
+
+TEST_F(WatcherTest, TwoDisconnectsBeforeTheWakeLeaveNoTimerOff) {
+  Program(OnRight);
+  main->GatherTopLevelPrograms();
+  MonitorSleeps();
+  main->OnMonitorDisconnect();  // a second monitor went to sleep
+  MonitorWakes();
+  FinishCycle();
+  EXPECT_TRUE(main->timGetForeground->Enabled());
+  EXPECT_TRUE(main->timGetTopPrograms->Enabled());
+}
+
+TEST_F(WatcherTest, AWakeWhileSwitchedOffDoesNotLeaveTheTimersFrozen) {
+  Program(OnRight);
+  main->GatherTopLevelPrograms();
+  MonitorSleeps();
+  main->SetMonitorWatcher(false);  // from the tray, while the monitor sleeps
+  MonitorWakes();
+  EXPECT_TRUE(main->timGetForeground->Enabled());
+  EXPECT_FALSE(main->powerDetectionEventRunning);
+}
+
+TEST_F(WatcherTest, AStepThatThrowsEndsTheCycleCleanly) {
+  const WindowHandle editor = Program(OnRight);
+  main->GatherTopLevelPrograms();
+  MonitorSleeps();
+  sim.At(300, [] { throw std::runtime_error("boom"); });  // inside the countdown
+  MonitorWakes();
+  FinishCycle();
+  EXPECT_FALSE(main->fCallbackRunning);
+  EXPECT_FALSE(main->powerDetectionEventRunning);
+  EXPECT_TRUE(main->timGetForeground->Enabled());
+  EXPECT_TRUE(LoggedInOrder({L"CHM: Starting", L"CHM: cycle failed: boom"}));
+  EXPECT_NE(RectOf(editor), OnRight);
+
+  // Nothing is stuck: the next sleep and wake restore as usual.
+  MonitorSleeps();
+  MonitorWakes();
+  FinishCycle();
+  EXPECT_EQ(RectOf(editor), OnRight);
+}
+
+TEST_F(WatcherTest, TheWindowCanGoWhileTheWorkerWaits) {
+  Program(OnRight);
+  main->GatherTopLevelPrograms();
+  MonitorSleeps();
+  main->OnMonitorConnect();  // the second monitor never comes back
+  ASSERT_TRUE(main->WorkerAlive());
+  main.reset();  // ends the worker first; nothing of the window is used after
+  SUCCEED();
+}
+
+// ---------------------------------------------------------------- what can go wrong per program
+
+TEST_F(WatcherTest, ProgramsThatCannotGoBackAreReportedAndTheOthersRestored) {
+  sim::WindowSpec goneSpec, minSpec;
+  goneSpec.pid = sim.AddProcess(L"gone.exe");
+  minSpec.pid = sim.AddProcess(L"mini.exe");
+  const WindowHandle gone = Program(OnRight, goneSpec);
+  const WindowHandle minimized = Program(TRect{2000, 100, 2600, 500}, minSpec);
+  const WindowHandle editor = Program(OnRight2);
+  main->GatherTopLevelPrograms();
+  ASSERT_EQ(main->topLevelPrograms.Count(), 4);
+
+  MonitorSleeps();
+  sim.RemoveWindow(gone);
+  sim.ShowWindow(minimized, wc::SW_MINIMIZE);
+  MonitorWakes();
+  FinishCycle();
+
+  EXPECT_EQ(RectOf(editor), OnRight2);
+  EXPECT_TRUE(sim.IsIconic(minimized)) << "it stays minimized where it is";
+  EXPECT_EQ(CountLogged(L"HMP: Program Handle Missing gone.exe"), 1u);
+  EXPECT_EQ(CountLogged(L"HMP: Program Handle Missing mini.exe"), 1u);
+  EXPECT_FALSE(main->Visible()) << "nothing failed";
+}
+
+TEST_F(WatcherTest, AnElevatedProgramIsSkippedWithoutCountingAsAFailure) {
+  sim::WindowSpec adminSpec;
+  adminSpec.pid = sim.AddProcess(L"admin.exe", wc::SECURITY_MANDATORY_HIGH_RID);
+  const WindowHandle admin = Program(OnRight, adminSpec);
+  const WindowHandle editor = Program(OnRight2);
+  main->GatherTopLevelPrograms();
+  MonitorSleeps();
+  const TRect pushedAdmin = RectOf(admin);
+  MonitorWakes();
+  FinishCycle();
+  EXPECT_EQ(RectOf(admin), pushedAdmin);
+  EXPECT_EQ(RectOf(editor), OnRight2);
+  const auto& lines = main->txtLog->Lines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), L"Skipping VAC Admin program."), lines.end());
+  EXPECT_FALSE(main->Visible()) << "a skipped elevated program is not a failure";
+}
+
+TEST_F(WatcherTest, ProgramsThatWillNotGoBackKeepTheWindowOpen) {
+  const WindowHandle stubborn = Program(OnRight);
+  Program(OnRight2);
+  main->GatherTopLevelPrograms();
+  MonitorSleeps();
+  MonitorWakes(false);
+  sim.FailOperation("SetWindowPos", wc::ERROR_INVALID_PARAMETER, -1);
+  main->OnMonitorConnect();
+  FinishCycle();
+  sim.ClearFaults();
+  EXPECT_EQ(CountLogged(L"HMP: position failed 1"), 2u);
+  EXPECT_EQ(CountLogged(L"HMP: Restoring Position failed."), 2u);
+  EXPECT_TRUE(main->Visible()) << "what did not go back stays in view";
+  EXPECT_NE(RectOf(stubborn), OnRight);
+  EXPECT_TRUE(main->timGetForeground->Enabled());
+}
+
+// ---------------------------------------------------------------- the pieces
+
+TEST_F(WatcherTest, TheSnapshotSkipsOwnMinimizedAndEmptyWindowsAndReadsTheProcessListOnce) {
+  sim::WindowSpec minSpec;
+  minSpec.minimized = true;
+  Program(TRect{10, 10, 300, 300}, minSpec);
+  sim::WindowSpec maxSpec;
+  maxSpec.maximized = true;
+  const WindowHandle max = Program(OnRight, maxSpec);
+  Program(TRect{0, 0, 0, 0});
+  for (int i = 0; i < 20; ++i) Program(TRect{100 + i, 100, 500 + i, 400});
+  sim::WindowSpec ownSpec;  // one of our own windows in front (the debug window, say)
+  ownSpec.pid = sim.OwnProcessId();
+  const WindowHandle own = AddApp(TRect{300, 300, 700, 600}, ownSpec);
+  sim.SetForeground(own);
+  sim.ResetCallCounts();
+  main->GatherTopLevelPrograms();
+  EXPECT_EQ(sim.CallCount("GetProcessList"), 1);
+  EXPECT_EQ(main->topLevelPrograms.Count(), 22);  // the walk went on below our own: app, max and the twenty
+  TProgramInfo m;
+  m.hwnd = max;
+  ASSERT_TRUE(main->topLevelPrograms.TryAndGet(m));
+  EXPECT_TRUE(m.isMaximized);
+  for (const TProgramInfo& p : main->topLevelPrograms) {
+    EXPECT_NE(p.EXEName, L"Tessary.exe");
+    EXPECT_FALSE(p.isMinimized);
+  }
+}
+
+TEST_F(WatcherTest, VerificationAllowsOneHundredthAndNamesTheFirstMiss) {
+  const WindowHandle w = Program(TRect{480, 108, 1440, 648});  // left 0.25, top 0.10, 0.50 x 0.50
+  TProgramInfo rec;
+  TForeGround::GatherProgramInfo(w, rec);
+  struct Case {
+    int32_t width;
+    bool ok;
+  };
+  // 0.509 of 1920 is 977 px, 0.511 is 981 px.
+  for (const Case c : {Case{977, true}, Case{979, true}, Case{981, false}}) {
+    sim.SetWindowPos(w, 0, 480, 108, c.width, 540, wc::SWP_NOZORDER);
+    const size_t mark = Log().size();
+    EXPECT_EQ(TRestore::VerifyRestored(rec), c.ok) << c.width;
+    if (!c.ok) {
+      ASSERT_GT(Log().size(), mark);
+      EXPECT_EQ(Log().back().rfind(L"HMP: Failed WidthX  0.0109 diff [", 0), 0u) << std::string(Log().back().begin(), Log().back().end());
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tessary::test
