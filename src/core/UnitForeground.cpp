@@ -37,6 +37,16 @@ std::wstring NameOfProcess(const std::vector<ProcessEntry>& processes, uint32_t 
 TReadCache::TReadCache() : outer_(t_cache) { t_cache = this; }
 TReadCache::~TReadCache() { t_cache = outer_; }
 
+WindowHandle ShellWindow() {
+  TReadCache* c = t_cache;
+  if (c == nullptr) return ws().GetShellWindow();
+  if (!c->haveShell_) {
+    c->shell_ = ws().GetShellWindow();
+    c->haveShell_ = true;
+  }
+  return c->shell_;
+}
+
 int32_t MonitorNumber(MonitorHandle m) {
   if (m == 0) return -1;
   if (TReadCache* c = t_cache) {
@@ -105,8 +115,21 @@ void TForeGround::GatherProgramInfo(WindowHandle h, TProgramInfo& info) {
   const MonitorHandle m = w.MonitorFromWindow(h, wc::MONITOR_DEFAULTTONEAREST);
   MonitorDesc desc;
   const int32_t number = MonitorNumber(m);
-  if (number >= 0 && w.GetMonitorInfo(m, desc)) {
-    const TRect virt = w.GetVirtualScreenRect();
+  TReadCache* c = t_cache;
+  bool haveDesc = false;
+  if (number >= 0 && c != nullptr && static_cast<size_t>(number) < c->monitors_.size()) {
+    // Within a cached walk the enumeration just read holds what GetMonitorInfo would give.
+    desc = c->monitors_[static_cast<size_t>(number)];
+    haveDesc = true;
+  } else if (number >= 0) {
+    haveDesc = w.GetMonitorInfo(m, desc);
+  }
+  if (haveDesc) {
+    if (c != nullptr && !c->haveVirtual_) {
+      c->virtual_ = w.GetVirtualScreenRect();
+      c->haveVirtual_ = true;
+    }
+    const TRect virt = c != nullptr ? c->virtual_ : w.GetVirtualScreenRect();
     info.isLeftMonitor = virt.Left == desc.bounds.Left;
     info.isTopMonitor = virt.Top == desc.bounds.Top;
     info.monitorID = number;

@@ -32,12 +32,21 @@ class TReadCache {
  private:
   friend std::wstring GetProcessExeName(WindowHandle h);
   friend int32_t MonitorNumber(MonitorHandle m);
+  friend class TForeGround;
+  friend WindowHandle ShellWindow();
   TReadCache* outer_;
   bool haveProcesses_ = false, processesOk_ = false, processesFresh_ = false;
   std::vector<ProcessEntry> processes_;
   bool haveMonitors_ = false, monitorsFresh_ = false;
   std::vector<MonitorDesc> monitors_;
+  bool haveVirtual_ = false;
+  TRect virtual_;
+  bool haveShell_ = false;
+  WindowHandle shell_ = 0;
 };
+
+// The shell's desktop window (GetShellWindow), read once while a TReadCache is alive.
+WindowHandle ShellWindow();
 
 // File name of the executable of the process owning h: empty for 0 or when no process matches,
 // "[error]" when the process list cannot be read.

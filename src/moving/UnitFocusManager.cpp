@@ -1,6 +1,7 @@
 #include "moving/UnitFocusManager.h"
 
 #include "core/AppState.h"
+#include "core/UnitForeground.h"
 #include "diagnostics/DebugLog.h"
 #include "moving/UnitThreadAttach.h"
 
@@ -29,7 +30,7 @@ WindowHandle TFocusManager::FMGetNextWindow(WindowHandle h, int32_t /*retryOnFai
   return ws().GetWindow(h, wc::GW_HWNDNEXT);
 }
 
-bool TFocusManager::IsShellWindow(WindowHandle h) { return h == ws().GetShellWindow(); }
+bool TFocusManager::IsShellWindow(WindowHandle h) { return h == ShellWindow(); }
 
 bool TFocusManager::IsLikelyOnTaskbar(WindowHandle h) {
   IWindowSystem& w = ws();
