@@ -67,32 +67,47 @@ int32_t MonitorNumber(MonitorHandle m) {
   return IndexOfMonitor(ws().EnumMonitors(), m);
 }
 
+namespace {
+void ReadProcesses(std::vector<ProcessEntry>& processes, std::unordered_map<uint32_t, size_t>& byPid, bool& ok) {
+  ok = ws().GetProcessList(processes);
+  byPid.clear();
+  if (!ok) return;
+  for (size_t i = 0; i < processes.size(); ++i) byPid.emplace(processes[i].pid, i);  // the first entry wins
+}
+}  // namespace
+
 std::wstring GetProcessExeName(WindowHandle h) {
   IWindowSystem& w = ws();
   w.SetLastError(0);
   if (h == 0) return L"";
   TReadCache* c = t_cache;
-  std::vector<ProcessEntry> own;
   if (c == nullptr) {
-    if (!w.GetProcessList(own)) return L"[error]";
-  } else if (!c->haveProcesses_) {
-    c->processesOk_ = w.GetProcessList(c->processes_);
+    std::vector<ProcessEntry> processes;
+    if (!w.GetProcessList(processes)) return L"[error]";
+    uint32_t pid = 0;
+    w.GetWindowThreadProcessId(h, &pid);
+    // A vanished window has no process; 0 would otherwise match the idle process's entry.
+    if (pid == 0) return L"";
+    bool found = false;
+    return NameOfProcess(processes, pid, found);
+  }
+  if (!c->haveProcesses_) {
+    ReadProcesses(c->processes_, c->byPid_, c->processesOk_);
     c->haveProcesses_ = true;
   }
-  if (c != nullptr && !c->processesOk_) return L"[error]";
+  if (!c->processesOk_) return L"[error]";
   uint32_t pid = 0;
   w.GetWindowThreadProcessId(h, &pid);
-  // A vanished window has no process; 0 would otherwise match the idle process's entry.
   if (pid == 0) return L"";
-  bool found = false;
-  std::wstring name = NameOfProcess(c != nullptr ? c->processes_ : own, pid, found);
-  if (!found && c != nullptr && !c->processesFresh_) {
+  auto it = c->byPid_.find(pid);
+  if (it == c->byPid_.end() && !c->processesFresh_) {
+    // A process that started after the list was read.
     c->processesFresh_ = true;
-    c->processesOk_ = w.GetProcessList(c->processes_);
+    ReadProcesses(c->processes_, c->byPid_, c->processesOk_);
     if (!c->processesOk_) return L"[error]";
-    name = NameOfProcess(c->processes_, pid, found);
+    it = c->byPid_.find(pid);
   }
-  return name;
+  return it == c->byPid_.end() ? std::wstring() : c->processes_[it->second].exeName.substr(0, 260);
 }
 
 void TForeGround::GatherProgramInfo(WindowHandle h, TProgramInfo& info) {

@@ -2,6 +2,7 @@
 // monitor it is on and its place on that monitor as fractions of the monitor's full bounds.
 #pragma once
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/UnitSharedTypes.h"
@@ -37,6 +38,7 @@ class TReadCache {
   TReadCache* outer_;
   bool haveProcesses_ = false, processesOk_ = false, processesFresh_ = false;
   std::vector<ProcessEntry> processes_;
+  std::unordered_map<uint32_t, size_t> byPid_;  // index into processes_
   bool haveMonitors_ = false, monitorsFresh_ = false;
   std::vector<MonitorDesc> monitors_;
   bool haveVirtual_ = false;

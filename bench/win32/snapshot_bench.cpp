@@ -1,0 +1,77 @@
+// The Monitor Watcher's snapshot on the real desktop (under Wine in the lab), against a minimal
+// loop that walks the same windows from the one in front and reads their rectangles. Prints the
+// median time of each over N runs and their ratio.
+//
+//   snapshot_bench.exe [N]      (default 200)
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/win32/Win32WindowSystem.h"
+#include "shell/ProcessState.h"
+#include "watcher/UnitMonitorWatcher.h"
+
+#include <windows.h>
+
+namespace {
+
+using namespace tessary;
+
+class BareWatcher final : public TMonitorWatcher {
+ protected:
+  void ShowStatus(const std::wstring&, bool) override {}
+  void DetectMonitorLayout() override {}
+  void ShowForeground(bool) override {}
+  bool WatcherWindowShowing() override { return false; }
+  void WatcherShowWindow() override {}
+  void WatcherPlaceWindowAgain() override {}
+  void WatcherHideWindow() override {}
+  int32_t RestoreDelayMs() override { return 0; }
+  bool PowerStateTrigger() override { return false; }
+  bool ResolutionTrigger() override { return false; }
+  void PauseManagedTimers() override {}
+  void ResumeManagedTimers() override {}
+  void RunOnUiThread(const std::function<void()>& fn) override { fn(); }
+};
+
+template <class F>
+double MedianMicros(int n, F f) {
+  std::vector<double> t;
+  for (int i = 0; i < n; ++i) {
+    const auto t0 = std::chrono::steady_clock::now();
+    f();
+    t.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count());
+  }
+  std::sort(t.begin(), t.end());
+  return t[t.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int n = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
+  static win32::Win32WindowSystem backend;
+  SetWindowSystem(&backend);
+  ConnectLowerUnits();
+  BareWatcher watcher;
+
+  int walked = 0;
+  const double bare = MedianMicros(n, [&] {
+    int count = 0;
+    for (HWND h = GetForegroundWindow(); h != nullptr; h = GetWindow(h, GW_HWNDNEXT)) {
+      RECT r;
+      if (IsWindowVisible(h) && GetWindowRect(h, &r)) ++count;
+    }
+    walked = count;
+  });
+  const double snap = MedianMicros(n, [&] {
+    watcher.GatherTopLevelPrograms();
+    ResetLogState();
+  });
+  std::printf("windows walked %d, in the snapshot %d\n", walked, watcher.topLevelPrograms.Count());
+  std::printf("median us: snapshot %.1f, bare walk %.1f\n", snap, bare);
+  std::printf("ratio snapshot/bare: %.2f\n", bare > 0 ? snap / bare : 0.0);
+  return 0;
+}
