@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "diagnostics/DebugLog.h"
 #include "platform/win32/Win32WindowSystem.h"
 #include "shell/ProcessState.h"
 #include "watcher/UnitMonitorWatcher.h"
