@@ -37,6 +37,21 @@ std::wstring NameOfProcess(const std::vector<ProcessEntry>& processes, uint32_t 
 TReadCache::TReadCache() : outer_(t_cache) { t_cache = this; }
 TReadCache::~TReadCache() { t_cache = outer_; }
 
+int32_t WindowLong(WindowHandle h, int32_t index) {
+  TReadCache* c = t_cache;
+  if (c == nullptr) return ws().GetWindowLongW(h, index);
+  const uint64_t key = (static_cast<uint64_t>(h) << 8) ^ static_cast<uint64_t>(static_cast<uint32_t>(index) & 0xFF);
+  if (auto it = c->longs_.find(key); it != c->longs_.end()) return it->second;
+  const uint32_t before = ws().GetLastError();
+  ws().SetLastError(0);
+  const int32_t value = ws().GetWindowLongW(h, index);
+  if (ws().GetLastError() == 0) {
+    c->longs_.emplace(key, value);
+    ws().SetLastError(before);
+  }
+  return value;
+}
+
 WindowHandle ShellWindow() {
   TReadCache* c = t_cache;
   if (c == nullptr) return ws().GetShellWindow();
@@ -114,8 +129,15 @@ void TForeGround::GatherProgramInfo(WindowHandle h, TProgramInfo& info) {
   IWindowSystem& w = ws();
   info.hwnd = h;
   info.EXEName = GetProcessExeName(h);
-  info.isMinimized = w.IsIconic(h);
-  info.isMaximized = w.IsZoomed(h);
+  if (t_cache != nullptr) {
+    // The walk read the style already; the state bits are what IsIconic and IsZoomed answer.
+    const auto style = static_cast<uint32_t>(WindowLong(h, wc::GWL_STYLE));
+    info.isMinimized = (style & wc::WS_MINIMIZE) != 0;
+    info.isMaximized = (style & wc::WS_MAXIMIZE) != 0;
+  } else {
+    info.isMinimized = w.IsIconic(h);
+    info.isMaximized = w.IsZoomed(h);
+  }
   if (info.isMinimized || info.isMaximized) {
     info.toppercent = 0.0;
     info.leftpercent = 0.0;

@@ -35,6 +35,7 @@ class TReadCache {
   friend int32_t MonitorNumber(MonitorHandle m);
   friend class TForeGround;
   friend WindowHandle ShellWindow();
+  friend int32_t WindowLong(WindowHandle h, int32_t index);
   TReadCache* outer_;
   bool haveProcesses_ = false, processesOk_ = false, processesFresh_ = false;
   std::vector<ProcessEntry> processes_;
@@ -45,10 +46,14 @@ class TReadCache {
   TRect virtual_;
   bool haveShell_ = false;
   WindowHandle shell_ = 0;
+  std::unordered_map<uint64_t, int32_t> longs_;  // (window, index) -> GetWindowLongW
 };
 
 // The shell's desktop window (GetShellWindow), read once while a TReadCache is alive.
 WindowHandle ShellWindow();
+// GetWindowLongW; while a TReadCache is alive each window's style and extended style are read
+// once (a failed read is not kept, and leaves the last error as the call left it).
+int32_t WindowLong(WindowHandle h, int32_t index);
 
 // File name of the executable of the process owning h: empty for 0 or when no process matches,
 // "[error]" when the process list cannot be read.

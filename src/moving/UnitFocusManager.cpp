@@ -54,14 +54,14 @@ bool TFocusManager::IsLikelyOnTaskbar(WindowHandle h) {
     cloaked = 0;
   }
   if (cloaked != 0) return false;
-  const auto exStyle = static_cast<uint32_t>(w.GetWindowLongW(h, wc::GWL_EXSTYLE));
+  const auto exStyle = static_cast<uint32_t>(WindowLong(h, wc::GWL_EXSTYLE));
   LogAndClearError();
   if (exStyle == 0) return false;
   if (exStyle & wc::WS_EX_TOOLWINDOW) return false;
   const WindowHandle root = w.GetAncestor(h, wc::GA_ROOT);
   LogAndClearError();
   if (root != h) return false;
-  const auto style = static_cast<uint32_t>(w.GetWindowLongW(h, wc::GWL_STYLE));
+  const auto style = static_cast<uint32_t>(WindowLong(h, wc::GWL_STYLE));
   LogAndClearError();
   return (style & (wc::WS_CHILD | wc::WS_DISABLED)) == 0;
 }
