@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -155,6 +156,7 @@ struct DeliveredCase {
   std::wstring deviceName;
   std::vector<std::wstring> lines;  // the log lines of the event, in order
 };
+void PrintTo(const DeliveredCase& c, std::ostream* os) { *os << c.name; }
 
 class DeliveredTest : public MonitorEventTest, public ::testing::WithParamInterface<DeliveredCase> {};
 
@@ -216,6 +218,7 @@ struct RawCase {
   std::vector<std::wstring> lines;
   std::vector<std::wstring> calls;
 };
+void PrintTo(const RawCase& c, std::ostream* os) { *os << c.name; }
 
 class RawRecordTest : public MonitorEventTest, public ::testing::WithParamInterface<RawCase> {};
 

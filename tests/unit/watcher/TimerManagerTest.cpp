@@ -6,6 +6,7 @@
 
 #include <future>
 #include <memory>
+#include <ostream>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -214,6 +215,7 @@ struct WrapCase {
   const char* name;
   uint32_t start;  // tick count when the first pause comes
 };
+void PrintTo(const WrapCase& c, std::ostream* os) { *os << c.name; }
 
 class TickWrapTest : public TimerManagerTest, public ::testing::WithParamInterface<WrapCase> {};
 
