@@ -6,6 +6,7 @@
 #include "moving/UnitMove.h"
 #include "shell/UnitFrmInstance.h"
 #include "shell/UnitMisc.h"
+#include "watcher/UnitTimerManager.h"
 
 namespace tessary {
 
@@ -18,6 +19,7 @@ void ResetProcessWideState() {
   ResetInstanceState();
   SetTerminating(false);
   TMove::Reset();
+  TTimerManager::Reset();
   ConnectLowerUnits();
 }
 

@@ -12,6 +12,7 @@
 #include "moving/UnitFocusManager.h"
 #include "moving/UnitMove.h"
 #include "shell/UnitFrmInstance.h"
+#include "watcher/UnitTimerManager.h"
 
 namespace tessary {
 
@@ -260,8 +261,9 @@ void TFrmMain::InitMainWindow() {
 
   timGetTopPrograms->SetInterval(static_cast<uint32_t>(hiddenSetting.TopProgramsIntervalMS));
 
-  // Timer manager: registers timGetForeground and timGetTopPrograms and starts timGetForeground.
-  timGetForeground->SetEnabled(true);
+  TTimerManager::add(*timGetForeground);
+  TTimerManager::add(*timGetTopPrograms);
+  TTimerManager::setEnabled(*timGetForeground, true);
 
   // Monitor Watcher: switched from cbWatcherOnStart, with a first snapshot when on.
   SetMonitorWatcher(cbWatcherOnStart->Checked());
@@ -408,7 +410,7 @@ void TFrmMain::ReturnForeground() {
 void TFrmMain::SetMonitorWatcher(bool on) {
   if (on == fCheckMonitors) return;
   fCheckMonitors = on;
-  timGetTopPrograms->SetEnabled(on);
+  TTimerManager::setEnabled(*timGetTopPrograms, on);
   ShowStatus(std::wstring(L"Monitor Watcher [") + (on ? L"Enabled" : L"Disabled") + L"]", true);
 }
 

@@ -15,6 +15,7 @@
 #include "shell/ProcessState.h"
 #include "shell/UnitFrmMain.h"
 #include "ui/Ui.h"
+#include "watcher/UnitFrmMonitorEvent.h"
 
 namespace tessary {
 
@@ -72,7 +73,7 @@ int32_t RunApplication() {
   ui::app::InitUiThread();
 
   // 6. The windows, in this order. Those made before the debug window log with the ":(x)" mark.
-  //    [display event window: arrives with the Monitor Watcher]
+  auto monitorEvent = std::make_unique<TFrmMonitorEvent>();
   auto frmMain = std::make_unique<TFrmMain>();
   //    [tray window: arrives with the tray]
   auto about = std::make_unique<TFrmAbout>();
@@ -110,6 +111,7 @@ int32_t RunApplication() {
   debug.reset();
   about.reset();
   frmMain.reset();
+  monitorEvent.reset();
   if (instance->Handle() != 0 && ws().IsWindow(instance->Handle())) ws().DestroyWindow(instance->Handle());
   //    [UnitHotKey, UnitFrmHotkey: arrive with the hotkeys]
   for (const wchar_t* unit :

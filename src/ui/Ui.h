@@ -15,9 +15,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "desktop/WindowSystem.h"
+#include "watcher/UnitTimerManager.h"
 
 namespace tessary::ui {
 
@@ -384,17 +386,18 @@ class PopupMenu {
   std::vector<MenuItem> items_;
 };
 
-// A window timer of a form (WM_TIMER on the form's window).
-class Timer {
+// A window timer of a form (WM_TIMER on the form's window). The timer manager can take it over
+// (TTimerManager::add); it leaves the manager's list when it is destroyed.
+class Timer final : public IManagedTimer {
  public:
   Timer(Form& form, std::wstring name, uint32_t intervalMs, bool enabled, std::function<void()> onTimer);
-  ~Timer();
-  Timer(const Timer&) = delete;
-  Timer& operator=(const Timer&) = delete;
+  ~Timer() override;
   const std::wstring& Name() const { return name_; }
-  bool Enabled() const { return enabled_; }
-  void SetEnabled(bool enabled);  // stopping and starting again restarts the interval
-  uint32_t Interval() const { return interval_; }
+  bool Enabled() const override { return enabled_; }
+  void SetEnabled(bool enabled) override;  // stopping and starting again restarts the interval
+  uint32_t Interval() const override { return interval_; }
+  std::function<void()> TickHandler() const override { return onTimer; }
+  void SetTickHandler(std::function<void()> handler) override { onTimer = std::move(handler); }
   void SetInterval(uint32_t ms);  // restarts a running timer
   uintptr_t Id() const { return id_; }
   void Fire();  // what WM_TIMER runs: onTimer when enabled

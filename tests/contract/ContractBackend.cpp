@@ -18,6 +18,9 @@ TestWindow::TestWindow(TRect r, uint32_t style, uint32_t exStyle) : inbox_(std::
           case wc::WM_HOTKEY:
             inbox->hotkeys.push_back(wp);
             break;
+          case wc::WM_DISPLAYCHANGE:
+            inbox->displayChanges.emplace_back(wp, lp);
+            break;
           case wc::WM_COPYDATA: {
             const auto* rec = reinterpret_cast<const CopyDataRecord*>(lp);
             ++inbox->copies;

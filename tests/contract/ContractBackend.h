@@ -4,6 +4,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "desktop/WindowSystem.h"
@@ -14,6 +15,10 @@ IWindowSystem& Backend();  // provided by the backend's main
 bool OnSimulator();
 bool OnWine();
 std::wstring OwnExeName();  // the executable name the process list shows for this process
+// Has the platform announce the display settings again, as after a monitor change: the simulator
+// re-applies the primary's bounds; the real API re-reads the monitors
+// (ChangeDisplaySettingsExW(NULL, NULL, NULL, 0, NULL)). False when the platform refused.
+bool AnnounceDisplaySettings();
 
 // The lab display: two 1920x1080 monitors side by side, the primary at (0,0).
 inline constexpr TRect kPrimary{0, 0, 1920, 1080};
@@ -25,6 +30,7 @@ struct Inbox {
   std::vector<uintptr_t> timers;   // WM_TIMER ids
   std::vector<uintptr_t> posted;   // wParam of WM_APP messages, in arrival order
   std::vector<uintptr_t> hotkeys;  // WM_HOTKEY ids
+  std::vector<std::pair<uintptr_t, intptr_t>> displayChanges;  // WM_DISPLAYCHANGE wParam, lParam
   // The last WM_COPYDATA, copied out while the sender's record was still valid.
   int copies = 0;
   WindowHandle copyFrom = 0;

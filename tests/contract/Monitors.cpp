@@ -1,6 +1,10 @@
 // Monitor enumeration and the nearest-monitor rules the layout and the mover rely on.
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <utility>
+#include <vector>
+
 #include "contract/ContractBackend.h"
 
 namespace tessary::contract {
@@ -86,6 +90,34 @@ TEST(Monitors, WindowsBelongToTheMonitorTheyOverlapMost) {
     EXPECT_EQ(Backend().MonitorFromWindow(w.h(), wc::MONITOR_DEFAULTTONULL),
               c.onAMonitor ? mons[c.nearest].handle : 0u);
   }
+}
+
+// The display event window relies on this: a display change reaches every top-level window of
+// the program, hidden ones too, with the primary's size and the colour depth; a message-only
+// window gets none (it receives no broadcasts).
+TEST(Monitors, ADisplayChangeReachesEveryTopLevelWindowHiddenOnesToo) {
+  TestWindow shown({100, 100, 500, 400});
+  TestWindow hidden({0, 0, 120, 7}, wc::WS_POPUP);
+  auto messageOnlyCount = std::make_shared<int>(0);
+  const WindowHandle messageOnly = Backend().CreateWindowExW(
+      0, L"Tessary.ContractMessageOnly", L"", 0, 0, 0, 0, 0, wc::HWND_MESSAGE,
+      [messageOnlyCount](WindowHandle, uint32_t msg, uintptr_t, intptr_t) -> intptr_t {
+        if (msg == wc::WM_DISPLAYCHANGE) ++*messageOnlyCount;
+        return 0;
+      });
+  ASSERT_NE(messageOnly, 0u);
+  Backend().ProcessPendingMessages();
+  shown.inbox().displayChanges.clear();
+  hidden.inbox().displayChanges.clear();
+
+  ASSERT_TRUE(AnnounceDisplaySettings());
+  Backend().ProcessPendingMessages();
+
+  const std::pair<uintptr_t, intptr_t> want{32, kPrimary.Width() | (kPrimary.Height() << 16)};
+  EXPECT_EQ(shown.inbox().displayChanges, (std::vector<std::pair<uintptr_t, intptr_t>>{want}));
+  EXPECT_EQ(hidden.inbox().displayChanges, (std::vector<std::pair<uintptr_t, intptr_t>>{want}));
+  EXPECT_EQ(*messageOnlyCount, 0);
+  Backend().DestroyWindow(messageOnly);
 }
 
 }  // namespace

@@ -121,6 +121,17 @@ class SimDesktop final : public IWindowSystem {
   uint32_t SleepCalls() const;
   uint64_t TotalSlept() const;
 
+  // Devices. A device interface of the class (GUID text, any case, braces optional) arrived or
+  // went (wc::DBT_DEVICEARRIVAL, wc::DBT_DEVICEREMOVECOMPLETE, ...): as Windows does, WM_DEVICECHANGE
+  // is sent to every window registered for that class with RegisterDeviceNotificationW, lParam
+  // pointing to the window's own copy of a DEV_BROADCAST_DEVICEINTERFACE_W record: dbcc_size,
+  // dbcc_devicetype 5, dbcc_reserved 0, the 16-byte class GUID, the name in UTF-16 with its zero.
+  // Returns how many windows it reached.
+  int DeliverDeviceInterfaceEvent(uintptr_t event, const std::wstring& classGuid, const std::wstring& name);
+  // Monitor changes (AddMonitor, RemoveMonitor, SetMonitorBounds, SetLayout) post WM_DISPLAYCHANGE
+  // to every top-level window of the program, hidden ones too (not to message-only or child
+  // windows): wParam 32 (bits per pixel), lParam the primary's width | height << 16.
+
   // Shell, files and environment.
   void SetSpecialFolder(int32_t csidl, const std::wstring& path);
   void SetModuleFileName(const std::wstring& path);

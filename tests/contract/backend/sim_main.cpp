@@ -12,6 +12,10 @@ IWindowSystem& Backend() { return *g_desktop; }
 bool OnSimulator() { return true; }
 bool OnWine() { return false; }
 std::wstring OwnExeName() { return L"Tessary.exe"; }
+bool AnnounceDisplaySettings() {
+  g_desktop->SetMonitorBounds(g_desktop->EnumMonitors().front().handle, kPrimary);
+  return true;
+}
 }  // namespace tessary::contract
 
 int main(int argc, char** argv) {

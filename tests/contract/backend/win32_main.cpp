@@ -15,6 +15,9 @@ IWindowSystem& Backend() { return *g_backend; }
 bool OnSimulator() { return false; }
 bool OnWine() { return g_wine; }
 std::wstring OwnExeName() { return L"contract_win32.exe"; }
+bool AnnounceDisplaySettings() {
+  return ::ChangeDisplaySettingsExW(nullptr, nullptr, nullptr, 0, nullptr) == DISP_CHANGE_SUCCESSFUL;
+}
 }  // namespace tessary::contract
 
 int main(int argc, char** argv) {

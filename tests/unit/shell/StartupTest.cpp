@@ -18,6 +18,7 @@
 #include "shell/UnitStartup.h"
 #include "ui/Ui.h"
 #include "ui/headless/Headless.h"
+#include "watcher/UnitFrmMonitorEvent.h"
 
 namespace tessary {
 namespace {
@@ -170,9 +171,12 @@ TEST_F(StartupTest, FirstStartWithoutItsInstanceWindowEndsWithAnError) {
 }
 
 TEST_F(StartupTest, TheWindowsAreCreatedInOrderAndLiveUntilTheLoopEnds) {
-  WindowHandle instance = 0, frmMain = 0, about = 0, debug = 0;
+  WindowHandle instance = 0, monitorEvent = 0, frmMain = 0, about = 0, debug = 0;
   During(1000, [&] {
     instance = sim.FindWindowW(TFrmDummyInstance::ClassName, L"");
+    monitorEvent = sim.FindWindowW(TFrmMonitorEvent::ClassName, L"");
+    EXPECT_EQ(FrmMonitorEvent() ? FrmMonitorEvent()->Handle() : 0, monitorEvent);
+    EXPECT_FALSE(sim.IsWindowVisible(monitorEvent));
     frmMain = sim.FindWindowW(TFrmMain::ClassName, L"");
     about = sim.FindWindowW(TFrmAbout::ClassName, L"");
     debug = sim.FindWindowW(TFrmDebug::ClassName, L"");
@@ -187,11 +191,13 @@ TEST_F(StartupTest, TheWindowsAreCreatedInOrderAndLiveUntilTheLoopEnds) {
   EXPECT_EQ(RunApplication(), 0);
 
   ASSERT_NE(instance, 0u);
+  ASSERT_NE(monitorEvent, 0u);
   ASSERT_NE(frmMain, 0u);
   ASSERT_NE(about, 0u);
   ASSERT_NE(debug, 0u);
   // The simulator hands out handles in creation order.
-  EXPECT_LT(instance, frmMain);
+  EXPECT_LT(instance, monitorEvent);
+  EXPECT_LT(monitorEvent, frmMain);
   EXPECT_LT(frmMain, about);
   EXPECT_LT(about, debug);
   // Lines from before the debug window carry the mark, later ones do not.
@@ -205,10 +211,15 @@ TEST_F(StartupTest, TheWindowsAreCreatedInOrderAndLiveUntilTheLoopEnds) {
   EXPECT_EQ(lineOf(L"FrmAbout - creating"), L"T:(x) FrmAbout - creating");
   EXPECT_EQ(lineOf(L"SU: show main window"), L"T: SU: show main window");
   EXPECT_LT(LogIndex(L"TFrmMain Create"), LogIndex(L"FrmAbout - creating"));
+  EXPECT_EQ(lineOf(L"FC: TFrmMonitorEvent"), L"T:(x) FC: TFrmMonitorEvent");
+  EXPECT_LT(LogIndex(L"FC: Starting MonitorNum="), LogIndex(L"TFrmMain Create"));
   // Everything is gone, in the reverse order.
   for (const wchar_t* cls :
-       {TFrmDummyInstance::ClassName, TFrmMain::ClassName, TFrmAbout::ClassName, TFrmDebug::ClassName})
+       {TFrmDummyInstance::ClassName, TFrmMonitorEvent::ClassName, TFrmMain::ClassName, TFrmAbout::ClassName,
+        TFrmDebug::ClassName})
     EXPECT_EQ(sim.FindWindowW(cls, L""), 0u) << cls;
+  EXPECT_EQ(FrmMonitorEvent(), nullptr);
+  EXPECT_EQ(sim.CallCount("UnregisterDeviceNotification"), 1) << "the monitor registration went with its window";
   EXPECT_EQ(FrmMain(), nullptr);
   EXPECT_EQ(FrmAbout(), nullptr);
   EXPECT_EQ(FrmDebug(), nullptr);

@@ -635,5 +635,98 @@ TEST_F(SimTest, LastErrorAndThreadIdArePerThread) {
   EXPECT_EQ(sim.GetCurrentThreadId(), ui);
 }
 
+// What a window of the program received: message, wParam, lParam, and for WM_DEVICECHANGE the
+// record's bytes (as many as its first field declares).
+struct Received {
+  uint32_t msg;
+  uintptr_t w;
+  intptr_t l;
+  std::vector<uint8_t> record;
+};
+
+WindowProc RecordInto(std::vector<Received>& into) {
+  return [&into](WindowHandle, uint32_t msg, uintptr_t w, intptr_t l) -> intptr_t {
+    if (msg != WM_DEVICECHANGE && msg != WM_DISPLAYCHANGE) return 0;
+    Received r{msg, w, l, {}};
+    if (msg == WM_DEVICECHANGE && l != 0) {
+      const auto* p = reinterpret_cast<const uint8_t*>(l);
+      const uint32_t size = p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+      r.record.assign(p, p + size);
+    }
+    into.push_back(std::move(r));
+    return 1;
+  };
+}
+
+TEST_F(SimTest, DeviceInterfaceEventsReachTheWindowsRegisteredForTheirClass) {
+  std::vector<Received> a, b, other, unregistered, destroyed;
+  auto make = [&](std::vector<Received>& in) {
+    return sim.CreateWindowExW(0, L"DevWin", L"", WS_POPUP, 0, 0, 10, 10, 0, RecordInto(in));
+  };
+  const WindowHandle wa = make(a), wb = make(b), wo = make(other), wu = make(unregistered), wd = make(destroyed);
+  ASSERT_NE(sim.RegisterDeviceNotificationW(wa, L"{e6f07b5f-ee97-4a90-b076-33f57bf4eaa7}"), 0u);
+  ASSERT_NE(sim.RegisterDeviceNotificationW(wb, L"E6F07B5F-EE97-4A90-B076-33F57BF4EAA7"), 0u);
+  ASSERT_NE(sim.RegisterDeviceNotificationW(wo, L"{A5DCBF10-6530-11D2-901F-00C04FB951ED}"), 0u);
+  const KernelHandle nu = sim.RegisterDeviceNotificationW(wu, L"{E6F07B5F-EE97-4A90-B076-33F57BF4EAA7}");
+  ASSERT_TRUE(sim.UnregisterDeviceNotification(nu));
+  ASSERT_NE(sim.RegisterDeviceNotificationW(wd, L"{E6F07B5F-EE97-4A90-B076-33F57BF4EAA7}"), 0u);
+  ASSERT_TRUE(sim.DestroyWindow(wd));
+
+  EXPECT_EQ(sim.DeliverDeviceInterfaceEvent(DBT_DEVICEARRIVAL, L"{E6F07B5F-EE97-4A90-B076-33F57BF4EAA7}",
+                                            L"D#\u00e9\U0001F5B5"),
+            2);
+
+  // dbcc_size, dbcc_devicetype 5, dbcc_reserved, the GUID as Windows lays it out, the name in
+  // UTF-16 (a surrogate pair for the character beyond the BMP) and its zero.
+  const std::vector<uint8_t> want = {
+      40,   0,    0,    0,    5,    0,    0,    0,    0,    0,    0,    0,     // header
+      0x5F, 0x7B, 0xF0, 0xE6, 0x97, 0xEE, 0x90, 0x4A,                          // Data1..3
+      0xB0, 0x76, 0x33, 0xF5, 0x7B, 0xF4, 0xEA, 0xA7,                          // Data4
+      'D',  0,    '#',  0,    0xE9, 0x00, 0x3D, 0xD8, 0xB5, 0xDD, 0,    0};  // name
+  for (auto* in : {&a, &b}) {
+    ASSERT_EQ(in->size(), 1u);
+    EXPECT_EQ((*in)[0].msg, WM_DEVICECHANGE);
+    EXPECT_EQ((*in)[0].w, DBT_DEVICEARRIVAL);
+    EXPECT_EQ((*in)[0].record, want);
+  }
+  EXPECT_TRUE(other.empty());
+  EXPECT_TRUE(unregistered.empty());
+  EXPECT_TRUE(destroyed.empty());
+
+  EXPECT_EQ(sim.DeliverDeviceInterfaceEvent(DBT_DEVICEREMOVECOMPLETE, L"{e6f07b5f-ee97-4a90-b076-33f57bf4eaa7}", L""), 2);
+  ASSERT_EQ(a.size(), 2u);
+  EXPECT_EQ(a[1].w, DBT_DEVICEREMOVECOMPLETE);
+  EXPECT_EQ(a[1].record.size(), 30u);
+}
+
+// As Windows broadcasts it: every top-level window, hidden ones too; no message-only or child window.
+TEST_F(SimTest, MonitorChangesPostDisplayChangeToEveryTopLevelWindowOfTheProgram) {
+  std::vector<Received> shown, hidden, messageOnly, child;
+  const WindowHandle top = sim.CreateWindowExW(0, L"Top", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 100, 0,
+                                              RecordInto(shown));
+  sim.CreateWindowExW(0, L"Top", L"", WS_POPUP, 0, 0, 100, 100, 0, RecordInto(hidden));
+  sim.CreateWindowExW(0, L"Msg", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, RecordInto(messageOnly));
+  sim.CreateWindowExW(0, L"Child", L"", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, top, RecordInto(child));
+  sim.ProcessPendingMessages();
+  const MonitorHandle primary = sim.EnumMonitors()[0].handle;
+
+  sim.SetMonitorBounds(primary, TRect{0, 0, 2560, 1440});
+  EXPECT_TRUE(shown.empty()) << "posted: it arrives when the program pumps";
+  sim.ProcessPendingMessages();
+  sim.RemoveMonitor(sim.EnumMonitors()[1].handle);
+  sim.ProcessPendingMessages();
+
+  for (auto* in : {&shown, &hidden}) {
+    ASSERT_EQ(in->size(), 2u);
+    for (const Received& r : *in) {
+      EXPECT_EQ(r.msg, WM_DISPLAYCHANGE);
+      EXPECT_EQ(r.w, 32u);
+      EXPECT_EQ(r.l, 2560 | (1440 << 16)) << "the primary's size, whichever monitor changed";
+    }
+  }
+  EXPECT_TRUE(messageOnly.empty());
+  EXPECT_TRUE(child.empty());
+}
+
 }  // namespace
 }  // namespace tessary::sim
