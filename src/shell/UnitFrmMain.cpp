@@ -12,6 +12,7 @@
 #include "moving/UnitFocusManager.h"
 #include "moving/UnitMove.h"
 #include "shell/UnitFrmInstance.h"
+#include "watcher/UnitFrmMonitorEvent.h"
 #include "watcher/UnitTimerManager.h"
 
 namespace tessary {
@@ -272,6 +273,11 @@ void TFrmMain::InitMainWindow() {
   fore.hwnd = 0;
 
   // Display event window: the watcher's connect, disconnect and resolution-change listeners.
+  if (TFrmMonitorEvent* events = FrmMonitorEvent()) {
+    events->RegisterConnectListener([this] { OnMonitorConnect(); });
+    events->RegisterDisconnectListener([this] { OnMonitorDisconnect(); });
+    events->RegisterResolutionChange([this] { OnResolutionChange(); });
+  }
 }
 
 // ---------------------------------------------------------------- status line
@@ -414,16 +420,10 @@ void TFrmMain::SetMonitorWatcher(bool on) {
   ShowStatus(std::wstring(L"Monitor Watcher [") + (on ? L"Enabled" : L"Disabled") + L"]", true);
 }
 
-// Until the timer manager arrives: the managed timers are the foreground and snapshot timers.
-void TFrmMain::PauseManagedTimers() {
-  timGetForeground->SetEnabled(false);
-  timGetTopPrograms->SetEnabled(false);
-}
+void TFrmMain::PauseManagedTimers() { TTimerManager::pauseAllEnabled(); }
 
-void TFrmMain::ResumeManagedTimers() {
-  timGetForeground->SetEnabled(true);
-  timGetTopPrograms->SetEnabled(fCheckMonitors);
-}
+// The cycle's worker hands this to the user-interface thread: the timers are that thread's.
+void TFrmMain::ResumeManagedTimers() { TTimerManager::resumeAllPreviouslyEnabled(); }
 
 // ---------------------------------------------------------------- foreground watch
 

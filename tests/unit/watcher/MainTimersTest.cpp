@@ -16,9 +16,10 @@ TEST_F(MainTimersTest, TheSetUpRegistersTheForegroundAndSnapshotTimersAndStartsT
   EXPECT_EQ(list[0].timer, main->timGetForeground);
   EXPECT_TRUE(list[0].wasEnabled);
   EXPECT_EQ(list[1].timer, main->timGetTopPrograms);
-  EXPECT_FALSE(list[1].wasEnabled);
+  // The watcher is on from the start (its box is ticked by default), and with it the snapshot.
+  EXPECT_TRUE(list[1].wasEnabled);
   EXPECT_TRUE(main->timGetForeground->Enabled());
-  EXPECT_FALSE(main->timGetTopPrograms->Enabled());
+  EXPECT_TRUE(main->timGetTopPrograms->Enabled());
 
   // Its ticks go through the manager.
   EXPECT_EQ(TTimerManager::PauseTick(), 0u);

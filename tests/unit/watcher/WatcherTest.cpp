@@ -10,6 +10,7 @@
 
 #include "../shell/MainFixture.h"
 #include "core/UnitForeground.h"
+#include "watcher/UnitFrmMonitorEvent.h"
 #include "watcher/UnitRestore.h"
 
 namespace tessary::test {
@@ -293,6 +294,68 @@ TEST_F(WatcherTest, TheWindowCanGoWhileTheWorkerWaits) {
   ASSERT_TRUE(main->WorkerAlive());
   main.reset();  // ends the worker first; nothing of the window is used after
   SUCCEED();
+}
+
+// The whole path as start-up builds it: the event window first, then the main window, which
+// registers its listeners; the platform's notifications reach the watcher through it.
+class WatcherEventsTest : public WatcherTest {
+ protected:
+  void SetUp() override {
+    WatcherTest::SetUp();
+    main.reset();
+    events = std::make_unique<TFrmMonitorEvent>();
+    CreateMain();
+  }
+  void TearDown() override {
+    main.reset();
+    events.reset();
+    WatcherTest::TearDown();
+  }
+  int Notify(uintptr_t event) {
+    const int reached = sim.DeliverDeviceInterfaceEvent(event, TFrmMonitorEvent::MonitorInterfaceClass,
+                                                        L"\\\\?\\DISPLAY#DEL4071#5&1a2b3c4d&0&UID4352#{e6f07b5f-ee97-4a90-b076-33f57bf4eaa7}");
+    ui::app::ProcessPendingMessages();
+    return reached;
+  }
+  std::unique_ptr<TFrmMonitorEvent> events;
+};
+
+TEST_F(WatcherEventsTest, DeviceNotificationsDriveTheCycle) {
+  const WindowHandle editor = Program(OnRight);
+  main->GatherTopLevelPrograms();
+  ASSERT_EQ(Notify(wc::DBT_DEVICEREMOVECOMPLETE), 1);
+  EXPECT_TRUE(main->powerDetectionEventRunning);
+  pushed.clear();
+  sim.MoveWindowAsSystem(editor, MapRect(OnRight, MonRight, MonLeft));
+  sim.RemoveMonitor(right);
+  ui::app::ProcessPendingMessages();
+  right = sim.AddMonitor(MonRight);
+  ASSERT_EQ(Notify(wc::DBT_DEVICEARRIVAL), 1);
+  FinishCycle();
+  EXPECT_EQ(RectOf(editor), OnRight);
+  EXPECT_TRUE(LoggedInOrder({L"WM_DC: device=", L"DC: disconnect", L"WP: DEVICEREMOVALCOMPLETE",
+                             L"WMDisplayChange - event running", L"CC: connect",
+                             L"CC: disconnect TRIGGER, CHM starting", L"WP: DEVICEARRIVAL", L"CHM: Starting",
+                             L"CHM: Done."}));
+}
+
+TEST_F(WatcherEventsTest, AResolutionChangeOfTheNearestMonitorDrivesTheResolutionMode) {
+  const WindowHandle editor = Program(OnRight);
+  main->GatherTopLevelPrograms();
+  main->rbResolutionChange->SetChecked(true);
+  // The platform shuffles the windows while the primary runs at another resolution, then the
+  // resolution comes back: two display changes, each a change of the nearest monitor's bounds.
+  const MonitorHandle primary = sim.EnumMonitors()[0].handle;
+  sim.MoveWindowAsSystem(editor, MapRect(OnRight, MonRight, MonLeft));
+  sim.SetMonitorBounds(primary, TRect{0, 0, 1280, 720});
+  ui::app::ProcessPendingMessages();
+  FinishCycle();  // this first cycle restores already: the window sits on the wrong monitor
+  sim.SetMonitorBounds(primary, MonLeft);
+  ui::app::ProcessPendingMessages();
+  FinishCycle();
+  EXPECT_EQ(RectOf(editor), OnRight);
+  EXPECT_EQ(CountLogged(L"RC: resolution TRIGGER"), 2u);
+  EXPECT_FALSE(main->powerDetectionEventRunning);
 }
 
 // ---------------------------------------------------------------- what can go wrong per program
