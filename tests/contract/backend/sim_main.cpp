@@ -12,6 +12,7 @@ IWindowSystem& Backend() { return *g_desktop; }
 bool OnSimulator() { return true; }
 bool OnWine() { return false; }
 std::wstring OwnExeName() { return L"Tessary.exe"; }
+void MarkNotResponding(WindowHandle h, bool notResponding) { g_desktop->SetHung(h, notResponding, 0); }
 }  // namespace tessary::contract
 
 int main(int argc, char** argv) {

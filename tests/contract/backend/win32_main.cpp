@@ -15,6 +15,7 @@ IWindowSystem& Backend() { return *g_backend; }
 bool OnSimulator() { return false; }
 bool OnWine() { return g_wine; }
 std::wstring OwnExeName() { return L"contract_win32.exe"; }
+void MarkNotResponding(WindowHandle, bool) {}
 }  // namespace tessary::contract
 
 int main(int argc, char** argv) {
