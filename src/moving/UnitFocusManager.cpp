@@ -88,11 +88,33 @@ WindowHandle TFocusManager::GetTopParent(WindowHandle h) {
   return result;
 }
 
+bool TFocusManager::IsResponding(WindowHandle h) {
+  IWindowSystem& w = ws();
+  if (h == 0 || w.GetWindowThreadProcessId(h, nullptr) == w.GetCurrentThreadId()) return true;
+  w.SetLastError(0);
+  uintptr_t answer = 0;
+  if (w.SendMessageTimeoutW(h, wc::WM_NULL, 0, 0, wc::SMTO_ABORTIFHUNG, RespondTimeoutMs, answer)) return true;
+  // A vanished window or one we may not talk to is no reason to wait: the calls that follow fail
+  // on their own. Wine reports some time-outs without an error code.
+  const uint32_t err = w.GetLastError();
+  if (err != wc::ERROR_TIMEOUT && err != 0) return true;
+  if (!w.IsWindow(h)) return true;
+  w.SetLastError(wc::ERROR_TIMEOUT);
+  return false;
+}
+
 bool TFocusManager::ForceForeground(WindowHandle h, bool UseSetFocus) {
   IWindowSystem& w = ws();
   WindowHandle fg = FMGetForegroundWindow(10);
   if (fg == h) return true;
   if (fg == 0) fg = w.GetDesktopWindow();
+  // Restoring or raising a program that does not respond waits until it does.
+  if (!IsResponding(h)) {
+    const std::wstring name = GetProcessExeName(h);
+    w.SetLastError(wc::ERROR_TIMEOUT);
+    AppendLog(L"FF: not responding, left alone: " + name, true);
+    return false;
+  }
   {
     TThreadAttach attach(fg);
     if (w.IsIconic(h)) w.ShowWindow(h, wc::SW_RESTORE);

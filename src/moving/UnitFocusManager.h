@@ -24,7 +24,16 @@ class TFocusManager {
   static WindowHandle GetNextToFocus(WindowHandle currentH, bool skipMinimized);
   // The last window reached by following parents (and owners) from h; 0 for 0.
   static WindowHandle GetTopParent(WindowHandle h);
-  // True when h is the foreground window afterwards.
+  // Whether h's thread takes its messages: a window of the calling thread always does; another
+  // thread's gets RespondTimeoutMs to answer WM_NULL (none once the system counts it as hung).
+  // False only for a window that exists and did not answer; the last error is then ERROR_TIMEOUT.
+  // Ask before any call that waits for h's thread (placing, raising, redrawing it): such a call
+  // would hold this thread as long as the program does not respond. While it waits, messages sent
+  // to this thread are handled: work that may nest (a second start's command line) can run here.
+  static bool IsResponding(WindowHandle h);
+  static constexpr uint32_t RespondTimeoutMs = 1000;
+  // True when h is the foreground window afterwards. A window that does not respond is not touched
+  // (false, logged); a foreground window that does not respond is not joined (TThreadAttach).
   static bool ForceForeground(WindowHandle h, bool UseSetFocus);
   static bool ForceIfNotForeground(WindowHandle h);
 };

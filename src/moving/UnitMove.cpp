@@ -31,6 +31,16 @@ void RecordError(const wchar_t* message) {
   AppendLog(message, true);
 }
 
+// Every placement step waits for the window's thread; one that does not take its messages would
+// hold ours until it does. Such a window is left where it is, with ERROR_TIMEOUT as the last error.
+bool Responds(const TProgramInfo& info, const wchar_t* prefix, const wchar_t* what) {
+  if (TFocusManager::IsResponding(info.hwnd)) return true;
+  gLastError = wc::ERROR_TIMEOUT;
+  ws().SetLastError(wc::ERROR_TIMEOUT);
+  AppendLog(std::wstring(prefix) + L"not responding, " + what + L": " + info.EXEName, true);
+  return false;
+}
+
 bool Neighbour(int32_t id, TMoveDirection direction, TMonitorInfo& next) {
   switch (direction) {
     case TMoveDirection::Up: return TMonitors::getNextUp(id, next);
@@ -86,6 +96,7 @@ bool TMove::MoveProgram(WindowHandle h, bool makeForeground, TMoveDirection dire
     AppendLog(ProgramStateText(info));
     if (info.isMinimized) return false;
   }
+  if (!Responds(info, L"MP: ", L"not moved")) return false;
   const bool moved = MoveToNextMonitor(info, h, makeForeground, direction);
   if (!moved) AppendLog(L"MP: resizing failed", true);
   ws().Sleep(10);
@@ -108,7 +119,7 @@ bool TMove::MoveToNextMonitor(const TProgramInfo& info, WindowHandle requested, 
   const TRect r = PercentsToRect(next.bounds, info.leftpercent, info.toppercent, info.wdpercent, info.htpercent);
   AppendLog(Format(L"MP: monitor [%d] perc TL [%f %f] perc WDHT [%f x %f]", next.id, info.toppercent,
                    info.leftpercent, info.wdpercent, info.htpercent));
-  const bool placed = ResizeMove(info.hwnd, r);
+  const bool placed = PlaceWindow(info.hwnd, r);  // the caller asked whether it responds
   if (!placed) AppendLog(L"MP: ResizeMove Failed");
   AppendLog(Format(L"MP: monitor [%d] new TL [%d, %d]  new WDHT [%d x %d]", next.id, r.Top, r.Left, r.Width(),
                    r.Height()));
@@ -138,6 +149,14 @@ bool TMove::IsShellOrDesktop(WindowHandle h) {
 }
 
 bool TMove::ResizeMove(WindowHandle h, const TRect& r) {
+  if (!TFocusManager::IsResponding(h)) {
+    RecordError(L"MP: not responding ");
+    return false;
+  }
+  return PlaceWindow(h, r);
+}
+
+bool TMove::PlaceWindow(WindowHandle h, const TRect& r) {
   IWindowSystem& w = ws();
   // The later steps run even when the move itself failed, but the window is then not where it
   // was asked to be, so that failure decides the result too.
@@ -162,13 +181,14 @@ bool TMove::RestoreProgram(const TProgramInfo& info) {
     AppendLog(L"RP: original monitor not found");
     return false;
   }
+  if (!Responds(info, L"RP: ", L"not restored")) return false;
   // The fractions round a pixel off now and then; on an unchanged monitor the recorded rectangle
   // is the exact answer (also the frame a maximized window hangs over its monitor's edges).
   const bool sameMonitor = info.monitorBounds == monitor.bounds && info.bounds != TRect{};
   const TRect r = sameMonitor ? info.bounds
                               : PercentsToRect(monitor.bounds, info.leftpercent, info.toppercent, info.wdpercent,
                                                info.htpercent);
-  return ResizeMove(info.hwnd, r);
+  return PlaceWindow(info.hwnd, r);
 }
 
 void TMove::ClearLastError() { gLastError = 0; }

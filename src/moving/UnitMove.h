@@ -20,14 +20,19 @@ class TMove {
   static bool MoveProgramUp(WindowHandle h, bool makeForeground);
   static bool MoveProgramDown(WindowHandle h, bool makeForeground);
   static bool MoveProgramNext(WindowHandle h, bool makeForeground);
-  // Places info.hwnd at its recorded fractions of monitor info.monitorID.
+  // Places info.hwnd at its recorded fractions of monitor info.monitorID. A program that does not
+  // respond (TFocusManager::IsResponding) is not touched: false at once (after at most
+  // RespondTimeoutMs), logged "RP: not responding, not restored: <exe>", and getLastError() is
+  // ERROR_TIMEOUT (1460). A move of such a program likewise returns false ("MP: not responding,
+  // not moved: <exe>").
   static bool RestoreProgram(const TProgramInfo& info);
   // The platform error of the most recent failed placement step; a later success keeps it.
   static uint32_t getLastError();
   // The restore judges each attempt by its own error, not by one another program left.
   static void ClearLastError();
 
-  // Exposed for the main window and tests.
+  // Exposed for the main window and tests. ResizeMove first asks whether h responds ("MP: not
+  // responding ", ERROR_TIMEOUT), then places it.
   static bool IsShellOrDesktop(WindowHandle h);
   static bool ResizeMove(WindowHandle h, const TRect& r);
 
@@ -36,6 +41,8 @@ class TMove {
 
  private:
   static bool MoveProgram(WindowHandle h, bool makeForeground, TMoveDirection direction);
+  // The placement steps alone, for callers that have asked whether h responds.
+  static bool PlaceWindow(WindowHandle h, const TRect& r);
   static void GetTargetInfo(WindowHandle h, bool makeForeground, TProgramInfo& info);
   // requested: the window the caller asked for (0: the foreground window).
   static bool MoveToNextMonitor(const TProgramInfo& info, WindowHandle requested, bool makeForeground,

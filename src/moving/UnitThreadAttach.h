@@ -1,5 +1,7 @@
 // Joins the calling thread's input state to the thread of another window for the duration of a
-// foreground change. Create and destroy it on the same thread.
+// foreground change. Create and destroy it on the same thread. A thread that does not take its
+// messages is not joined (a failed attach): with joined input, every change of the active window
+// waits for it.
 #pragma once
 #include <cstdint>
 

@@ -19,11 +19,11 @@ constexpr uint32_t kGetIconTimeoutMs = 1000;
 // The copy of an icon one source yields, or 0 (nothing there, or the copy failed).
 IconHandle CopyOf(IconHandle icon) { return icon != 0 ? TFrmMain::CloneIcon(icon) : 0; }
 
-IconHandle AskWindowIcon(WindowHandle h, uintptr_t kind) {
+// answered: false when the window did not answer in time (or is gone).
+IconHandle AskWindowIcon(WindowHandle h, uintptr_t kind, bool& answered) {
   uintptr_t answer = 0;
-  if (!ws().SendMessageTimeoutW(h, wc::WM_GETICON, kind, 0, wc::SMTO_ABORTIFHUNG, kGetIconTimeoutMs, answer))
-    return 0;
-  return CopyOf(static_cast<IconHandle>(answer));
+  answered = ws().SendMessageTimeoutW(h, wc::WM_GETICON, kind, 0, wc::SMTO_ABORTIFHUNG, kGetIconTimeoutMs, answer);
+  return answered ? CopyOf(static_cast<IconHandle>(answer)) : 0;
 }
 
 }  // namespace
@@ -99,9 +99,14 @@ IconHandle TFrmMain::GetWindowIcon(WindowHandle h) {
   w.SetLastError(0);
   if (IconHandle copy = CopyOf(w.GetClassIcon(h, wc::GCLP_HICONSM))) return copy;
   w.SetLastError(0);
-  if (IconHandle copy = AskWindowIcon(h, wc::ICON_SMALL)) return copy;
+  bool answered = false;
+  if (IconHandle copy = AskWindowIcon(h, wc::ICON_SMALL, answered)) return copy;
+  // A program that let the first question time out is not asked again: the display would wait
+  // for it twice.
   w.SetLastError(0);
-  if (IconHandle copy = AskWindowIcon(h, wc::ICON_SMALL2)) return copy;
+  if (answered) {
+    if (IconHandle copy = AskWindowIcon(h, wc::ICON_SMALL2, answered)) return copy;
+  }
   w.SetLastError(0);
   return CopyOf(w.GetClassIcon(h, wc::GCLP_HICON));
 }

@@ -19,6 +19,10 @@ std::wstring OwnExeName();  // the executable name the process list shows for th
 // re-applies the primary's bounds; the real API re-reads the monitors
 // (ChangeDisplaySettingsExW(NULL, NULL, NULL, 0, NULL)). False when the platform refused.
 bool AnnounceDisplaySettings();
+// A thread of the test that stops (or starts again) taking its messages says so here for the
+// window it owns: the simulator cannot see a real thread block outside its own calls (there it is
+// SetHung, the thread just stopped); the real window system needs nothing.
+void MarkNotResponding(WindowHandle h, bool notResponding);
 
 // The lab display: two 1920x1080 monitors side by side, the primary at (0,0).
 inline constexpr TRect kPrimary{0, 0, 1920, 1080};

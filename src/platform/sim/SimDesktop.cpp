@@ -614,9 +614,39 @@ void SimDesktop::SetWindowIcon(WindowHandle h, IconHandle big, IconHandle small,
     if (i) s_->icons.insert(i);
 }
 
-void SimDesktop::SetHung(WindowHandle h, bool hung) {
+void SimDesktop::SetHung(WindowHandle h, bool hung, uint32_t hungForMs) {
+  std::vector<SimDeferredPos> deferred;
+  {
+    std::lock_guard lk(s_->mu);
+    SimWin* w = s_->W(h);
+    if (!w) return;
+    w->hung = hung;
+    w->hungCountedAt = s_->now + (hungForMs >= kCountedHungMs ? 0 : kCountedHungMs - hungForMs);
+    if (!hung) deferred.swap(w->deferred);
+  }
+  // Taking its messages again, the thread carries out the placements that waited for it.
+  for (const SimDeferredPos& d : deferred) SetWindowPos(h, d.insertAfter, d.x, d.y, d.cx, d.cy, d.flags);
+}
+
+std::vector<std::string> SimDesktop::HangsSuffered() const {
   std::lock_guard lk(s_->mu);
-  if (SimWin* w = s_->W(h)) w->hung = hung;
+  return s_->hangs;
+}
+
+void SimDesktop::SufferHang(std::unique_lock<std::mutex>& lk, const char* op) {
+  s_->hangs.emplace_back(op);
+  lk.unlock();
+  AdvanceTime(kHangMs);
+  lk.lock();
+}
+
+bool SimDesktop::State::DeactivationWaitsL(WindowHandle h) {
+  if (fg == 0 || fg == h) return false;
+  const SimWin* f = W(fg);
+  if (!f || !f->hung) return false;
+  const uint32_t me = Me().tid;
+  if (f->tid == me) return false;
+  return attached.count({me, f->tid}) > 0 || attached.count({f->tid, me}) > 0;
 }
 
 void SimDesktop::MoveWindowAsSystem(WindowHandle h, TRect r) {
@@ -754,15 +784,25 @@ int32_t SimDesktop::GetWindowLongW(WindowHandle h, int32_t index) {
   return 0;
 }
 
+// Windows asks a window of this process for its text with WM_GETTEXT (so a thread of ours that
+// does not respond holds the caller); another program's text it reads without asking.
 int32_t SimDesktop::GetWindowTextLengthW(WindowHandle h) {
   SIM_OP("GetWindowTextLengthW", 0);
   SimWin* w = s_->WErr(h);
+  if (w && w->pid == s_->ownPid && s_->WaitsForL(*w)) {
+    SufferHang(lk, "GetWindowTextLengthW");
+    w = s_->WErr(h);
+  }
   return w ? static_cast<int32_t>(w->title.size()) : 0;
 }
 
 std::wstring SimDesktop::GetWindowTextW(WindowHandle h) {
   SIM_OP("GetWindowTextW", L"");
   SimWin* w = s_->WErr(h);
+  if (w && w->pid == s_->ownPid && s_->WaitsForL(*w)) {
+    SufferHang(lk, "GetWindowTextW");
+    w = s_->WErr(h);
+  }
   return w ? w->title : L"";
 }
 
@@ -919,6 +959,17 @@ bool SimDesktop::SetWindowPos(WindowHandle h, WindowHandle insertAfter, int32_t 
   State& s = *s_;
   SimWin* w = s.WErr(h);
   if (!w) return false;
+  if ((flags & SWP_ASYNCWINDOWPOS) && s.WaitsForL(*w)) {
+    // Posted to the window's thread, which carries it out once it takes its messages again.
+    w->deferred.push_back(SimDeferredPos{insertAfter, x, y, cx, cy, flags & ~SWP_ASYNCWINDOWPOS});
+    return true;
+  }
+  const bool activates = !(flags & (SWP_NOACTIVATE | SWP_HIDEWINDOW));
+  if (s.WaitsForL(*w) || (activates && s.DeactivationWaitsL(h))) {
+    SufferHang(lk, "SetWindowPos");
+    w = s.WErr(h);
+    if (!w) return false;
+  }
   const bool special = insertAfter == HWND_TOP || insertAfter == HWND_BOTTOM || insertAfter == HWND_TOPMOST ||
                        insertAfter == HWND_NOTOPMOST;
   if (!(flags & SWP_NOZORDER) && !special && !s.W(insertAfter)) {
@@ -996,10 +1047,17 @@ bool SimDesktop::SetWindowPos(WindowHandle h, WindowHandle insertAfter, int32_t 
   return true;
 }
 
-bool SimDesktop::RedrawWindow(WindowHandle h, uint32_t /*flags*/) {
+bool SimDesktop::RedrawWindow(WindowHandle h, uint32_t flags) {
   SIM_OP("RedrawWindow", false);
   if (h == 0) return true;  // the desktop
-  return s_->WErr(h) != nullptr;
+  SimWin* w = s_->WErr(h);
+  if (!w) return false;
+  // Painting now is done by the window's own thread, and the caller waits for it.
+  if ((flags & RDW_UPDATENOW) && s_->WaitsForL(*w)) {
+    SufferHang(lk, "RedrawWindow");
+    return s_->WErr(h) != nullptr;
+  }
+  return true;
 }
 
 bool SimDesktop::ShowWindow(WindowHandle h, int32_t cmd) {
@@ -1007,6 +1065,13 @@ bool SimDesktop::ShowWindow(WindowHandle h, int32_t cmd) {
   State& s = *s_;
   SimWin* w = s.WErr(h);
   if (!w) return false;
+  const bool activates = cmd == SW_SHOWNORMAL || cmd == SW_RESTORE || cmd == 10 || cmd == SW_SHOWMINIMIZED ||
+                         cmd == SW_MAXIMIZE || cmd == SW_SHOW;
+  if (s.WaitsForL(*w) || (activates && s.DeactivationWaitsL(h))) {
+    SufferHang(lk, "ShowWindow");
+    w = s.WErr(h);
+    if (!w) return false;
+  }
   const bool was = (w->style & WS_VISIBLE) != 0;
   const bool mayActivate = s.CanSetForeground(s.Me().tid) && w->parent == 0;
   auto activate = [&] {
@@ -1065,6 +1130,11 @@ bool SimDesktop::BringWindowToTop(WindowHandle h) {
   State& s = *s_;
   SimWin* w = s.WErr(h);
   if (!w) return false;
+  if (s.WaitsForL(*w) || s.DeactivationWaitsL(h)) {
+    SufferHang(lk, "BringWindowToTop");
+    w = s.WErr(h);
+    if (!w) return false;
+  }
   s.PlaceTop(h);
   // BringWindowToTop activates a top-level window when its process may take the foreground.
   if (w->parent == 0 && (w->style & WS_VISIBLE) && s.CanSetForeground(s.Me().tid)) {
@@ -1079,6 +1149,12 @@ bool SimDesktop::SetForegroundWindow(WindowHandle h) {
   State& s = *s_;
   SimWin* w = s.WErr(h);
   if (!w) return false;
+  // The window's own thread learns of it later; only a deactivation inside shared input waits.
+  if (s.DeactivationWaitsL(h)) {
+    SufferHang(lk, "SetForegroundWindow");
+    w = s.WErr(h);
+    if (!w) return false;
+  }
   if (!s.CanSetForeground(s.Me().tid)) return false;  // Windows flashes the taskbar button instead
   s.Activate(h);
   return true;

@@ -45,6 +45,7 @@ struct KeyEventRecord {
 };
 
 struct SimSent;
+struct SimWin;
 
 class SimDesktop final : public IWindowSystem {
  public:
@@ -86,7 +87,23 @@ class SimDesktop final : public IWindowSystem {
   void MoveWindowAsSystem(WindowHandle h, TRect r);
   void SetCursor(TPoint p);
   void SetWindowIcon(WindowHandle h, IconHandle big, IconHandle small, IconHandle classBig, IconHandle classSmall);
-  void SetHung(WindowHandle h, bool hung);  // SendMessageTimeout to it times out
+  // The window's thread stops (or starts again) taking its messages, as a program stuck in a long
+  // computation. hungForMs: how long it has not looked at them already; from kCountedHungMs on the
+  // system counts it as hung (IsHungAppWindow), and SendMessageTimeout with SMTO_ABORTIFHUNG gives
+  // up at once instead of waiting its time-out. What waits for such a thread, as measured under
+  // Wine (it blocks there until the program answers): SendMessageW, SendCopyData, SetWindowPos
+  // without SWP_ASYNCWINDOWPOS, BringWindowToTop, ShowWindow, RedrawWindow with RDW_UPDATENOW,
+  // the window text of a window of another thread of this process, and activating any window while
+  // this thread shares its input (AttachThreadInput) with the thread of such a foreground window.
+  // Such a call is recorded in HangsSuffered, moves the virtual clock by kHangMs and then completes
+  // as if the program had answered; the window stays hung. SWP_ASYNCWINDOWPOS placements wait in
+  // its queue until it takes its messages again. Not waiting: SendMessageTimeoutW (time-out),
+  // SetForegroundWindow of it, AttachThreadInput, PostMessageW and every query.
+  void SetHung(WindowHandle h, bool hung, uint32_t hungForMs = kCountedHungMs);
+  static constexpr uint32_t kCountedHungMs = 5000;
+  static constexpr uint32_t kHangMs = 60000;
+  // The operations that waited for a thread that did not respond, in call order.
+  std::vector<std::string> HangsSuffered() const;
   // Windows keep the foreground lock: SetForegroundWindow from a process that is not the
   // foreground one only flashes the taskbar button unless the lock timeout is 0.
   void SetForegroundLockEnforced(bool enforced);
@@ -270,6 +287,12 @@ class SimDesktop final : public IWindowSystem {
  private:
   struct State;
   void RunSent(std::unique_lock<std::mutex>& lk, const std::shared_ptr<SimSent>& call);
+  // A call that waits for a thread that does not respond: recorded, and the clock moves on.
+  void SufferHang(std::unique_lock<std::mutex>& lk, const char* op);
+  // Hands a message to another real thread of this process and waits until it has answered it;
+  // false (1400) when the window went first.
+  bool SendToThread(std::unique_lock<std::mutex>& lk, const SimWin& w, uint32_t msg, uintptr_t wParam,
+                    intptr_t lParam, intptr_t& result);
   std::unique_ptr<State> s_;
 };
 

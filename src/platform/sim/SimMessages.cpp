@@ -1,8 +1,9 @@
 // The simulated desktop: the program's own windows, message queues and timers.
 //
 // Window procedures run on the calling OS thread and never under the state lock, so they may
-// call back into the desktop. SendMessage to a window whose thread is a real thread of the test
-// (it has used the desktop) waits, as on Windows, until that thread pumps and answers; to a
+// call back into the desktop. SendMessage (and SendMessageTimeout) to a window whose thread is a
+// real thread of the test (it has used the desktop) waits, as on Windows, until that thread pumps
+// and answers (a thread marked hung with SetHung times out instead); to a
 // window of a thread that exists only in the simulation it runs on the caller's thread (there is
 // no second message loop to hand it to).
 //
@@ -228,12 +229,34 @@ bool SimDesktop::PostMessageW(WindowHandle h, uint32_t msg, uintptr_t wParam, in
   return true;  // other programs' queues are not modelled
 }
 
+bool SimDesktop::SendToThread(std::unique_lock<std::mutex>& lk, const SimWin& w, uint32_t msg, uintptr_t wParam,
+                              intptr_t lParam, intptr_t& result) {
+  State& s = *s_;
+  const WindowHandle h = w.h;
+  const uint32_t tid = w.tid;
+  auto call = std::make_shared<SimSent>(SimSent{h, msg, wParam, lParam});
+  s.sent[tid].push_back(call);
+  s.sentCv.wait(lk, [&] { return call->done || (!call->taken && !s.W(h)); });
+  if (!call->done) {
+    std::erase(s.sent[tid], call);
+    s.Err(ERROR_INVALID_WINDOW_HANDLE);
+    return false;
+  }
+  result = call->result;
+  return true;
+}
+
 intptr_t SimDesktop::SendMessageW(WindowHandle h, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
   std::shared_ptr<WindowProc> p;
   {
     SIM_OP("SendMessageW", 0);
     SimWin* w = s_->WErr(h);
     if (!w) return 0;
+    if (s_->WaitsForL(*w)) {
+      SufferHang(lk, "SendMessageW");
+      w = s_->WErr(h);
+      if (!w) return 0;
+    }
     if (w->pid != s_->ownPid || !w->proc) {
       if (msg == WM_GETICON) {
         if (wParam == ICON_BIG) return static_cast<intptr_t>(w->big);
@@ -245,15 +268,8 @@ intptr_t SimDesktop::SendMessageW(WindowHandle h, uint32_t msg, uintptr_t wParam
     p = w->proc;
     State& s = *s_;
     if (w->tid != s.Me().tid && s.RealThreadL(w->tid)) {
-      auto call = std::make_shared<SimSent>(SimSent{h, msg, wParam, lParam});
-      s.sent[w->tid].push_back(call);
-      s.sentCv.wait(lk, [&] { return call->done || (!call->taken && !s.W(h)); });
-      if (!call->done) {
-        std::erase(s.sent[w->tid], call);
-        s.Err(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-      }
-      return call->result;
+      intptr_t result = 0;
+      return SendToThread(lk, *w, msg, wParam, lParam, result) ? result : 0;
     }
   }
   return (*p)(h, msg, wParam, lParam);
@@ -287,12 +303,16 @@ bool SimDesktop::SendMessageTimeoutW(WindowHandle h, uint32_t msg, uintptr_t wPa
     State& s = *s_;
     SimWin* w = s.WErr(h);
     if (!w) return false;
-    if (w->hung) {
-      s.Err(ERROR_TIMEOUT);
+    if (s.WaitsForL(*w)) {
       result = 0;
-      if (flags & SMTO_ABORTIFHUNG) return false;
-      lk.unlock();
-      AdvanceTime(timeoutMs);  // the caller waited the whole time-out
+      // Given up at once only once the system counts the thread as hung; before that the caller
+      // waits the whole time-out (measured under Wine: 1 s right after the hang, at once 5 s later).
+      if (!((flags & SMTO_ABORTIFHUNG) && s.now >= w->hungCountedAt)) {
+        lk.unlock();
+        AdvanceTime(timeoutMs);
+        lk.lock();
+      }
+      s.Err(ERROR_TIMEOUT);
       return false;
     }
     if (w->pid != s.ownPid || !w->proc) {
@@ -302,6 +322,12 @@ bool SimDesktop::SendMessageTimeoutW(WindowHandle h, uint32_t msg, uintptr_t wPa
         else if (wParam == ICON_SMALL) result = w->small;
         else if (wParam == ICON_SMALL2) result = w->small ? w->small : w->big;
       }
+      return true;
+    }
+    if (w->tid != s.Me().tid && s.RealThreadL(w->tid)) {
+      intptr_t answer = 0;
+      if (!SendToThread(lk, *w, msg, wParam, lParam, answer)) return false;
+      result = static_cast<uintptr_t>(answer);
       return true;
     }
     p = w->proc;
@@ -317,11 +343,12 @@ bool SimDesktop::SendCopyData(WindowHandle from, WindowHandle to, const CopyData
     SimWin* w = s_->WErr(to);
     if (!w) return false;
     result = 0;
-    if (w->pid != s_->ownPid || !w->proc) return true;
-    if (w->hung) {
-      s_->Err(ERROR_TIMEOUT);
-      return false;
+    if (s_->WaitsForL(*w)) {
+      SufferHang(lk, "SendCopyData");  // SendMessageW: it waits until the receiver answers
+      w = s_->WErr(to);
+      if (!w) return false;
     }
+    if (w->pid != s_->ownPid || !w->proc) return true;
     p = w->proc;
   }
   // The receiver sees its own copy of the bytes, as the system marshals them.

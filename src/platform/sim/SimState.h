@@ -17,6 +17,14 @@
 
 namespace tessary::sim {
 
+// A placement asked for with SWP_ASYNCWINDOWPOS while the window's thread did not respond: it
+// waits in that thread's queue.
+struct SimDeferredPos {
+  WindowHandle insertAfter;
+  int32_t x, y, cx, cy;
+  uint32_t flags;
+};
+
 struct SimWin {
   WindowHandle h = 0;
   std::wstring cls, title;
@@ -25,6 +33,8 @@ struct SimWin {
   TRect maxFrom;  // where a minimized window was maximized
   uint32_t style = 0, ex = 0, classStyle = 0;
   bool cloaked = false, hung = false, restoreToMax = false, messageOnly = false, destroying = false;
+  uint64_t hungCountedAt = 0;  // virtual time from which the system counts its thread as hung
+  std::vector<SimDeferredPos> deferred;
   WindowHandle parent = 0, owner = 0;
   uint32_t pid = 0, tid = 0;
   std::shared_ptr<WindowProc> proc;
@@ -167,6 +177,9 @@ struct SimDesktop::State {
   std::vector<SimHotkey> hotkeys;
   std::vector<std::pair<uint32_t, uint32_t>> reserved;
 
+  // calls that waited for a thread that does not respond, by operation name
+  std::vector<std::string> hangs;
+
   // faults
   std::map<std::string, FaultSpec, std::less<>> faults;
   std::map<std::string, int, std::less<>> calls;
@@ -240,6 +253,12 @@ struct SimDesktop::State {
   void PostL(uint32_t tid, const SimMsg& m) { queues[tid].push_back(m); }
   bool RealThreadL(uint32_t tid) const;  // an OS thread of the test runs as that simulated thread
   std::shared_ptr<SimSent> TakeSentL(uint32_t tid);  // the next sent message whose window still exists
+  // Whether a call of this thread that hands work to w's thread would wait for it: w's thread does
+  // not take its messages.
+  bool WaitsForL(const SimWin& w) { return w.hung && w.tid != Me().tid; }
+  // Whether activating h would wait: this thread shares its input with the thread of a foreground
+  // window that does not respond, and that window would have to be told it is no longer active.
+  bool DeactivationWaitsL(WindowHandle h);
 
   // files
   std::wstring Norm(const std::wstring& path) const;

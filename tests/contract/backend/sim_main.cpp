@@ -16,6 +16,7 @@ bool AnnounceDisplaySettings() {
   g_desktop->SetMonitorBounds(g_desktop->EnumMonitors().front().handle, kPrimary);
   return true;
 }
+void MarkNotResponding(WindowHandle h, bool notResponding) { g_desktop->SetHung(h, notResponding, 0); }
 }  // namespace tessary::contract
 
 int main(int argc, char** argv) {

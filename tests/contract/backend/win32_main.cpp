@@ -18,6 +18,7 @@ std::wstring OwnExeName() { return L"contract_win32.exe"; }
 bool AnnounceDisplaySettings() {
   return ::ChangeDisplaySettingsExW(nullptr, nullptr, nullptr, 0, nullptr) == DISP_CHANGE_SUCCESSFUL;
 }
+void MarkNotResponding(WindowHandle, bool) {}
 }  // namespace tessary::contract
 
 int main(int argc, char** argv) {

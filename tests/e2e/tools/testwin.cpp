@@ -4,6 +4,8 @@
 //                                                 state, takes the foreground, prints "ready" and
 //                                                 runs until closed (or 120 s)
 //   testwin --front TITLE        makes that window the foreground window again
+//   testwin --activate TITLE     the same from this process, without asking the window (works on
+//                                a window that does not respond; Wine has no foreground lock)
 //   testwin --query TITLE        "RECT l t r b min max mon N fg F normal l t r b"
 //   testwin --close TITLE        closes it and waits until it is gone
 //   testwin --count-class CLASS  number of top-level windows of that class
@@ -12,6 +14,9 @@
 //   testwin --pid-of-class CLASS process id of the first top-level window of that class
 //   testwin --watch TITLE FILE   writes "create PID EXE CLASS" to FILE for every top-level window
 //                                that any other process creates, until "--close TITLE" (or 120 s)
+//   testwin --hang TITLE [SECS]  the window's thread stops responding: it blocks in a handler
+//                                without pumping messages until "--wake TITLE" (or SECS, default 600)
+//   testwin --wake TITLE         lets a hung window's thread go on
 // Exit code 0 on success, 1 when the window is not found or a call fails.
 #include <windows.h>
 
@@ -28,6 +33,10 @@ const wchar_t kClass[] = L"TessaryE2ETestWin";
 // the owning thread is what works on Windows too.
 const UINT kMsgFront = WM_APP + 1;
 const UINT kMsgRestore = WM_APP + 2;
+const UINT kMsgHang = WM_APP + 3;
+
+// The event a hung window waits for; named after its title so that another process can set it.
+std::wstring WakeEventName(const wchar_t* title) { return std::wstring(L"TessaryE2EWake-") + title; }
 
 void TakeForeground(HWND wnd) {
     SetForegroundWindow(wnd);
@@ -43,6 +52,16 @@ LRESULT CALLBACK TestWinProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case kMsgRestore:
         ShowWindow(wnd, SW_RESTORE);
         return 1;
+    case kMsgHang: {
+        // Not responding as a program stuck in a computation is: no message is looked at, sent
+        // ones included, until the wait ends.
+        wchar_t title[256] = L"";
+        GetWindowTextW(wnd, title, 256);
+        HANDLE wake = CreateEventW(nullptr, TRUE, FALSE, WakeEventName(title).c_str());
+        WaitForSingleObject(wake, static_cast<DWORD>(wParam) * 1000);
+        if (wake) CloseHandle(wake);
+        return 0;
+    }
     case WM_TIMER:
         DestroyWindow(wnd);
         return 0;
@@ -211,11 +230,36 @@ int wmain(int argc, wchar_t** argv) {
         HWND wnd = Find(argv[2]);
         return wnd && SendMessageW(wnd, kMsgFront, 0, 0) == 1 ? 0 : 1;
     }
+    if (mode == L"--activate" && argc == 3) {
+        HWND wnd = Find(argv[2]);
+        return wnd && SetForegroundWindow(wnd) && GetForegroundWindow() == wnd ? 0 : 1;
+    }
     if (mode == L"--restore" && argc == 3) {
         HWND wnd = Find(argv[2]);
         return wnd && SendMessageW(wnd, kMsgRestore, 0, 0) == 1 ? 0 : 1;
     }
     if (mode == L"--watch" && argc == 4) return Watch(argv[2], argv[3]);
+    if (mode == L"--hang" && (argc == 3 || argc == 4)) {
+        HWND wnd = Find(argv[2]);
+        const int secs = argc == 4 ? _wtoi(argv[3]) : 600;
+        // The event exists before the post, so that a --wake right after it is not lost.
+        HANDLE wake = CreateEventW(nullptr, TRUE, FALSE, WakeEventName(argv[2]).c_str());
+        const bool ok = wnd && secs > 0 && PostMessageW(wnd, kMsgHang, static_cast<WPARAM>(secs), 0);
+        // Hold the event until the window's thread has it open (it no longer answers then).
+        for (int i = 0; ok && i < 100; ++i) {
+            DWORD_PTR answer = 0;
+            if (!SendMessageTimeoutW(wnd, WM_NULL, 0, 0, SMTO_NORMAL, 50, &answer)) break;
+        }
+        if (wake) CloseHandle(wake);
+        return ok ? 0 : 1;
+    }
+    if (mode == L"--wake" && argc == 3) {
+        HANDLE wake = OpenEventW(EVENT_MODIFY_STATE, FALSE, WakeEventName(argv[2]).c_str());
+        if (!wake) return 1;
+        const bool ok = SetEvent(wake) != FALSE;
+        CloseHandle(wake);
+        return ok ? 0 : 1;
+    }
     if (mode == L"--pid-of-class" && argc == 3) {
         ClassSearch search = ByClass(argv[2]);
         DWORD pid = 0;
@@ -235,7 +279,8 @@ int wmain(int argc, wchar_t** argv) {
         return failed == 0 ? 0 : 1;
     }
     std::fprintf(stderr, "usage: testwin --open TITLE L T W H normal|max|min | --query TITLE | "
-                         "--front TITLE | --restore TITLE | --close TITLE | --count-class CLASS | "
-                         "--close-class CLASS | --pid-of-class CLASS | --watch TITLE FILE\n");
+                         "--front TITLE | --activate TITLE | --restore TITLE | --close TITLE | --count-class CLASS | "
+                         "--close-class CLASS | --pid-of-class CLASS | --watch TITLE FILE | --hang TITLE [SECS] | "
+                         "--wake TITLE\n");
     return 2;
 }

@@ -247,6 +247,52 @@ TEST_F(FocusManagerTest, ThreadAttachJoinsOnlyForeignThreads) {
   EXPECT_EQ(sim.CallCount("AttachThreadInput"), 3);  // nothing to detach
 }
 
+// Raising, restoring or activating a program that does not take its messages waits for it; so does
+// any change of the active window while our input is joined to its thread.
+TEST_F(FocusManagerTest, AProgramThatDoesNotRespondIsNotRaisedAndNotJoined) {
+  sim::WindowSpec desc;
+  desc.pid = sim.AddProcess(L"stuck.exe");
+  desc.minimized = true;
+  const WindowHandle stuck = AddApp({100, 100, 600, 500}, desc);
+  const WindowHandle other = AddOtherApp();
+  sim.SetForeground(other);
+  sim.SetHung(stuck, true);
+
+  EXPECT_FALSE(TFocusManager::ForceForeground(stuck, true));
+  EXPECT_TRUE(sim.IsIconic(stuck));
+  EXPECT_EQ(sim.GetForegroundWindow(), other);
+  EXPECT_EQ(CallsOf({"AttachThreadInput", "ShowWindow", "BringWindowToTop", "SetForegroundWindow", "SetFocus"}), 0);
+  EXPECT_EQ(Log(), (Lines{L"FF: not responding, left alone: stuck.exe :(1460) This operation returned because the "
+                          L"timeout period expired"}));
+  EXPECT_TRUE(sim.HangsSuffered().empty());
+
+  // The program in front does not respond: ours comes to the front without joining it where the
+  // platform has no foreground lock, and stays behind where the lock holds.
+  sim.SetHung(stuck, false);
+  sim.ShowWindow(stuck, wc::SW_RESTORE);
+  sim.SetHung(stuck, true);
+  const WindowHandle target = AddApp({700, 100, 1200, 500});
+  for (bool lock : {false, true}) {
+    SCOPED_TRACE(lock);
+    sim.SetForegroundLockEnforced(lock);
+    sim.SetForeground(stuck);
+    sim.ResetCallCounts();
+    ResetLogState();
+    EXPECT_EQ(TFocusManager::ForceForeground(target, false), !lock);
+    EXPECT_EQ(sim.GetForegroundWindow(), lock ? stuck : target);
+    EXPECT_EQ(sim.CallCount("AttachThreadInput"), 0);
+    ASSERT_FALSE(Log().empty());
+    EXPECT_EQ(Log().front(), L"TA: not responding, not joined: stuck.exe :(1460) This operation returned because the "
+                             L"timeout period expired");
+    EXPECT_TRUE(sim.HangsSuffered().empty());
+  }
+  {
+    TThreadAttach attach(stuck);
+    EXPECT_FALSE(attach.IsAttached());
+  }
+  EXPECT_TRUE(sim.HangsSuffered().empty());
+}
+
 class Recorder : public ISleepCallback {
  public:
   explicit Recorder(size_t abortAt) : abortAt_(abortAt) {}

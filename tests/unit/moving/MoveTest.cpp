@@ -1,9 +1,11 @@
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "MovingFixture.h"
 #include "core/UnitMonitors.h"
+#include "moving/UnitFocusManager.h"
 #include "moving/UnitMove.h"
 
 namespace tessary {
@@ -251,6 +253,84 @@ TEST_F(MoveTest, RestorePutsTheWindowBackAtItsFractions) {
   EXPECT_FALSE(TMove::RestoreProgram(recorded));
   EXPECT_EQ(Log().back(), L"RP: original monitor not found");
   EXPECT_EQ(TMove::getLastError(), 7u);  // untouched by the lookup failure
+}
+
+// A program that stopped taking its messages: every placement step would wait for it (as long as
+// it does not respond). The move asks it first and leaves it where it is.
+TEST_F(MoveTest, AProgramThatDoesNotRespondIsLeftWhereItIsAtOnce) {
+  sim::WindowSpec desc;
+  desc.pid = sim.AddProcess(L"stuck.exe");
+  const WindowHandle h = AddApp({480, 270, 1440, 810}, desc);
+  sim.SetForeground(h);
+  struct Case {
+    const char* name;
+    uint32_t hungFor;  // how long it has not taken its messages
+    std::function<bool()> move;
+    uint32_t waited;  // virtual time the question took
+  } cases[] = {
+      {"foreground, counted as hung", sim::SimDesktop::kCountedHungMs, [] { return TMove::MoveProgramRight(0, false); }, 0},
+      {"given window, counted as hung", sim::SimDesktop::kCountedHungMs, [h] { return TMove::MoveProgramNext(h, false); },
+       0},
+      // Not yet counted as hung: the question waits out its time-out, once.
+      {"just stopped", 0, [] { return TMove::MoveProgramRight(0, false); }, TFocusManager::RespondTimeoutMs},
+  };
+  for (const Case& c : cases) {
+    ResetLogState();
+    TMove::Reset();
+    sim.SetHung(h, true, c.hungFor);
+    const uint32_t t0 = sim.GetTickCount();
+    EXPECT_FALSE(c.move()) << c.name;
+    EXPECT_EQ(sim.GetTickCount() - t0, c.waited) << c.name;
+    EXPECT_TRUE(sim.HangsSuffered().empty()) << c.name;
+    EXPECT_EQ(RectOf(h), (TRect{480, 270, 1440, 810})) << c.name;
+    EXPECT_EQ(Log(), (Lines{L"MP: not responding, not moved: stuck.exe :(1460) This operation returned because the "
+                            L"timeout period expired"}))
+        << c.name;
+    EXPECT_EQ(TMove::getLastError(), wc::ERROR_TIMEOUT) << c.name;
+  }
+  // Placing it directly is refused the same way.
+  ResetLogState();
+  EXPECT_FALSE(TMove::ResizeMove(h, {2560, 360, 3840, 1080}));
+  EXPECT_EQ(Log(), (Lines{L"MP: not responding  :(1460) This operation returned because the timeout period expired"}));
+  EXPECT_TRUE(sim.HangsSuffered().empty());
+
+  // Responding again, it moves.
+  sim.SetHung(h, false);
+  EXPECT_TRUE(TMove::MoveProgramRight(0, false));
+  EXPECT_EQ(RectOf(h), (TRect{2560, 360, 3840, 1080}));
+}
+
+// The Monitor Watcher restores program after program: one that does not respond fails at once with
+// its own error code, and the others are restored.
+TEST_F(MoveTest, RestoreFailsAtOnceForAProgramThatDoesNotRespondAndTheOthersGoBack) {
+  sim::WindowSpec desc;
+  desc.pid = sim.AddProcess(L"stuck.exe");
+  const WindowHandle first = AddApp({2560, 360, 3840, 1080});
+  const WindowHandle stuck = AddApp({2560, 360, 3840, 1080}, desc);
+  const WindowHandle last = AddApp({2560, 360, 3840, 1080});
+  sim.SetHung(stuck, true);
+
+  EXPECT_TRUE(TMove::RestoreProgram(CentredQuarter(first, 0)));
+  TProgramInfo recorded = CentredQuarter(stuck, 0);
+  recorded.EXEName = L"stuck.exe";
+  const uint32_t t0 = sim.GetTickCount();
+  EXPECT_FALSE(TMove::RestoreProgram(recorded));
+  EXPECT_EQ(sim.GetTickCount(), t0);
+  EXPECT_EQ(TMove::getLastError(), wc::ERROR_TIMEOUT);
+  EXPECT_EQ(Log(), (Lines{L"RP: not responding, not restored: stuck.exe :(1460) This operation returned because the "
+                          L"timeout period expired"}));
+  EXPECT_TRUE(TMove::RestoreProgram(CentredQuarter(last, 0)));
+
+  EXPECT_EQ(RectOf(first), (TRect{480, 270, 1440, 810}));
+  EXPECT_EQ(RectOf(stuck), (TRect{2560, 360, 3840, 1080}));
+  EXPECT_EQ(RectOf(last), (TRect{480, 270, 1440, 810}));
+  EXPECT_TRUE(sim.HangsSuffered().empty());
+
+  // The recorded monitor is looked up first: gone, the window is not asked and the code stays.
+  recorded.monitorID = 2;
+  ResetLogState();
+  EXPECT_FALSE(TMove::RestoreProgram(recorded));
+  EXPECT_EQ(Log(), (Lines{L"RP: original monitor not found"}));
 }
 
 }  // namespace

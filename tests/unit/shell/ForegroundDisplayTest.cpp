@@ -261,6 +261,28 @@ TEST_F(ForegroundDisplayTest, WindowIconComesFromTheFirstSourceThatGivesACopy) {
   }
 }
 
+// A program that has just stopped responding lets the first question for its icon time out; it is
+// not asked a second time, and nothing waits for it beyond that time-out.
+TEST_F(ForegroundDisplayTest, AProgramThatJustStoppedRespondingIsAskedForItsIconOnce) {
+  constexpr IconHandle big = 0x1100, small = 0x1200, classBig = 0x1300;
+  Layout({L1, R1});
+  const WindowHandle h = Front({100, 100, 900, 700}, L"stuck.exe");
+  sim.SetWindowIcon(h, big, small, classBig, 0);
+  sim.SetHung(h, true, 0);
+  sim.ResetCallCounts();
+  const uint32_t t0 = sim.GetTickCount();
+  main->ShowForeground(false);
+  EXPECT_EQ(sim.GetTickCount() - t0, 1000u);
+  EXPECT_EQ(sim.CallCount("SendMessageTimeoutW"), 1);
+  EXPECT_EQ(sim.CopiedFrom(main->fLastIcon), classBig);
+  // The rest of the panel does not ask the program anything.
+  EXPECT_EQ(main->lblProgram->Text(), L"stuck.exe");
+  EXPECT_EQ(main->lblTitle->Text(), L"Title: Work of stuck.exe");
+  EXPECT_EQ(main->lblIntegrity->Text(), L"UAC: Normal");
+  EXPECT_EQ(EnabledButtons(), "R");
+  EXPECT_TRUE(sim.HangsSuffered().empty());
+}
+
 TEST_F(ForegroundDisplayTest, FailedCopyIsLoggedWithTheErrorText) {
   sim.SetWindowIcon(app, 0, 0, 0, 0x1400);
   sim.FailOperation("CopyIconHandle", 1402, -1);

@@ -1,6 +1,7 @@
 // The simulator's own model: the rules other tests lean on without checking them.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -417,6 +418,154 @@ TEST_F(SimTest, MessagesToOtherProgramsAndIconCopies) {
   EXPECT_EQ(sim.FindWindowW(L"inst", L""), mine);
   EXPECT_EQ(sim.RegisterWindowMessageW(L"TaskbarCreated"), sim.RegisterWindowMessageW(L"taskbarcreated"));
   EXPECT_GE(sim.RegisterWindowMessageW(L"TaskbarCreated"), 0xC000u);
+}
+
+// What waits for a thread that does not take its messages, as measured under Wine: a call that
+// hands work to that thread waits until the program answers (here: kHangMs on the clock, and a
+// record of it); queries and the calls the system completes without the thread do not.
+TEST_F(SimTest, AThreadThatDoesNotRespondHoldsTheCallsThatWaitForIt) {
+  const WindowHandle app = App(L"app");
+  WindowSpec ownSpec;
+  ownSpec.title = L"ours";
+  ownSpec.pid = sim.OwnProcessId();
+  ownSpec.tid = sim.AddThread(sim.OwnProcessId());
+  const WindowHandle oursOtherThread = sim.AddWindow(ownSpec);
+  const std::string payload = "x";
+  struct Case {
+    const char* name;
+    WindowHandle h;
+    std::function<void(WindowHandle)> call;
+    const char* hang;  // the operation recorded as having waited, or nullptr
+  };
+  const std::vector<Case> cases = {
+      {"placing", app, [&](WindowHandle h) { sim.SetWindowPos(h, 0, 10, 10, 300, 200, SWP_NOZORDER | SWP_NOACTIVATE); },
+       "SetWindowPos"},
+      {"raising", app, [&](WindowHandle h) { sim.SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE); },
+       "SetWindowPos"},
+      {"BringWindowToTop", app, [&](WindowHandle h) { sim.BringWindowToTop(h); }, "BringWindowToTop"},
+      {"ShowWindow", app, [&](WindowHandle h) { sim.ShowWindow(h, SW_SHOWNA); }, "ShowWindow"},
+      {"painting now", app, [&](WindowHandle h) { sim.RedrawWindow(h, RDW_INVALIDATE | RDW_UPDATENOW); },
+       "RedrawWindow"},
+      {"SendMessageW", app, [&](WindowHandle h) { sim.SendMessageW(h, WM_NULL, 0, 0); }, "SendMessageW"},
+      {"SendCopyData", app,
+       [&](WindowHandle h) {
+         intptr_t r = 0;
+         sim.SendCopyData(0, h, CopyDataRecord{0, 1, payload.data()}, r);
+       },
+       "SendCopyData"},
+      {"text of a window of another thread of ours", oursOtherThread, [&](WindowHandle h) { sim.GetWindowTextW(h); },
+       "GetWindowTextW"},
+      {"invalidating only", app, [&](WindowHandle h) { sim.RedrawWindow(h, RDW_INVALIDATE | RDW_ALLCHILDREN); },
+       nullptr},
+      {"SetForegroundWindow of it", app, [&](WindowHandle h) { sim.SetForegroundWindow(h); }, nullptr},
+      {"PostMessageW", app, [&](WindowHandle h) { sim.PostMessageW(h, WM_NULL, 0, 0); }, nullptr},
+      {"another program's text", app, [&](WindowHandle h) { sim.GetWindowTextW(h); }, nullptr},
+      {"joining its input", app,
+       [&](WindowHandle h) {
+         const uint32_t tid = sim.GetWindowThreadProcessId(h, nullptr);
+         sim.AttachThreadInput(tid, sim.GetCurrentThreadId(), true);
+         sim.AttachThreadInput(tid, sim.GetCurrentThreadId(), false);
+       },
+       nullptr},
+      {"queries", app,
+       [&](WindowHandle h) {
+         TRect r;
+         sim.GetWindowRect(h, r);
+         sim.IsIconic(h);
+         sim.GetWindowThreadProcessId(h, nullptr);
+         sim.MonitorFromWindow(h, MONITOR_DEFAULTTONEAREST);
+       },
+       nullptr},
+  };
+  for (const Case& c : cases) {
+    sim.SetHung(c.h, true);
+    const std::vector<std::string> before = sim.HangsSuffered();
+    const uint32_t t0 = sim.GetTickCount();
+    c.call(c.h);
+    std::vector<std::string> expected = before;
+    if (c.hang) expected.push_back(c.hang);
+    EXPECT_EQ(sim.HangsSuffered(), expected) << c.name;
+    EXPECT_EQ(sim.GetTickCount() - t0, c.hang ? SimDesktop::kHangMs : 0u) << c.name;
+    sim.SetHung(c.h, false);
+    // Once it takes its messages again nothing waits.
+    c.call(c.h);
+    EXPECT_EQ(sim.HangsSuffered(), expected) << c.name;
+  }
+}
+
+TEST_F(SimTest, AnAsynchronousPlacementWaitsInTheQueueOfAThreadThatDoesNotRespond) {
+  const WindowHandle app = App(L"app");
+  TRect before, r;
+  ASSERT_TRUE(sim.GetWindowRect(app, before));
+  sim.SetHung(app, true);
+  EXPECT_TRUE(sim.SetWindowPos(app, 0, 10, 20, 300, 200, SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS));
+  EXPECT_TRUE(sim.HangsSuffered().empty());
+  ASSERT_TRUE(sim.GetWindowRect(app, r));
+  EXPECT_EQ(r, before);
+  sim.SetHung(app, false);
+  ASSERT_TRUE(sim.GetWindowRect(app, r));
+  EXPECT_EQ(r, (TRect{10, 20, 310, 220}));
+}
+
+// SMTO_ABORTIFHUNG gives up at once only when the system counts the thread as hung, 5 s after it
+// last took its messages (IsHungAppWindow); before that the caller waits the whole time-out.
+TEST_F(SimTest, AbortIfHungGivesUpAtOnceOnlyOnceTheThreadCountsAsHung) {
+  const WindowHandle app = App(L"app");
+  struct Step {
+    const char* name;
+    uint32_t flags;
+    uint32_t waited;
+  };
+  auto ask = [&](const Step& s) {
+    uintptr_t r = 7;
+    sim.SetLastError(0);
+    const uint32_t t0 = sim.GetTickCount();
+    EXPECT_FALSE(sim.SendMessageTimeoutW(app, WM_NULL, 0, 0, s.flags, 300, r)) << s.name;
+    EXPECT_EQ(sim.GetLastError(), ERROR_TIMEOUT) << s.name;
+    EXPECT_EQ(r, 0u) << s.name;
+    EXPECT_EQ(sim.GetTickCount() - t0, s.waited) << s.name;
+  };
+  sim.SetHung(app, true, 0);
+  ask({"just stopped, abort if hung", SMTO_ABORTIFHUNG, 300});
+  sim.AdvanceTime(SimDesktop::kCountedHungMs - 300);
+  ask({"counted as hung, abort if hung", SMTO_ABORTIFHUNG, 0});
+  ask({"counted as hung, normal", SMTO_NORMAL, 300});
+  sim.SetHung(app, true, SimDesktop::kCountedHungMs - 300);
+  ask({"300 ms short of it", SMTO_ABORTIFHUNG, 300});
+  ask({"now it counts", SMTO_ABORTIFHUNG, 0});
+  EXPECT_TRUE(sim.HangsSuffered().empty());
+  sim.SetHung(app, false);
+  uintptr_t r = 0;
+  EXPECT_TRUE(sim.SendMessageTimeoutW(app, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 300, r));
+}
+
+// With its input joined to the thread of a foreground window that does not respond, this thread
+// waits in every change of the active window (the old one is told synchronously); on its own it
+// does not.
+TEST_F(SimTest, ActivatingWhileJoinedToAHungForegroundThreadWaits) {
+  sim.SetForegroundLockEnforced(false);
+  const WindowHandle stuck = App(L"stuck");
+  const WindowHandle ours = sim.CreateWindowExW(0, L"Ours", L"ours", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
+                                                0, [](WindowHandle, uint32_t, uintptr_t, intptr_t) -> intptr_t { return 0; });
+  const uint32_t stuckThread = sim.GetWindowThreadProcessId(stuck, nullptr);
+  const uint32_t me = sim.GetCurrentThreadId();
+  sim.SetForeground(stuck);
+  sim.SetHung(stuck, true);
+
+  ASSERT_TRUE(sim.AttachThreadInput(stuckThread, me, true));
+  EXPECT_TRUE(sim.SetForegroundWindow(ours));
+  EXPECT_EQ(sim.HangsSuffered(), (std::vector<std::string>{"SetForegroundWindow"}));
+  sim.SetForeground(stuck);
+  sim.BringWindowToTop(ours);
+  EXPECT_EQ(sim.HangsSuffered(), (std::vector<std::string>{"SetForegroundWindow", "BringWindowToTop"}));
+  ASSERT_TRUE(sim.AttachThreadInput(stuckThread, me, false));
+
+  sim.SetForeground(stuck);
+  EXPECT_TRUE(sim.SetForegroundWindow(ours));
+  sim.SetForeground(stuck);
+  EXPECT_TRUE(sim.BringWindowToTop(ours));
+  EXPECT_EQ(sim.GetForegroundWindow(), ours);
+  EXPECT_EQ(sim.HangsSuffered().size(), 2u);
 }
 
 TEST_F(SimTest, ShellWindowsFollowThePrimaryMonitor) {

@@ -33,7 +33,8 @@ class WatcherTest : public MainFixture {
     pushed.clear();
     for (WindowHandle h : sim.ZOrder()) {
       TRect r;
-      if (GetProcessExeName(h) != L"app.exe" && GetProcessExeName(h) != L"admin.exe") continue;
+      const std::wstring exe = GetProcessExeName(h);
+      if (exe == L"explorer.exe" || exe == L"Tessary.exe") continue;  // the shell and ourselves stay
       if (!sim.GetWindowRect(h, r) || !MonRight.Contains(r.Left + r.Width() / 2, r.Top + r.Height() / 2)) continue;
       sim.MoveWindowAsSystem(h, MapRect(r, MonRight, MonLeft));
       pushed.push_back(h);
@@ -414,6 +415,26 @@ TEST_F(WatcherTest, ProgramsThatWillNotGoBackKeepTheWindowOpen) {
   EXPECT_EQ(CountLogged(L"HMP: Restoring Position failed."), 2u);
   EXPECT_TRUE(main->Visible()) << "what did not go back stays in view";
   EXPECT_NE(RectOf(stubborn), OnRight);
+  EXPECT_TRUE(main->timGetForeground->Enabled());
+}
+
+TEST_F(WatcherTest, AHungProgramIsSkippedAndTheOthersGoBack) {
+  sim::WindowSpec hungSpec;
+  hungSpec.pid = sim.AddProcess(L"frozen.exe");
+  const WindowHandle frozen = Program(OnRight, hungSpec);
+  const WindowHandle editor = Program(OnRight2);
+  main->GatherTopLevelPrograms();
+  MonitorSleeps();
+  const TRect pushedFrozen = RectOf(frozen);
+  sim.SetHung(frozen, true);
+  MonitorWakes();
+  FinishCycle();
+  EXPECT_TRUE(sim.HangsSuffered().empty()) << "no call waited for the frozen program";
+  EXPECT_EQ(RectOf(editor), OnRight2);
+  EXPECT_EQ(RectOf(frozen), pushedFrozen);
+  EXPECT_EQ(CountLogged(L"HMP: not responding, skipped frozen.exe"), 1u);
+  EXPECT_EQ(CountLogged(L"HMP: repeating"), 0u) << "a program that does not answer is not retried";
+  EXPECT_TRUE(main->Visible()) << "it did not go back: the window stays in view";
   EXPECT_TRUE(main->timGetForeground->Enabled());
 }
 
