@@ -7,6 +7,9 @@
 //   testwin --activate TITLE     the same from this process, without asking the window (works on
 //                                a window that does not respond; Wine has no foreground lock)
 //   testwin --query TITLE        "RECT l t r b min max mon N fg F normal l t r b"
+//   testwin --place TITLE L T W H  moves the window from outside, as the system does when its
+//                                monitor goes away (asynchronously: a hung window moves too);
+//                                waits up to 2 s until it is there (a maximized one stays so)
 //   testwin --close TITLE        closes it and waits until it is gone
 //   testwin --count-class CLASS  number of top-level windows of that class
 //   testwin --close-class CLASS  closes every top-level window of that class, waits until gone
@@ -234,6 +237,23 @@ int wmain(int argc, wchar_t** argv) {
         HWND wnd = Find(argv[2]);
         return wnd && SetForegroundWindow(wnd) && GetForegroundWindow() == wnd ? 0 : 1;
     }
+    if (mode == L"--place" && argc == 7) {
+        HWND wnd = Find(argv[2]);
+        if (!wnd) return 1;
+        const int l = _wtoi(argv[3]), t = _wtoi(argv[4]), w = _wtoi(argv[5]), h = _wtoi(argv[6]);
+        if (!SetWindowPos(wnd, nullptr, l, t, w, h, SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS)) return 1;
+        for (int i = 0; i < 100; ++i) {
+            RECT r;
+            // A maximized window is put back to its monitor's size by the window manager: the
+            // corner tells that it arrived.
+            if (GetWindowRect(wnd, &r) && (IsZoomed(wnd) ? MonitorFromWindow(wnd, MONITOR_DEFAULTTONULL) ==
+                                                                MonitorFromPoint(POINT{l + w / 2, t + h / 2}, MONITOR_DEFAULTTONEAREST)
+                                                          : (r.left == l && r.top == t)))
+                return 0;
+            Sleep(20);
+        }
+        return 1;
+    }
     if (mode == L"--restore" && argc == 3) {
         HWND wnd = Find(argv[2]);
         return wnd && SendMessageW(wnd, kMsgRestore, 0, 0) == 1 ? 0 : 1;
@@ -279,7 +299,7 @@ int wmain(int argc, wchar_t** argv) {
         return failed == 0 ? 0 : 1;
     }
     std::fprintf(stderr, "usage: testwin --open TITLE L T W H normal|max|min | --query TITLE | "
-                         "--front TITLE | --activate TITLE | --restore TITLE | --close TITLE | --count-class CLASS | "
+                         "--front TITLE | --activate TITLE | --place TITLE L T W H | --restore TITLE | --close TITLE | --count-class CLASS | "
                          "--close-class CLASS | --pid-of-class CLASS | --watch TITLE FILE | --hang TITLE [SECS] | "
                          "--wake TITLE\n");
     return 2;

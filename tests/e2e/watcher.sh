@@ -1,0 +1,170 @@
+#!/usr/bin/env bash
+# The Monitor Watcher of the real Tessary.exe under Wine, through sleep and wake the way Windows
+# does it: the monitor's device interface is removed (devchange.exe sends what Windows sends;
+# Wine never does), the monitor goes (lab_hotplug) and the system pushes its windows onto the
+# remaining one (testwin --place); then the monitor comes back and its interface arrives. After
+# the countdown every program is back at its exact rectangle.
+set -uo pipefail
+. "$(dirname "$0")/lib/check.sh"
+. "$(dirname "$0")/lib/windows.sh"
+. "$(dirname "$0")/lib/ui.sh"
+lab_attach_or_up two || { e2e_fail "lab starts" "could not start the Wine lab"; e2e_finish; }
+trap 'e2e_cleanup; lab_down' EXIT
+# shellcheck disable=SC2034 # UIPROBE: for lib/ui.sh
+if ! e2e_tools || ! UIPROBE="$(lab_tool uiprobe)" || ! DEVCHANGE="$(lab_tool devchange)"; then
+  e2e_fail "test tools built" "testwin.exe, dlgtext.exe, uiprobe.exe or devchange.exe missing"
+  e2e_finish
+fi
+E2E_OUT="$LAB_ROOT/watcher"
+mkdir -p "$E2E_OUT"
+MAIN=Tessary.FrmMain
+DEBUG=Tessary.FrmDebug
+
+devchange() { lab_run 30 "$DEVCHANGE" "$@" >>"$E2E_OUT/devchange.txt" 2>&1; }
+
+# start NAME INI: a fresh private copy with that Tessary.ini beside it, running as the instance.
+start() {
+  exe="$(e2e_private_exe "watcher-$1")" || { e2e_fail "$1: Tessary.exe exists" "not built"; return 1; }
+  printf '%b' "$2" >"$(dirname "$exe")/Tessary.ini"
+  tessary_start "$exe" || { e2e_fail "$1: Tessary.exe starts" "no instance window within 20 s"; return 1; }
+  probe --wait "$MAIN" 20 >/dev/null || e2e_fail "$1: the main window shows" "no visible $MAIN within 20 s"
+}
+
+# The programs of a scenario: two on the monitor that will sleep (one maximized), one on the other.
+open_programs() {
+  win_open "$1-a" 2400 270 960 540 normal || e2e_fail "$1: window a opens" "no ready line"
+  win_open "$1-b" 2200 150 800 600 max || e2e_fail "$1: window b opens" "no ready line"
+  win_open "$1-c" 300 200 800 500 normal || e2e_fail "$1: window c opens" "no ready line"
+  # The watcher's snapshot runs every TopProgramsIntervalMS (1000 here): let it see them.
+  sleep 2.5
+}
+
+# The monitor sleeps: interface removal, the monitor gone, its windows pushed to the same place
+# on the primary (a maximized one stays maximized there).
+monitor_sleeps() {
+  local p="$1" r
+  devchange removal
+  lab_hotplug single >/dev/null 2>&1 || e2e_fail "$p: hot-plug to one monitor" "lab_hotplug single failed"
+  for w in a b; do
+    r=($(win_rect "$p-$w"))
+    tw --place "$p-$w" $((r[0] - 1920)) "${r[1]}" $((r[2] - r[0])) $((r[3] - r[1])) >/dev/null ||
+      e2e_fail "$p: window $w pushed to the primary" "testwin --place failed"
+  done
+}
+
+monitor_wakes() {
+  lab_hotplug two >/dev/null 2>&1 || e2e_fail "$1: hot-plug back to two monitors" "lab_hotplug two failed"
+  devchange arrival
+}
+
+# Waits up to SECS for window W to reach RECT; prints the seconds it took (or "never").
+wait_rect() {
+  local w="$1" want="$2" secs="$3" t0=$SECONDS i
+  for i in $(seq 1 $((secs * 5))); do
+    [ "$(win_rect "$w")" = "$want" ] && { echo $((SECONDS - t0)); return 0; }
+    sleep 0.2
+  done
+  echo never
+  return 1
+}
+
+# The log, through the debug window's Save button: oldest line first, without the time.
+saved_log() {
+  local dir log
+  dir="$(dirname "$exe")"
+  ui_click "$MAIN" "Debug" || { e2e_fail "$1: click Debug" "no visible button \"Debug\""; return 1; }
+  probe --wait "$DEBUG" 10 >/dev/null || { e2e_fail "$1: the debug window opens" "no $DEBUG"; return 1; }
+  rm -f "$dir/Debug.txt"
+  ui_click "$DEBUG" "Save" || e2e_fail "$1: click Save" "no visible button \"Save\""
+  lab_run 30 "$DLGTEXT" --read-and-close Tessary.exe 10 >/dev/null
+  probe --close "$DEBUG" >/dev/null
+  log="$(iconv -f UTF-16LE -t UTF-8 "$dir/Debug.txt" 2>/dev/null | tr -d '\r' | tac | sed -E 's/^[^ ]*:(\(x\))? (>+ )?//')"
+  echo "$log" >"$E2E_OUT/log-$1.txt"
+  echo "$log"
+}
+
+INI='[Main]\r\nseDelay=1000\r\n[Hidden]\r\nTopProgramsIntervalMS=1000\r\n'
+
+# ------------------------------------------------------------------ the default mode, end to end
+lab_layout two
+start wake "$INI" || e2e_finish
+open_programs wake
+a0="$(win_rect wake-a)"; b0="$(win_rect wake-b)"; c0="$(win_rect wake-c)"
+e2e_eq "wake: window b maximized on monitor 2" "1 1" "$(win_field wake-b max) $(win_field wake-b mon)"
+monitor_sleeps wake
+e2e_eq "wake: while asleep both programs sit on the primary" "0 0" "$(win_field wake-a mon) $(win_field wake-b mon)"
+lab_shot "$E2E_OUT/asleep.png" >/dev/null 2>&1
+monitor_wakes wake
+devchange arrival  # a second arrival while the cycle runs
+took="$(wait_rect wake-a "$a0" 15)"
+e2e_eq "wake: program a back at its exact rectangle" "$a0" "$(win_rect wake-a)"
+e2e_eq "wake: maximized program b back, maximized, on monitor 2" "$b0 max 1 mon 1" \
+  "$(win_rect wake-b) max $(win_field wake-b max) mon $(win_field wake-b mon)"
+e2e_eq "wake: program c on the other monitor untouched" "$c0" "$(win_rect wake-c)"
+[ "$took" != never ] && [ "$took" -ge 1 ] && e2e_pass "wake: restored after the 1000 ms countdown (${took} s)" ||
+  e2e_fail "wake: restored after the countdown" "took $took s"
+sleep 1
+e2e_eq "wake: the main window hides again once everything is back" "0" \
+  "$(probe --list "$MAIN" 2>/dev/null | grep -c '^WINDOW.*visible=1')"
+log="$(saved_log wake)"
+cycle="$(grep -E '^(DC: disconnect|WP: DEVICEREMOVALCOMPLETE|WMDisplayChange - event running|CC: connect|CC: disconnect TRIGGER, CHM starting|WP: DEVICEARRIVAL|CHM: Starting|GMI: populated = 2|CHM: HandleMovedPrograms|GTLP: Starting\.|HMP: Restore count=2|CHM: Ending|CHM: Done\.)' <<<"$log" | awk '!seen[$0]++' | paste -sd'|')"
+e2e_eq "wake: Debug.txt holds the cycle's lines in order" \
+  "DC: disconnect|WP: DEVICEREMOVALCOMPLETE|WMDisplayChange - event running|CC: connect|CC: disconnect TRIGGER, CHM starting|WP: DEVICEARRIVAL|CHM: Starting|GMI: populated = 2|CHM: HandleMovedPrograms|GTLP: Starting.|HMP: Restore count=2|CHM: Ending|CHM: Done." \
+  "$cycle"
+e2e_eq "wake: two arrivals in a row give one cycle" "1 1" \
+  "$(grep -c '^CHM: Starting' <<<"$log") $(grep -c '^CHM: ignoring, thread still running\.' <<<"$log")"
+e2e_eq "wake: one line per program put back" "2" "$(grep -c '^HMP: Moving \[' <<<"$log")"
+e2e_cleanup
+
+# ------------------------------------------------------------------ nothing moves when told not to
+for case in "off|[Main]\r\ncbWatcherOnStart=0\r\nseDelay=1000\r\n[Hidden]\r\nTopProgramsIntervalMS=1000\r\n" \
+  "notrigger|[Main]\r\nrbDevicePowerState=0\r\nrbResolutionChange=0\r\nseDelay=1000\r\n[Hidden]\r\nTopProgramsIntervalMS=1000\r\n"; do
+  name="${case%%|*}"
+  start "$name" "${case#*|}" || continue
+  open_programs "$name"
+  monitor_sleeps "$name"
+  pushed="$(win_rect "$name-a")"
+  monitor_wakes "$name"
+  sleep 4
+  e2e_eq "$name: nothing moves after the wake" "$pushed" "$(win_rect "$name-a")"
+  e2e_cleanup
+done
+
+# ------------------------------------------------------------------ the delay from the settings file
+start delay '[Main]\r\nseDelay=4000\r\n[Hidden]\r\nTopProgramsIntervalMS=1000\r\n' && {
+  open_programs delay
+  a0="$(win_rect delay-a)"
+  monitor_sleeps delay
+  monitor_wakes delay
+  sleep 2
+  early="$(win_field delay-a mon)"
+  took="$(wait_rect delay-a "$a0" 15)"
+  e2e_eq "delay: 4000 ms honoured (still displaced after 2 s, back later)" "0 back" \
+    "$early $([ "$took" != never ] && echo back || echo never)"
+  e2e_cleanup
+}
+
+# ------------------------------------------------------------------ a hung program on the sleeping monitor
+start hung "$INI" && {
+  open_programs hung
+  a0="$(win_rect hung-a)"
+  monitor_sleeps hung
+  tw --hang hung-b 60 >/dev/null &
+  sleep 1
+  monitor_wakes hung
+  took="$(wait_rect hung-a "$a0" 20)"
+  e2e_eq "hung: the responding program is back although the other does not answer" "$a0" "$(win_rect hung-a)"
+  e2e_eq "hung: the main window stays in view (one program could not go back)" "1" \
+    "$(probe --list "$MAIN" 2>/dev/null | grep -c '^WINDOW.*visible=1')"
+  tw --wake hung-b >/dev/null
+  log="$(saved_log hung)"
+  e2e_eq "hung: the log names it" "1" "$(grep -c '^HMP: not responding, skipped testwin.exe' <<<"$log")"
+  e2e_cleanup
+}
+
+if grep -qiE 'unhandled|page fault|backtrace' "$E2E_OUT"/*.txt 2>/dev/null; then
+  e2e_fail "no crash report from any run" "$(grep -liE 'unhandled|page fault|backtrace' "$E2E_OUT"/*.txt)"
+else
+  e2e_pass "no crash report from any run"
+fi
+e2e_finish
