@@ -14,6 +14,8 @@ IWindowSystem& Backend();  // provided by the backend's main
 bool OnSimulator();
 bool OnWine();
 std::wstring OwnExeName();  // the executable name the process list shows for this process
+// The file's read-only attribute, as a user sets it in the file's properties.
+bool SetReadOnlyAttribute(const std::wstring& path, bool readOnly);
 
 // The lab display: two 1920x1080 monitors side by side, the primary at (0,0).
 inline constexpr TRect kPrimary{0, 0, 1920, 1080};

@@ -12,6 +12,7 @@ IWindowSystem& Backend() { return *g_desktop; }
 bool OnSimulator() { return true; }
 bool OnWine() { return false; }
 std::wstring OwnExeName() { return L"Tessary.exe"; }
+bool SetReadOnlyAttribute(const std::wstring& path, bool readOnly) { return g_desktop->SetFileReadOnly(path, readOnly); }
 }  // namespace tessary::contract
 
 int main(int argc, char** argv) {

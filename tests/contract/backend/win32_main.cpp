@@ -15,6 +15,12 @@ IWindowSystem& Backend() { return *g_backend; }
 bool OnSimulator() { return false; }
 bool OnWine() { return g_wine; }
 std::wstring OwnExeName() { return L"contract_win32.exe"; }
+bool SetReadOnlyAttribute(const std::wstring& path, bool readOnly) {
+  const DWORD a = ::GetFileAttributesW(path.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) return false;
+  const DWORD b = readOnly ? (a | FILE_ATTRIBUTE_READONLY) : (a & ~DWORD{FILE_ATTRIBUTE_READONLY});
+  return ::SetFileAttributesW(path.c_str(), b == 0 ? FILE_ATTRIBUTE_NORMAL : b) != FALSE;
+}
 }  // namespace tessary::contract
 
 int main(int argc, char** argv) {
