@@ -12,6 +12,7 @@
 #include "moving/UnitFocusManager.h"
 #include "moving/UnitMove.h"
 #include "shell/UnitFrmInstance.h"
+#include "util/UnitError.h"
 
 namespace tessary {
 
@@ -192,8 +193,10 @@ void TFrmMain::BuildControls() {
   lblTrigger->wordWrap = true;
   btnReset = &Add<ui::Button>(tsDefaultConfig, L"btnReset", Box{PageInner - 154, 244, 75, 25}, L"Reset All");
   btnReset->SetAnchors(ui::akRight | ui::akBottom);
+  btnReset->onClick = [this] { btnResetClick(); };
   btnSave = &Add<ui::Button>(tsDefaultConfig, L"btnSave", Box{PageInner - 75 + 4, 244, 75, 25}, L"Save");
   btnSave->SetAnchors(ui::akRight | ui::akBottom);
+  btnSave->onClick = [this] { btnSaveClick(); };
 
   tsWelcome = &Add<ui::Page>(*pcView, L"tsWelcome", L"Getting Started");
   pcWelcome = &Add<ui::PageControl>(tsWelcome, L"pcWelcome", Box{4, 4, PageInner, 267});
@@ -256,7 +259,16 @@ void TFrmMain::InitMainWindow() {
   seDelay->SetAlignment(ui::Align::Right);
 
   // Hotkey list: created here with the hotkey configuration.
-  // Settings and hotkeys: LoadSaveConfig(false), then LoadSaveHotkeys(false).
+  try {
+    LoadSaveConfig(false);
+  } catch (const TWideError& e) {
+    // Said once; the set-up goes on with the values read, and the watcher gets the state the
+    // load would have given it. A later Save that fails again goes to the error handler.
+    AppendLog(L"LSC: " + e.Message());
+    ws().MessageBoxW(0, e.Message(), AppTitle, wc::MB_OK | wc::MB_ICONERROR);
+    SetMonitorWatcher(cbWatcherOnStart->Checked());
+  }
+  // Hotkeys: LoadSaveHotkeys(false) here.
 
   timGetTopPrograms->SetInterval(static_cast<uint32_t>(hiddenSetting.TopProgramsIntervalMS));
 

@@ -142,7 +142,7 @@ TEST_F(FrmMainTest, EveryControlWithItsCaption) {
       {L"pcView", Kind::PageControl, nullptr, L""},
       {L"tsStatus", Kind::Page, L"pcView", nullptr},
       {L"txtLog", Kind::Memo, L"tsStatus", L""},
-      {L"lblMessage", Kind::Label, L"tsStatus", L""},
+      {L"lblMessage", Kind::Label, L"tsStatus", L"Monitor Watcher [Enabled]"},  // the set-up switched it on
       {L"tsDefaultConfig", Kind::Page, L"pcView", nullptr},
       {L"pcConfig", Kind::PageControl, L"tsDefaultConfig", L""},
       {L"cbAutoClose", Kind::CheckBox, nullptr, L"Close this window after clicking Move Left/Right"},
@@ -260,13 +260,13 @@ TEST_F(FrmMainTest, EveryControlWithItsCaption) {
   EXPECT_EQ(main->pmChangeView->Name(), L"pmChangeView");
 
   // Timers: the status clear runs from creation, the foreground watch from the set-up, the
-  // snapshot only with the watcher.
+  // snapshot with the watcher (on by default).
   EXPECT_EQ(main->timDelayedClear->Interval(), 900u);
   EXPECT_TRUE(main->timDelayedClear->Enabled());
   EXPECT_EQ(main->timGetForeground->Interval(), 200u);
   EXPECT_TRUE(main->timGetForeground->Enabled());
   EXPECT_EQ(main->timGetTopPrograms->Interval(), 10000u);
-  EXPECT_FALSE(main->timGetTopPrograms->Enabled());
+  EXPECT_TRUE(main->timGetTopPrograms->Enabled());
 }
 
 TEST_F(FrmMainTest, ExitButtonShowsOnlyUnderADebugger) {
@@ -464,6 +464,9 @@ TEST_F(FrmMainTest, DisplayChangeDetectsTheLayoutUnlessARestoreRuns) {
 // ---------------------------------------------------------------- status line
 
 TEST_F(FrmMainTest, KeptMessagesMoveIntoTheLogWhenTheNextOneComes) {
+  // The set-up's "Monitor Watcher [Enabled]" goes into the log first.
+  Wait(900);
+  main->txtLog->ClearLines();
   main->ShowStatus(L"first", true);
   EXPECT_EQ(main->lblMessage->Text(), L"first");
   EXPECT_TRUE(main->txtLog->Lines().empty());
@@ -543,6 +546,8 @@ class MoveButtonTest : public FrmMainTest {
 };
 
 TEST_F(MoveButtonTest, MovesTheProgramInFrontAndSaysSo) {
+  main->txtLog->ClearLines();
+  main->fLastMessage.clear();  // the set-up's watcher line
   main->btnRightClick();
   EXPECT_TRUE(Near(RectOf(app), AppOnRight));
   EXPECT_EQ(main->lblMessage->Text(), L"Moving [app.exe] Right ");
@@ -585,9 +590,10 @@ TEST_F(MoveButtonTest, ClickingTheButtonLeavesTheProgramInFront) {
 
 TEST_F(MoveButtonTest, NothingOnDisplayNothingMoves) {
   main->fore.hwnd = 0;
+  const std::wstring before = main->lblMessage->Text();
   main->btnRightClick();
   EXPECT_EQ(RectOf(app), AppRect);
-  EXPECT_EQ(main->lblMessage->Text(), L"");
+  EXPECT_EQ(main->lblMessage->Text(), before);
 }
 
 // A message that ShowStatus lets run brings another program to the front between the capture
