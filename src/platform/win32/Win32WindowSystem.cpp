@@ -671,6 +671,12 @@ bool Win32WindowSystem::MoveFileW(const std::wstring& from, const std::wstring& 
 }
 
 bool Win32WindowSystem::MoveFileReplacing(const std::wstring& from, const std::wstring& to) {
+  // Windows refuses to replace a read-only file; Wine run by root (as the lab runs it) would not.
+  const DWORD target = ::GetFileAttributesW(to.c_str());
+  if (target != INVALID_FILE_ATTRIBUTES && (target & FILE_ATTRIBUTE_READONLY) != 0) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
   return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
