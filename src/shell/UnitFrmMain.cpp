@@ -268,7 +268,8 @@ void TFrmMain::InitMainWindow() {
     ws().MessageBoxW(0, e.Message(), AppTitle, wc::MB_OK | wc::MB_ICONERROR);
     SetMonitorWatcher(cbWatcherOnStart->Checked());
   }
-  // Hotkeys: LoadSaveHotkeys(false) here.
+  // Hotkeys: LoadSaveHotkeys(false) here; a write failure it raises needs no second message box
+  // when the load above already told the user.
 
   timGetTopPrograms->SetInterval(static_cast<uint32_t>(hiddenSetting.TopProgramsIntervalMS));
 

@@ -17,8 +17,9 @@ inline constexpr const wchar_t* SettingsFileName = L"Tessary.ini";
 // so its content cannot be lost; the document then starts empty and every value is its default.
 class TSettingsFile {
  public:
-  // A settings file holds a few hundred bytes; a megabyte is read and searched in milliseconds.
-  static constexpr size_t MaxBytes = 1024 * 1024;
+  // A settings file holds a few hundred bytes. A hundred times more still loads in milliseconds
+  // whatever it holds; a larger file is no settings file the program wrote.
+  static constexpr size_t MaxBytes = 64 * 1024;
 
   TSettingsFile();  // GetDataFolder() + "Tessary.ini"
   explicit TSettingsFile(std::wstring path);

@@ -9,13 +9,12 @@ std::string ToUtf8(const std::wstring& text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
     uint32_t c = static_cast<uint32_t>(text[i]);
-    if constexpr (sizeof(wchar_t) == 2) {
-      if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) {
-        const uint32_t lo = static_cast<uint32_t>(text[i + 1]);
-        if (lo >= 0xDC00 && lo < 0xE000) {
-          c = 0x10000 + ((c - 0xD800) << 10) + (lo - 0xDC00);
-          ++i;
-        }
+    // A pair is one character also where wchar_t is wider: the text came from UTF-16 then.
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) {
+      const uint32_t lo = static_cast<uint32_t>(text[i + 1]);
+      if (lo >= 0xDC00 && lo < 0xE000) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (lo - 0xDC00);
+        ++i;
       }
     }
     if ((c >= 0xD800 && c < 0xE000) || c > 0x10FFFF) c = 0xFFFD;

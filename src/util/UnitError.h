@@ -19,7 +19,7 @@ class TWideError : public std::runtime_error {
 // what() of another std::exception (its bytes as Latin-1), or "unknown exception".
 std::wstring DescribeCurrentException();
 
-// UTF-8 of a wide text (UTF-16 where wchar_t has 16 bits); unpaired surrogates become U+FFFD.
+// UTF-8 of a wide text; surrogate pairs are joined, unpaired surrogates become U+FFFD.
 std::string ToUtf8(const std::wstring& text);
 
 }  // namespace tessary

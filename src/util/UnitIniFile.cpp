@@ -1,6 +1,6 @@
 #include "util/UnitIniFile.h"
 
-#include <limits>
+#include <algorithm>
 
 namespace tessary {
 
@@ -34,11 +34,11 @@ uint32_t Fold(uint32_t c) {
   return c;
 }
 
+// name: trimmed already.
 bool SameName(const std::wstring& t, Span s, const std::wstring& name) {
-  const Span n = Trimmed(name, 0, name.size());
-  if (s.end - s.begin != n.end - n.begin) return false;
-  for (size_t i = 0; i < s.end - s.begin; ++i)
-    if (Fold(static_cast<uint32_t>(t[s.begin + i])) != Fold(static_cast<uint32_t>(name[n.begin + i]))) return false;
+  if (s.end - s.begin != name.size()) return false;
+  for (size_t i = 0; i < name.size(); ++i)
+    if (Fold(static_cast<uint32_t>(t[s.begin + i])) != Fold(static_cast<uint32_t>(name[i]))) return false;
   return true;
 }
 
@@ -239,6 +239,7 @@ TIniDocument TIniDocument::Parse(const std::vector<uint8_t>& bytes) {
   TIniDocument doc;
   std::wstring text;
   const size_t n = bytes.size();
+  text.reserve(n);
   const bool le = n >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
   const bool be = n >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF;
   if (le || be) {
@@ -275,6 +276,7 @@ TIniDocument TIniDocument::Parse(const std::vector<uint8_t>& bytes) {
     }
   }
 
+  doc.lines_.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), L'\n')) + 1);
   bool newlineKnown = false;
   size_t begin = 0;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -303,7 +305,8 @@ std::vector<uint8_t> TIniDocument::Serialize() const {
   return out;
 }
 
-TIniDocument::Place TIniDocument::Find(const std::wstring& section, const std::wstring& key) const {
+TIniDocument::Place TIniDocument::Find(const std::wstring& sectionName, const std::wstring& keyName) const {
+  const std::wstring section = Trim(sectionName), key = Trim(keyName);
   Place place;
   bool inSection = false, inFirst = false;
   for (size_t i = 0; i < lines_.size(); ++i) {

@@ -97,6 +97,8 @@ TEST_F(Files, ReplacingMoveTakesTheOldFilesPlaceButNotAReadOnlyFileOrAFolder) {
     EXPECT_EQ(Backend().GetLastError(), wc::ERROR_ACCESS_DENIED);
     EXPECT_FALSE(Backend().DeleteFileW(Path(L"z.bin")));
     EXPECT_EQ(Backend().GetLastError(), wc::ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(Backend().WritePrivateProfileStringW(L"Main", L"Key", L"1", Path(L"z.bin")));
+    EXPECT_EQ(Backend().GetLastError(), wc::ERROR_ACCESS_DENIED);
   }
   ASSERT_TRUE(Backend().WriteWholeFile(Path(L"x.bin"), {4}));
   EXPECT_FALSE(Backend().MoveFileReplacing(Path(L"x.bin"), Path(L"z.bin")));
