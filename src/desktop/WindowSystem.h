@@ -196,10 +196,17 @@ class IWindowSystem {
   virtual bool FileExists(const std::wstring& path) = 0;
   virtual bool DirectoryExists(const std::wstring& path) = 0;
   virtual bool CreateDirectoryTree(const std::wstring& path) = 0;  // with missing parents
-  virtual bool MoveFileW(const std::wstring& from, const std::wstring& to) = 0;
+  virtual bool MoveFileW(const std::wstring& from, const std::wstring& to) = 0;  // never replaces: 183
+  // MoveFileExW(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH): a file at `to` is replaced in
+  // one step, so readers see the old file or the new one, never a part. A read-only file or a
+  // folder at `to` is not replaced (ERROR_ACCESS_DENIED).
+  virtual bool MoveFileReplacing(const std::wstring& from, const std::wstring& to) = 0;
   virtual bool DeleteFileW(const std::wstring& path) = 0;
   virtual bool WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes) = 0;  // create/replace
   virtual bool ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& bytes) = 0;
+  // The whole file when it holds at most maxBytes; a larger one fails with ERROR_FILE_TOO_LARGE
+  // after reading no more than maxBytes + 1 bytes. bytes changes only on success.
+  virtual bool ReadFileLimited(const std::wstring& path, size_t maxBytes, std::vector<uint8_t>& bytes) = 0;
   virtual std::wstring GetPrivateProfileStringW(const std::wstring& section, const std::wstring& key,
                                                 const std::wstring& def, const std::wstring& file) = 0;
   virtual bool WritePrivateProfileStringW(const std::wstring& section, const std::wstring& key,

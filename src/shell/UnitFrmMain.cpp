@@ -12,6 +12,7 @@
 #include "moving/UnitFocusManager.h"
 #include "moving/UnitMove.h"
 #include "shell/UnitFrmInstance.h"
+#include "util/UnitError.h"
 #include "watcher/UnitFrmMonitorEvent.h"
 #include "watcher/UnitTimerManager.h"
 
@@ -195,8 +196,10 @@ void TFrmMain::BuildControls() {
   lblTrigger->wordWrap = true;
   btnReset = &Add<ui::Button>(tsDefaultConfig, L"btnReset", Box{PageInner - 154, 244, 75, 25}, L"Reset All");
   btnReset->SetAnchors(ui::akRight | ui::akBottom);
+  btnReset->onClick = [this] { btnResetClick(); };
   btnSave = &Add<ui::Button>(tsDefaultConfig, L"btnSave", Box{PageInner - 75 + 4, 244, 75, 25}, L"Save");
   btnSave->SetAnchors(ui::akRight | ui::akBottom);
+  btnSave->onClick = [this] { btnSaveClick(); };
 
   tsWelcome = &Add<ui::Page>(*pcView, L"tsWelcome", L"Getting Started");
   pcWelcome = &Add<ui::PageControl>(tsWelcome, L"pcWelcome", Box{4, 4, PageInner, 267});
@@ -258,7 +261,17 @@ void TFrmMain::InitMainWindow() {
   seDelay->SetAlignment(ui::Align::Right);
 
   // Hotkey list: created here with the hotkey configuration.
-  // Settings and hotkeys: LoadSaveConfig(false), then LoadSaveHotkeys(false).
+  try {
+    LoadSaveConfig(false);
+  } catch (const TWideError& e) {
+    // Said once; the set-up goes on with the values read, and the watcher gets the state the
+    // load would have given it. A later Save that fails again goes to the error handler.
+    AppendLog(L"LSC: " + e.Message());
+    ws().MessageBoxW(0, e.Message(), AppTitle, wc::MB_OK | wc::MB_ICONERROR);
+    SetMonitorWatcher(cbWatcherOnStart->Checked());
+  }
+  // Hotkeys: LoadSaveHotkeys(false) here; a write failure it raises needs no second message box
+  // when the load above already told the user.
 
   timGetTopPrograms->SetInterval(static_cast<uint32_t>(hiddenSetting.TopProgramsIntervalMS));
 
@@ -416,7 +429,12 @@ void TFrmMain::ReturnForeground() {
 void TFrmMain::SetMonitorWatcher(bool on) {
   if (on == fCheckMonitors) return;
   fCheckMonitors = on;
-  TTimerManager::setEnabled(*timGetTopPrograms, on);
+  // The set-up loads the settings (which switch the watcher) before it registers the timers:
+  // until then the timer is switched itself, and its registration takes that state over.
+  if (TTimerManager::IsManaged(*timGetTopPrograms))
+    TTimerManager::setEnabled(*timGetTopPrograms, on);
+  else
+    timGetTopPrograms->SetEnabled(on);
   ShowStatus(std::wstring(L"Monitor Watcher [") + (on ? L"Enabled" : L"Disabled") + L"]", true);
 }
 

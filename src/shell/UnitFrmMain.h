@@ -5,7 +5,7 @@
 // opened.
 //
 // The implementation is split by concern: UnitFrmMain.cpp (window, status line, layout, buttons,
-// view menu, timers), UnitForegroundDisplay.cpp (the foreground panel and screen picture) and
+// view menu, timers), UnitSettings.cpp (the settings file), UnitForegroundDisplay.cpp (the foreground panel and screen picture) and
 // UnitMainPlacement.cpp (where the window opens and which program it shows then).
 #pragma once
 #include <cstdint>
@@ -64,7 +64,8 @@ class TFrmMain : public ui::Form, public TMonitorWatcher {
   // ---- settings file (UnitSettings.cpp)
   // save false: the file into the "Default Config" controls; true: the controls into the file.
   // Both rewrite the hidden settings and then apply the watcher state. Throws
-  // std::runtime_error("Unable to write to <full path>") when the file cannot be written.
+  // TWideError("Unable to write to <full path>") when the file cannot be written; the watcher
+  // state is then not applied.
   void LoadSaveConfig(bool save);
   void btnSaveClick();
   void btnResetClick();

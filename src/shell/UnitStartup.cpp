@@ -15,6 +15,7 @@
 #include "shell/ProcessState.h"
 #include "shell/UnitFrmMain.h"
 #include "ui/Ui.h"
+#include "util/UnitError.h"
 #include "watcher/UnitFrmMonitorEvent.h"
 
 namespace tessary {
@@ -23,23 +24,14 @@ namespace {
 
 bool Ending() { return IsTerminating() || ui::app::Terminated(); }
 
-std::wstring Widen(const char* text) {
-  std::wstring out;
-  for (const char* p = text; p != nullptr && *p != 0; ++p)
-    out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*p)));
-  return out;
-}
-
 // What the window handlers get from the widget layer, for the work start-up does itself and for
 // windows outside it: an exception ends in the application's handler, not in the process's end.
 template <class Work>
 void Guarded(Work work) {
   try {
     work();
-  } catch (const std::exception& e) {
-    ui::app::HandleException(Widen(e.what()));
   } catch (...) {
-    ui::app::HandleException(L"unknown exception");
+    ui::app::HandleException(DescribeCurrentException());
   }
 }
 

@@ -10,6 +10,7 @@
 
 #include "core/AppState.h"
 #include "diagnostics/DebugLog.h"
+#include "util/UnitError.h"
 
 namespace tessary::ui {
 
@@ -32,23 +33,6 @@ IBackend* g_backend = nullptr;
 
 // The form whose window is being created: its backend learns of its controls in FormCreated.
 const Form* g_creating = nullptr;
-
-std::wstring Widen(const char* s) {
-  std::wstring out;
-  for (; s && *s; ++s) out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*s)));
-  return out;
-}
-
-// What escaped a handler, as the exception handler shows it.
-std::wstring DescribeCurrentException() {
-  try {
-    throw;
-  } catch (const std::exception& e) {
-    return Widen(e.what());
-  } catch (...) {
-    return L"unknown exception";
-  }
-}
 
 // The area a parent lays its children out in, at the design size scaled (before any growth).
 void ScaledDesignArea(const Form& f, const Control* parent, int32_t& w, int32_t& h) {

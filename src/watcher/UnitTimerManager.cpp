@@ -139,6 +139,12 @@ void TTimerManager::InterceptedOnTimer(IManagedTimer& Sender) {
   }
 }
 
+bool TTimerManager::IsManaged(const IManagedTimer& timer) {
+  for (const TTimerRecord& r : List())
+    if (r.timer == &timer) return true;
+  return false;
+}
+
 std::vector<TTimerRecord> TTimerManager::List() { return St().list; }
 uint32_t TTimerManager::PauseTick() { return St().pauseTick; }
 uint32_t TTimerManager::ResumeTick() { return St().resumeTick; }

@@ -64,6 +64,7 @@ class TTimerManager {
 
   // A copy of the list, in registration order.
   static std::vector<TTimerRecord> List();
+  static bool IsManaged(const IManagedTimer& timer);
   static uint32_t PauseTick();
   static uint32_t ResumeTick();
 

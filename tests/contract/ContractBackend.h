@@ -23,6 +23,8 @@ bool AnnounceDisplaySettings();
 // window it owns: the simulator cannot see a real thread block outside its own calls (there it is
 // SetHung, the thread just stopped); the real window system needs nothing.
 void MarkNotResponding(WindowHandle h, bool notResponding);
+// The file's read-only attribute, as a user sets it in the file's properties.
+bool SetReadOnlyAttribute(const std::wstring& path, bool readOnly);
 
 // The lab display: two 1920x1080 monitors side by side, the primary at (0,0).
 inline constexpr TRect kPrimary{0, 0, 1920, 1080};

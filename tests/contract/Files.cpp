@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "contract/ContractBackend.h"
 
@@ -18,7 +19,15 @@ class Files : public testing::Test {
     ASSERT_TRUE(Backend().CreateDirectoryTree(dir_));
   }
   void TearDown() override {
-    for (const wchar_t* name : {L"x.bin", L"y.bin", L"z.bin", L"s.ini"}) Backend().DeleteFileW(dir_ + L"\\" + name);
+    for (const wchar_t* name : {L"x.bin", L"y.bin", L"z.bin", L"s.ini", L"big.bin"}) {
+      SetReadOnlyAttribute(Path(name), false);
+      Backend().DeleteFileW(Path(name));
+    }
+  }
+  std::vector<uint8_t> Read(const wchar_t* name) {
+    std::vector<uint8_t> back;
+    EXPECT_TRUE(Backend().ReadWholeFile(Path(name), back)) << "cannot read " << name;
+    return back;
   }
   std::wstring Path(const wchar_t* name) const { return dir_ + L"\\" + name; }
   std::wstring dir_;
@@ -65,6 +74,71 @@ TEST_F(Files, MoveNeverReplacesAnExistingFile) {
   EXPECT_EQ(back, std::vector<uint8_t>{1});
   EXPECT_FALSE(Backend().MoveFileW(Path(L"x.bin"), Path(L"x2.bin")));
   EXPECT_EQ(Backend().GetLastError(), wc::ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(Files, ReplacingMoveTakesTheOldFilesPlaceButNotAReadOnlyFileOrAFolder) {
+  ASSERT_TRUE(Backend().WriteWholeFile(Path(L"x.bin"), {1}));
+  ASSERT_TRUE(Backend().WriteWholeFile(Path(L"y.bin"), {2, 2}));
+  ASSERT_TRUE(Backend().MoveFileReplacing(Path(L"x.bin"), Path(L"y.bin")));
+  EXPECT_FALSE(Backend().FileExists(Path(L"x.bin")));
+  EXPECT_EQ(Read(L"y.bin"), std::vector<uint8_t>{1});
+  ASSERT_TRUE(Backend().MoveFileReplacing(Path(L"y.bin"), Path(L"z.bin")));  // nothing to replace
+  EXPECT_EQ(Read(L"z.bin"), std::vector<uint8_t>{1});
+  EXPECT_FALSE(Backend().MoveFileReplacing(Path(L"y.bin"), Path(L"z.bin")));
+  EXPECT_EQ(Backend().GetLastError(), wc::ERROR_FILE_NOT_FOUND);
+
+  // A read-only file can be read and is neither written, replaced nor deleted; the new file stays.
+  // Wine deletes it (a Unix unlink), and when run by root, as in the lab, also writes into it;
+  // Windows refuses both, and the simulator follows Windows.
+  ASSERT_TRUE(SetReadOnlyAttribute(Path(L"z.bin"), true));
+  EXPECT_EQ(Read(L"z.bin"), std::vector<uint8_t>{1});
+  if (!OnWine()) {
+    EXPECT_FALSE(Backend().WriteWholeFile(Path(L"z.bin"), {3}));
+    EXPECT_EQ(Backend().GetLastError(), wc::ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(Backend().DeleteFileW(Path(L"z.bin")));
+    EXPECT_EQ(Backend().GetLastError(), wc::ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(Backend().WritePrivateProfileStringW(L"Main", L"Key", L"1", Path(L"z.bin")));
+    EXPECT_EQ(Backend().GetLastError(), wc::ERROR_ACCESS_DENIED);
+  }
+  ASSERT_TRUE(Backend().WriteWholeFile(Path(L"x.bin"), {4}));
+  EXPECT_FALSE(Backend().MoveFileReplacing(Path(L"x.bin"), Path(L"z.bin")));
+  EXPECT_EQ(Backend().GetLastError(), wc::ERROR_ACCESS_DENIED);
+  EXPECT_EQ(Read(L"z.bin"), std::vector<uint8_t>{1});
+  EXPECT_EQ(Read(L"x.bin"), std::vector<uint8_t>{4});
+
+  // A folder of the file's name is neither read nor replaced.
+  const std::wstring folder = Path(L"folder.ini");
+  ASSERT_TRUE(Backend().CreateDirectoryTree(folder));
+  std::vector<uint8_t> back{9};
+  EXPECT_FALSE(Backend().ReadWholeFile(folder, back));
+  EXPECT_EQ(Backend().GetLastError(), wc::ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(Backend().ReadFileLimited(folder, 100, back));
+  EXPECT_EQ(Backend().GetLastError(), wc::ERROR_ACCESS_DENIED);
+  EXPECT_EQ(back, std::vector<uint8_t>{9});
+  EXPECT_FALSE(Backend().WriteWholeFile(folder, {5}));
+  EXPECT_EQ(Backend().GetLastError(), wc::ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(Backend().MoveFileReplacing(Path(L"x.bin"), folder));
+  EXPECT_EQ(Backend().GetLastError(), wc::ERROR_ACCESS_DENIED);
+  EXPECT_TRUE(Backend().DirectoryExists(folder));
+  EXPECT_EQ(Read(L"x.bin"), std::vector<uint8_t>{4});
+}
+
+TEST_F(Files, LimitedReadTakesFilesUpToTheLimitAndRefusesLargerOnes) {
+  const std::vector<uint8_t> big(200000, 0x41);
+  ASSERT_TRUE(Backend().WriteWholeFile(Path(L"big.bin"), big));
+  std::vector<uint8_t> back{9};
+  EXPECT_FALSE(Backend().ReadFileLimited(Path(L"big.bin"), big.size() - 1, back));
+  EXPECT_EQ(Backend().GetLastError(), wc::ERROR_FILE_TOO_LARGE);
+  EXPECT_EQ(back, std::vector<uint8_t>{9});
+  ASSERT_TRUE(Backend().ReadFileLimited(Path(L"big.bin"), big.size(), back));
+  EXPECT_EQ(back, big);
+  ASSERT_TRUE(Backend().WriteWholeFile(Path(L"x.bin"), {}));
+  ASSERT_TRUE(Backend().ReadFileLimited(Path(L"x.bin"), 0, back));
+  EXPECT_TRUE(back.empty());
+  EXPECT_FALSE(Backend().ReadFileLimited(Path(L"missing.bin"), 10, back));
+  EXPECT_EQ(Backend().GetLastError(), wc::ERROR_FILE_NOT_FOUND);
+  EXPECT_FALSE(Backend().ReadFileLimited(dir_ + L"\\nowhere\\x.bin", 10, back));
+  EXPECT_EQ(Backend().GetLastError(), wc::ERROR_PATH_NOT_FOUND);
 }
 
 TEST_F(Files, IniValuesRoundTripWithDefaultsAndCaseInsensitiveNames) {

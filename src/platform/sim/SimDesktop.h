@@ -155,6 +155,9 @@ class SimDesktop final : public IWindowSystem {
   void SetCommandLineArgs(const std::vector<std::wstring>& args);
   void SetFileVersion(const std::wstring& path, uint16_t major, uint16_t minor, uint16_t release, uint16_t build);
   std::vector<std::wstring> Files() const;  // every file path in the in-memory file system
+  // The read-only attribute: such a file cannot be written, deleted or replaced (5); it can be
+  // read and renamed. False when there is no such file.
+  bool SetFileReadOnly(const std::wstring& path, bool readOnly);
   void SetLocalTimeText(const std::wstring& text);
   std::vector<std::wstring> OpenedTargets() const;  // ShellExecuteOpen calls
 
@@ -259,9 +262,11 @@ class SimDesktop final : public IWindowSystem {
   bool DirectoryExists(const std::wstring& path) override;
   bool CreateDirectoryTree(const std::wstring& path) override;
   bool MoveFileW(const std::wstring& from, const std::wstring& to) override;
+  bool MoveFileReplacing(const std::wstring& from, const std::wstring& to) override;
   bool DeleteFileW(const std::wstring& path) override;
   bool WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes) override;
   bool ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& bytes) override;
+  bool ReadFileLimited(const std::wstring& path, size_t maxBytes, std::vector<uint8_t>& bytes) override;
   std::wstring GetPrivateProfileStringW(const std::wstring& section, const std::wstring& key,
                                         const std::wstring& def, const std::wstring& file) override;
   bool WritePrivateProfileStringW(const std::wstring& section, const std::wstring& key, const std::wstring& value,

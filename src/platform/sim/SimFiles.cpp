@@ -158,12 +158,58 @@ bool SimDesktop::MoveFileW(const std::wstring& from, const std::wstring& to) {
   return true;
 }
 
+bool SimDesktop::MoveFileReplacing(const std::wstring& from, const std::wstring& to) {
+  SIM_OP("MoveFileReplacing", false);
+  State& s = *s_;
+  const std::wstring a = s.Norm(from), b = s.Norm(to);
+  const std::wstring ka = SimLower(a), kb = SimLower(b);
+  auto src = s.files.find(ka);
+  if (src == s.files.end()) {
+    s.Err(s.dirs.count(ka) ? ERROR_ACCESS_DENIED
+                           : s.DirExistsL(State::ParentOf(a)) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+    return false;
+  }
+  if (ka == kb) {
+    src->second.path = b;
+    return true;
+  }
+  if (!s.DirExistsL(State::ParentOf(b))) {
+    s.Err(ERROR_PATH_NOT_FOUND);
+    return false;
+  }
+  auto dst = s.files.find(kb);
+  if (s.dirs.count(kb) || (dst != s.files.end() && dst->second.readOnly)) {
+    s.Err(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  SimFile f = std::move(src->second);
+  s.files.erase(src);
+  f.path = b;
+  s.files[kb] = std::move(f);
+  s.fileVersions.erase(kb);
+  auto v = s.fileVersions.find(ka);
+  if (v != s.fileVersions.end()) {
+    s.fileVersions[kb] = v->second;
+    s.fileVersions.erase(v);
+  }
+  return true;
+}
+
+bool SimDesktop::SetFileReadOnly(const std::wstring& path, bool readOnly) {
+  std::lock_guard lk(s_->mu);
+  auto it = s_->files.find(SimLower(s_->Norm(path)));
+  if (it == s_->files.end()) return false;
+  it->second.readOnly = readOnly;
+  return true;
+}
+
 bool SimDesktop::DeleteFileW(const std::wstring& path) {
   SIM_OP("DeleteFileW", false);
   State& s = *s_;
   const std::wstring n = s.Norm(path);
   const std::wstring k = SimLower(n);
-  if (s.dirs.count(k)) {
+  auto ro = s.files.find(k);
+  if (s.dirs.count(k) || (ro != s.files.end() && ro->second.readOnly)) {
     s.Err(ERROR_ACCESS_DENIED);
     return false;
   }
@@ -189,6 +235,10 @@ bool SimDesktop::WriteWholeFile(const std::wstring& path, const std::vector<uint
     return false;
   }
   auto it = s.files.find(k);
+  if (it != s.files.end() && it->second.readOnly) {
+    s.Err(ERROR_ACCESS_DENIED);
+    return false;
+  }
   if (it != s.files.end()) it->second.bytes = bytes;  // the name keeps its first spelling
   else s.files[k] = SimFile{n, bytes};
   return true;
@@ -206,6 +256,28 @@ bool SimDesktop::ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& b
   auto it = s.files.find(k);
   if (it == s.files.end()) {
     s.Err(s.DirExistsL(State::ParentOf(n)) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+    return false;
+  }
+  bytes = it->second.bytes;
+  return true;
+}
+
+bool SimDesktop::ReadFileLimited(const std::wstring& path, size_t maxBytes, std::vector<uint8_t>& bytes) {
+  SIM_OP("ReadFileLimited", false);
+  State& s = *s_;
+  const std::wstring n = s.Norm(path);
+  const std::wstring k = SimLower(n);
+  if (s.dirs.count(k)) {
+    s.Err(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  auto it = s.files.find(k);
+  if (it == s.files.end()) {
+    s.Err(s.DirExistsL(State::ParentOf(n)) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+    return false;
+  }
+  if (it->second.bytes.size() > maxBytes) {
+    s.Err(ERROR_FILE_TOO_LARGE);
     return false;
   }
   bytes = it->second.bytes;
@@ -348,6 +420,10 @@ bool SimDesktop::WritePrivateProfileStringW(const std::wstring& section, const s
     return false;
   }
   auto it = s.files.find(k);
+  if (it != s.files.end() && it->second.readOnly) {
+    s.Err(ERROR_ACCESS_DENIED);
+    return false;
+  }
   IniText t;  // a new file is written in the ANSI code page
   if (it != s.files.end()) t = DecodeIni(it->second.bytes);
   while (!t.lines.empty() && Trim(t.lines.back()).empty()) t.lines.pop_back();

@@ -115,6 +115,7 @@ struct ThreadCtx {
 struct SimFile {
   std::wstring path;  // as first written
   std::vector<uint8_t> bytes;
+  bool readOnly = false;
 };
 
 struct FaultSpec {

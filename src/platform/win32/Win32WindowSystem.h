@@ -121,9 +121,11 @@ class Win32WindowSystem final : public IWindowSystem {
   bool DirectoryExists(const std::wstring& path) override;
   bool CreateDirectoryTree(const std::wstring& path) override;
   bool MoveFileW(const std::wstring& from, const std::wstring& to) override;
+  bool MoveFileReplacing(const std::wstring& from, const std::wstring& to) override;
   bool DeleteFileW(const std::wstring& path) override;
   bool WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes) override;
   bool ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& bytes) override;
+  bool ReadFileLimited(const std::wstring& path, size_t maxBytes, std::vector<uint8_t>& bytes) override;
   std::wstring GetPrivateProfileStringW(const std::wstring& section, const std::wstring& key,
                                         const std::wstring& def, const std::wstring& file) override;
   bool WritePrivateProfileStringW(const std::wstring& section, const std::wstring& key, const std::wstring& value,

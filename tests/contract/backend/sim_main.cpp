@@ -17,6 +17,7 @@ bool AnnounceDisplaySettings() {
   return true;
 }
 void MarkNotResponding(WindowHandle h, bool notResponding) { g_desktop->SetHung(h, notResponding, 0); }
+bool SetReadOnlyAttribute(const std::wstring& path, bool readOnly) { return g_desktop->SetFileReadOnly(path, readOnly); }
 }  // namespace tessary::contract
 
 int main(int argc, char** argv) {

@@ -19,6 +19,12 @@ bool AnnounceDisplaySettings() {
   return ::ChangeDisplaySettingsExW(nullptr, nullptr, nullptr, 0, nullptr) == DISP_CHANGE_SUCCESSFUL;
 }
 void MarkNotResponding(WindowHandle, bool) {}
+bool SetReadOnlyAttribute(const std::wstring& path, bool readOnly) {
+  const DWORD a = ::GetFileAttributesW(path.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) return false;
+  const DWORD b = readOnly ? (a | FILE_ATTRIBUTE_READONLY) : (a & ~DWORD{FILE_ATTRIBUTE_READONLY});
+  return ::SetFileAttributesW(path.c_str(), b == 0 ? FILE_ATTRIBUTE_NORMAL : b) != FALSE;
+}
 }  // namespace tessary::contract
 
 int main(int argc, char** argv) {
