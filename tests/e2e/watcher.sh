@@ -72,14 +72,22 @@ wait_rect() {
 saved_log() {
   local dir log
   dir="$(dirname "$exe")"
+  # A hidden main window is shown again by a later start without arguments, as a user does.
+  if [ "$(probe --list "$MAIN" 2>/dev/null | grep -c '^WINDOW.*visible=1')" = 0 ]; then
+    lab_run 30 "$exe" >/dev/null 2>&1
+    probe --wait "$MAIN" 10 >/dev/null
+  fi
   ui_click "$MAIN" "Debug" || { e2e_fail "$1: click Debug" "no visible button \"Debug\""; return 1; }
   probe --wait "$DEBUG" 10 >/dev/null || { e2e_fail "$1: the debug window opens" "no $DEBUG"; return 1; }
   rm -f "$dir/Debug.txt"
   ui_click "$DEBUG" "Save" || e2e_fail "$1: click Save" "no visible button \"Save\""
   lab_run 30 "$DLGTEXT" --read-and-close Tessary.exe 10 >/dev/null
   probe --close "$DEBUG" >/dev/null
-  log="$(iconv -f UTF-16LE -t UTF-8 "$dir/Debug.txt" 2>/dev/null | tr -d '\r' | tac | sed -E 's/^[^ ]*:(\(x\))? (>+ )?//')"
+  # "<time>: " or "<time>:(x) ", then the indentation ">> " of the cycle's levels.
+  log="$(iconv -f UTF-16LE -t UTF-8 "$dir/Debug.txt" 2>/dev/null | tr -d '\r' | sed 's/^\xEF\xBB\xBF//' | tac |
+    sed -E 's/^[0-9: ]*([AP]M)?:(\(x\))? (>+ )?//')"
   echo "$log" >"$E2E_OUT/log-$1.txt"
+  [ -n "${E2E_KEEP:-}" ] && cp "$dir/Debug.txt" "$E2E_KEEP/Debug-$1.txt"
   echo "$log"
 }
 
@@ -107,7 +115,7 @@ sleep 1
 e2e_eq "wake: the main window hides again once everything is back" "0" \
   "$(probe --list "$MAIN" 2>/dev/null | grep -c '^WINDOW.*visible=1')"
 log="$(saved_log wake)"
-cycle="$(grep -E '^(DC: disconnect|WP: DEVICEREMOVALCOMPLETE|WMDisplayChange - event running|CC: connect|CC: disconnect TRIGGER, CHM starting|WP: DEVICEARRIVAL|CHM: Starting|GMI: populated = 2|CHM: HandleMovedPrograms|GTLP: Starting\.|HMP: Restore count=2|CHM: Ending|CHM: Done\.)' <<<"$log" | awk '!seen[$0]++' | paste -sd'|')"
+cycle="$(awk '/^DC: disconnect/ { on = 1 } on' <<<"$log" | grep -E '^(DC: disconnect|WP: DEVICEREMOVALCOMPLETE|WMDisplayChange - event running|CC: connect|CC: disconnect TRIGGER, CHM starting|WP: DEVICEARRIVAL|CHM: Starting|GMI: populated = 2|CHM: HandleMovedPrograms|GTLP: Starting\.|HMP: Restore count=2|CHM: Ending|CHM: Done\.)' | awk '!seen[$0]++' | paste -sd'|')"
 e2e_eq "wake: Debug.txt holds the cycle's lines in order" \
   "DC: disconnect|WP: DEVICEREMOVALCOMPLETE|WMDisplayChange - event running|CC: connect|CC: disconnect TRIGGER, CHM starting|WP: DEVICEARRIVAL|CHM: Starting|GMI: populated = 2|CHM: HandleMovedPrograms|GTLP: Starting.|HMP: Restore count=2|CHM: Ending|CHM: Done." \
   "$cycle"
