@@ -1,5 +1,7 @@
 #include "core/UnitForeground.h"
 
+#include <algorithm>
+
 #include "diagnostics/DebugLog.h"
 #include "core/UnitSleep.h"
 
@@ -50,6 +52,30 @@ int32_t WindowLong(WindowHandle h, int32_t index) {
     ws().SetLastError(before);
   }
   return value;
+}
+
+MonitorHandle MostOverlapped(TReadCache& c, const TRect& r) {
+  if (!c.haveMonitors_) {
+    c.monitors_ = ws().EnumMonitors();
+    c.haveMonitors_ = true;
+  }
+  MonitorHandle best = 0;
+  int64_t bestArea = 0;
+  bool tie = false;
+  for (const MonitorDesc& mon : c.monitors_) {
+    const int64_t wd = int64_t{std::min(r.Right, mon.bounds.Right)} - std::max(r.Left, mon.bounds.Left);
+    const int64_t ht = int64_t{std::min(r.Bottom, mon.bounds.Bottom)} - std::max(r.Top, mon.bounds.Top);
+    if (wd <= 0 || ht <= 0) continue;
+    const int64_t area = wd * ht;
+    if (area > bestArea) {
+      best = mon.handle;
+      bestArea = area;
+      tie = false;
+    } else if (area == bestArea) {
+      tie = true;
+    }
+  }
+  return tie ? 0 : best;
 }
 
 WindowHandle ShellWindow() {
@@ -106,14 +132,23 @@ std::wstring GetProcessExeName(WindowHandle h) {
     bool found = false;
     return NameOfProcess(processes, pid, found);
   }
+  uint32_t pid = 0;
+  w.GetWindowThreadProcessId(h, &pid);
+  if (pid == 0) return L"";
+  if (auto known = c->names_.find(pid); known != c->names_.end()) return known->second;
+  // One process's name is far cheaper than the whole list (under Wine the list costs tens of
+  // milliseconds); the list stays the fallback for a process we may not query.
+  if (std::wstring name; w.GetProcessImageName(pid, name)) {
+    name = name.substr(0, 260);
+    c->names_.emplace(pid, name);
+    return name;
+  }
+  w.SetLastError(0);
   if (!c->haveProcesses_) {
     ReadProcesses(c->processes_, c->byPid_, c->processesOk_);
     c->haveProcesses_ = true;
   }
   if (!c->processesOk_) return L"[error]";
-  uint32_t pid = 0;
-  w.GetWindowThreadProcessId(h, &pid);
-  if (pid == 0) return L"";
   auto it = c->byPid_.find(pid);
   if (it == c->byPid_.end() && !c->processesFresh_) {
     // A process that started after the list was read.
@@ -149,10 +184,14 @@ void TForeGround::GatherProgramInfo(WindowHandle h, TProgramInfo& info) {
       info.bounds = TRect{};
     }
   }
-  const MonitorHandle m = w.MonitorFromWindow(h, wc::MONITOR_DEFAULTTONEAREST);
+  TReadCache* c = t_cache;
+  // Within a walk the monitor a window mostly lies on is found from the monitors read once; only
+  // a window on none of them, or exactly as much on two, needs the platform's own answer.
+  MonitorHandle m = 0;
+  if (c != nullptr && !info.isMinimized) m = MostOverlapped(*c, info.bounds);
+  if (m == 0) m = w.MonitorFromWindow(h, wc::MONITOR_DEFAULTTONEAREST);
   MonitorDesc desc;
   const int32_t number = MonitorNumber(m);
-  TReadCache* c = t_cache;
   bool haveDesc = false;
   if (number >= 0 && c != nullptr && static_cast<size_t>(number) < c->monitors_.size()) {
     // Within a cached walk the enumeration just read holds what GetMonitorInfo would give.

@@ -19,9 +19,10 @@ class TForeGround {
   static bool isForeground(const TProgramInfo& info);
 };
 
-// While one is alive on a thread, the process list and the monitor enumeration are read once and
-// shared by every window examined on that thread: a snapshot looks at hundreds of windows, and
-// the process list is by far the dearest read. A window whose process or monitor is not in the
+// While one is alive on a thread, the process names, the process list and the monitor enumeration
+// are read once and shared by every window examined on that thread: a snapshot looks at hundreds
+// of windows, and the process list is by far the dearest read (each process is asked for its name
+// instead, the list read only for one that cannot be asked). A window whose process or monitor is not in the
 // copy (it appeared meanwhile) makes it read afresh once. Not shared across threads; may nest.
 class TReadCache {
  public:
@@ -36,10 +37,12 @@ class TReadCache {
   friend class TForeGround;
   friend WindowHandle ShellWindow();
   friend int32_t WindowLong(WindowHandle h, int32_t index);
+  friend MonitorHandle MostOverlapped(TReadCache& c, const TRect& r);
   TReadCache* outer_;
   bool haveProcesses_ = false, processesOk_ = false, processesFresh_ = false;
   std::vector<ProcessEntry> processes_;
   std::unordered_map<uint32_t, size_t> byPid_;  // index into processes_
+  std::unordered_map<uint32_t, std::wstring> names_;  // asked one process at a time
   bool haveMonitors_ = false, monitorsFresh_ = false;
   std::vector<MonitorDesc> monitors_;
   bool haveVirtual_ = false;
@@ -51,6 +54,9 @@ class TReadCache {
 
 // The shell's desktop window (GetShellWindow), read once while a TReadCache is alive.
 WindowHandle ShellWindow();
+// The monitor with the largest part of r, from the cache's monitors; 0 when r meets none or two
+// equally (the platform then decides).
+MonitorHandle MostOverlapped(TReadCache& c, const TRect& r);
 // GetWindowLongW; while a TReadCache is alive each window's style and extended style are read
 // once (a failed read is not kept, and leaves the last error as the call left it).
 int32_t WindowLong(WindowHandle h, int32_t index);

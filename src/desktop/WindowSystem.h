@@ -170,6 +170,10 @@ class IWindowSystem {
 
   // ---- Processes ----
   virtual bool GetProcessList(std::vector<ProcessEntry>& out) = 0;
+  // The executable's file name of one process (QueryFullProcessImageNameW with limited query
+  // rights, the part after the last backslash). Much cheaper than the whole list; fails for a
+  // process we may not query or that is gone.
+  virtual bool GetProcessImageName(uint32_t pid, std::wstring& exeName) = 0;
   virtual uint32_t GetVersion() = 0;
   virtual uint32_t GetCurrentProcessId() = 0;
   virtual uint32_t GetCurrentThreadId() = 0;

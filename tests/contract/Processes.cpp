@@ -32,6 +32,15 @@ TEST(Processes, ProcessListNamesOurOwnExecutable) {
   EXPECT_EQ(own, 1);
 }
 
+TEST(Processes, OneProcessNameMatchesTheListAndAMissingProcessFails) {
+  std::wstring name;
+  ASSERT_TRUE(Backend().GetProcessImageName(Backend().GetCurrentProcessId(), name));
+  EXPECT_TRUE(SameTextAscii(name, OwnExeName())) << std::string(name.begin(), name.end());
+  std::wstring none = L"unchanged";
+  EXPECT_FALSE(Backend().GetProcessImageName(0x7FFFFFF0u, none));
+  EXPECT_EQ(none, L"unchanged");
+}
+
 TEST(Processes, IntegrityProbeThenRead) {
   const KernelHandle process =
       Backend().OpenProcess(wc::PROCESS_QUERY_LIMITED_INFORMATION, false, Backend().GetCurrentProcessId());

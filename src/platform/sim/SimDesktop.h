@@ -240,6 +240,7 @@ class SimDesktop final : public IWindowSystem {
   uint32_t MapVirtualKeyW(uint32_t code, uint32_t mapType) override;
 
   bool GetProcessList(std::vector<ProcessEntry>& out) override;
+  bool GetProcessImageName(uint32_t pid, std::wstring& exeName) override;
   uint32_t GetVersion() override;
   uint32_t GetCurrentProcessId() override;
   uint32_t GetCurrentThreadId() override;

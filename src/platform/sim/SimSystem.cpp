@@ -82,6 +82,17 @@ bool SimDesktop::GetProcessList(std::vector<ProcessEntry>& out) {
   return true;
 }
 
+bool SimDesktop::GetProcessImageName(uint32_t pid, std::wstring& exeName) {
+  SIM_OP("GetProcessImageName", false);
+  auto it = s_->procs.find(pid);
+  if (it == s_->procs.end()) {
+    s_->Err(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  exeName = it->second.exe;
+  return true;
+}
+
 uint32_t SimDesktop::GetVersion() {
   SIM_OP("GetVersion", 0);
   return s_->version;

@@ -476,6 +476,23 @@ uint32_t Win32WindowSystem::MapVirtualKeyW(uint32_t code, uint32_t mapType) { re
 
 // ---------------- Processes ----------------
 
+bool Win32WindowSystem::GetProcessImageName(uint32_t pid, std::wstring& exeName) {
+  const HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (process == nullptr) return false;
+  wchar_t path[MAX_PATH * 4];
+  DWORD size = sizeof path / sizeof path[0];
+  const bool ok = ::QueryFullProcessImageNameW(process, 0, path, &size) != FALSE;
+  {
+    KeepLastError keep;
+    ::CloseHandle(process);
+  }
+  if (!ok) return false;
+  const std::wstring full(path, size);
+  const size_t slash = full.find_last_of(L"\\/");
+  exeName = slash == std::wstring::npos ? full : full.substr(slash + 1);
+  return true;
+}
+
 bool Win32WindowSystem::GetProcessList(std::vector<ProcessEntry>& out) {
   const HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snap == INVALID_HANDLE_VALUE) return false;

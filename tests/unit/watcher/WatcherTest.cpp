@@ -440,7 +440,7 @@ TEST_F(WatcherTest, AHungProgramIsSkippedAndTheOthersGoBack) {
 
 // ---------------------------------------------------------------- the pieces
 
-TEST_F(WatcherTest, TheSnapshotSkipsOwnMinimizedAndEmptyWindowsAndReadsTheProcessListOnce) {
+TEST_F(WatcherTest, TheSnapshotSkipsOwnMinimizedAndEmptyWindowsAndAsksEachProcessOnce) {
   sim::WindowSpec minSpec;
   minSpec.minimized = true;
   Program(TRect{10, 10, 300, 300}, minSpec);
@@ -455,8 +455,17 @@ TEST_F(WatcherTest, TheSnapshotSkipsOwnMinimizedAndEmptyWindowsAndReadsTheProces
   sim.SetForeground(own);
   sim.ResetCallCounts();
   main->GatherTopLevelPrograms();
-  EXPECT_EQ(sim.CallCount("GetProcessList"), 1);
+  // Each of the 25 windows walked has a process of its own, asked once for its name; no list.
+  EXPECT_EQ(sim.CallCount("GetProcessList"), 0);
+  EXPECT_EQ(sim.CallCount("GetProcessImageName"), 25);
   EXPECT_EQ(main->topLevelPrograms.Count(), 22);  // the walk went on below our own: app, max and the twenty
+  // Processes that cannot be asked: the list, once for the whole walk.
+  sim.FailOperation("GetProcessImageName", wc::ERROR_ACCESS_DENIED, -1);
+  sim.ResetCallCounts();
+  main->GatherTopLevelPrograms();
+  sim.ClearFaults();
+  EXPECT_EQ(sim.CallCount("GetProcessList"), 1);
+  EXPECT_EQ(main->topLevelPrograms.Count(), 22);
   TProgramInfo m;
   m.hwnd = max;
   ASSERT_TRUE(main->topLevelPrograms.TryAndGet(m));
@@ -464,6 +473,38 @@ TEST_F(WatcherTest, TheSnapshotSkipsOwnMinimizedAndEmptyWindowsAndReadsTheProces
   for (const TProgramInfo& p : main->topLevelPrograms) {
     EXPECT_NE(p.EXEName, L"Tessary.exe");
     EXPECT_FALSE(p.isMinimized);
+  }
+}
+
+TEST_F(WatcherTest, TheSnapshotPlacesEveryWindowOnTheMonitorThePlatformWouldName) {
+  struct Case {
+    const char* what;
+    TRect rect;
+    bool maximized;
+  };
+  const Case cases[] = {
+      {"inside the right one", TRect{2000, 100, 2500, 500}, false},
+      {"more on the left", TRect{1500, 100, 2100, 500}, false},
+      {"more on the right", TRect{1800, 100, 2400, 500}, false},
+      {"exactly half on each", TRect{1720, 100, 2120, 500}, false},
+      {"on no monitor, nearest the right", TRect{4000, 1200, 4400, 1500}, false},
+      {"maximized, its frame over the edges", TRect{2000, 100, 2500, 500}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim::WindowSpec spec;
+    spec.maximized = c.maximized;
+    const WindowHandle h = Program(c.rect, spec);
+    TProgramInfo alone;
+    TForeGround::GatherProgramInfo(h, alone);  // outside a walk: the platform's MonitorFromWindow
+    main->GatherTopLevelPrograms();
+    TProgramInfo walked;
+    walked.hwnd = h;
+    ASSERT_TRUE(main->topLevelPrograms.TryAndGet(walked));
+    EXPECT_EQ(walked.monitorID, alone.monitorID);
+    EXPECT_EQ(walked.monitorBounds, alone.monitorBounds);
+    EXPECT_EQ(walked.leftpercent, alone.leftpercent);
+    sim.RemoveWindow(h);
   }
 }
 
