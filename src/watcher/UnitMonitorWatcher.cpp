@@ -253,6 +253,9 @@ void TMonitorWatcher::HandleMovedPrograms() {
   SleepSlick(RestoreDelayMs(), this);
   ShowStatus(L"-------------------", true);
   ShowStatus(L"Restoring Positions", true);
+  // Monitors flap on a wake: the ones gathered before the countdown may be gone now, and a window
+  // placed on a monitor that is no longer there would be lost from view.
+  TMonitors::GatherMonitorsInfo();
 
   GatherTopLevelPrograms();
   const TTryList<TProgramInfo> moved = TRestore::FindMovedPrograms(saved, topLevelPrograms);

@@ -418,6 +418,41 @@ TEST_F(WatcherTest, ProgramsThatWillNotGoBackKeepTheWindowOpen) {
   EXPECT_TRUE(main->timGetForeground->Enabled());
 }
 
+TEST_F(WatcherTest, AMonitorThatFlapsDuringTheCountdownStillGetsItsProgramsBack) {
+  const WindowHandle editor = Program(OnRight);
+  main->GatherTopLevelPrograms();
+  MonitorSleeps();
+  // It wakes, goes again 300 ms into the countdown (its windows pushed once more) and is back
+  // at 700 ms, with another arrival that the running cycle ignores.
+  sim.At(300, [&] {
+    main->OnMonitorDisconnect();
+    sim.RemoveMonitor(right);
+  });
+  sim.At(700, [&] {
+    right = sim.AddMonitor(MonRight);
+    main->OnMonitorConnect();
+  });
+  MonitorWakes();
+  FinishCycle();
+  EXPECT_EQ(RectOf(editor), OnRight);
+  EXPECT_EQ(CountLogged(L"CHM: Starting"), 1u);
+  EXPECT_TRUE(main->timGetForeground->Enabled());
+}
+
+TEST_F(WatcherTest, AMonitorGoneAgainBeforeTheRestoreLosesNoWindow) {
+  const WindowHandle editor = Program(OnRight);
+  main->GatherTopLevelPrograms();
+  MonitorSleeps();
+  const TRect pushedEditor = RectOf(editor);
+  sim.At(300, [&] { sim.RemoveMonitor(right); });  // and it does not come back
+  MonitorWakes();
+  FinishCycle();
+  EXPECT_EQ(RectOf(editor), pushedEditor) << "left on the monitor that is there";
+  EXPECT_TRUE(Logged(L"RP: original monitor not found"));
+  EXPECT_TRUE(main->Visible()) << "it could not go back: the window stays in view";
+  EXPECT_FALSE(main->fCallbackRunning);
+}
+
 TEST_F(WatcherTest, AHungProgramIsSkippedAndTheOthersGoBack) {
   sim::WindowSpec hungSpec;
   hungSpec.pid = sim.AddProcess(L"frozen.exe");
