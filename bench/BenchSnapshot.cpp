@@ -6,31 +6,16 @@
 #include "diagnostics/DebugLog.h"
 #include "platform/sim/SimDesktop.h"
 #include "shell/ProcessState.h"
-#include "watcher/UnitMonitorWatcher.h"
+#include "BareWatcher.h"
 
 namespace tessary {
 namespace {
 
+using bench::BareWatcher;
+
 constexpr int kWindows = 200;
 constexpr int kProcesses = 500;
 
-// The watcher without a window: the snapshot needs none of the hooks.
-class BareWatcher final : public TMonitorWatcher {
- protected:
-  void ShowStatus(const std::wstring&, bool) override {}
-  void DetectMonitorLayout() override {}
-  void ShowForeground(bool) override {}
-  bool WatcherWindowShowing() override { return false; }
-  void WatcherShowWindow() override {}
-  void WatcherPlaceWindowAgain() override {}
-  void WatcherHideWindow() override {}
-  int32_t RestoreDelayMs() override { return 0; }
-  bool PowerStateTrigger() override { return false; }
-  bool ResolutionTrigger() override { return false; }
-  void PauseManagedTimers() override {}
-  void ResumeManagedTimers() override {}
-  void RunOnUiThread(const std::function<void()>& fn) override { fn(); }
-};
 
 struct Desk {
   sim::SimDesktop sim;

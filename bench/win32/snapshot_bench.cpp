@@ -11,31 +11,15 @@
 
 #include "diagnostics/DebugLog.h"
 #include "platform/win32/Win32WindowSystem.h"
+#include "../BareWatcher.h"
 #include "shell/ProcessState.h"
-#include "watcher/UnitMonitorWatcher.h"
 
 #include <windows.h>
 
 namespace {
 
 using namespace tessary;
-
-class BareWatcher final : public TMonitorWatcher {
- protected:
-  void ShowStatus(const std::wstring&, bool) override {}
-  void DetectMonitorLayout() override {}
-  void ShowForeground(bool) override {}
-  bool WatcherWindowShowing() override { return false; }
-  void WatcherShowWindow() override {}
-  void WatcherPlaceWindowAgain() override {}
-  void WatcherHideWindow() override {}
-  int32_t RestoreDelayMs() override { return 0; }
-  bool PowerStateTrigger() override { return false; }
-  bool ResolutionTrigger() override { return false; }
-  void PauseManagedTimers() override {}
-  void ResumeManagedTimers() override {}
-  void RunOnUiThread(const std::function<void()>& fn) override { fn(); }
-};
+using bench::BareWatcher;
 
 template <class F>
 double MedianMicros(int n, F f) {

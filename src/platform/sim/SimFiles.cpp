@@ -244,43 +244,38 @@ bool SimDesktop::WriteWholeFile(const std::wstring& path, const std::vector<uint
   return true;
 }
 
+const SimFile* SimDesktop::State::FileToReadL(const std::wstring& path) {
+  const std::wstring n = Norm(path);
+  const std::wstring k = SimLower(n);
+  if (dirs.count(k)) {
+    Err(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
+  auto it = files.find(k);
+  if (it == files.end()) {
+    Err(DirExistsL(ParentOf(n)) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+    return nullptr;
+  }
+  return &it->second;
+}
+
 bool SimDesktop::ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& bytes) {
   SIM_OP("ReadWholeFile", false);
-  State& s = *s_;
-  const std::wstring n = s.Norm(path);
-  const std::wstring k = SimLower(n);
-  if (s.dirs.count(k)) {
-    s.Err(ERROR_ACCESS_DENIED);
-    return false;
-  }
-  auto it = s.files.find(k);
-  if (it == s.files.end()) {
-    s.Err(s.DirExistsL(State::ParentOf(n)) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
-    return false;
-  }
-  bytes = it->second.bytes;
+  const SimFile* file = s_->FileToReadL(path);
+  if (file == nullptr) return false;
+  bytes = file->bytes;
   return true;
 }
 
 bool SimDesktop::ReadFileLimited(const std::wstring& path, size_t maxBytes, std::vector<uint8_t>& bytes) {
   SIM_OP("ReadFileLimited", false);
-  State& s = *s_;
-  const std::wstring n = s.Norm(path);
-  const std::wstring k = SimLower(n);
-  if (s.dirs.count(k)) {
-    s.Err(ERROR_ACCESS_DENIED);
+  const SimFile* file = s_->FileToReadL(path);
+  if (file == nullptr) return false;
+  if (file->bytes.size() > maxBytes) {
+    s_->Err(ERROR_FILE_TOO_LARGE);
     return false;
   }
-  auto it = s.files.find(k);
-  if (it == s.files.end()) {
-    s.Err(s.DirExistsL(State::ParentOf(n)) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
-    return false;
-  }
-  if (it->second.bytes.size() > maxBytes) {
-    s.Err(ERROR_FILE_TOO_LARGE);
-    return false;
-  }
-  bytes = it->second.bytes;
+  bytes = file->bytes;
   return true;
 }
 

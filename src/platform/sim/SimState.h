@@ -266,6 +266,8 @@ struct SimDesktop::State {
   static std::wstring Lower(const std::wstring& s);
   static std::wstring ParentOf(const std::wstring& norm);
   bool DirExistsL(const std::wstring& norm) const;
+  // The file at path for reading; nullptr with the error Windows gives (a folder, missing).
+  const SimFile* FileToReadL(const std::wstring& path);
   void MkdirsL(const std::wstring& norm);
 };
 

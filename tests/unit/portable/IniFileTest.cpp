@@ -9,33 +9,24 @@
 #include <string>
 #include <vector>
 
+#include "unit/portable/ByteText.h"
 #include "util/UnitIniFile.h"
 
 namespace tessary {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using test::B;
+using test::Bytes;
+using test::Show;
+
 using Enc = TIniDocument::Encoding;
 
-Bytes B(const std::string& s) { return Bytes(s.begin(), s.end()); }
 // A literal with NUL bytes in it.
 template <size_t N>
 Bytes Raw(const char (&s)[N]) {
   return Bytes(s, s + N - 1);
 }
 
-std::string Show(const Bytes& b) {
-  std::string out;
-  for (uint8_t c : b) {
-    if (c >= 0x20 && c < 0x7F && c != '\\') {
-      out.push_back(static_cast<char>(c));
-    } else {
-      static const char* hex = "0123456789ABCDEF";
-      out += std::string("\\x") + hex[c >> 4] + hex[c & 15];
-    }
-  }
-  return out;
-}
 
 // Text as UTF-16 LE or BE with BOM; every wchar_t below 0x10000 is one unit here.
 Bytes Utf16(const std::wstring& text, bool bigEndian = false) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "MainFixture.h"
+#include "unit/portable/ByteText.h"
 #include "core/UnitForeground.h"
 #include "shell/UnitMisc.h"
 #include "shell/UnitSettings.h"
@@ -18,9 +19,7 @@
 namespace tessary::test {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
 
-Bytes B(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 Bytes Utf16(const std::wstring& text) {
   Bytes b{0xFF, 0xFE};
@@ -49,18 +48,6 @@ Bytes Padded(size_t size, const std::string& tail) {
   return B(head + tail);
 }
 
-std::string Show(const Bytes& b) {
-  std::string out;
-  for (uint8_t c : b) {
-    if (c >= 0x20 && c < 0x7F && c != '\\') {
-      out.push_back(static_cast<char>(c));
-    } else {
-      static const char* hex = "0123456789ABCDEF";
-      out += std::string("\\x") + hex[c >> 4] + hex[c & 15];
-    }
-  }
-  return out;
-}
 
 constexpr const wchar_t* Folder = L"C:\\Werkzeug \x3A9\x3BC\x3AD\x3B3\x3B1";
 const std::wstring Exe = std::wstring(Folder) + L"\\Tessary.exe";
