@@ -273,7 +273,16 @@ void TFrmMain::InitMainWindow() {
   // Hotkeys: LoadSaveHotkeys(false) here; a write failure it raises needs no second message box
   // when the load above already told the user.
 
-  timGetTopPrograms->SetInterval(static_cast<uint32_t>(hiddenSetting.TopProgramsIntervalMS));
+  // A stored interval of 0 or below stays in the file as it is, but would run the snapshot at every
+  // tick of the foreground timer (0) or never (below): the timer gets the default then.
+  if (hiddenSetting.TopProgramsIntervalMS > 0) {
+    timGetTopPrograms->SetInterval(static_cast<uint32_t>(hiddenSetting.TopProgramsIntervalMS));
+  } else {
+    AppendLog(L"TopProgramsIntervalMS " + std::to_wstring(hiddenSetting.TopProgramsIntervalMS) +
+              L" is not an interval; the snapshot runs every " + std::to_wstring(RHiddenSettings{}.TopProgramsIntervalMS) +
+              L" ms");
+    timGetTopPrograms->SetInterval(static_cast<uint32_t>(RHiddenSettings{}.TopProgramsIntervalMS));
+  }
 
   TTimerManager::add(*timGetForeground);
   TTimerManager::add(*timGetTopPrograms);
