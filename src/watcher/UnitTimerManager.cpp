@@ -15,6 +15,10 @@ struct ManagerState {
   std::vector<TTimerRecord> list;
   uint32_t pauseTick = 0;
   uint32_t resumeTick = 0;  // 0: no resume yet
+  // Pauses not yet resumed. A pause inside another (a monitor going away while a tick's handler
+  // pumps messages) must not record the paused timers as off: only the outermost pause records
+  // and only the last resume switches them on again, or they would stay off for good.
+  int32_t pauseDepth = 0;
 };
 
 ManagerState& St() {
@@ -66,6 +70,7 @@ void TTimerManager::setEnabled(IManagedTimer& timer, bool value) {
 
 void TTimerManager::pauseAllEnabled() {
   ManagerState& st = St();
+  if (st.pauseDepth++ > 0) return;
   st.pauseTick = ws().GetTickCount();
   const uint32_t run = st.resumeTick != 0 ? st.pauseTick - st.resumeTick : 0;
   for (size_t i = 0; i < st.list.size(); ++i) {
@@ -81,6 +86,12 @@ void TTimerManager::pauseAllEnabled() {
 
 void TTimerManager::resumeAllPreviouslyEnabled() {
   ManagerState& st = St();
+  if (st.pauseDepth > 1) {
+    --st.pauseDepth;
+    return;
+  }
+  // Also a resume without a pause (the restore cycle in the resolution mode pauses nothing).
+  st.pauseDepth = 0;
   st.resumeTick = ws().GetTickCount();
   const uint32_t paused = st.resumeTick - st.pauseTick;
   for (size_t i = 0; i < st.list.size(); ++i) {
@@ -156,6 +167,7 @@ void TTimerManager::Reset() {
     if (rec.timer != nullptr) rec.timer->SetTickHandler(rec.OnTimer);
   st.list.clear();
   st.pauseTick = 0;
+  st.pauseDepth = 0;
   st.resumeTick = 0;
 }
 

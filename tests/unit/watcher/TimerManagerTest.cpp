@@ -162,25 +162,48 @@ TEST_F(TimerManagerTest, AfterSixtySecondsPausedTheLongTimerRunsAtTheResumeAndAt
   EXPECT_EQ(snapRuns.back(), 70200u);
 }
 
-TEST_F(TimerManagerTest, TwoPausesWithoutAResumeLeaveEveryTimerOffUntilSwitchedOnThroughSetEnabled) {
+TEST_F(TimerManagerTest, APauseWithinAPauseKeepsWhatTheFirstRecordedUntilTheLastResume) {
   ui::Timer& fg = NewTimer(L"timFg", 200, true, fgRuns);
-  ui::Timer& snap = NewTimer(L"timSnap", 10000, true, snapRuns);
+  ui::Timer& snap = NewTimer(L"timSnap", 10000, false, snapRuns);
   TTimerManager::add(fg);
   TTimerManager::add(snap);
 
   TTimerManager::pauseAllEnabled();
-  TTimerManager::pauseAllEnabled();  // the second finds them off and remembers that
+  TTimerManager::pauseAllEnabled();  // finds them off: that is not what they were
   TTimerManager::resumeAllPreviouslyEnabled();
-  EXPECT_FALSE(fg.Enabled());
-  EXPECT_FALSE(snap.Enabled());
+  EXPECT_FALSE(fg.Enabled()) << "one pause is still on";
   RunUntil(2000);
   EXPECT_TRUE(fgRuns.empty());
 
-  TTimerManager::setEnabled(fg, true);
-  EXPECT_TRUE(Record(fg).wasEnabled);
+  TTimerManager::resumeAllPreviouslyEnabled();
+  EXPECT_TRUE(fg.Enabled());
+  EXPECT_FALSE(snap.Enabled()) << "it was off before the first pause";
   RunUntil(2200);
-  EXPECT_EQ(fgRuns, std::vector<uint32_t>{2200});
-  EXPECT_FALSE(snap.Enabled());
+  // The 2000 ms it waited make it overdue at the resume; then its own tick.
+  EXPECT_EQ(fgRuns, (std::vector<uint32_t>{2000, 2200}));
+}
+
+// A monitor goes away while a tick's handler lets waiting messages run: the watcher's pause comes
+// inside the tick's own. The timers stay frozen after the tick and run again at the cycle's end.
+TEST_F(TimerManagerTest, APauseFromInsideATickHoldsUntilItsResume) {
+  bool disconnectDone = false;
+  ui::Timer& fg = NewTimer(L"timFg", 200, true, fgRuns, [&] {
+    if (!disconnectDone) {
+      disconnectDone = true;
+      TTimerManager::pauseAllEnabled();
+    }
+  });
+  TTimerManager::add(fg);
+  RunUntil(200);
+  ASSERT_EQ(fgRuns, std::vector<uint32_t>{200});
+  EXPECT_FALSE(fg.Enabled()) << "frozen after the tick";
+  RunUntil(3000);
+  EXPECT_EQ(fgRuns.size(), 1u);
+
+  TTimerManager::resumeAllPreviouslyEnabled();  // the restore cycle ended
+  EXPECT_TRUE(fg.Enabled());
+  RunUntil(3200);
+  EXPECT_EQ(fgRuns.back(), 3200u);
 }
 
 TEST_F(TimerManagerTest, SetEnabledOfATimerNeverAddedChangesNothing) {
