@@ -146,6 +146,8 @@ start delay '[Main]\r\nseDelay=4000\r\n[Hidden]\r\nTopProgramsIntervalMS=1000\r\
   monitor_wakes delay
   sleep 2
   early="$(win_field delay-a mon)"
+  # What the user sees meanwhile: the main window in its corner with the countdown.
+  lab_shot "$E2E_OUT/countdown.png" 0 >/dev/null 2>&1 && [ -n "${E2E_SHOT_DIR:-}" ] && cp "$E2E_OUT/countdown.png" "$E2E_SHOT_DIR/"
   took="$(wait_rect delay-a "$a0" 15)"
   e2e_eq "delay: 4000 ms honoured (still displaced after 2 s, back later)" "0 back" \
     "$early $([ "$took" != never ] && echo back || echo never)"
