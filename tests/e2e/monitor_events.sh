@@ -26,6 +26,8 @@ devchange() { lab_run 30 "$DEVCHANGE" "$@" | tr -d '\r'; }
 lab_run 30 "$DEVCHANGE" arrival >/dev/null 2>&1
 e2e_eq "devchange without the program: no window found" "1" "$?"
 
+# The watcher off: its restore cycles would show and hide the main window under the clicks below.
+printf '[Main]\r\ncbWatcherOnStart=0\r\n' >"$(dirname "$exe")/Tessary.ini"
 tessary_start "$exe" || { e2e_fail "Tessary.exe starts" "no instance window within 20 s"; e2e_finish; }
 probe --wait "$MAIN" 20 >/dev/null || e2e_fail "the main window shows" "no visible $MAIN within 20 s"
 
