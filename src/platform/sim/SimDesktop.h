@@ -117,6 +117,9 @@ class SimDesktop final : public IWindowSystem {
   void SetKeyToggled(int32_t vk, bool on);          // low bit of GetKeyState
   const std::vector<KeyEventRecord>& KeyEvents() const;
   void ClearKeyEvents();
+  // Another keyboard layout: what MapVirtualKeyW(vk, MAPVK_VK_TO_CHAR) answers for vk (high bit
+  // set for a dead key, as Windows does).
+  void SetLayoutChar(uint32_t vk, uint32_t answer);
   // Delivers WM_HOTKEY for a registered combination; false when none is registered.
   bool PressHotkey(uint32_t modifiers, uint32_t vk);
   // Registrations held by other programs: RegisterHotKey for them fails with 1409.

@@ -126,6 +126,7 @@ struct FaultSpec {
 
 struct SimDesktop::State {
   mutable std::mutex mu;
+  std::map<uint32_t, uint32_t> layoutChars;  // SetLayoutChar
 
   // windows
   std::map<WindowHandle, SimWin> wins;

@@ -429,6 +429,11 @@ int16_t SimDesktop::VkKeyScanW(wchar_t ch) {
   }
 }
 
+void SimDesktop::SetLayoutChar(uint32_t vk, uint32_t answer) {
+  std::lock_guard lk(s_->mu);
+  s_->layoutChars[vk] = answer;
+}
+
 uint32_t SimDesktop::MapVirtualKeyW(uint32_t code, uint32_t mapType) {
   SIM_OP("MapVirtualKeyW", 0);
   // US layout, scan code set 1; the navigation keys share the keypad's codes.
@@ -461,6 +466,7 @@ uint32_t SimDesktop::MapVirtualKeyW(uint32_t code, uint32_t mapType) {
         if (m.sc == code) return m.vk;  // first entry: the unsided key
       return 0;
     case MAPVK_VK_TO_CHAR: {
+      if (auto layout = s_->layoutChars.find(code); layout != s_->layoutChars.end()) return layout->second;
       if ((code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9')) return code;
       static const std::pair<uint32_t, uint32_t> chars[] = {
           {0xBA, ';'}, {0xBB, '='}, {0xBC, ','}, {0xBD, '-'}, {0xBE, '.'}, {0xBF, '/'}, {0xC0, '`'},
