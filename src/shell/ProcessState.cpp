@@ -3,6 +3,7 @@
 #include "core/AppState.h"
 #include "core/UnitMonitors.h"
 #include "diagnostics/DebugLog.h"
+#include "hotkeys/UnitHotKey.h"
 #include "moving/UnitMove.h"
 #include "shell/UnitFrmInstance.h"
 #include "shell/UnitMisc.h"
@@ -19,6 +20,7 @@ void ResetProcessWideState() {
   ResetInstanceState();
   SetTerminating(false);
   TMove::Reset();
+  TACHotKey::ResetIds();
   TTimerManager::Reset();
   ConnectLowerUnits();
 }
