@@ -168,6 +168,18 @@ TEST_F(WatcherTest, TheWindowShowsTheCountdownInItsCornerAndHidesAfter) {
   for (const std::wstring& line : main->txtLog->Lines()) EXPECT_EQ(line.find(L"Sleeping ("), std::wstring::npos);
 }
 
+TEST_F(WatcherTest, NothingDisplacedNothingMovesAndTheWindowHidesAgain) {
+  main->GatherTopLevelPrograms();  // only the program on the monitor that stays
+  MonitorSleeps();
+  ASSERT_TRUE(pushed.empty());
+  MonitorWakes();
+  FinishCycle();
+  EXPECT_EQ(RectOf(app), AppRect);
+  EXPECT_EQ(main->lblMessage->Text(), L"No program moving needed.");
+  EXPECT_EQ(CountLogged(L"HMP: Restore count="), 0u);
+  EXPECT_FALSE(main->Visible());
+}
+
 TEST_F(WatcherTest, WithTheWatcherOffNothingMoves) {
   const WindowHandle editor = Program(OnRight);
   main->GatherTopLevelPrograms();
