@@ -135,9 +135,9 @@ TEST_F(MoveTest, WithoutAForegroundWindowNothingMoves) {
 
 TEST_F(MoveTest, MakeForegroundMovesOnlyTheWindowAskedFor) {
   const WindowHandle h = AddApp({480, 270, 1440, 810});
-  sim::WindowSpec otherSpec;
-  otherSpec.pid = sim.AddProcess(L"other.exe");
-  const WindowHandle other = AddApp({0, 0, 800, 600}, otherSpec);
+  sim::WindowSpec otherDesc;
+  otherDesc.pid = sim.AddProcess(L"other.exe");
+  const WindowHandle other = AddApp({0, 0, 800, 600}, otherDesc);
 
   sim.SetForeground(other);  // our process is allowed while it is joined to the front thread
   EXPECT_TRUE(TMove::MoveProgramRight(h, true));

@@ -425,11 +425,11 @@ TEST_F(SimTest, MessagesToOtherProgramsAndIconCopies) {
 // record of it); queries and the calls the system completes without the thread do not.
 TEST_F(SimTest, AThreadThatDoesNotRespondHoldsTheCallsThatWaitForIt) {
   const WindowHandle app = App(L"app");
-  WindowSpec ownSpec;
-  ownSpec.title = L"ours";
-  ownSpec.pid = sim.OwnProcessId();
-  ownSpec.tid = sim.AddThread(sim.OwnProcessId());
-  const WindowHandle oursOtherThread = sim.AddWindow(ownSpec);
+  WindowSpec ownDesc;
+  ownDesc.title = L"ours";
+  ownDesc.pid = sim.OwnProcessId();
+  ownDesc.tid = sim.AddThread(sim.OwnProcessId());
+  const WindowHandle oursOtherThread = sim.AddWindow(ownDesc);
   const std::string payload = "x";
   struct Case {
     const char* name;

@@ -90,8 +90,8 @@ class WatcherTest : public MainFixture {
   }
 
   // A program below the one in front (the snapshot walks down from the foreground window).
-  WindowHandle Program(TRect rect, sim::WindowSpec spec = {}) {
-    const WindowHandle h = AddApp(rect, spec);
+  WindowHandle Program(TRect rect, sim::WindowSpec desc = {}) {
+    const WindowHandle h = AddApp(rect, desc);
     sim.SetForeground(app);
     return h;
   }
@@ -102,10 +102,10 @@ class WatcherTest : public MainFixture {
 
 TEST_F(WatcherTest, SleepAndWakePutEveryDisplacedProgramBack) {
   const WindowHandle editor = Program(OnRight);
-  sim::WindowSpec maxSpec;
-  maxSpec.maximized = true;
-  maxSpec.rect = OnRight2;
-  const WindowHandle browser = Program(OnRight2, maxSpec);
+  sim::WindowSpec maxDesc;
+  maxDesc.maximized = true;
+  maxDesc.rect = OnRight2;
+  const WindowHandle browser = Program(OnRight2, maxDesc);
   sim.SetForeground(app);
   const TRect editorBefore = RectOf(editor), browserBefore = RectOf(browser);
   main->GatherTopLevelPrograms();
@@ -374,11 +374,11 @@ TEST_F(WatcherEventsTest, AResolutionChangeOfTheNearestMonitorDrivesTheResolutio
 // ---------------------------------------------------------------- what can go wrong per program
 
 TEST_F(WatcherTest, ProgramsThatCannotGoBackAreReportedAndTheOthersRestored) {
-  sim::WindowSpec goneSpec, minSpec;
-  goneSpec.pid = sim.AddProcess(L"gone.exe");
-  minSpec.pid = sim.AddProcess(L"mini.exe");
-  const WindowHandle gone = Program(OnRight, goneSpec);
-  const WindowHandle minimized = Program(TRect{2000, 100, 2600, 500}, minSpec);
+  sim::WindowSpec goneDesc, minDesc;
+  goneDesc.pid = sim.AddProcess(L"gone.exe");
+  minDesc.pid = sim.AddProcess(L"mini.exe");
+  const WindowHandle gone = Program(OnRight, goneDesc);
+  const WindowHandle minimized = Program(TRect{2000, 100, 2600, 500}, minDesc);
   const WindowHandle editor = Program(OnRight2);
   main->GatherTopLevelPrograms();
   ASSERT_EQ(main->topLevelPrograms.Count(), 4);
@@ -397,9 +397,9 @@ TEST_F(WatcherTest, ProgramsThatCannotGoBackAreReportedAndTheOthersRestored) {
 }
 
 TEST_F(WatcherTest, AnElevatedProgramIsSkippedWithoutCountingAsAFailure) {
-  sim::WindowSpec adminSpec;
-  adminSpec.pid = sim.AddProcess(L"admin.exe", wc::SECURITY_MANDATORY_HIGH_RID);
-  const WindowHandle admin = Program(OnRight, adminSpec);
+  sim::WindowSpec adminDesc;
+  adminDesc.pid = sim.AddProcess(L"admin.exe", wc::SECURITY_MANDATORY_HIGH_RID);
+  const WindowHandle admin = Program(OnRight, adminDesc);
   const WindowHandle editor = Program(OnRight2);
   main->GatherTopLevelPrograms();
   MonitorSleeps();
@@ -466,9 +466,9 @@ TEST_F(WatcherTest, AMonitorGoneAgainBeforeTheRestoreLosesNoWindow) {
 }
 
 TEST_F(WatcherTest, AHungProgramIsSkippedAndTheOthersGoBack) {
-  sim::WindowSpec hungSpec;
-  hungSpec.pid = sim.AddProcess(L"frozen.exe");
-  const WindowHandle frozen = Program(OnRight, hungSpec);
+  sim::WindowSpec hungDesc;
+  hungDesc.pid = sim.AddProcess(L"frozen.exe");
+  const WindowHandle frozen = Program(OnRight, hungDesc);
   const WindowHandle editor = Program(OnRight2);
   main->GatherTopLevelPrograms();
   MonitorSleeps();
@@ -488,17 +488,17 @@ TEST_F(WatcherTest, AHungProgramIsSkippedAndTheOthersGoBack) {
 // ---------------------------------------------------------------- the pieces
 
 TEST_F(WatcherTest, TheSnapshotSkipsOwnMinimizedAndEmptyWindowsAndAsksEachProcessOnce) {
-  sim::WindowSpec minSpec;
-  minSpec.minimized = true;
-  Program(TRect{10, 10, 300, 300}, minSpec);
-  sim::WindowSpec maxSpec;
-  maxSpec.maximized = true;
-  const WindowHandle max = Program(OnRight, maxSpec);
+  sim::WindowSpec minDesc;
+  minDesc.minimized = true;
+  Program(TRect{10, 10, 300, 300}, minDesc);
+  sim::WindowSpec maxDesc;
+  maxDesc.maximized = true;
+  const WindowHandle max = Program(OnRight, maxDesc);
   Program(TRect{0, 0, 0, 0});
   for (int i = 0; i < 20; ++i) Program(TRect{100 + i, 100, 500 + i, 400});
-  sim::WindowSpec ownSpec;  // one of our own windows in front (the debug window, say)
-  ownSpec.pid = sim.OwnProcessId();
-  const WindowHandle own = AddApp(TRect{300, 300, 700, 600}, ownSpec);
+  sim::WindowSpec ownDesc;  // one of our own windows in front (the debug window, say)
+  ownDesc.pid = sim.OwnProcessId();
+  const WindowHandle own = AddApp(TRect{300, 300, 700, 600}, ownDesc);
   sim.SetForeground(own);
   sim.ResetCallCounts();
   main->GatherTopLevelPrograms();
@@ -539,9 +539,9 @@ TEST_F(WatcherTest, TheSnapshotPlacesEveryWindowOnTheMonitorThePlatformWouldName
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    sim::WindowSpec spec;
-    spec.maximized = c.maximized;
-    const WindowHandle h = Program(c.rect, spec);
+    sim::WindowSpec desc;
+    desc.maximized = c.maximized;
+    const WindowHandle h = Program(c.rect, desc);
     TProgramInfo alone;
     TForeGround::GatherProgramInfo(h, alone);  // outside a walk: the platform's MonitorFromWindow
     main->GatherTopLevelPrograms();
