@@ -264,11 +264,10 @@ void TFrmMain::InitMainWindow() {
   try {
     LoadSaveConfig(false);
   } catch (const TWideError& e) {
-    // Said once; the set-up goes on with the values read, and the watcher gets the state the
-    // load would have given it. A later Save that fails again goes to the error handler.
+    // Said once; the set-up goes on with the values read (the watcher is switched from its box
+    // below, as the load would have). A later Save that fails again goes to the error handler.
     AppendLog(L"LSC: " + e.Message());
     ws().MessageBoxW(0, e.Message(), AppTitle, wc::MB_OK | wc::MB_ICONERROR);
-    SetMonitorWatcher(cbWatcherOnStart->Checked());
   }
   // Hotkeys: LoadSaveHotkeys(false) here; a write failure it raises needs no second message box
   // when the load above already told the user.

@@ -7,6 +7,7 @@
 
 #include "desktop/WinConst.h"
 #include "diagnostics/DebugLog.h"
+#include "util/UnitError.h"
 #include "util/UnitToken.h"
 
 namespace tessary {
@@ -19,23 +20,6 @@ uint32_t ReadU32(const uint8_t* p) {
   uint32_t v = 0;
   std::memcpy(&v, p, sizeof v);  // the record need not be aligned
   return v;
-}
-
-std::wstring Widen(const char* text) {
-  std::wstring out;
-  for (const char* p = text; p != nullptr && *p != 0; ++p)
-    out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*p)));
-  return out;
-}
-
-std::wstring DescribeCurrentException() {
-  try {
-    throw;
-  } catch (const std::exception& e) {
-    return Widen(e.what());
-  } catch (...) {
-    return L"unknown exception";
-  }
 }
 
 // A copy, so that a listener that registers another one (or pumps messages into a nested event)

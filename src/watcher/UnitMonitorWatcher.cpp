@@ -1,7 +1,6 @@
 #include "watcher/UnitMonitorWatcher.h"
 
 #include <exception>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -9,6 +8,7 @@
 #include "core/UnitMonitors.h"
 #include "diagnostics/DebugLog.h"
 #include "moving/UnitFocusManager.h"
+#include "util/UnitError.h"
 #include "util/UnitText.h"
 #include "watcher/UnitRestore.h"
 
@@ -17,13 +17,6 @@ namespace tessary {
 namespace {
 
 constexpr int32_t kForegroundRetries = 10;
-
-std::wstring Widen(const char* text) {
-  std::wstring out;
-  for (const char* p = text; p != nullptr && *p != 0; ++p)
-    out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*p)));
-  return out;
-}
 
 // The log's indentation follows the cycle's steps, also when one of them throws.
 class LevelScope {
@@ -153,10 +146,10 @@ void TMonitorWatcher::StartRestoreWorker() {
       Execute(worker);
       live->fetch_sub(1);
     }).detach();
-  } catch (const std::system_error& e) {
+  } catch (...) {
     liveWorkers_->fetch_sub(1);
     fCallbackRunning = false;
-    AppendLog(L"CHM: could not start the restore thread: " + Widen(e.what()));
+    AppendLog(L"CHM: could not start the restore thread: " + DescribeCurrentException());
   }
 }
 
@@ -212,10 +205,8 @@ void TMonitorWatcher::Execute(const std::shared_ptr<Worker>& worker) {
     });
     if (!worker->stop) RunOnUiThread([&] { ResumeAfterCycle(); });
     return;
-  } catch (const std::exception& e) {
-    error = Widen(e.what());
   } catch (...) {
-    error = L"unknown exception";
+    error = DescribeCurrentException();
   }
 
   // A step threw: the cycle ends cleanly, so that the next event can start a new one.

@@ -93,6 +93,10 @@ bool TRestore::RestoreMovedPrograms(const TTryList<TProgramInfo>& moved, const T
   bool allRestored = true;
   const auto denied = [] { return TMove::getLastError() == wc::ERROR_ACCESS_DENIED; };
   const auto hung = [] { return TMove::getLastError() == wc::ERROR_TIMEOUT; };
+  const auto skipNotResponding = [&](const TProgramInfo& rec) {
+    Log(L"not responding, skipped " + rec.EXEName);
+    status(L"Skipping not responding program.", true);
+  };
 
   // Lowest in the z-order first, so the former foreground window is placed last.
   for (int32_t i = moved.Count() - 1; i >= 0; --i) {
@@ -111,8 +115,7 @@ bool TRestore::RestoreMovedPrograms(const TTryList<TProgramInfo>& moved, const T
       }
     } else if (hung()) {
       // A program that does not answer would only cost every retry its time-out.
-      Log(L"not responding, skipped " + rec.EXEName);
-      status(L"Skipping not responding program.", true);
+      skipNotResponding(rec);
     } else if (denied()) {
       bool placed = false;
       for (int32_t n = 0; n < kDeniedAttempts && !placed; ++n) {
@@ -144,8 +147,7 @@ bool TRestore::RestoreMovedPrograms(const TTryList<TProgramInfo>& moved, const T
           outcome = Outcome::Skipped;
           break;
         } else if (hung()) {
-          Log(L"not responding, skipped " + rec.EXEName);
-          status(L"Skipping not responding program.", true);
+          skipNotResponding(rec);
           break;
         } else {
           Log(L"position failed 2");
