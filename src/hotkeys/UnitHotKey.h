@@ -5,8 +5,11 @@
 // User-interface thread only.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 
+#include "core/UnitSharedTypes.h"
 #include "desktop/WindowSystem.h"
 #include "util/UnitError.h"
 
@@ -46,6 +49,18 @@ class TACHotKey {
   bool hkCtrl = false, hkAlt = false, hkShift = false, hkWinkwy = false;
   uint16_t hkKey = 0;
   std::wstring lastErr;
+};
+
+// One of the program's hotkeys: the combination as configured and, while it is enabled and the
+// system took it, its registration. Destroying the item releases the registration.
+class THotkeyItem {
+ public:
+  explicit THotkeyItem(THotkeyData data) : hkd(std::move(data)) {}
+  THotkeyData hkd;
+  std::unique_ptr<TACHotKey> hk;
+  // The id of the registration hk replaced: a press already waiting when it was replaced still
+  // arrives with it. Ids are never reused, so it can name nothing else.
+  uint16_t replacedId = 0;
 };
 
 }  // namespace tessary

@@ -214,7 +214,7 @@ void TFrmMain::BuildControls() {
   lblWelcomeWatcher.wordWrap = true;
 
   tsHotkeys = &Add<ui::Page>(*pcView, L"tsHotkeys", L"Global Hotkeys");
-  // The hotkey page's controls are added here by the hotkey configuration.
+  BuildHotkeyPage();
 
   // ---- view menu
   pmChangeView = std::make_unique<ui::PopupMenu>(L"pmChangeView");
@@ -260,7 +260,7 @@ void TFrmMain::InitMainWindow() {
   pcConfig->SetActiveIndex(0);
   seDelay->SetAlignment(ui::Align::Right);
 
-  // Hotkey list: created here with the hotkey configuration.
+  HotkeyList.clear();
   try {
     LoadSaveConfig(false);
   } catch (const TWideError& e) {
@@ -269,8 +269,8 @@ void TFrmMain::InitMainWindow() {
     AppendLog(L"LSC: " + e.Message());
     ws().MessageBoxW(0, e.Message(), AppTitle, wc::MB_OK | wc::MB_ICONERROR);
   }
-  // Hotkeys: LoadSaveHotkeys(false) here; a write failure it raises needs no second message box
-  // when the load above already told the user.
+  // Reading the hotkeys writes nothing, so it cannot fail the way the load above can.
+  LoadSaveHotkeys(false);
 
   // A stored interval of 0 or below stays in the file as it is, but would run the snapshot at every
   // tick of the foreground timer (0) or never (below): the timer gets the default then.
@@ -359,6 +359,10 @@ void TFrmMain::WMDisplayChange() {
 
 intptr_t TFrmMain::WndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
   if (msg == wc::WM_DISPLAYCHANGE) WMDisplayChange();
+  if (msg == wc::WM_HOTKEY) {
+    WMHotKey(wParam);
+    return 0;
+  }
   return ui::Form::WndProc(msg, wParam, lParam);
 }
 

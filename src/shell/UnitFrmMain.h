@@ -5,17 +5,21 @@
 // opened.
 //
 // The implementation is split by concern: UnitFrmMain.cpp (window, status line, layout, buttons,
-// view menu, timers), UnitSettings.cpp (the settings file), UnitForegroundDisplay.cpp (the foreground panel and screen picture) and
+// view menu, timers), UnitSettings.cpp (the settings file), UnitHotkeyConfig.cpp (the hotkey page
+// and WM_HOTKEY), UnitForegroundDisplay.cpp (the foreground panel and screen picture) and
 // UnitMainPlacement.cpp (where the window opens and which program it shows then).
 #pragma once
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/UnitSharedTypes.h"
 #include "desktop/WindowSystem.h"
+#include "hotkeys/UnitHotKey.h"
 #include "ui/Ui.h"
+#include "util/UnitIniFile.h"
 #include "watcher/UnitMonitorWatcher.h"
 
 namespace tessary {
@@ -70,6 +74,21 @@ class TFrmMain : public ui::Form, public TMonitorWatcher {
   void btnSaveClick();
   void btnResetClick();
 
+  // ---- global hotkeys (UnitHotkeyConfig.cpp)
+  // The "Hotkeys" section: read (save false) or written (save true) through the settings file,
+  // and the enabled hotkeys (re)registered.
+  void LoadSaveHotkeys(bool save);
+  void ReadWriteHotkeys(TIniDocument& ini, bool save);
+  // The registration of an item's combination for this window; nullptr when the system refuses.
+  std::unique_ptr<TACHotKey> RegisterHotkeyItem(const std::wstring& label, const std::wstring& iniKey,
+                                                const THotkeyData& hkd);
+  void btnSetMoveLeftClick();
+  void btnSetMoveRightClick();
+  void btnSetMoveNextClick();
+  void btnSaveHotkeyClick();
+  void WMHotKey(uintptr_t wParam);
+  bool IsAutoRepeat();
+
   // ---- Monitor Watcher switch: starts or stops the snapshot timer and says so on the status line
   bool MonitorWatcher() const { return fCheckMonitors; }
   void SetMonitorWatcher(bool on);
@@ -108,6 +127,8 @@ class TFrmMain : public ui::Form, public TMonitorWatcher {
   bool formShowOnce = false;
   RHiddenSettings hiddenSetting;
   TMonitorLayout ml = ml_None;
+  // Move Left/Up, Move Right/Down, Move Next, in this order; filled at set-up.
+  std::vector<std::unique_ptr<THotkeyItem>> HotkeyList;
 
   // ---- controls (owned by the form)
   ui::Panel* pnlLeft = nullptr;
@@ -149,7 +170,19 @@ class TFrmMain : public ui::Form, public TMonitorWatcher {
   ui::Button* btnSave = nullptr;
   ui::Page* tsWelcome = nullptr;
   ui::PageControl* pcWelcome = nullptr;
-  ui::Page* tsHotkeys = nullptr;  // the hotkey page's controls arrive with the hotkeys
+  ui::Page* tsHotkeys = nullptr;
+  ui::CheckBox* cbMoveLeft = nullptr;
+  ui::CheckBox* cbMoveRight = nullptr;
+  ui::CheckBox* cbMoveNext = nullptr;
+  ui::Button* btnSetMoveLeft = nullptr;
+  ui::Button* btnSetMoveRight = nullptr;
+  ui::Button* btnSetMoveNext = nullptr;
+  ui::Label* lblMoveLeftKey = nullptr;
+  ui::Label* lblMoveRightKey = nullptr;
+  ui::Label* lblMoveNextKey = nullptr;
+  ui::Panel* pnl2 = nullptr;
+  ui::Button* btnResetHotkeys = nullptr;
+  ui::Button* btnSaveHotkey = nullptr;
   std::unique_ptr<ui::PopupMenu> pmChangeView;
   ui::Timer* timDelayedClear = nullptr;
   ui::Timer* timGetForeground = nullptr;
@@ -170,6 +203,8 @@ class TFrmMain : public ui::Form, public TMonitorWatcher {
 
  private:
   void BuildControls();
+  void BuildHotkeyPage();
+  void SetHotkeyClick(size_t index);
   void MoveButton(bool (*move)(WindowHandle, bool), const wchar_t* word);
   void SelectView(ui::Page* page);
 };
@@ -179,5 +214,9 @@ TFrmMain* FrmMain();
 
 // The debug window registers how it shows itself; the "Debug" button runs it. nullptr: none.
 void SetShowDebugWindowHandler(std::function<void()> handler);
+
+// The hotkey capture dialog registers how it runs on a record (showing the record's name first);
+// true when the user set or cleared the hotkey. nullptr: none, and "Set" does nothing.
+void SetHotkeyDialogHandler(std::function<bool(THotkeyData&)> dialog);
 
 }  // namespace tessary

@@ -1202,7 +1202,7 @@ bool SimDesktop::SystemParametersGet(uint32_t action, uint32_t& value) {
   SIM_OP("SystemParametersGet", false);
   switch (action) {
     case SPI_GETFOREGROUNDLOCKTIMEOUT: value = s_->lockTimeout; return true;
-    case SPI_GETKEYBOARDSPEED: value = 31; return true;
+    case SPI_GETKEYBOARDSPEED: value = s_->keyboardSpeed; return true;
     case SPI_GETKEYBOARDDELAY: value = 1; return true;
     default: s_->Err(ERROR_INVALID_PARAMETER); return false;
   }

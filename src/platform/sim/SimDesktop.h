@@ -120,6 +120,8 @@ class SimDesktop final : public IWindowSystem {
   // Another keyboard layout: what MapVirtualKeyW(vk, MAPVK_VK_TO_CHAR) answers for vk (high bit
   // set for a dead key, as Windows does).
   void SetLayoutChar(uint32_t vk, uint32_t answer);
+  // The keyboard repeat speed setting, 0 (about 2.5 a second) to 31 (about 30 a second).
+  void SetKeyboardSpeed(uint32_t speed);
   // Delivers WM_HOTKEY for a registered combination; false when none is registered.
   bool PressHotkey(uint32_t modifiers, uint32_t vk);
   // Registrations held by other programs: RegisterHotKey for them fails with 1409.

@@ -140,6 +140,7 @@ struct SimDesktop::State {
   uint32_t lastInputPid = 0;    // the process that received the user's last input
   uint64_t lastInputTime = 0;
   uint32_t lockTimeout = 200000;
+  uint32_t keyboardSpeed = 31;  // SPI_GETKEYBOARDSPEED, 0..31
   std::set<std::pair<uint32_t, uint32_t>> attached;  // (from, to) thread pairs
   TPoint cursor{0, 0};
 

@@ -302,6 +302,11 @@ void SimDesktop::ClearKeyEvents() {
   s_->keyEvents.clear();
 }
 
+void SimDesktop::SetKeyboardSpeed(uint32_t speed) {
+  std::lock_guard lk(s_->mu);
+  s_->keyboardSpeed = speed;
+}
+
 bool SimDesktop::PressHotkey(uint32_t modifiers, uint32_t vk) {
   std::lock_guard lk(s_->mu);
   State& s = *s_;

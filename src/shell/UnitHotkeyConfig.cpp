@@ -1,0 +1,231 @@
+// The main window's global hotkeys: the "Global Hotkeys" page, the "Hotkeys" section of the
+// settings file, the registrations and WM_HOTKEY.
+//
+// All of it runs on the user-interface thread. ShowStatus lets waiting messages run, so a
+// WM_HOTKEY (or a second Save) can be handled in the middle of a load or save: the items are
+// never replaced, only their registrations; a registration is detached from its item before it
+// is released, and a press that was waiting with the old id still finds its item.
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <utility>
+
+#include "desktop/WinConst.h"
+#include "diagnostics/DebugLog.h"
+#include "hotkeys/UnitHotKeyText.h"
+#include "moving/UnitMove.h"
+#include "shell/UnitFrmMain.h"
+#include "shell/UnitSettings.h"
+
+namespace tessary {
+
+namespace {
+
+constexpr const wchar_t* HotkeysSection = L"Hotkeys";
+constexpr const wchar_t* NoHotkeyText = L"[none]";
+
+// What tells the three hotkeys apart, in the list's order.
+struct HotkeyRow {
+  const wchar_t* iniKey;
+  const wchar_t* label;  // on the status line when it is registered
+  const wchar_t* logLine;
+};
+constexpr HotkeyRow Rows[] = {
+    {L"MOVELEFT_HOTKEY", L"Move Left", L"WMHK: Move Left/Up"},
+    {L"MOVERIGHT_HOTKEY", L"Move Right", L"WMHK: Move Right/Down"},
+    {L"MOVENEXT_HOTKEY", L"Move Next", L"WMHK: Move Next"},
+};
+constexpr size_t RowCount = sizeof Rows / sizeof Rows[0];
+
+std::function<bool(THotkeyData&)>& HotkeyDialog() {
+  static std::function<bool(THotkeyData&)> dialog;
+  return dialog;
+}
+
+}  // namespace
+
+void SetHotkeyDialogHandler(std::function<bool(THotkeyData&)> dialog) { HotkeyDialog() = std::move(dialog); }
+
+// ---------------------------------------------------------------- the page
+
+void TFrmMain::BuildHotkeyPage() {
+  using ui::Box;
+  struct RowControls {
+    ui::CheckBox** check;
+    const wchar_t* checkName;
+    const wchar_t* caption;
+    ui::Button** set;
+    const wchar_t* setName;
+    ui::Label** key;
+    const wchar_t* keyName;
+    int32_t top;  // of the check box; the button sits 4 higher, the label 1 or 3 lower
+    int32_t labelTop;
+  };
+  const RowControls rows[] = {
+      {&cbMoveLeft, L"cbMoveLeft", L"Move Left/Up", &btnSetMoveLeft, L"btnSetMoveLeft", &lblMoveLeftKey,
+       L"lblMoveLeftKey", 15, 16},
+      {&cbMoveRight, L"cbMoveRight", L"Move Right/Down", &btnSetMoveRight, L"btnSetMoveRight", &lblMoveRightKey,
+       L"lblMoveRightKey", 59, 62},
+      {&cbMoveNext, L"cbMoveNext", L"Move Next", &btnSetMoveNext, L"btnSetMoveNext", &lblMoveNextKey,
+       L"lblMoveNextKey", 103, 106},
+  };
+  // The check boxes reach up to the Set buttons: their captions need the room at 150 %.
+  constexpr int32_t checkWidth = 115;
+  for (size_t i = 0; i < RowCount; ++i) {
+    const RowControls& r = rows[i];
+    *r.check = &Add<ui::CheckBox>(tsHotkeys, r.checkName, Box{16, r.top, checkWidth, 17}, r.caption);
+    *r.set = &Add<ui::Button>(tsHotkeys, r.setName, Box{136, r.top - 4, 75, 25}, L"Set");
+    (*r.set)->onClick = [this, i] { SetHotkeyClick(i); };
+    *r.key = &Add<ui::Label>(tsHotkeys, r.keyName, Box{217, r.labelTop, 160, 13}, NoHotkeyText);
+    (*r.key)->ellipsis = true;
+  }
+  constexpr int32_t pageWidth = 387, pageHeight = DesignHeight, panelHeight = 41;
+  pnl2 = &Add<ui::Panel>(tsHotkeys, L"pnl2", Box{0, pageHeight - panelHeight, pageWidth, panelHeight});
+  pnl2->SetAnchors(ui::akLeft | ui::akRight | ui::akBottom);
+  btnResetHotkeys = &Add<ui::Button>(pnl2, L"btnResetHotkeys", Box{18, 8, 73, 22}, L"Reset All");
+  btnResetHotkeys->flat = true;
+  btnSaveHotkey = &Add<ui::Button>(pnl2, L"btnSaveHotkey", Box{pageWidth - 18 - 73, 8, 73, 22}, L"Save");
+  btnSaveHotkey->flat = true;
+  btnSaveHotkey->SetAnchors(ui::akRight | ui::akTop);
+  btnSaveHotkey->onClick = [this] { btnSaveHotkeyClick(); };
+}
+
+// ---------------------------------------------------------------- the settings file
+
+void TFrmMain::LoadSaveHotkeys(bool save) {
+  TSettingsFile file;
+  ReadWriteHotkeys(file.Doc(), save);
+  // Reading changes nothing in the file: only a save writes it.
+  if (save) file.Close();
+}
+
+void TFrmMain::ReadWriteHotkeys(TIniDocument& ini, bool save) {
+  ui::CheckBox* const checks[] = {cbMoveLeft, cbMoveRight, cbMoveNext};
+  ui::Label* const labels[] = {lblMoveLeftKey, lblMoveRightKey, lblMoveNextKey};
+
+  if (!save) {
+    for (ui::CheckBox* box : checks) box->SetChecked(ini.ReadBool(HotkeysSection, box->Name(), false));
+    HotkeyList.clear();
+    for (size_t i = 0; i < RowCount; ++i) {
+      const std::wstring text = ini.ReadString(HotkeysSection, Rows[i].iniKey, L"");
+      THotkeyData hkd;
+      labels[i]->SetText(NoHotkeyText);
+      if (!text.empty()) {
+        if (std::optional<THotkeyData> read = THotkeyText::FromString(text)) {
+          hkd = std::move(*read);
+          labels[i]->SetText(hkd.name);  // blank for a cleared hotkey stored as 000000
+        } else {
+          // Edited by hand, or by something else: that one hotkey is off, the others load.
+          AppendLog(L"Hotkeys: " + std::wstring(Rows[i].iniKey) + L" = \"" + text +
+                    L"\" is no hotkey; it stays empty");
+        }
+      }
+      auto item = std::make_unique<THotkeyItem>(std::move(hkd));
+      if (checks[i]->Checked()) {
+        item->hk = RegisterHotkeyItem(Rows[i].label, Rows[i].iniKey, item->hkd);
+        if (!item->hk) checks[i]->SetChecked(false);
+      }
+      HotkeyList.push_back(std::move(item));
+    }
+    return;
+  }
+
+  for (ui::CheckBox* box : checks) ini.WriteBool(HotkeysSection, box->Name(), box->Checked());
+  const size_t count = std::min(RowCount, HotkeyList.size());
+  // Every old registration goes before the first new one: a combination moved from one hotkey to
+  // another would otherwise be refused as taken by its own old registration. Detached before it
+  // goes, so a WM_HOTKEY handled while a status line shows finds no stale id.
+  for (size_t i = 0; i < count; ++i) {
+    THotkeyItem& item = *HotkeyList[i];
+    ini.Set(HotkeysSection, Rows[i].iniKey, THotkeyText::ToHKString(item.hkd, true));
+    if (item.hk) item.replacedId = item.hk->GetID();
+    std::unique_ptr<TACHotKey> old = std::move(item.hk);
+  }
+  // A refusal leaves the box ticked, and the file says enabled: the next start tries again.
+  for (size_t i = 0; i < count; ++i)
+    if (checks[i]->Checked())
+      HotkeyList[i]->hk = RegisterHotkeyItem(Rows[i].label, Rows[i].iniKey, HotkeyList[i]->hkd);
+}
+
+std::unique_ptr<TACHotKey> TFrmMain::RegisterHotkeyItem(const std::wstring& label, const std::wstring& iniKey,
+                                                        const THotkeyData& hkd) {
+  ShowStatus(L"[" + label + L"] Hotkey = " + hkd.name, true);
+  if (hkd.key == 0) {
+    // A ticked box without a key (a cleared hotkey ticked again, or a file edited by hand): the
+    // system would take the modifiers alone, or nothing.
+    ShowStatus(L"Failed. No key set.", true);
+    return nullptr;
+  }
+  try {
+    return std::make_unique<TACHotKey>(Handle(), L"Tessary." + iniKey, hkd.ctrl, hkd.alt, hkd.shft, hkd.win, hkd.key);
+  } catch (const TACHotKeyException&) {
+    ShowStatus(L"Failed. Hotkey already taken.", true);
+    return nullptr;
+  }
+}
+
+// ---------------------------------------------------------------- the page's buttons
+
+void TFrmMain::btnSetMoveLeftClick() { SetHotkeyClick(0); }
+void TFrmMain::btnSetMoveRightClick() { SetHotkeyClick(1); }
+void TFrmMain::btnSetMoveNextClick() { SetHotkeyClick(2); }
+
+void TFrmMain::SetHotkeyClick(size_t index) {
+  ui::CheckBox* const checks[] = {cbMoveLeft, cbMoveRight, cbMoveNext};
+  ui::Label* const labels[] = {lblMoveLeftKey, lblMoveRightKey, lblMoveNextKey};
+  if (index >= HotkeyList.size() || !HotkeyDialog()) return;
+  // The dialog is modal and pumps messages: a Save clicked meanwhile keeps the item, so the
+  // record edited here is still the list's.
+  THotkeyItem& item = *HotkeyList[index];
+  if (!HotkeyDialog()(item.hkd)) return;
+  checks[index]->SetChecked(item.hkd.key != 0);
+  labels[index]->SetText(item.hkd.name.empty() ? NoHotkeyText : item.hkd.name);
+}
+
+void TFrmMain::btnSaveHotkeyClick() {
+  LoadSaveHotkeys(true);
+  ShowStatus(L"Hotkey settings save: " + std::wstring(SettingsFileName), true);
+}
+
+// ---------------------------------------------------------------- WM_HOTKEY
+
+bool TFrmMain::IsAutoRepeat() {
+  uint32_t speed = 0;
+  if (!ws().SystemParametersGet(wc::SPI_GETKEYBOARDSPEED, speed) || speed < 2) speed = 1;
+  const uint32_t interval = 1000 / speed;
+  bool repeat = false;
+  if (LastHotkeyTime != 0) {
+    const uint32_t now = ws().GetTickCount();
+    if (now < LastHotkeyTime) {
+      LastHotkeyTime = 0;  // the counter wrapped
+    } else if (now - LastHotkeyTime <= 2 * interval) {
+      repeat = true;
+      AppendLog(L"WMH: Ignoring auto repeat");
+    }
+  }
+  LastHotkeyTime = ws().GetTickCount();
+  return repeat;
+}
+
+void TFrmMain::WMHotKey(uintptr_t wParam) {
+  if (IsAutoRepeat()) {
+    AppendLog(L"WMHK: repeated key ignored");
+    return;
+  }
+  using MoveFn = bool (*)(WindowHandle, bool);
+  const MoveFn moves[RowCount] = {
+      ml == ml_Horz ? &TMove::MoveProgramLeft : &TMove::MoveProgramUp,
+      ml == ml_Horz ? &TMove::MoveProgramRight : &TMove::MoveProgramDown,
+      &TMove::MoveProgramNext,
+  };
+  for (size_t i = 0; i < RowCount && i < HotkeyList.size(); ++i) {
+    const THotkeyItem& item = *HotkeyList[i];
+    const bool current = item.hk && item.hk->GetID() == wParam;
+    if (!current && (item.replacedId == 0 || item.replacedId != wParam)) continue;
+    AppendLog(Rows[i].logLine);
+    moves[i](0, false);
+    return;  // ids are unique
+  }
+}
+
+}  // namespace tessary
