@@ -360,7 +360,7 @@ void TFrmMain::WMDisplayChange() {
 intptr_t TFrmMain::WndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
   if (msg == wc::WM_DISPLAYCHANGE) WMDisplayChange();
   if (msg == wc::WM_HOTKEY) {
-    WMHotKey(wParam);
+    WMHotKey(wParam, lParam);
     return 0;
   }
   return ui::Form::WndProc(msg, wParam, lParam);

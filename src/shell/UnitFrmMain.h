@@ -86,8 +86,10 @@ class TFrmMain : public ui::Form, public TMonitorWatcher {
   void btnSetMoveRightClick();
   void btnSetMoveNextClick();
   void btnSaveHotkeyClick();
-  void WMHotKey(uintptr_t wParam);
+  void WMHotKey(uintptr_t wParam, intptr_t lParam);
   bool IsAutoRepeat();
+  // The key of the hotkey that last moved, while it has not been let go; 0 once it has.
+  void timHeldKeyTimer();
 
   // ---- Monitor Watcher switch: starts or stops the snapshot timer and says so on the status line
   bool MonitorWatcher() const { return fCheckMonitors; }
@@ -124,6 +126,7 @@ class TFrmMain : public ui::Form, public TMonitorWatcher {
   int32_t flastMonitorID = -1;
   IconHandle fLastIcon = 0;
   uint32_t LastHotkeyTime = 0;
+  uint16_t HeldHotkeyVk = 0;
   bool formShowOnce = false;
   RHiddenSettings hiddenSetting;
   TMonitorLayout ml = ml_None;
@@ -187,6 +190,7 @@ class TFrmMain : public ui::Form, public TMonitorWatcher {
   ui::Timer* timDelayedClear = nullptr;
   ui::Timer* timGetForeground = nullptr;
   ui::Timer* timGetTopPrograms = nullptr;
+  ui::Timer* timHeldKey = nullptr;
 
  protected:
   // ---- what the Monitor Watcher's cycle needs of the window

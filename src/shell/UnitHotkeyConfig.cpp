@@ -36,6 +36,10 @@ constexpr HotkeyRow Rows[] = {
     {L"MOVENEXT_HOTKEY", L"Move Next", L"WMHK: Move Next"},
 };
 constexpr size_t RowCount = sizeof Rows / sizeof Rows[0];
+// Faster than anyone lets go of a key and presses it again.
+constexpr uint32_t HeldKeyPollMs = 25;
+
+bool KeyDown(uint16_t vk) { return (static_cast<uint16_t>(ws().GetAsyncKeyState(vk)) & 0x8000u) != 0; }
 
 std::function<bool(THotkeyData&)>& HotkeyDialog() {
   static std::function<bool(THotkeyData&)> dialog;
@@ -88,6 +92,7 @@ void TFrmMain::BuildHotkeyPage() {
   btnSaveHotkey->flat = true;
   btnSaveHotkey->SetAnchors(ui::akRight | ui::akTop);
   btnSaveHotkey->onClick = [this] { btnSaveHotkeyClick(); };
+  timHeldKey = &AddTimer(L"timHeldKey", HeldKeyPollMs, false, [this] { timHeldKeyTimer(); });
 }
 
 // ---------------------------------------------------------------- the settings file
@@ -207,8 +212,14 @@ bool TFrmMain::IsAutoRepeat() {
   return repeat;
 }
 
-void TFrmMain::WMHotKey(uintptr_t wParam) {
-  if (IsAutoRepeat()) {
+void TFrmMain::WMHotKey(uintptr_t wParam, intptr_t lParam) {
+  const auto vk = static_cast<uint16_t>((static_cast<uintptr_t>(lParam) >> 16) & 0xFFFF);
+  // A key held down repeats after the keyboard's repeat delay, which is longer than the window
+  // of IsAutoRepeat, and the system does not leave repeats out everywhere (MOD_NOREPEAT is not
+  // honoured by every platform): the same key never let go since it last moved is a repeat too.
+  // Either test renews the time of the last hotkey.
+  const bool held = HeldHotkeyVk != 0 && vk == HeldHotkeyVk && KeyDown(vk);
+  if (IsAutoRepeat() || held) {
     AppendLog(L"WMHK: repeated key ignored");
     return;
   }
@@ -223,9 +234,18 @@ void TFrmMain::WMHotKey(uintptr_t wParam) {
     const bool current = item.hk && item.hk->GetID() == wParam;
     if (!current && (item.replacedId == 0 || item.replacedId != wParam)) continue;
     AppendLog(Rows[i].logLine);
+    HeldHotkeyVk = vk;
+    timHeldKey->SetEnabled(true);
     moves[i](0, false);
+    timHeldKeyTimer();  // let go during the move: the next press is a new one
     return;  // ids are unique
   }
+}
+
+void TFrmMain::timHeldKeyTimer() {
+  if (HeldHotkeyVk != 0 && KeyDown(HeldHotkeyVk)) return;
+  HeldHotkeyVk = 0;
+  timHeldKey->SetEnabled(false);
 }
 
 }  // namespace tessary

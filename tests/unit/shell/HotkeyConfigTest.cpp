@@ -261,6 +261,26 @@ INSTANTIATE_TEST_SUITE_P(
         RepeatCase{"Speed15", 15, {132, 133}, 2}),
     [](const auto& param) { return std::string(param.param.name); });
 
+// The keyboard's repeat delay is longer than the repeat window: the key's state tells the first
+// repeat after it from a new press.
+TEST_F(HotkeyConfigTest, HeldKeyMovesOnceUntilLetGo) {
+  Start("cbMoveNext=1\r\nMOVENEXT_HOTKEY=11004E\r\n");
+  sim.SetKeyPhysicalState('N', true);
+  ASSERT_TRUE(Press(CtrlAlt, 'N'));
+  EXPECT_TRUE(AppOn(Right));
+  Wait(500);  // the repeat delay
+  for (int i = 0; i < 5; ++i) {
+    ASSERT_TRUE(Press(CtrlAlt, 'N'));
+    Wait(33);
+  }
+  EXPECT_TRUE(AppOn(Right));
+  sim.SetKeyPhysicalState('N', false);
+  Wait(100);
+  sim.SetKeyPhysicalState('N', true);
+  ASSERT_TRUE(Press(CtrlAlt, 'N'));
+  EXPECT_TRUE(AppOn(Left)) << "pressed again after letting go";
+}
+
 TEST_F(HotkeyConfigTest, WrappedTickCountIsNotARepeat) {
   Start("cbMoveNext=1\r\nMOVENEXT_HOTKEY=11004E\r\n");
   main->LastHotkeyTime = 0xFFFFFF00u;  // pressed just before the counter wrapped
