@@ -20,6 +20,8 @@
 //   testwin --hang TITLE [SECS]  the window's thread stops responding: it blocks in a handler
 //                                without pumping messages until "--wake TITLE" (or SECS, default 600)
 //   testwin --wake TITLE         lets a hung window's thread go on
+//   testwin --hold-hotkey MODS VK SECS  another program holding a global hotkey: registers it,
+//                                prints "ready" (or "refused N"), keeps it SECS seconds
 // Exit code 0 on success, 1 when the window is not found or a call fails.
 #include <windows.h>
 
@@ -280,6 +282,16 @@ int wmain(int argc, wchar_t** argv) {
         CloseHandle(wake);
         return ok ? 0 : 1;
     }
+    if (mode == L"--hold-hotkey" && argc == 5) {
+        if (!RegisterHotKey(nullptr, 1, static_cast<UINT>(_wtoi(argv[2])), static_cast<UINT>(_wtoi(argv[3])))) {
+            std::printf("refused %lu\n", GetLastError());
+            return 1;
+        }
+        std::printf("ready\n");
+        std::fflush(stdout);
+        Sleep(static_cast<DWORD>(_wtoi(argv[4])) * 1000);
+        return 0;
+    }
     if (mode == L"--pid-of-class" && argc == 3) {
         ClassSearch search = ByClass(argv[2]);
         DWORD pid = 0;
@@ -301,6 +313,6 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "usage: testwin --open TITLE L T W H normal|max|min | --query TITLE | "
                          "--front TITLE | --activate TITLE | --place TITLE L T W H | --restore TITLE | --close TITLE | --count-class CLASS | "
                          "--close-class CLASS | --pid-of-class CLASS | --watch TITLE FILE | --hang TITLE [SECS] | "
-                         "--wake TITLE\n");
+                         "--wake TITLE | --hold-hotkey MODS VK SECS\n");
     return 2;
 }

@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# The global hotkeys as a user meets them under Wine, with real key presses through the X server:
+# with a settings file that enables them, Ctrl+Alt+Right moves the window in front to the same
+# rectangle on the other monitor and Ctrl+Alt+N (Move Next) wraps; a disabled hotkey does nothing;
+# a key held down moves once; on stacked monitors the two keys move down and up. A combination
+# another program holds is said on the status line, its box is unticked and the other hotkeys
+# work.
+set -uo pipefail
+. "$(dirname "$0")/lib/check.sh"
+. "$(dirname "$0")/lib/windows.sh"
+. "$(dirname "$0")/lib/ui.sh"
+lab_attach_or_up two || { e2e_fail "lab starts" "could not start the Wine lab"; e2e_finish; }
+trap 'e2e_cleanup; lab_down' EXIT
+# shellcheck disable=SC2034 # UIPROBE: for lib/ui.sh
+if ! e2e_tools || ! UIPROBE="$(lab_tool uiprobe)"; then
+  e2e_fail "test tools built" "testwin.exe, dlgtext.exe or uiprobe.exe missing"
+  e2e_finish
+fi
+E2E_OUT="$LAB_ROOT/hotkeys"
+mkdir -p "$E2E_OUT"
+exe="$(e2e_private_exe hotkeys)" || { e2e_fail "Tessary.exe exists" "not built"; e2e_finish; }
+ini="$(dirname "$exe")/Tessary.ini"
+MAIN=Tessary.FrmMain
+
+# Ctrl+Alt+Left stored but disabled; Ctrl+Alt+Right and Ctrl+Alt+N enabled.
+printf '[Hotkeys]\r\ncbMoveLeft=0\r\ncbMoveRight=1\r\ncbMoveNext=1\r\nMOVELEFT_HOTKEY=110025\r\nMOVERIGHT_HOTKEY=110027\r\nMOVENEXT_HOTKEY=11004E\r\n' >"$ini"
+
+# rect_after TITLE BEFORE: the window's rectangle once it differs from BEFORE (or after 5 s).
+rect_after() {
+  local r i
+  for i in $(seq 1 50); do
+    r="$(win_rect "$1")"
+    [ "$r" != "$2" ] && break
+    sleep 0.1
+  done
+  echo "$r"
+}
+
+# press TITLE KEYS: the keys pressed and let go while TITLE is in front; prints its rectangle
+# after the move (or unchanged after 5 s).
+press() {
+  local before
+  win_front "$1"
+  before="$(win_rect "$1")"
+  xdotool key --clearmodifiers "$2"
+  rect_after "$1" "$before"
+}
+
+# The check box states of the hotkey page: "left right next".
+hotkey_boxes() {
+  awk "$UI_AWK_READ"'
+    function check(t,   i) { for (i = 1; i <= n; i++) if (txt[i] == t) return chk[i]; return "?" }
+    END { print check("Move Left/Up"), check("Move Right/Down"), check("Move Next") }' <<<"$(probe --list "$MAIN")"
+}
+
+# --- side by side
+lab_layout two
+tessary_start "$exe" || e2e_fail "two: Tessary.exe starts" "no instance window within 20 s"
+win_open w1 480 270 960 540 normal || e2e_fail "two: test window opens" "no ready line"
+e2e_eq "two: the boxes show what the file enables" "0 1 1" "$(hotkey_boxes)"
+e2e_eq "two: Ctrl+Alt+Right moves to the same rectangle on the right" "2400 270 3360 810" \
+  "$(press w1 ctrl+alt+Right)"
+e2e_eq "two: Ctrl+Alt+Left is disabled and does nothing" "2400 270 3360 810" "$(press w1 ctrl+alt+Left)"
+e2e_eq "two: Move Next wraps to the first monitor" "480 270 1440 810" "$(press w1 ctrl+alt+n)"
+e2e_eq "two: Move Next again" "2400 270 3360 810" "$(press w1 ctrl+alt+n)"
+
+# Held for 1.5 s: the X server repeats the key after its delay, and every repeat is ignored.
+win_front w1
+xdotool keydown ctrl+alt+n sleep 1.5 keyup n alt ctrl
+sleep 0.5
+e2e_eq "two: a held key moves once" "480 270 1440 810" "$(win_rect w1)"
+tessary_stop || e2e_fail "two: Tessary.exe ends" "had to be killed"
+win_close w1
+
+# --- stacked: the left/up key moves up, the right/down key moves down
+printf '[Hotkeys]\r\ncbMoveLeft=1\r\ncbMoveRight=1\r\nMOVELEFT_HOTKEY=110025\r\nMOVERIGHT_HOTKEY=110027\r\n' >"$ini"
+lab_layout stacked
+tessary_start "$exe" || e2e_fail "stacked: Tessary.exe starts" "no instance window within 20 s"
+win_open w2 480 270 960 540 normal || e2e_fail "stacked: test window opens" "no ready line"
+e2e_eq "stacked: Move Right/Down moves down" "480 1350 1440 1890" "$(press w2 ctrl+alt+Right)"
+e2e_eq "stacked: Move Left/Up moves up" "480 270 1440 810" "$(press w2 ctrl+alt+Left)"
+tessary_stop || e2e_fail "stacked: Tessary.exe ends" "had to be killed"
+win_close w2
+
+# --- a combination another program holds
+lab_layout two
+printf '[Hotkeys]\r\ncbMoveRight=1\r\ncbMoveNext=1\r\nMOVERIGHT_HOTKEY=110027\r\nMOVENEXT_HOTKEY=11004E\r\n' >"$ini"
+# MOD_ALT | MOD_CONTROL, VK_RIGHT
+lab_run 120 "$TESTWIN" --hold-hotkey 3 39 60 >"$E2E_OUT/holder.txt" 2>&1 &
+E2E_PIDS+=($!)
+e2e_wait_for "$E2E_OUT/holder.txt" '^ready' 30 || e2e_fail "taken: the other program holds Ctrl+Alt+Right" "$(cat "$E2E_OUT/holder.txt")"
+tessary_start "$exe" || e2e_fail "taken: Tessary.exe starts" "no instance window within 20 s"
+win_open w3 480 270 960 540 normal || e2e_fail "taken: test window opens" "no ready line"
+listing="$(probe --list "$MAIN")"
+e2e_eq "taken: the status line says it" "1 1" \
+  "$(grep -cF '[Move Right] Hotkey = CTRL+ALT+RIGHT' <<<"$listing" | sed 's/[1-9][0-9]*/1/') $(grep -cF 'Failed. Hotkey already taken.' <<<"$listing" | sed 's/[1-9][0-9]*/1/')"
+e2e_eq "taken: its box is unticked, the other stays" "0 0 1" "$(hotkey_boxes)"
+e2e_eq "taken: Move Next still works" "2400 270 3360 810" "$(press w3 ctrl+alt+n)"
+tessary_stop || e2e_fail "taken: Tessary.exe ends" "had to be killed"
+win_close w3
+
+e2e_finish
