@@ -25,15 +25,6 @@ int32_t IndexOfMonitor(const std::vector<MonitorDesc>& monitors, MonitorHandle m
   return -1;
 }
 
-std::wstring NameOfProcess(const std::vector<ProcessEntry>& processes, uint32_t pid, bool& found) {
-  for (const ProcessEntry& p : processes)
-    if (p.pid == pid) {
-      found = true;
-      return p.exeName.substr(0, 260);
-    }
-  found = false;
-  return L"";
-}
 }  // namespace
 
 TReadCache::TReadCache() : outer_(t_cache) { t_cache = this; }
@@ -122,15 +113,10 @@ std::wstring GetProcessExeName(WindowHandle h) {
   w.SetLastError(0);
   if (h == 0) return L"";
   TReadCache* c = t_cache;
+  // Outside a walk as well: the process's own name, the whole list only when that is refused.
   if (c == nullptr) {
-    std::vector<ProcessEntry> processes;
-    if (!w.GetProcessList(processes)) return L"[error]";
-    uint32_t pid = 0;
-    w.GetWindowThreadProcessId(h, &pid);
-    // A vanished window has no process; 0 would otherwise match the idle process's entry.
-    if (pid == 0) return L"";
-    bool found = false;
-    return NameOfProcess(processes, pid, found);
+    TReadCache once;
+    return GetProcessExeName(h);
   }
   uint32_t pid = 0;
   w.GetWindowThreadProcessId(h, &pid);

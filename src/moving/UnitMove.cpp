@@ -78,6 +78,9 @@ void TMove::GetTargetInfo(WindowHandle h, bool makeForeground, TProgramInfo& inf
     if (!TFocusManager::ForceIfNotForeground(h)) AppendLog(L"MP: makeforground failed", true);
     SleepSlick(10);
   }
+  // One capture reads the monitors once and finds the window's monitor among them, instead of a
+  // round trip per question: this is what a hotkey's move waits for before anything moves.
+  TReadCache once;
   if (h == 0 || makeForeground)
     TForeGround::GetInfo(info);
   else

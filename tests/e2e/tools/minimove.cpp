@@ -3,58 +3,11 @@
 // starting a Windows program under Wine and placing one window.
 //
 //   minimove left|right    exit code 0 when the window was placed, 1 otherwise
-#include <windows.h>
+#include "MiniMove.h"
 
 #include <cwchar>
 
-namespace {
-
-struct Neighbour {
-    RECT from;
-    bool right;
-    bool found;
-    RECT best;
-};
-
-BOOL CALLBACK Consider(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
-    auto* n = reinterpret_cast<Neighbour*>(data);
-    MONITORINFO mi{};
-    mi.cbSize = sizeof(mi);
-    if (!GetMonitorInfoW(monitor, &mi)) return TRUE;
-    const RECT& r = mi.rcMonitor;
-    const bool beyond = n->right ? r.left >= n->from.right : r.right <= n->from.left;
-    const bool closer = !n->found || (n->right ? r.left < n->best.left : r.right > n->best.right);
-    if (beyond && closer) {
-        n->best = r;
-        n->found = true;
-    }
-    return TRUE;
-}
-
-}  // namespace
-
 int wmain(int argc, wchar_t** argv) {
     if (argc != 2) return 2;
-    HWND wnd = GetForegroundWindow();
-    RECT w{};
-    if (!wnd || !GetWindowRect(wnd, &w)) return 1;
-    MONITORINFO mi{};
-    mi.cbSize = sizeof(mi);
-    if (!GetMonitorInfoW(MonitorFromWindow(wnd, MONITOR_DEFAULTTONEAREST), &mi)) return 1;
-    Neighbour n{mi.rcMonitor, std::wcscmp(argv[1], L"right") == 0, false, {}};
-    EnumDisplayMonitors(nullptr, nullptr, Consider, reinterpret_cast<LPARAM>(&n));
-    if (!n.found) return 1;
-    const RECT& a = mi.rcMonitor;
-    const RECT& b = n.best;
-    const long double aw = a.right - a.left, ah = a.bottom - a.top;
-    const long double bw = b.right - b.left, bh = b.bottom - b.top;
-    const int left = b.left + static_cast<int>(bw * ((w.left - a.left) / aw));
-    const int top = b.top + static_cast<int>(bh * ((w.top - a.top) / ah));
-    const int width = static_cast<int>(bw * ((w.right - w.left) / aw));
-    const int height = static_cast<int>(bh * ((w.bottom - w.top) / ah));
-    const BOOL moved = SetWindowPos(wnd, nullptr, left, top, width, height, 0x41C);
-    const BOOL sized = SetWindowPos(wnd, nullptr, left, top, width, height, 0x41E);
-    RedrawWindow(wnd, nullptr, nullptr, 0x181);
-    const BOOL framed = SetWindowPos(wnd, HWND_TOP, 0, 0, 0, 0, 0x23);
-    return moved && sized && framed ? 0 : 1;
+    return minimove::MoveForeground(std::wcscmp(argv[1], L"right") == 0) ? 0 : 1;
 }

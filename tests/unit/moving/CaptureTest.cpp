@@ -91,6 +91,13 @@ TEST_F(CaptureTest, ProcessNames) {
   const WindowHandle h = AddApp({0, 0, 100, 100});
   EXPECT_EQ(GetProcessExeName(h), L"app.exe");
   EXPECT_EQ(GetProcessExeName(0), L"");
+  // The process's own name first; the whole list (slow under Wine) only when that is refused.
+  sim.FailOperation("GetProcessList", wc::ERROR_ACCESS_DENIED);
+  EXPECT_EQ(GetProcessExeName(h), L"app.exe");
+  sim.ClearFaults();
+  sim.FailOperation("GetProcessImageName", wc::ERROR_ACCESS_DENIED);
+  EXPECT_EQ(GetProcessExeName(h), L"app.exe");
+  sim.FailOperation("GetProcessImageName", wc::ERROR_ACCESS_DENIED);
   sim.FailOperation("GetProcessList", wc::ERROR_ACCESS_DENIED);
   EXPECT_EQ(GetProcessExeName(h), L"[error]");
   EXPECT_EQ(sim.GetLastError(), wc::ERROR_ACCESS_DENIED);
