@@ -777,8 +777,8 @@ bool Form::ShowModal(const std::function<void()>& shown) {
   for (auto& w : disabled)
     if (auto p = w.lock(); p && *p != nullptr) (*p)->SetEnabled(true);
   if (gone()) return false;
-  Hide();
   modal_ = false;
+  Hide();
   return closed;
 }
 
@@ -790,7 +790,10 @@ void Form::Show() {
 }
 
 void Form::Hide() {
-  if (handle_ != 0) ws().ShowWindow(handle_, SW_HIDE);
+  if (handle_ == 0) return;
+  ws().ShowWindow(handle_, SW_HIDE);
+  // Hidden by a sent message or a timer, the modal loop would wait for the next posted message.
+  if (modal_) ws().PostMessageW(handle_, WM_NULL, 0, 0);
 }
 
 bool Form::Visible() const { return handle_ != 0 && ws().IsWindowVisible(handle_); }
