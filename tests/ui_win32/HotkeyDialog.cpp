@@ -36,12 +36,19 @@ bool WaitUntil(F done) {
   return done();
 }
 
+// One key at a time, as fingers do: Wine's X11 driver re-reads the modifier state from the X
+// server (which never saw injected keys) while focus events are still arriving.
 void KeysDown(std::initializer_list<BYTE> keys) {
-  for (BYTE vk : keys) ::keybd_event(vk, static_cast<BYTE>(::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)), 0, 0);
+  for (BYTE vk : keys) {
+    ::keybd_event(vk, static_cast<BYTE>(::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)), 0, 0);
+    ::Sleep(30);
+  }
 }
 void KeysUp(std::initializer_list<BYTE> keys) {
-  for (auto it = std::rbegin(keys); it != std::rend(keys); ++it)
+  for (auto it = std::rbegin(keys); it != std::rend(keys); ++it) {
     ::keybd_event(*it, static_cast<BYTE>(::MapVirtualKeyW(*it, MAPVK_VK_TO_VSC)), KEYEVENTF_KEYUP, 0);
+    ::Sleep(30);
+  }
 }
 
 void ClickAt(HWND control) {
@@ -80,9 +87,16 @@ class HotkeyDialogWin32 : public ::testing::Test {
   // dialog is closed at the end so that the test cannot hang.
   bool Run(THotkeyData& hkd, const std::function<void()>& user) {
     const HWND h = Hw(dialog->Handle());
-    std::thread t([&, h] {
-      if (WaitUntil([h] { return ::IsWindowVisible(h) && ::GetForegroundWindow() == h; })) user();
-      else ADD_FAILURE() << "the dialog did not come to the front";
+    const DWORD uiThread = ::GetCurrentThreadId();
+    std::thread t([&, h, uiThread] {
+      if (WaitUntil([&] {
+            return ::IsWindowVisible(h) && ::GetForegroundWindow() == h && FocusOf(uiThread) == Edit();
+          })) {
+        ::Sleep(300);  // the window manager's focus events settle
+        user();
+      } else {
+        ADD_FAILURE() << "the dialog did not come to the front with the focus in its edit box";
+      }
       if (!WaitUntil([h] { return !::IsWindowVisible(h); })) ::PostMessageW(h, WM_CLOSE, 0, 0);
     });
     dialog->txtHotkey->SetText(hkd.name);
