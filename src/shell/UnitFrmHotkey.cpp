@@ -36,7 +36,7 @@ TFrmHotkey::TFrmHotkey()
   g_frmHotkey = this;
   keyPreview = true;
 
-  Label1 = &Add<ui::Label>(nullptr, L"Label1", ui::Box{8, 8, 34, 13}, L"Hotkey");
+  Label1 = &Add<ui::Label>(nullptr, L"Label1", ui::Box{8, 8, 40, 13}, L"Hotkey");
   txtHotkey = &Add<ui::Edit>(nullptr, L"txtHotkey", ui::Box{8, 24, 249, 21});
   btnClear = &Add<ui::Button>(nullptr, L"btnClear", ui::Box{72, 58, 57, 25}, L"Clear");
   bSet = &Add<ui::Button>(nullptr, L"bSet", ui::Box{144, 58, 57, 25}, L"Set");

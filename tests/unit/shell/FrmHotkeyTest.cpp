@@ -110,7 +110,7 @@ TEST_F(FrmHotkeyTest, CreatedHiddenCentredWithTheControlsAsDesigned) {
     const wchar_t* text;
     bool enabled;
   };
-  for (const Expected& e : {Expected{dialog->Label1, {8, 8, 42, 21}, L"Hotkey", true},
+  for (const Expected& e : {Expected{dialog->Label1, {8, 8, 48, 21}, L"Hotkey", true},
                             Expected{dialog->txtHotkey, {8, 24, 257, 45}, L"", true},
                             Expected{dialog->btnClear, {72, 58, 129, 83}, L"Clear", false},
                             Expected{dialog->bSet, {144, 58, 201, 83}, L"Set", false},
