@@ -79,13 +79,16 @@ inline constexpr uint32_t WM_NULL = 0x0000, WM_CREATE = 0x0001, WM_DESTROY = 0x0
                           WM_MOUSEACTIVATE = 0x0021, WM_WINDOWPOSCHANGING = 0x0046,
                           WM_WINDOWPOSCHANGED = 0x0047, WM_COPYDATA = 0x004A, WM_GETICON = 0x007F,
                           WM_SETICON = 0x0080, WM_NCACTIVATE = 0x0086, WM_GETDLGCODE = 0x0087,
-                          WM_KEYDOWN = 0x0100, WM_KEYUP = 0x0101, WM_SYSKEYDOWN = 0x0104,
-                          WM_SYSKEYUP = 0x0105, WM_COMMAND = 0x0111, WM_SYSCOMMAND = 0x0112,
+                          WM_KEYDOWN = 0x0100, WM_KEYUP = 0x0101, WM_CHAR = 0x0102, WM_SYSKEYDOWN = 0x0104,
+                          WM_SYSKEYUP = 0x0105, WM_SYSCHAR = 0x0106, WM_COMMAND = 0x0111, WM_SYSCOMMAND = 0x0112,
                           WM_TIMER = 0x0113, WM_LBUTTONDOWN = 0x0201, WM_LBUTTONUP = 0x0202,
                           WM_RBUTTONDOWN = 0x0204, WM_RBUTTONUP = 0x0205, WM_RBUTTONDBLCLK = 0x0206,
                           WM_DEVICECHANGE = 0x0219, WM_DPICHANGED = 0x02E0, WM_HOTKEY = 0x0312,
                           WM_DISPLAYCHANGE = 0x007E, WM_USER = 0x0400, WM_APP = 0x8000;
 inline constexpr int32_t MA_ACTIVATE = 1, MA_NOACTIVATE = 3;
+// WM_GETDLGCODE answers; WM_ACTIVATE's low word
+inline constexpr uint32_t DLGC_WANTARROWS = 0x0001, DLGC_WANTTAB = 0x0002, DLGC_WANTALLKEYS = 0x0004;
+inline constexpr uint32_t WA_INACTIVE = 0;
 // WM_GETICON kinds
 inline constexpr uintptr_t ICON_SMALL = 0, ICON_BIG = 1, ICON_SMALL2 = 2;
 // SendMessageTimeout

@@ -11,6 +11,7 @@
 #include "diagnostics/UnitFrmDebug.h"
 #include "moving/UnitFocusManager.h"
 #include "shell/UnitFrmAbout.h"
+#include "shell/UnitFrmHotkey.h"
 #include "shell/UnitFrmInstance.h"
 #include "shell/ProcessState.h"
 #include "shell/UnitFrmMain.h"
@@ -76,7 +77,7 @@ int32_t RunApplication() {
     else
       form->Show();
   });
-  //    [hotkey dialog: arrives with the hotkey capture]
+  auto hotkey = std::make_unique<TFrmHotkey>();
 
   // 7. From here on an exception nobody caught is logged, saved and shown, and the program goes on.
   ui::app::SetExceptionHandler(ApplicationException);
@@ -100,14 +101,14 @@ int32_t RunApplication() {
   // when auto-save is on), the instance window last; then the units name themselves in the log
   // when it is kept.
   SetShowDebugWindowHandler(nullptr);
+  hotkey.reset();
   debug.reset();
   about.reset();
   frmMain.reset();
   monitorEvent.reset();
   if (instance->Handle() != 0 && ws().IsWindow(instance->Handle())) ws().DestroyWindow(instance->Handle());
-  //    [UnitHotKey, UnitFrmHotkey: arrive with the hotkeys]
   for (const wchar_t* unit :
-       {L"UnitFrmInstance", L"UnitIntegrity", L"UnitMisc", L"UnitWideChar", L"UnitSpecialPaths", L"UnitToken",
+       {L"UnitHotKey", L"UnitFrmHotkey", L"UnitFrmInstance", L"UnitIntegrity", L"UnitMisc", L"UnitWideChar", L"UnitSpecialPaths", L"UnitToken",
         L"UnitFocusManager"})
     MeOnlyAppend(unit);
   ui::app::SetExceptionHandler(nullptr);

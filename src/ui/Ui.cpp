@@ -62,7 +62,36 @@ void Relayout(Form& f) {
 
 std::atomic<uintptr_t> g_nextTimerId{1};
 
+// Every form of the process, for the modal run that disables the others (UI thread only).
+std::vector<Form*>& AllForms() {
+  static std::vector<Form*> forms;
+  return forms;
+}
+
 }  // namespace
+
+ShiftState ShiftNow() {
+  ShiftState s = 0;
+  if (ws().GetKeyState(VK_SHIFT) < 0) s |= ssShift;
+  if (ws().GetKeyState(VK_MENU) < 0) s |= ssAlt;
+  if (ws().GetKeyState(VK_CONTROL) < 0) s |= ssCtrl;
+  return s;
+}
+
+bool IsDialogKey(uint16_t vk) {
+  switch (vk) {
+    case VK_TAB:
+    case VK_RETURN:
+    case VK_ESCAPE:
+    case VK_LEFT:
+    case VK_UP:
+    case VK_RIGHT:
+    case VK_DOWN:
+      return true;
+    default:
+      return false;
+  }
+}
 
 IBackend& backend() { return g_backend ? *g_backend : g_null; }
 void SetBackend(IBackend* b) { g_backend = b; }
@@ -113,7 +142,7 @@ bool Control::Showing() const {
 }
 
 bool Control::Usable() const {
-  if (!Showing()) return false;
+  if (!Showing() || !form_.Enabled()) return false;
   for (const Control* c = this; c != nullptr; c = c->parent_)
     if (!c->enabled_) return false;
   return true;
@@ -145,6 +174,30 @@ TRect Control::ClientRect() const {
 
 void Control::Click() {
   if (Usable() && onClick) onClick();
+}
+
+bool Control::KeyDown(uint16_t key, ShiftState shift) {
+  Form& f = form_;
+  if (f.keyPreview && f.onKeyDown) {
+    f.onKeyDown(key, shift);
+    if (key == 0) return true;
+  }
+  if (onKeyDown) {
+    onKeyDown(key, shift);
+    if (key == 0) return true;
+  }
+  if (!IsDialogKey(key) || !f.onDialogKey) return false;
+  uint32_t wants = DLGC_WANTALLKEYS;
+  if (key == VK_TAB) wants |= DLGC_WANTTAB;
+  if (key == VK_LEFT || key == VK_UP || key == VK_RIGHT || key == VK_DOWN) wants |= DLGC_WANTARROWS;
+  if (dialogCode & wants) return false;  // the control takes it as an ordinary key
+  return f.onDialogKey(key, shift);
+}
+
+bool Control::KeyPress(wchar_t ch) {
+  if (!onKeyPress) return false;
+  onKeyPress(ch);
+  return ch == 0;
 }
 
 Label::Label(Form& f, Control* p, std::wstring name, Box b, std::wstring text)
@@ -504,11 +557,14 @@ Form::Form(std::wstring className, std::wstring caption, int32_t clientW, int32_
       designH_(clientH),
       clientW_(clientW),
       clientH_(clientH),
-      self_(std::make_shared<Form*>(this)) {}
+      self_(std::make_shared<Form*>(this)) {
+  AllForms().push_back(this);
+}
 
 Form::~Form() {
   DestroyWindow();
   *self_ = nullptr;
+  std::erase(AllForms(), this);
 }
 
 void Form::Adopt(std::unique_ptr<Control> c) { controls_.push_back(std::move(c)); }
@@ -562,6 +618,7 @@ bool Form::CreateWindow(WindowHandle owner) {
     ws().SetWindowLongW(h, GWL_STYLE, static_cast<int32_t>(actual & ~forced));
     ws().SetWindowPos(h, 0, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
   }
+  if (!enabled_) ws().SetWindowLongW(h, GWL_STYLE, ws().GetWindowLongW(h, GWL_STYLE) | static_cast<int32_t>(WS_DISABLED));
   g_creating = this;
   const uint32_t dpi = ws().GetDpiForWindow(h);
   if (dpi != 0 && dpi != dpi_) ApplyDpi(dpi);
@@ -630,7 +687,17 @@ intptr_t Form::WndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
       return 0;
     }
     case WM_KEYUP:
+    case WM_SYSKEYUP:
       if (keyPreview && onKeyUp) onKeyUp(static_cast<uint16_t>(wParam));
+      return 0;
+    case WM_ACTIVATE:
+      if ((wParam & 0xFFFF) != WA_INACTIVE && onActivate) onActivate();
+      return 0;
+    case WM_SETFOCUS:
+      // The form's own window got the focus (the platform gives it on activation): a dialog hands
+      // it on to its active control.
+      if (activeControl_ != nullptr && activeControl_->Usable())
+        backend().ControlChanged(*activeControl_, Change::Focus, -1);
       return 0;
     case WM_DESTROY:
       if (handle_ != 0) {  // destroyed from outside (its owner went): let go of it the same way
@@ -658,6 +725,63 @@ void Form::DestroyWindow() {
   ws().DestroyWindow(h);
 }
 
+void Form::SetActiveControl(Control* c) {
+  activeControl_ = c;
+  if (c != nullptr && handle_ != 0 && g_creating != this) backend().ControlChanged(*c, Change::Focus, -1);
+}
+
+void Form::SetEnabled(bool enabled) {
+  if (enabled == enabled_) return;
+  enabled_ = enabled;
+  if (handle_ == 0) return;
+  // The style bit is what the platform reads before it hands a window any input.
+  const auto style = static_cast<uint32_t>(ws().GetWindowLongW(handle_, GWL_STYLE));
+  ws().SetWindowLongW(handle_, GWL_STYLE, static_cast<int32_t>(enabled ? style & ~WS_DISABLED : style | WS_DISABLED));
+}
+
+// Work that may nest inside: everything the message loop dispatches (timers, other windows'
+// handlers, a second start's command line). Not this form's own ShowModal: that is refused.
+bool Form::ShowModal(const std::function<void()>& shown) {
+  if (modal_ || app::Terminated()) return false;
+  if (handle_ == 0 && !CreateWindow()) return false;
+  const std::weak_ptr<Form*> alive = self_;
+  auto gone = [&alive] {
+    auto p = alive.lock();
+    return !p || *p == nullptr;
+  };
+  modal_ = true;
+  std::vector<std::weak_ptr<Form*>> disabled;
+  for (Form* f : AllForms()) {
+    if (f == this || f->handle_ == 0 || !f->enabled_ || !f->Visible()) continue;
+    f->SetEnabled(false);
+    disabled.push_back(f->self_);
+  }
+  Show();
+  if (shown && Visible()) shown();
+  if (activeControl_ != nullptr && !gone()) SetActiveControl(activeControl_);  // the focus starts there
+
+  bool closed = true;
+  while (!gone() && Visible()) {
+    if (app::Terminated()) {
+      closed = false;  // the quit already waits for the outer loop
+      break;
+    }
+    if (!ws().PumpOneMessage()) {
+      ws().PostQuitMessage(0);  // taken here, but it ends the outer loop too
+      closed = false;
+      break;
+    }
+  }
+  if (gone()) closed = false;
+  // The others first, so that the platform can activate one of them when this one hides.
+  for (auto& w : disabled)
+    if (auto p = w.lock(); p && *p != nullptr) (*p)->SetEnabled(true);
+  if (gone()) return false;
+  modal_ = false;
+  Hide();
+  return closed;
+}
+
 void Form::Show() {
   if (handle_ == 0 && !CreateWindow()) return;
   if (Visible()) return;
@@ -666,7 +790,10 @@ void Form::Show() {
 }
 
 void Form::Hide() {
-  if (handle_ != 0) ws().ShowWindow(handle_, SW_HIDE);
+  if (handle_ == 0) return;
+  ws().ShowWindow(handle_, SW_HIDE);
+  // Hidden by a sent message or a timer, the modal loop would wait for the next posted message.
+  if (modal_) ws().PostMessageW(handle_, WM_NULL, 0, 0);
 }
 
 bool Form::Visible() const { return handle_ != 0 && ws().IsWindowVisible(handle_); }

@@ -73,7 +73,16 @@ enum class Change {
   Pixels,      // picture canvas
   Cursor,
   Layout,      // rectangles changed (dpi, resize): every control of the form
+  Focus,       // the form's active control: it takes the keyboard focus when its form is active
 };
+
+// The modifiers held when a key arrived.
+enum ShiftFlag : uint8_t { ssShift = 1, ssAlt = 2, ssCtrl = 4 };
+using ShiftState = uint8_t;
+// The modifiers down now, from the thread's key state.
+ShiftState ShiftNow();
+// Keys a dialog would use to navigate or to press its default or cancel button.
+bool IsDialogKey(uint16_t vk);
 
 // A rectangle in 96-dpi design units: left, top, width, height.
 struct Box {
@@ -144,6 +153,19 @@ class Control {
   // the headless helpers. Check boxes and radio buttons change their state first.
   virtual void Click();
   std::function<void()> onClick;
+
+  // Keyboard. A key going down on the control (WM_KEYDOWN or WM_SYSKEYDOWN, Alt combinations
+  // included) goes to the form's key preview, then to onKeyDown, then, for a dialog key the
+  // control does not claim in dialogCode, to the form's onDialogKey. A handler consumes the key by
+  // setting it to 0. True when it was consumed: the platform then does nothing more with it.
+  bool KeyDown(uint16_t key, ShiftState shift);
+  // A character (WM_CHAR or WM_SYSCHAR) typed into the control; consumed when onKeyPress sets it to 0.
+  bool KeyPress(wchar_t ch);
+  std::function<void(uint16_t& key, ShiftState shift)> onKeyDown;
+  std::function<void(wchar_t& key)> onKeyPress;
+  // The control's answer to WM_GETDLGCODE (wc::DLGC_*), 0 for the platform's own.
+  uint32_t dialogCode = 0;
+  bool tabStop = true;  // read when the form's window is created
 
   uintptr_t peer = 0;  // the backend's handle for this control (an HWND on Windows)
 
@@ -474,9 +496,32 @@ class Form {
   int32_t DesignClientHeight() const { return designH_; }
 
   bool closeHides = true;   // WM_CLOSE only hides
-  bool keyPreview = false;  // key-up of any control reaches onKeyUp
+  bool keyPreview = false;  // keys of any control reach onKeyDown and onKeyUp first
   std::function<void()> onShow;
+  std::function<void(uint16_t& key, ShiftState shift)> onKeyDown;
   std::function<void(uint16_t vk)> onKeyUp;
+  // Tab, arrows, Enter or Escape that the focused control neither consumed nor claims: true when
+  // the form handled it (no navigation, no default or cancel button then).
+  std::function<bool(uint16_t key, ShiftState shift)> onDialogKey;
+  std::function<void()> onActivate;  // WM_ACTIVATE: the form became the active window
+
+  // The control that has (or gets, when the form is next active) the keyboard focus.
+  Control* ActiveControl() const { return activeControl_; }
+  void SetActiveControl(Control* c);
+  // The backend's report that the user moved the focus to the control.
+  void FocusTaken(Control* c) { activeControl_ = c; }
+
+  // A disabled form's window takes no input (WS_DISABLED); its controls are not Usable.
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool enabled);
+
+  // Shows the form as a modal dialog: the program's other visible forms are disabled, shown runs
+  // once the window is visible, and a nested message loop runs until the form hides itself (a
+  // button's handler). Every handler of the program may run inside it. The loop also ends when
+  // the application is asked to end (the quit stays for the outer loop): the form is hidden and
+  // the result is false, as when it could not be shown or is already running modally.
+  bool ShowModal(const std::function<void()>& shown = nullptr);
+  bool InModal() const { return modal_; }
   std::function<void()> onDestroy;  // before the window goes
 
   // The form's window procedure. Derived forms add messages (WM_DISPLAYCHANGE, WM_HOTKEY, ...)
@@ -499,6 +544,9 @@ class Form {
   std::vector<std::unique_ptr<Timer>> timers_;
   std::shared_ptr<Form*> self_;  // the window's handler reaches the form through it
   int32_t nextId_ = 100;
+  Control* activeControl_ = nullptr;
+  bool enabled_ = true;
+  bool modal_ = false;
   friend class Control;
 };
 

@@ -1,12 +1,15 @@
 // The widget layer's Windows backend on the real window system (under Wine on the lab display).
 //   ui_win32_tests.exe [gtest flags]     the tests
 //   ui_win32_tests.exe --gallery [PAGE]  the test form on screen until the process is ended
+//   ui_win32_tests.exe --hotkey-dialog   the hotkey dialog on CTRL+ALT+N; prints what it returned
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "platform/win32/Win32WindowSystem.h"
+#include "shell/UnitFrmHotkey.h"
 #include "ui/win32/Win32Ui.h"
 #include "ui_win32/Gallery.h"
 
@@ -53,6 +56,20 @@ int Gallery(int page) {
   return 0;
 }
 
+int HotkeyDialog() {
+  tessary::TFrmHotkey dialog;
+  tessary::THotkeyData hkd;
+  hkd.ctrl = hkd.alt = true;
+  hkd.key = 'N';
+  hkd.name = L"CTRL+ALT+N";
+  dialog.txtHotkey->SetText(hkd.name);
+  const bool set = dialog.GetHotKey(hkd, true, true);
+  std::printf("RESULT %d alt=%d ctrl=%d shft=%d win=%d key=%u name=%ls\n", set ? 1 : 0, hkd.alt ? 1 : 0,
+              hkd.ctrl ? 1 : 0, hkd.shft ? 1 : 0, hkd.win ? 1 : 0, static_cast<unsigned>(hkd.key), hkd.name.c_str());
+  std::fflush(stdout);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -61,6 +78,7 @@ int main(int argc, char** argv) {
   tessary::SetWindowSystem(&system);
   tessary::ui::SetBackend(&tessary::ui::win32::Backend());
   tessary::ui::app::InitUiThread();
+  if (argc >= 2 && std::strcmp(argv[1], "--hotkey-dialog") == 0) return HotkeyDialog();
   if (argc >= 2 && std::strcmp(argv[1], "--gallery") == 0) return Gallery(argc >= 3 ? std::atoi(argv[2]) : 0);
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

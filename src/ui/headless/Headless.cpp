@@ -80,7 +80,7 @@ HeadlessBackend& Installed() {
 
 bool Click(Control& control) {
   Form& form = control.GetForm();
-  if (!form.Visible()) return false;
+  if (!form.Visible() || !form.Enabled()) return false;  // a disabled window takes no clicks
   MouseDown(form);
   if (!control.Usable()) return false;
   return Deliver(form, [&control] { control.Click(); });
@@ -109,6 +109,49 @@ bool PickTab(PageControl& pages, int32_t index) {
 
 void KeyUp(Form& form, uint16_t vk) {
   if (form.Handle() != 0) ws().SendMessageW(form.Handle(), WM_KEYUP, vk, 0);
+}
+
+namespace {
+
+// The character TranslateMessage would make of the key with these modifiers; 0 for none.
+wchar_t CharOf(uint16_t vk, ShiftState shift) {
+  const uint32_t mapped = ws().MapVirtualKeyW(vk, MAPVK_VK_TO_CHAR) & 0x7FFFFFFFu;  // high bit: a dead key
+  if (mapped == 0 || mapped > 0xFFFF) return 0;
+  auto ch = static_cast<wchar_t>(mapped);
+  const bool letter = ch >= L'A' && ch <= L'Z';
+  if ((shift & ssCtrl) && !(shift & ssAlt)) return letter ? static_cast<wchar_t>(ch - L'A' + 1) : 0;
+  if (letter && !(shift & ssShift)) ch = static_cast<wchar_t>(ch - L'A' + L'a');
+  return ch;
+}
+
+}  // namespace
+
+bool KeyDown(Control& control, uint16_t vk) {
+  if (!control.Usable()) return false;
+  ws().keybd_event(static_cast<uint8_t>(vk), 0, 0, 0);
+  return Deliver(control.GetForm(), [&control, vk] {
+    const ShiftState shift = ShiftNow();
+    control.KeyDown(vk, shift);
+    const wchar_t ch = CharOf(vk, shift);
+    if (ch == 0 || control.KeyPress(ch) || control.GetKind() != Kind::Edit) return;
+    auto& edit = static_cast<Edit&>(control);
+    if (!edit.readOnly && ch >= L' ') edit.UserEdited(edit.Text() + ch);
+  });
+}
+
+bool KeyUp(Control& control, uint16_t vk) {
+  ws().keybd_event(static_cast<uint8_t>(vk), 0, KEYEVENTF_KEYUP, 0);
+  Form& form = control.GetForm();
+  if (form.Handle() == 0) return false;
+  ws().SendMessageW(form.Handle(), WM_KEYUP, vk, 0);
+  return true;
+}
+
+bool Press(Control& control, std::initializer_list<uint16_t> keys) {
+  bool ok = true;
+  for (uint16_t vk : keys) ok = KeyDown(control, vk) && ok;
+  for (auto it = std::rbegin(keys); it != std::rend(keys); ++it) ok = KeyUp(control, *it) && ok;
+  return ok;
 }
 
 void ChooseNext(const std::wstring& itemName) { Installed().ChooseNext(itemName); }

@@ -4,6 +4,7 @@
 // a handler ends at the window-procedure boundary exactly as on Windows.
 #pragma once
 #include <deque>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,16 @@ bool Step(SpinEdit& spin, int32_t steps);
 bool PickTab(PageControl& pages, int32_t index);
 // A key is released on the form (WM_KEYUP through its window).
 void KeyUp(Form& form, uint16_t vk);
+// The user presses a key while the control has the focus: the simulated keyboard takes the key
+// (keybd_event, so GetKeyboardState and GetKeyState see it), the key goes down on the control as
+// WM_KEYDOWN would (key preview, the control, the dialog key), then its character, if it has one,
+// is typed as TranslateMessage makes it: one that nobody consumes lands in an edit box. False when
+// the control cannot take input.
+bool KeyDown(Control& control, uint16_t vk);
+// The key is let go: the keyboard first, then the form's key preview of the release.
+bool KeyUp(Control& control, uint16_t vk);
+// A combination: the keys go down in the order given and come up in the reverse order.
+bool Press(Control& control, std::initializer_list<uint16_t> keys);
 void ChooseNext(const std::wstring& itemName);
 // The menu shown last, or null.
 const PopupRecord* LastPopup();

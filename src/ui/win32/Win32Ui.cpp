@@ -280,6 +280,7 @@ void Win32Backend::CreateMirror(FormState& fs, Control& c) {
   }
   if (ShownInForm(c)) style |= WS_VISIBLE;
   if (!EffectivelyEnabled(c)) style |= WS_DISABLED;
+  if (!c.tabStop) style &= ~static_cast<DWORD>(WS_TABSTOP);
   const TRect r = c.ClientRect();
   fs.syncing = true;
   m.hwnd = ::CreateWindowExW(ex, cls, text.c_str(), style, r.Left, r.Top, r.Width(), r.Height(), fs.hwnd,
@@ -655,6 +656,11 @@ void Win32Backend::ControlChanged(Control& c, Change what, int32_t index) {
     case Change::Pixels:
       if (m->hwnd != nullptr) ::InvalidateRect(m->hwnd, nullptr, FALSE);
       break;
+    case Change::Focus:
+      // A control of a window that is not active would activate it: the form's WM_SETFOCUS hands
+      // the focus on once the form is active.
+      if (m->hwnd != nullptr && ::GetActiveWindow() == fs.hwnd && ::GetFocus() != m->hwnd) ::SetFocus(m->hwnd);
+      break;
     case Change::Cursor: {
       POINT pt;
       if (m->hwnd != nullptr && ::GetCursorPos(&pt) && ::WindowFromPoint(pt) == m->hwnd)
@@ -1005,14 +1011,36 @@ LRESULT CALLBACK Win32Backend::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPAR
       ::RemoveWindowSubclass(hwnd, SubclassProc, id);
       break;
     case WM_KEYDOWN:
-      if ((wp == VK_RETURN || wp == VK_ESCAPE) && ClickDialogButton(*m->control, static_cast<uint16_t>(wp))) return 0;
-      break;
-    case WM_KEYUP: {
-      Form& form = m->control->GetForm();
-      // The form sees the key first, as a form with key preview does.
-      if (form.keyPreview && form.Handle() != 0) ::SendMessageW(H(form.Handle()), WM_KEYUP, wp, lp);
+    case WM_SYSKEYDOWN: {
+      if (hwnd != m->hwnd) break;
+      ShiftState shift = ShiftNow();
+      if (lp & (1 << 29)) shift |= ssAlt;  // the context code: Alt is held
+      // Consumed: with WM_SYSKEYDOWN this also keeps Alt+key from the system menu and its beep.
+      if (m->control->KeyDown(static_cast<uint16_t>(wp), shift)) return 0;
+      if (msg == WM_KEYDOWN && (wp == VK_RETURN || wp == VK_ESCAPE) &&
+          ClickDialogButton(*m->control, static_cast<uint16_t>(wp)))
+        return 0;
       break;
     }
+    case WM_CHAR:
+    case WM_SYSCHAR:
+      if (hwnd == m->hwnd && m->control->KeyPress(static_cast<wchar_t>(wp))) return 0;
+      break;
+    case WM_KEYUP:
+    case WM_SYSKEYUP: {
+      Form& form = m->control->GetForm();
+      // The form sees the key first, as a form with key preview does.
+      if (form.keyPreview && form.Handle() != 0) ::SendMessageW(H(form.Handle()), msg, wp, lp);
+      // A control that takes every key: releasing Alt must not enter the menu mode either.
+      if (msg == WM_SYSKEYUP && hwnd == m->hwnd && m->control->onKeyDown) return 0;
+      break;
+    }
+    case WM_GETDLGCODE:
+      if (hwnd == m->hwnd && m->control->dialogCode != 0) return m->control->dialogCode;
+      break;
+    case WM_SETFOCUS:
+      if (hwnd == m->hwnd) m->control->GetForm().FocusTaken(m->control);
+      break;
     case WM_SETCURSOR:
       if (m->control->GetKind() == Kind::Label && hwnd == m->hwnd &&
           static_cast<Label*>(m->control)->GetCursor() == Cursor::UpArrow && LOWORD(lp) == HTCLIENT) {

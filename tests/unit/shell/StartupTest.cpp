@@ -13,6 +13,7 @@
 #include "diagnostics/DebugLog.h"
 #include "diagnostics/UnitFrmDebug.h"
 #include "shell/UnitFrmAbout.h"
+#include "shell/UnitFrmHotkey.h"
 #include "shell/UnitFrmMain.h"
 #include "shell/UnitMisc.h"
 #include "shell/UnitStartup.h"
@@ -171,7 +172,7 @@ TEST_F(StartupTest, FirstStartWithoutItsInstanceWindowEndsWithAnError) {
 }
 
 TEST_F(StartupTest, TheWindowsAreCreatedInOrderAndLiveUntilTheLoopEnds) {
-  WindowHandle instance = 0, monitorEvent = 0, frmMain = 0, about = 0, debug = 0;
+  WindowHandle instance = 0, monitorEvent = 0, frmMain = 0, about = 0, debug = 0, hotkey = 0;
   During(1000, [&] {
     instance = sim.FindWindowW(TFrmDummyInstance::ClassName, L"");
     monitorEvent = sim.FindWindowW(TFrmMonitorEvent::ClassName, L"");
@@ -180,6 +181,9 @@ TEST_F(StartupTest, TheWindowsAreCreatedInOrderAndLiveUntilTheLoopEnds) {
     frmMain = sim.FindWindowW(TFrmMain::ClassName, L"");
     about = sim.FindWindowW(TFrmAbout::ClassName, L"");
     debug = sim.FindWindowW(TFrmDebug::ClassName, L"");
+    hotkey = sim.FindWindowW(TFrmHotkey::ClassName, L"");
+    EXPECT_EQ(FrmHotkey() ? FrmHotkey()->Handle() : 0, hotkey);
+    EXPECT_FALSE(sim.IsWindowVisible(hotkey));
     EXPECT_EQ(FrmMain() ? FrmMain()->Handle() : 0, frmMain);
     EXPECT_EQ(FrmAbout() ? FrmAbout()->Handle() : 0, about);
     EXPECT_EQ(FrmDebug() ? FrmDebug()->Handle() : 0, debug);
@@ -195,11 +199,13 @@ TEST_F(StartupTest, TheWindowsAreCreatedInOrderAndLiveUntilTheLoopEnds) {
   ASSERT_NE(frmMain, 0u);
   ASSERT_NE(about, 0u);
   ASSERT_NE(debug, 0u);
+  ASSERT_NE(hotkey, 0u);
   // The simulator hands out handles in creation order.
   EXPECT_LT(instance, monitorEvent);
   EXPECT_LT(monitorEvent, frmMain);
   EXPECT_LT(frmMain, about);
   EXPECT_LT(about, debug);
+  EXPECT_LT(debug, hotkey);
   // Lines from before the debug window carry the mark, later ones do not.
   const auto lines = LogLines();
   auto lineOf = [&lines](const std::wstring& message) {
@@ -216,8 +222,9 @@ TEST_F(StartupTest, TheWindowsAreCreatedInOrderAndLiveUntilTheLoopEnds) {
   // Everything is gone, in the reverse order.
   for (const wchar_t* cls :
        {TFrmDummyInstance::ClassName, TFrmMonitorEvent::ClassName, TFrmMain::ClassName, TFrmAbout::ClassName,
-        TFrmDebug::ClassName})
+        TFrmDebug::ClassName, TFrmHotkey::ClassName})
     EXPECT_EQ(sim.FindWindowW(cls, L""), 0u) << cls;
+  EXPECT_EQ(FrmHotkey(), nullptr);
   EXPECT_EQ(FrmMonitorEvent(), nullptr);
   EXPECT_EQ(sim.CallCount("UnregisterDeviceNotification"), 1) << "the monitor registration went with its window";
   EXPECT_EQ(FrmMain(), nullptr);
@@ -266,7 +273,7 @@ TEST_P(ShutdownTest, TheDebugWindowSavesAndTheUnitsNameThemselvesWhenTheLogIsKep
 
   EXPECT_EQ(RunApplication(), 0);
 
-  const std::vector<std::wstring> units = {L"UnitFrmInstance", L"UnitIntegrity",    L"UnitMisc",
+  const std::vector<std::wstring> units = {L"UnitHotKey",   L"UnitFrmHotkey",    L"UnitFrmInstance", L"UnitIntegrity",    L"UnitMisc",
                                            L"UnitWideChar",    L"UnitSpecialPaths", L"UnitToken",
                                            L"UnitFocusManager"};
   const auto messages = Messages();
