@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <string>
+#include <vector>
 #include <utility>
 
 #include "desktop/WinConst.h"
@@ -179,10 +181,33 @@ void TFrmMain::SetHotkeyClick(size_t index) {
   ui::CheckBox* const checks[] = {cbMoveLeft, cbMoveRight, cbMoveNext};
   ui::Label* const labels[] = {lblMoveLeftKey, lblMoveRightKey, lblMoveNextKey};
   if (index >= HotkeyList.size() || !HotkeyDialog()) return;
-  // The dialog is modal and pumps messages: a Save clicked meanwhile keeps the item, so the
-  // record edited here is still the list's.
+  // The dialog is modal: the page's other buttons cannot be clicked meanwhile, but messages run
+  // (a forwarded move, the watcher), and the items stay where they are.
   THotkeyItem& item = *HotkeyList[index];
-  if (!HotkeyDialog()(item.hkd)) return;
+  // A combination registered here would reach the system's hotkey, not the dialog: while the
+  // dialog is open the registrations are released (so pressing them moves nothing), and
+  // afterwards the ones in force come back as they were; a change takes effect at Save.
+  std::vector<std::pair<size_t, THotkeyData>> suspended;
+  for (size_t i = 0; i < HotkeyList.size(); ++i) {
+    THotkeyItem& held = *HotkeyList[i];
+    if (!held.hk) continue;
+    held.replacedId = held.hk->GetID();
+    held.hk.reset();
+    suspended.emplace_back(i, held.hkd);
+  }
+  const bool changed = HotkeyDialog()(item.hkd);
+  for (const auto& [i, hkd] : suspended) {
+    THotkeyItem& held = *HotkeyList[i];
+    try {
+      held.hk = std::make_unique<TACHotKey>(Handle(), L"Tessary." + std::wstring(Rows[i].iniKey), hkd.ctrl, hkd.alt,
+                                            hkd.shft, hkd.win, hkd.key);
+    } catch (const TACHotKeyException&) {
+      // Taken by another program while the dialog was open.
+      ShowStatus(L"[" + std::wstring(Rows[i].label) + L"] Hotkey = " + hkd.name, true);
+      ShowStatus(L"Failed. Hotkey already taken.", true);
+    }
+  }
+  if (!changed) return;
   checks[index]->SetChecked(item.hkd.key != 0);
   labels[index]->SetText(item.hkd.name.empty() ? NoHotkeyText : item.hkd.name);
 }

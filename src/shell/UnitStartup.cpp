@@ -78,6 +78,10 @@ int32_t RunApplication() {
       form->Show();
   });
   auto hotkey = std::make_unique<TFrmHotkey>();
+  SetHotkeyDialogHandler([form = hotkey.get()](THotkeyData& hkd) {
+    form->txtHotkey->SetText(hkd.name);
+    return form->GetHotKey(hkd, true, true);
+  });
 
   // 7. From here on an exception nobody caught is logged, saved and shown, and the program goes on.
   ui::app::SetExceptionHandler(ApplicationException);
@@ -101,6 +105,7 @@ int32_t RunApplication() {
   // when auto-save is on), the instance window last; then the units name themselves in the log
   // when it is kept.
   SetShowDebugWindowHandler(nullptr);
+  SetHotkeyDialogHandler(nullptr);
   hotkey.reset();
   debug.reset();
   about.reset();
