@@ -35,6 +35,7 @@ TfrmSysTrayMenu::TfrmSysTrayMenu()
 
 TfrmSysTrayMenu::~TfrmSysTrayMenu() {
   FormDestroy();  // also when the window was never created
+  onDestroy = nullptr;  // the base destroys the window after this object's members are gone
   if (g_tray == this) g_tray = nullptr;
 }
 
