@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds Tessary.exe and runs it under Wine on the lab's virtual multi-monitor display;
 # TESSARY_LAYOUT picks the monitors (two, three, mixed, stacked, negative, single; default two).
-# TESSARY_TIMEOUT=SECS ends it after that long. Stops everything it started when Tessary ends
-# (or on Ctrl+C).
+# TESSARY_TIMEOUT=SECS ends it after that long. Tessary ends through its tray icon (a right click
+# on it in Wine's "Wine System Tray" window, then "Exit  Tessary"); everything this script started
+# stops then (Ctrl+C still works).
 set -euo pipefail
 REPO="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$REPO"
@@ -20,7 +21,7 @@ echo "run: monitors as Windows sees them:"
 lab_monitors | sed 's/^/  /'
 echo "run: Tessary.exe on display $DISPLAY (screenshot: import -window root -display $DISPLAY shot.png)"
 set +e
-# In the foreground, so that Ctrl+C reaches it; the lab goes down on the way out.
+# In the foreground, so that its exit (or Ctrl+C) ends the script; the lab goes down on the way out.
 if [ -n "${TESSARY_TIMEOUT:-}" ]; then
   lab_run "$TESSARY_TIMEOUT" build/win/Tessary.exe "$@"
 else

@@ -122,6 +122,12 @@ inline constexpr uint32_t MB_OK = 0x0, MB_OKCANCEL = 0x1, MB_YESNO = 0x4, MB_ICO
                           MB_TOPMOST = 0x40000;
 inline constexpr int32_t IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7;
 
+// Shell_NotifyIcon
+inline constexpr uint32_t NIM_ADD = 0, NIM_MODIFY = 1, NIM_DELETE = 2;
+inline constexpr uint32_t NIF_MESSAGE = 0x1, NIF_ICON = 0x2, NIF_TIP = 0x4;
+// GetSystemMetrics
+inline constexpr int32_t SM_CXSMICON = 49;
+
 // Processes and tokens
 inline constexpr uint32_t PROCESS_QUERY_LIMITED_INFORMATION = 0x1000;
 inline constexpr uint32_t TOKEN_QUERY = 0x0008, TOKEN_QUERY_SOURCE = 0x0010;

@@ -66,6 +66,18 @@ struct CopyDataRecord {
   const void* lpData = nullptr;
 };
 
+// The fields of Shell_NotifyIconW's record (NOTIFYICONDATAW) the program fills. The backend hands
+// the shell the full record (cbSize of the whole structure); the tip is cut to 127 characters.
+struct NotifyIconData {
+  WindowHandle window = 0;
+  uint32_t id = 0;
+  uint32_t flags = 0;  // wc::NIF_*
+  uint32_t callbackMessage = 0;
+  IconHandle icon = 0;
+  std::wstring tip;
+  friend bool operator==(const NotifyIconData&, const NotifyIconData&) = default;
+};
+
 // Handler for windows the program creates itself. Returns the message's result.
 using WindowProc = std::function<intptr_t(WindowHandle, uint32_t msg, uintptr_t wParam, intptr_t lParam)>;
 
@@ -220,6 +232,15 @@ class IWindowSystem {
   virtual IconHandle GetClassIcon(WindowHandle h, int32_t index) = 0;  // wc::GCLP_HICON / GCLP_HICONSM
   virtual IconHandle CopyIconHandle(IconHandle icon) = 0;              // GetIconInfo + CreateIconIndirect
   virtual bool DestroyIcon(IconHandle icon) = 0;
+  // An icon resource of the executable at size x size pixels (LoadImageW): the image of that size
+  // when the resource has one, else the platform scales the nearest. The caller destroys it.
+  // 0 when there is no such resource.
+  virtual IconHandle LoadIconResource(int32_t resourceId, int32_t size) = 0;
+  // The small-icon size the shell draws at (SM_CXSMICON at the system's dpi): 16 at 100 %,
+  // 24 at 150 %, 32 at 200 %.
+  virtual int32_t GetSmallIconSize() = 0;
+  // Shell_NotifyIconW(wc::NIM_ADD / NIM_MODIFY / NIM_DELETE): the notification area's icons.
+  virtual bool ShellNotifyIcon(uint32_t message, const NotifyIconData& data) = 0;
 
   // ---- Common ----
   virtual uint32_t GetTickCount() = 0;

@@ -15,6 +15,7 @@
 #include "shell/UnitFrmInstance.h"
 #include "shell/ProcessState.h"
 #include "shell/UnitFrmMain.h"
+#include "shell/UnitFrmSysTrayMenu.h"
 #include "ui/Ui.h"
 #include "util/UnitError.h"
 #include "watcher/UnitFrmMonitorEvent.h"
@@ -68,7 +69,7 @@ int32_t RunApplication() {
   // 6. The windows, in this order. Those made before the debug window log with the ":(x)" mark.
   auto monitorEvent = std::make_unique<TFrmMonitorEvent>();
   auto frmMain = std::make_unique<TFrmMain>();
-  //    [tray window: arrives with the tray]
+  auto tray = std::make_unique<TfrmSysTrayMenu>();
   auto about = std::make_unique<TFrmAbout>();
   auto debug = std::make_unique<TFrmDebug>();
   SetShowDebugWindowHandler([form = debug.get()] {
@@ -109,6 +110,7 @@ int32_t RunApplication() {
   hotkey.reset();
   debug.reset();
   about.reset();
+  tray.reset();  // the icon goes and the list files are written
   frmMain.reset();
   monitorEvent.reset();
   if (instance->Handle() != 0 && ws().IsWindow(instance->Handle())) ws().DestroyWindow(instance->Handle());

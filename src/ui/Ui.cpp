@@ -483,12 +483,43 @@ void Picture::ResizeCanvas() {
 
 // ---------------------------------------------------------------- menus and timers
 
-MenuItem& PopupMenu::Add(std::wstring name, std::wstring caption, std::function<void()> onClick) {
+namespace {
+
+MenuItem NewItem(std::wstring name, std::wstring caption, std::function<void()> onClick) {
   MenuItem item;
   item.name = std::move(name);
   item.caption = std::move(caption);
   item.onClick = std::move(onClick);
-  items_.push_back(std::move(item));
+  return item;
+}
+
+// Walks the items depth first; number counts down to the one wanted.
+const MenuItem* ItemByNumberIn(const std::vector<MenuItem>& items, int32_t& number) {
+  for (const auto& item : items) {
+    if (number == 0) return &item;
+    --number;
+    if (const MenuItem* found = ItemByNumberIn(item.submenu, number)) return found;
+  }
+  return nullptr;
+}
+
+int32_t CountItems(const std::vector<MenuItem>& items) {
+  int32_t n = 0;
+  for (const auto& item : items) n += 1 + CountItems(item.submenu);
+  return n;
+}
+
+}  // namespace
+
+MenuItem& MenuItem::Add(std::wstring itemName, std::wstring itemCaption, std::function<void()> click) {
+  submenu.push_back(NewItem(std::move(itemName), std::move(itemCaption), std::move(click)));
+  return submenu.back();
+}
+
+void MenuItem::AddSeparator() { submenu.push_back(MenuItem{}); }
+
+MenuItem& PopupMenu::Add(std::wstring name, std::wstring caption, std::function<void()> onClick) {
+  items_.push_back(NewItem(std::move(name), std::move(caption), std::move(onClick)));
   return items_.back();
 }
 
@@ -500,13 +531,37 @@ MenuItem* PopupMenu::Find(const std::wstring& name) {
   return nullptr;
 }
 
+const MenuItem* PopupMenu::ItemByNumber(int32_t number) const {
+  if (number < 0) return nullptr;
+  return ItemByNumberIn(items_, number);
+}
+
+int32_t PopupMenu::NumberOfPath(const std::vector<std::wstring>& names) const {
+  const std::vector<MenuItem>* level = &items_;
+  int32_t number = 0;
+  for (size_t depth = 0; depth < names.size(); ++depth) {
+    bool found = false;
+    for (const auto& item : *level) {
+      if (!item.IsSeparator() && item.name == names[depth]) {
+        if (depth + 1 == names.size()) return number;
+        ++number;  // the item itself; its submenu's items follow it
+        level = &item.submenu;
+        found = true;
+        break;
+      }
+      number += 1 + CountItems(item.submenu);
+    }
+    if (!found) return -1;
+  }
+  return -1;
+}
+
 void PopupMenu::Popup(Form& form, TPoint screenPoint) {
   if (onPopup) onPopup();
   const int32_t chosen = backend().TrackPopup(form, *this, screenPoint);
-  if (chosen < 0 || chosen >= static_cast<int32_t>(items_.size())) return;
-  const MenuItem& item = items_[static_cast<size_t>(chosen)];
-  if (item.IsSeparator() || !item.enabled || !item.onClick) return;
-  auto run = item.onClick;  // the handler may change the menu
+  const MenuItem* item = ItemByNumber(chosen);
+  if (item == nullptr || item->IsSeparator() || !item->enabled || !item->submenu.empty() || !item->onClick) return;
+  auto run = item->onClick;  // the handler may change the menu
   run();
 }
 

@@ -102,8 +102,9 @@ class IBackend {
   // Messages of the form's window the backend handles itself (notifications of its controls,
   // owner drawing, colours). True when handled; result is then the answer.
   virtual bool FormMessage(Form& form, uint32_t msg, uintptr_t wParam, intptr_t lParam, intptr_t& result) = 0;
-  // Shows the menu at a screen point and waits for the choice, as TrackPopupMenu does.
-  // Returns the chosen item's index in menu.Items(), or -1.
+  // Shows the menu at a screen point and waits for the choice, as TrackPopupMenu does (messages,
+  // timers included, keep running meanwhile). Returns the chosen item's depth-first number
+  // (PopupMenu::ItemByNumber), or -1.
   virtual int32_t TrackPopup(Form& form, const PopupMenu& menu, TPoint screenPoint) = 0;
 };
 
@@ -385,10 +386,17 @@ struct MenuItem {
   std::wstring caption;  // empty for a separator
   bool enabled = true;
   bool checked = false;
+  IconHandle image = 0;  // drawn beside the caption; borrowed: the menu's owner keeps it alive
   std::function<void()> onClick;
+  // A non-empty submenu makes the item open it; choosing the item itself then does nothing.
+  std::vector<MenuItem> submenu;
   bool IsSeparator() const { return caption.empty(); }
+  MenuItem& Add(std::wstring itemName, std::wstring itemCaption, std::function<void()> click);  // to the submenu
+  void AddSeparator();
 };
 
+// Items are numbered for the backend depth first: an item, then its submenu's items, then the
+// next item. A menu without submenus numbers its items by their index.
 class PopupMenu {
  public:
   explicit PopupMenu(std::wstring name) : name_(std::move(name)) {}
@@ -397,7 +405,11 @@ class PopupMenu {
   void AddSeparator();
   std::vector<MenuItem>& Items() { return items_; }
   const std::vector<MenuItem>& Items() const { return items_; }
-  MenuItem* Find(const std::wstring& name);
+  MenuItem* Find(const std::wstring& name);  // top-level items only
+  // The item of that depth-first number, or null.
+  const MenuItem* ItemByNumber(int32_t number) const;
+  // The number of the item reached through these names ("MIWatcher", "MIEnable"), or -1.
+  int32_t NumberOfPath(const std::vector<std::wstring>& names) const;
   std::function<void()> onPopup;  // before it shows: items may change
   // Runs onPopup, shows the menu with its top-left corner at the screen point and runs the
   // chosen enabled item's onClick after the menu closed.

@@ -166,6 +166,27 @@ class SimDesktop final : public IWindowSystem {
   void SetLocalTimeText(const std::wstring& text);
   std::vector<std::wstring> OpenedTargets() const;  // ShellExecuteOpen calls
 
+  // Icon resources: LoadIconResource answers any id from 1 to 0xFFFF with a fresh handle that
+  // remembers what it was loaded as, also after it was destroyed.
+  struct LoadedIcon {
+    int32_t resourceId = 0;
+    int32_t size = 0;
+  };
+  std::optional<LoadedIcon> LoadedAs(IconHandle icon) const;
+  size_t LiveLoadedIcons() const;  // loaded and not yet destroyed
+  // The dpi the system was started with: GetSmallIconSize is 16 scaled by it (96 by default).
+  void SetSystemDpi(uint32_t dpi);
+
+  // The notification area: the icons present, in the order they were added (NIM_ADD fails for a
+  // window and id already there, NIM_MODIFY and NIM_DELETE for one that is not).
+  std::vector<NotifyIconData> NotifyIcons() const;
+  // The shell starts again: every icon is gone and each top-level window of the program gets
+  // the registered message "TaskbarCreated" (posted).
+  void RestartTaskbar();
+  // The user's mouse on an icon: its window gets the callback message, wParam the id and lParam
+  // the mouse message (posted). False when there is no such icon.
+  bool MouseOnNotifyIcon(WindowHandle window, uint32_t id, uint32_t mouseMessage);
+
   // Message boxes are recorded, not shown; the answer is IDOK unless a responder is set.
   const std::vector<MessageBoxRecord>& MessageBoxes() const;
   void SetMessageBoxAnswer(int32_t answer);
@@ -283,6 +304,9 @@ class SimDesktop final : public IWindowSystem {
   bool DestroyIcon(IconHandle icon) override;
   size_t LiveIconCopies() const;  // copies made by CopyIconHandle and not yet destroyed
   IconHandle CopiedFrom(IconHandle copy) const;  // the icon a live copy was made from; 0 otherwise
+  IconHandle LoadIconResource(int32_t resourceId, int32_t size) override;
+  int32_t GetSmallIconSize() override;
+  bool ShellNotifyIcon(uint32_t message, const NotifyIconData& data) override;
 
   uint32_t GetTickCount() override;
   void Sleep(uint32_t ms) override;

@@ -212,6 +212,10 @@ struct SimDesktop::State {
   std::set<IconHandle> icons;   // icons the desktop knows (from SetWindowIcon)
   std::map<IconHandle, IconHandle> copies;  // made by CopyIconHandle: copy -> the icon copied
   IconHandle nextIcon = 0x7A0010;
+  std::map<IconHandle, std::pair<int32_t, int32_t>> loaded;  // LoadIconResource: icon -> (id, size), for ever
+  std::set<IconHandle> liveLoaded;                          // loaded and not yet destroyed
+  uint32_t systemDpi = 96;
+  std::vector<NotifyIconData> trayIcons;  // the notification area, in the order they were added
 
   // ---- helpers (mu held) ----
   ThreadCtx& Me();

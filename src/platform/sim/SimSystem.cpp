@@ -766,7 +766,7 @@ IconHandle SimDesktop::GetClassIcon(WindowHandle h, int32_t index) {
 
 IconHandle SimDesktop::CopyIconHandle(IconHandle icon) {
   SIM_OP("CopyIconHandle", 0);
-  if (icon == 0 || (!s_->icons.count(icon) && !s_->copies.count(icon))) {
+  if (icon == 0 || (!s_->icons.count(icon) && !s_->copies.count(icon) && !s_->liveLoaded.count(icon))) {
     s_->Err(1402);  // ERROR_INVALID_CURSOR_HANDLE
     return 0;
   }
@@ -778,6 +778,7 @@ IconHandle SimDesktop::CopyIconHandle(IconHandle icon) {
 bool SimDesktop::DestroyIcon(IconHandle icon) {
   SIM_OP("DestroyIcon", false);
   if (s_->copies.erase(icon)) return true;
+  if (s_->liveLoaded.erase(icon)) return true;
   if (icon != 0 && s_->icons.count(icon)) return true;  // shared icons survive DestroyIcon
   s_->Err(1402);
   return false;
@@ -792,6 +793,106 @@ IconHandle SimDesktop::CopiedFrom(IconHandle copy) const {
   std::lock_guard lk(s_->mu);
   const auto it = s_->copies.find(copy);
   return it == s_->copies.end() ? 0 : it->second;
+}
+
+IconHandle SimDesktop::LoadIconResource(int32_t resourceId, int32_t size) {
+  SIM_OP("LoadIconResource", 0);
+  if (resourceId <= 0 || resourceId > 0xFFFF || size <= 0) {
+    s_->Err(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  s_->nextIcon += 4;
+  s_->loaded[s_->nextIcon] = {resourceId, size};
+  s_->liveLoaded.insert(s_->nextIcon);
+  return s_->nextIcon;
+}
+
+std::optional<SimDesktop::LoadedIcon> SimDesktop::LoadedAs(IconHandle icon) const {
+  std::lock_guard lk(s_->mu);
+  const auto it = s_->loaded.find(icon);
+  if (it == s_->loaded.end()) return std::nullopt;
+  return LoadedIcon{it->second.first, it->second.second};
+}
+
+size_t SimDesktop::LiveLoadedIcons() const {
+  std::lock_guard lk(s_->mu);
+  return s_->liveLoaded.size();
+}
+
+void SimDesktop::SetSystemDpi(uint32_t dpi) {
+  std::lock_guard lk(s_->mu);
+  s_->systemDpi = dpi == 0 ? 96 : dpi;
+}
+
+int32_t SimDesktop::GetSmallIconSize() {
+  SIM_OP("GetSmallIconSize", 0);
+  return static_cast<int32_t>((16 * s_->systemDpi + 48) / 96);  // rounded, as MulDiv
+}
+
+// ---------------------------------------------------------------- notification area
+
+bool SimDesktop::ShellNotifyIcon(uint32_t message, const NotifyIconData& data) {
+  SIM_OP("ShellNotifyIcon", false);
+  auto& icons = s_->trayIcons;
+  auto it = std::find_if(icons.begin(), icons.end(),
+                         [&](const NotifyIconData& d) { return d.window == data.window && d.id == data.id; });
+  auto apply = [&data](NotifyIconData& d) {
+    d.flags |= data.flags;
+    if (data.flags & NIF_MESSAGE) d.callbackMessage = data.callbackMessage;
+    if (data.flags & NIF_ICON) d.icon = data.icon;
+    if (data.flags & NIF_TIP) d.tip = data.tip.substr(0, 127);
+  };
+  switch (message) {
+    case NIM_ADD: {
+      if (it != icons.end()) break;
+      NotifyIconData d;
+      d.window = data.window;
+      d.id = data.id;
+      apply(d);
+      icons.push_back(d);
+      return true;
+    }
+    case NIM_MODIFY:
+      if (it == icons.end()) break;
+      apply(*it);
+      return true;
+    case NIM_DELETE:
+      if (it == icons.end()) break;
+      icons.erase(it);
+      return true;
+    default:
+      break;
+  }
+  s_->Err(ERROR_INVALID_PARAMETER);  // what the shell leaves behind varies; the call fails
+  return false;
+}
+
+std::vector<NotifyIconData> SimDesktop::NotifyIcons() const {
+  std::lock_guard lk(s_->mu);
+  return s_->trayIcons;
+}
+
+void SimDesktop::RestartTaskbar() {
+  const uint32_t msg = RegisterWindowMessageW(L"TaskbarCreated");
+  std::lock_guard lk(s_->mu);
+  s_->trayIcons.clear();
+  for (auto x : s_->top) {
+    SimWin* win = s_->W(x);
+    if (win && win->pid == s_->ownPid && !win->messageOnly) s_->PostL(win->tid, SimMsg{x, msg, 0, 0});
+  }
+}
+
+bool SimDesktop::MouseOnNotifyIcon(WindowHandle window, uint32_t id, uint32_t mouseMessage) {
+  uint32_t callback = 0;
+  {
+    std::lock_guard lk(s_->mu);
+    const auto& icons = s_->trayIcons;
+    auto it = std::find_if(icons.begin(), icons.end(),
+                           [&](const NotifyIconData& d) { return d.window == window && d.id == id; });
+    if (it == icons.end() || !(it->flags & NIF_MESSAGE)) return false;
+    callback = it->callbackMessage;
+  }
+  return PostMessageW(window, callback, id, static_cast<intptr_t>(mouseMessage));
 }
 
 }  // namespace tessary::sim

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <cwchar>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <set>
@@ -816,6 +818,47 @@ IconHandle Win32WindowSystem::CopyIconHandle(IconHandle icon) {
 }
 
 bool Win32WindowSystem::DestroyIcon(IconHandle icon) { return ::DestroyIcon(reinterpret_cast<HICON>(icon)) != FALSE; }
+
+IconHandle Win32WindowSystem::LoadIconResource(int32_t resourceId, int32_t size) {
+  if (resourceId <= 0 || resourceId > 0xFFFF || size <= 0) {
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  return reinterpret_cast<IconHandle>(::LoadImageW(::GetModuleHandleW(nullptr),
+                                                   MAKEINTRESOURCEW(static_cast<WORD>(resourceId)), IMAGE_ICON,
+                                                   size, size, LR_DEFAULTCOLOR));
+}
+
+int32_t Win32WindowSystem::GetSmallIconSize() {
+  // Windows 10 1607 and later; the process's own metric (the system dpi for us) before that.
+  using SystemDpiFn = UINT(WINAPI*)();
+  using MetricsFn = int(WINAPI*)(int, UINT);
+  const HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+  const auto systemDpi =
+      reinterpret_cast<SystemDpiFn>(reinterpret_cast<void*>(::GetProcAddress(user32, "GetDpiForSystem")));
+  const auto metrics =
+      reinterpret_cast<MetricsFn>(reinterpret_cast<void*>(::GetProcAddress(user32, "GetSystemMetricsForDpi")));
+  if (systemDpi != nullptr && metrics != nullptr) {
+    const int v = metrics(SM_CXSMICON, systemDpi());
+    if (v > 0) return v;
+  }
+  const int v = ::GetSystemMetrics(SM_CXSMICON);
+  return v > 0 ? v : 16;
+}
+
+bool Win32WindowSystem::ShellNotifyIcon(uint32_t message, const NotifyIconData& data) {
+  NOTIFYICONDATAW rec{};
+  rec.cbSize = sizeof(rec);  // the whole record, balloon, GUID and balloon icon included
+  rec.hWnd = H(data.window);
+  rec.uID = data.id;
+  rec.uFlags = data.flags;
+  rec.uCallbackMessage = data.callbackMessage;
+  rec.hIcon = reinterpret_cast<HICON>(data.icon);
+  const size_t n = std::min(data.tip.size(), std::size(rec.szTip) - 1);
+  std::wmemcpy(rec.szTip, data.tip.c_str(), n);
+  rec.szTip[n] = L'\0';
+  return ::Shell_NotifyIconW(message, &rec) != FALSE;
+}
 
 // ---------------- Common ----------------
 

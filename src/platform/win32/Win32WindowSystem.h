@@ -135,6 +135,9 @@ class Win32WindowSystem final : public IWindowSystem {
   IconHandle GetClassIcon(WindowHandle h, int32_t index) override;
   IconHandle CopyIconHandle(IconHandle icon) override;
   bool DestroyIcon(IconHandle icon) override;
+  IconHandle LoadIconResource(int32_t resourceId, int32_t size) override;
+  int32_t GetSmallIconSize() override;
+  bool ShellNotifyIcon(uint32_t message, const NotifyIconData& data) override;
 
   uint32_t GetTickCount() override;
   void Sleep(uint32_t ms) override;

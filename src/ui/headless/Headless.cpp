@@ -45,21 +45,51 @@ bool HeadlessBackend::FormMessage(Form&, uint32_t msg, uintptr_t wParam, intptr_
   return true;
 }
 
+namespace {
+
+std::vector<PopupRecord::Item> Record(const std::vector<MenuItem>& items) {
+  std::vector<PopupRecord::Item> out;
+  for (const auto& item : items)
+    out.push_back({item.name, item.caption, item.enabled, item.checked, item.image, Record(item.submenu)});
+  return out;
+}
+
+std::vector<std::wstring> SplitPath(const std::wstring& path) {
+  std::vector<std::wstring> names;
+  size_t start = 0;
+  for (size_t slash; (slash = path.find(L'/', start)) != std::wstring::npos; start = slash + 1)
+    names.push_back(path.substr(start, slash - start));
+  names.push_back(path.substr(start));
+  return names;
+}
+
+}  // namespace
+
 int32_t HeadlessBackend::TrackPopup(Form& form, const PopupMenu& menu, TPoint screenPoint) {
   PopupRecord rec;
   rec.menu = menu.Name();
   rec.form = form.Handle();
   rec.at = screenPoint;
-  for (const auto& item : menu.Items()) rec.items.push_back({item.name, item.caption, item.enabled, item.checked});
+  rec.items = Record(menu.Items());
+  // Recorded before the modal loop runs, so a menu opened meanwhile comes after this one.
+  const size_t index = popups_.size();
+  popups_.push_back(rec);
+  if (!whileOpen_.empty()) {
+    auto action = std::move(whileOpen_.front());
+    whileOpen_.pop_front();
+    action();
+    ws().ProcessPendingMessages();
+  }
+  int32_t chosen = -1;
   if (!choices_.empty()) {
     const std::wstring want = choices_.front();
     choices_.pop_front();
-    const auto& items = menu.Items();
-    for (size_t i = 0; i < items.size(); ++i)
-      if (items[i].name == want && !items[i].IsSeparator() && items[i].enabled) rec.chosen = static_cast<int32_t>(i);
+    const int32_t number = menu.NumberOfPath(SplitPath(want));
+    const MenuItem* item = menu.ItemByNumber(number);
+    if (item != nullptr && !item->IsSeparator() && item->enabled && item->submenu.empty()) chosen = number;
   }
-  popups_.push_back(rec);
-  return rec.chosen;
+  popups_[index].chosen = chosen;
+  return chosen;
 }
 
 HeadlessUi::HeadlessUi() {
@@ -155,6 +185,8 @@ bool Press(Control& control, std::initializer_list<uint16_t> keys) {
 }
 
 void ChooseNext(const std::wstring& itemName) { Installed().ChooseNext(itemName); }
+
+void WhileNextMenuOpen(std::function<void()> action) { Installed().WhileNextMenuOpen(std::move(action)); }
 
 const PopupRecord* LastPopup() {
   const auto& p = Installed().Popups();

@@ -4,6 +4,7 @@
 // a handler ends at the window-procedure boundary exactly as on Windows.
 #pragma once
 #include <deque>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -18,12 +19,14 @@ struct PopupRecord {
     std::wstring name, caption;
     bool enabled = true;
     bool checked = false;
+    IconHandle image = 0;
+    std::vector<Item> submenu;
   };
   std::wstring menu;
   WindowHandle form = 0;
   TPoint at;
   std::vector<Item> items;
-  int32_t chosen = -1;  // the index TrackPopup answered
+  int32_t chosen = -1;  // the depth-first number TrackPopup answered
 };
 
 // One notification the model sent to its backend.
@@ -41,9 +44,13 @@ class HeadlessBackend final : public IBackend {
   bool FormMessage(Form& form, uint32_t msg, uintptr_t wParam, intptr_t lParam, intptr_t& result) override;
   int32_t TrackPopup(Form& form, const PopupMenu& menu, TPoint screenPoint) override;
 
-  // The next menu shown picks the item of that name; with none queued a menu is cancelled.
-  // A disabled or unknown item cannot be picked: that menu is cancelled.
+  // The next menu shown picks the item of that name, or in a submenu "parent/child"; with none
+  // queued a menu is cancelled. A disabled, unknown or separator item, or one that opens a
+  // submenu, cannot be picked: that menu is cancelled.
   void ChooseNext(const std::wstring& itemName) { choices_.push_back(itemName); }
+  // While the next menu is open (its modal loop): the action runs, then the messages waiting are
+  // dispatched, as the platform's menu loop does, before the choice is made.
+  void WhileNextMenuOpen(std::function<void()> action) { whileOpen_.push_back(std::move(action)); }
   const std::vector<PopupRecord>& Popups() const { return popups_; }
   const std::vector<ChangeRecord>& Changes() const { return changes_; }
   void ClearChanges() { changes_.clear(); }
@@ -51,6 +58,7 @@ class HeadlessBackend final : public IBackend {
 
  private:
   std::deque<std::wstring> choices_;
+  std::deque<std::function<void()>> whileOpen_;
   std::vector<PopupRecord> popups_;
   std::vector<ChangeRecord> changes_;
   std::vector<Form*> forms_;
@@ -97,6 +105,7 @@ bool KeyUp(Control& control, uint16_t vk);
 // A combination: the keys go down in the order given and come up in the reverse order.
 bool Press(Control& control, std::initializer_list<uint16_t> keys);
 void ChooseNext(const std::wstring& itemName);
+void WhileNextMenuOpen(std::function<void()> action);
 // The menu shown last, or null.
 const PopupRecord* LastPopup();
 

@@ -918,21 +918,92 @@ void Win32Backend::DrawGlyph(HDC dc, const RECT& rc, Glyph glyph, COLORREF color
   ::DeleteObject(brush);
 }
 
+namespace {
+
+// A menu item's picture: the icon's pixels as a 32-bit bitmap with premultiplied alpha, which
+// menus draw blended and unscaled. Null when the icon cannot be read.
+HBITMAP MenuBitmapFromIcon(HICON icon) {
+  ICONINFO info{};
+  if (icon == nullptr || !::GetIconInfo(icon, &info)) return nullptr;
+  HBITMAP result = nullptr;
+  BITMAP bm{};
+  if (info.hbmColor != nullptr && ::GetObjectW(info.hbmColor, sizeof(bm), &bm) == sizeof(bm) && bm.bmWidth > 0 &&
+      bm.bmHeight > 0) {
+    const int w = bm.bmWidth, h = bm.bmHeight;
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;  // top-down
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
+    std::vector<uint32_t> color(n), mask(n);
+    const HDC screen = ::GetDC(nullptr);
+    const bool read = ::GetDIBits(screen, info.hbmColor, 0, static_cast<UINT>(h), color.data(), &bi, DIB_RGB_COLORS) == h;
+    bool hasAlpha = false;
+    for (uint32_t px : color) hasAlpha = hasAlpha || (px >> 24) != 0;
+    // Without alpha the mask says which pixels are transparent.
+    if (read && !hasAlpha && info.hbmMask != nullptr)
+      ::GetDIBits(screen, info.hbmMask, 0, static_cast<UINT>(h), mask.data(), &bi, DIB_RGB_COLORS);
+    void* bits = nullptr;
+    if (read) result = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (result != nullptr && bits != nullptr) {
+      auto* out = static_cast<uint32_t*>(bits);
+      for (size_t i = 0; i < n; ++i) {
+        const uint32_t px = color[i];
+        const uint32_t a = hasAlpha ? px >> 24 : ((mask[i] & 0xFFFFFFu) != 0 ? 0u : 255u);
+        auto pre = [a](uint32_t c) { return (c * a + 127) / 255; };
+        out[i] = (a << 24) | (pre((px >> 16) & 0xFF) << 16) | (pre((px >> 8) & 0xFF) << 8) | pre(px & 0xFF);
+      }
+    }
+    ::ReleaseDC(nullptr, screen);
+  }
+  if (info.hbmColor != nullptr) ::DeleteObject(info.hbmColor);
+  if (info.hbmMask != nullptr) ::DeleteObject(info.hbmMask);
+  return result;
+}
+
+// Appends the items to the menu, numbering them depth first from number; submenus become
+// MF_POPUP menus owned by their parent. Bitmaps made for the items go to bitmaps.
+void AppendItems(HMENU h, const std::vector<MenuItem>& items, UINT& number, std::vector<HBITMAP>& bitmaps) {
+  for (const MenuItem& it : items) {
+    const UINT id = ++number;  // command ids start at 1: 0 is "nothing chosen"
+    if (it.IsSeparator()) {
+      ::AppendMenuW(h, MF_SEPARATOR, 0, nullptr);
+      continue;
+    }
+    const UINT state = (it.enabled ? MF_ENABLED : MF_GRAYED) | (it.checked ? MF_CHECKED : MF_UNCHECKED);
+    if (!it.submenu.empty()) {
+      const HMENU sub = ::CreatePopupMenu();
+      AppendItems(sub, it.submenu, number, bitmaps);
+      ::AppendMenuW(h, MF_STRING | MF_POPUP | state, reinterpret_cast<UINT_PTR>(sub), it.caption.c_str());
+    } else {
+      ::AppendMenuW(h, MF_STRING | state, id, it.caption.c_str());
+    }
+    if (it.image != 0) {
+      if (const HBITMAP bmp = MenuBitmapFromIcon(reinterpret_cast<HICON>(it.image))) {
+        bitmaps.push_back(bmp);
+        MENUITEMINFOW mii{};
+        mii.cbSize = sizeof(mii);
+        mii.fMask = MIIM_BITMAP;
+        mii.hbmpItem = bmp;
+        ::SetMenuItemInfoW(h, static_cast<UINT>(::GetMenuItemCount(h) - 1), TRUE, &mii);
+      }
+    }
+  }
+}
+
+}  // namespace
+
 int32_t Win32Backend::TrackPopup(Form& form, const PopupMenu& menu, TPoint screenPoint) {
   const HWND owner = H(form.Handle());
   if (owner == nullptr) return -1;
   const HMENU h = ::CreatePopupMenu();
   if (h == nullptr) return -1;
-  const auto& items = menu.Items();
-  for (size_t i = 0; i < items.size(); ++i) {
-    const MenuItem& it = items[i];
-    if (it.IsSeparator()) {
-      ::AppendMenuW(h, MF_SEPARATOR, 0, nullptr);
-      continue;
-    }
-    const UINT flags = MF_STRING | (it.enabled ? MF_ENABLED : MF_GRAYED) | (it.checked ? MF_CHECKED : MF_UNCHECKED);
-    ::AppendMenuW(h, flags, i + 1, it.caption.c_str());
-  }
+  UINT count = 0;
+  std::vector<HBITMAP> bitmaps;
+  AppendItems(h, menu.Items(), count, bitmaps);
   // A menu closes on a click elsewhere or on Escape only while its owner is the foreground window.
   // Our windows never take the foreground by a click, so the owner takes it for as long as the
   // menu is open and hands it back to the program that had it, unless the user went to another
@@ -943,10 +1014,11 @@ int32_t Win32Backend::TrackPopup(Form& form, const PopupMenu& menu, TPoint scree
   const int cmd = ::TrackPopupMenu(h, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_NONOTIFY | TPM_RIGHTBUTTON,
                                    screenPoint.x, screenPoint.y, 0, owner, nullptr);
   ::PostMessageW(owner, WM_NULL, 0, 0);  // lets the menu's mode end before the next menu opens
-  ::DestroyMenu(h);
+  ::DestroyMenu(h);  // its submenus with it
+  for (const HBITMAP bmp : bitmaps) ::DeleteObject(bmp);
   if (borrowed && before != nullptr && ::IsWindow(before) && ::GetForegroundWindow() == owner)
     ::SetForegroundWindow(before);
-  if (cmd <= 0 || static_cast<size_t>(cmd) > items.size()) return -1;
+  if (cmd <= 0 || static_cast<UINT>(cmd) > count) return -1;
   return cmd - 1;
 }
 

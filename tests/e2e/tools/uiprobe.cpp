@@ -20,6 +20,7 @@
 //                                 class exists, then prints "VISIBLE at=MS" (Unix time in ms when it
 //                                 was first seen)
 //   uiprobe --rect CLASS          "l t r b" of the first visible top-level window of that class
+//   uiprobe --rects CLASS         "l t r b" of every visible top-level window of that class, top first
 //   uiprobe --close CLASS         sends WM_CLOSE to the first top-level window of that class
 //   uiprobe --fit CLASS           whether the texts of its labels and buttons fit them, measured in
 //                                 the program's font (Tahoma 8 pt at the window's dpi): "FIT n
@@ -390,6 +391,17 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
         return 0;
     }
+    if (mode == L"--rects" && argc == 3) {
+        for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+            wchar_t cls[256] = {};
+            RECT r{};
+            if (!IsWindowVisible(w) || !GetClassNameW(w, cls, 256) || std::wstring(cls) != argv[2] ||
+                !GetWindowRect(w, &r))
+                continue;
+            std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+        }
+        return 0;
+    }
     if (mode == L"--center" && argc == 4) {
         HWND c = ChildWithText(Top(argv[2], true), argv[3]);
         if (!c) return 1;
@@ -433,6 +445,6 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr,
                  "usage: uiprobe --list CLASS | --center CLASS TEXT | --press CLASS TEXT | "
                  "--tab-center CLASS TAB | --fg | --active CLASS | --wait CLASS SECONDS | --rect CLASS | "
-                 "--close CLASS | --fit CLASS\n");
+                 "--rects CLASS | --close CLASS | --fit CLASS\n");
     return 1;
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cwchar>
+
 #include <atomic>
 #include <cstdlib>
 #include <memory>
@@ -460,6 +462,42 @@ TEST_F(UiTest, APopupRunsTheChosenItemAfterItsOnPopup) {
   menu.Popup(f, TPoint{});  // nothing queued: cancelled
   EXPECT_EQ(ran.size(), 1u);
   EXPECT_EQ(Backend().Popups().size(), 3u);
+}
+
+// Submenus are numbered depth first; only a leaf can be chosen, and the path names it.
+TEST_F(UiTest, ASubmenuItemIsChosenByItsPathAndItsParentCannotBe) {
+  Form& f = NewForm();
+  ASSERT_TRUE(f.CreateWindow());
+  PopupMenu menu(L"pmTray");
+  std::vector<std::wstring> ran;
+  MenuItem& parent = menu.Add(L"MIParent", L"Parent", [&] { ran.push_back(L"parent"); });
+  parent.Add(L"MIA", L"A", [&] { ran.push_back(L"a"); });
+  parent.AddSeparator();
+  parent.Add(L"MIB", L"B", [&] { ran.push_back(L"b"); }).enabled = false;
+  menu.AddSeparator();
+  menu.Add(L"MIA", L"Top A", [&] { ran.push_back(L"top a"); });
+
+  struct Pick {
+    const wchar_t* path;
+    int32_t number;
+    const wchar_t* ran;  // nullptr: nothing runs
+  };
+  for (const Pick& p : {Pick{L"MIParent/MIA", 1, L"a"}, Pick{L"MIA", 5, L"top a"}, Pick{L"MIParent", -1, nullptr},
+                        Pick{L"MIParent/MIB", -1, nullptr}, Pick{L"MIA/MIParent", -1, nullptr},
+                        Pick{L"MIParent/MIX", -1, nullptr}}) {
+    ran.clear();
+    headless::ChooseNext(p.path);
+    menu.Popup(f, TPoint{});
+    EXPECT_EQ(headless::LastPopup()->chosen, p.number) << std::string(p.path, p.path + wcslen(p.path));
+    EXPECT_EQ(ran, p.ran ? std::vector<std::wstring>{p.ran} : std::vector<std::wstring>{});
+  }
+  EXPECT_EQ(menu.ItemByNumber(3)->name, L"MIB");
+  EXPECT_TRUE(menu.ItemByNumber(4)->IsSeparator());
+  EXPECT_EQ(menu.ItemByNumber(6), nullptr);
+  const headless::PopupRecord* rec = headless::LastPopup();
+  ASSERT_EQ(rec->items.size(), 3u);
+  ASSERT_EQ(rec->items[0].submenu.size(), 3u);
+  EXPECT_FALSE(rec->items[0].submenu[2].enabled);
 }
 
 TEST_F(UiTest, AnExceptionInAHandlerReachesTheExceptionHandlerAndTheProgramGoesOn) {

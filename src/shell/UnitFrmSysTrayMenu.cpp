@@ -1,0 +1,251 @@
+#include "shell/UnitFrmSysTrayMenu.h"
+
+#include "desktop/ResourceIds.h"
+#include "desktop/WinConst.h"
+#include "diagnostics/DebugLog.h"
+#include "hotkeys/UnitKeys.h"
+#include "moving/UnitFocusManager.h"
+#include "shell/UnitFrmAbout.h"
+#include "shell/UnitFrmMain.h"
+#include "shell/UnitMisc.h"
+
+namespace tessary {
+
+using namespace tessary::wc;
+
+namespace {
+
+TfrmSysTrayMenu* g_tray = nullptr;
+
+// Larger list files are not ours; they are neither read nor overwritten.
+constexpr size_t kMaxListBytes = 16u << 20;
+
+}  // namespace
+
+TfrmSysTrayMenu* FrmSysTrayMenu() { return g_tray; }
+
+TfrmSysTrayMenu::TfrmSysTrayMenu()
+    : ui::Form(ClassName, Caption, 120, 40, ui::FormStyle{WS_POPUP, WS_EX_TOOLWINDOW, 0}) {
+  g_tray = this;
+  timDisabled = &AddTimer(L"timDisabled", DisabledIntervalMs, true, [this] { timDisabledTimer(); });
+  onDestroy = [this] { FormDestroy(); };
+  CreateWindow();
+  FormCreate();
+}
+
+TfrmSysTrayMenu::~TfrmSysTrayMenu() {
+  FormDestroy();  // also when the window was never created
+  onDestroy = nullptr;  // the base destroys the window after this object's members are gone
+  if (g_tray == this) g_tray = nullptr;
+}
+
+void TfrmSysTrayMenu::FormCreate() {
+  AppendLog(L"TFrmSystemTrayMenu Create");
+  TrayPopup = std::make_unique<ui::PopupMenu>(L"TrayPopup");
+  LoadImages();
+  AddTrayIcon();
+  WM_TASKBAR_CREATE = ws().RegisterWindowMessageW(L"TaskbarCreated");
+  ReadList(DisalbedEXEs);
+  ReadList(NoRightClickEXEs);
+}
+
+// At the size the shell draws them, from images made for that size: never scaled up from 16.
+void TfrmSysTrayMenu::LoadImages() {
+  const int32_t size = ws().GetSmallIconSize();
+  for (size_t i = 0; i < ilTrayIcons.size(); ++i) {
+    ilTrayIcons[i] = ws().LoadIconResource(IDI_TRAY_FIRST + static_cast<int32_t>(i), size);
+    if (ilTrayIcons[i] == 0) AppendLog(L"Tray: image " + std::to_wstring(i) + L" not loaded", true);
+  }
+  ilPopupIcon0 = ws().LoadIconResource(IDI_TRAY_ON, size);
+}
+
+void TfrmSysTrayMenu::FormDestroy() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  if (Handle() != 0) {
+    NotifyIconData rec = TrayIcon;
+    rec.window = Handle();
+    rec.id = IconId;
+    ws().ShellNotifyIcon(NIM_DELETE, rec);
+  }
+  TrayPopup.reset();
+  iconPic = 0;
+  for (IconHandle& icon : ilTrayIcons) {
+    if (icon != 0) ws().DestroyIcon(icon);
+    icon = 0;
+  }
+  if (ilPopupIcon0 != 0) ws().DestroyIcon(ilPopupIcon0);
+  ilPopupIcon0 = 0;
+  WriteList(DisalbedEXEs);
+  WriteList(NoRightClickEXEs);
+}
+
+// ---------------------------------------------------------------- the icon
+
+std::wstring TfrmSysTrayMenu::GetTipText() const {
+  const TFrmAbout* about = FrmAbout();
+  if (about == nullptr || about->lblVersion == nullptr) return L"";
+  return L"Tessary v" + about->lblVersion->Text();
+}
+
+void TfrmSysTrayMenu::AddTrayIcon() {
+  // A watcher that is off shows the grey picture from the start, not the coloured one.
+  const TFrmMain* main = FrmMain();
+  const int32_t index = main != nullptr && !main->MonitorWatcher() ? ImageOff : ImageOn;
+  TrayIcon.window = Handle();
+  TrayIcon.id = IconId;
+  TrayIcon.flags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  TrayIcon.callbackMessage = WM_TRAYICON;
+  iconPic = ilTrayIcons[static_cast<size_t>(index)];
+  TrayIcon.icon = iconPic;
+  const std::wstring tip = GetTipText();
+  if (!tip.empty()) TrayIcon.tip = tip;
+  ws().ShellNotifyIcon(NIM_ADD, TrayIcon);
+}
+
+void TfrmSysTrayMenu::SetIcon(int32_t index) {
+  if (index < 0 || index >= static_cast<int32_t>(ilTrayIcons.size())) return;
+  CurrentIconIndex = index;
+  iconPic = ilTrayIcons[static_cast<size_t>(index)];
+  TrayIcon.window = Handle();
+  TrayIcon.id = IconId;
+  TrayIcon.flags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  TrayIcon.callbackMessage = WM_TRAYICON;
+  TrayIcon.icon = iconPic;
+  const std::wstring tip = GetTipText();
+  if (!tip.empty()) TrayIcon.tip = tip;
+  ws().ShellNotifyIcon(NIM_MODIFY, TrayIcon);
+}
+
+void TfrmSysTrayMenu::timDisabledTimer() {
+  TFrmMain* main = FrmMain();
+  if (main == nullptr) return;
+  if (TKeys::LockOn(VK_SCROLL)) {
+    SetIconIgnore();
+    main->SetMonitorWatcher(false);
+    return;
+  }
+  // In step with the state, and with the tip once the About box can give it.
+  const int32_t want = main->MonitorWatcher() ? ImageOn : ImageOff;
+  const std::wstring tip = GetTipText();
+  if (want != CurrentIconIndex || iconPic != ilTrayIcons[static_cast<size_t>(want)] ||
+      (!tip.empty() && tip != TrayIcon.tip))
+    SetIcon(want);
+}
+
+// ---------------------------------------------------------------- messages
+
+intptr_t TfrmSysTrayMenu::WndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+  if (msg == WM_TASKBAR_CREATE && WM_TASKBAR_CREATE != 0) {
+    AddTrayIcon();  // the shell started again and knows no icons
+    return 0;
+  }
+  if (msg == WM_TRAYICON) {
+    WMTrayIcon(lParam);
+    return 0;
+  }
+  return ui::Form::WndProc(msg, wParam, lParam);
+}
+
+void TfrmSysTrayMenu::WMTrayIcon(intptr_t lParam) {
+  TFrmMain* main = FrmMain();
+  switch (static_cast<uint32_t>(lParam)) {
+    case WM_LBUTTONDOWN:
+      if (main != nullptr) main->ShowAndRaise();
+      break;
+    case WM_RBUTTONDOWN:
+      ShowPopup(nullptr);
+      break;
+    case WM_RBUTTONDBLCLK:
+      if (main != nullptr) main->btnDebugClick();
+      break;
+    default:
+      break;
+  }
+}
+
+// May nest: the menu's loop dispatches other messages, and PopupShowing turns a second right
+// click away while the first menu is open.
+void TfrmSysTrayMenu::ShowPopup(ui::MenuItem* inmenu) {
+  if (PopupShowing) return;
+  PopupShowing = true;
+  struct Clear {
+    bool& flag;
+    ~Clear() { flag = false; }
+  } clear{PopupShowing};
+
+  AppendLog(L"WMTrayIcon right button ");
+  TPoint cursor;
+  if (inmenu == nullptr) ws().GetCursorPos(cursor);
+
+  TrayPopup = std::make_unique<ui::PopupMenu>(L"TrayPopup");
+  std::vector<ui::MenuItem>& items = inmenu != nullptr ? inmenu->submenu : TrayPopup->Items();
+  const bool on = FrmMain() != nullptr && FrmMain()->MonitorWatcher();
+
+  ui::MenuItem watcher;
+  watcher.name = L"MIMonitorWatcher";
+  watcher.caption = L"&Monitor Watcher ";
+  watcher.image = ilPopupIcon0;
+  ui::MenuItem& enable = watcher.Add(L"MIEnable", L"Enable", [] {
+    if (TFrmMain* m = FrmMain()) m->SetMonitorWatcher(true);
+  });
+  enable.checked = on;
+  ui::MenuItem& disable = watcher.Add(L"MIDisable", L"Disable", [] {
+    if (TFrmMain* m = FrmMain()) m->SetMonitorWatcher(false);
+  });
+  disable.checked = !on;
+  items.push_back(std::move(watcher));
+  items.push_back(ui::MenuItem{});
+  items.push_back(ui::MenuItem{});
+
+  ui::MenuItem about;
+  about.name = L"MIAbout";
+  about.caption = L"About";
+  about.onClick = [] {
+    if (TFrmAbout* a = FrmAbout()) {
+      a->Show();
+      TFocusManager::ForceForeground(a->Handle(), false);
+    }
+  };
+  items.push_back(std::move(about));
+
+  ui::MenuItem exitItem;
+  exitItem.name = L"MIExit";
+  exitItem.caption = L"Exit  Tessary";
+  exitItem.onClick = [] {
+    if (TFrmMain* m = FrmMain())
+      m->btnExitProgramClick();
+    else
+      ui::app::Terminate();
+  };
+  items.push_back(std::move(exitItem));
+
+  if (inmenu != nullptr) return;
+  AppendLog(L">>tray popup");
+  const TFrmMain* main = FrmMain();
+  if (main != nullptr && main->Handle() != 0) ws().SetForegroundWindow(main->Handle());
+  TrayPopup->Popup(*this, TPoint{cursor.x + 5, cursor.y - 4});
+  if (main != nullptr && main->Handle() != 0) ws().PostMessageW(main->Handle(), WM_NULL, 0, 0);
+  AppendLog(L">>tray popup done");
+}
+
+// ---------------------------------------------------------------- the list files
+
+void TfrmSysTrayMenu::ReadList(TExeListFile& list) {
+  const std::wstring path = GetDataFolder() + list.fileName;
+  list.bytes.clear();
+  list.writeBack = true;
+  if (!ws().FileExists(path)) return;
+  if (!ws().ReadFileLimited(path, kMaxListBytes, list.bytes)) {
+    list.writeBack = false;
+    AppendLog(L"Tray: cannot read " + path + L", it is left as it is", true);
+  }
+}
+
+void TfrmSysTrayMenu::WriteList(const TExeListFile& list) {
+  if (!list.writeBack) return;
+  const std::wstring path = GetDataFolder() + list.fileName;
+  if (!ws().WriteWholeFile(path, list.bytes)) AppendLog(L"Tray: cannot write " + path, true);
+}
+
+}  // namespace tessary

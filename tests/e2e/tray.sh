@@ -1,0 +1,166 @@
+#!/usr/bin/env bash
+# The tray icon of the real Tessary.exe under Wine, driven by real mouse clicks on Wine's own
+# "Wine System Tray" window: the icon is there; a right click opens the menu; "About" shows the
+# About box; "Monitor Watcher" opens its submenu, "Disable" switches the watcher off (status line,
+# grey icon) and "Enable" on again; "Exit  Tessary" ends the program with code 0 within a second,
+# the icon goes and the two list files are there, empty. A screenshot of the open menu goes to
+# E2E_SHOT_DIR (default: the lab's folder for this script).
+set -uo pipefail
+. "$(dirname "$0")/lib/check.sh"
+. "$(dirname "$0")/lib/windows.sh"
+. "$(dirname "$0")/lib/ui.sh"
+lab_attach_or_up two || { e2e_fail "lab starts" "could not start the Wine lab"; e2e_finish; }
+trap 'e2e_cleanup; lab_down' EXIT
+# shellcheck disable=SC2034 # UIPROBE: for lib/ui.sh
+if ! e2e_tools || ! UIPROBE="$(lab_tool uiprobe)"; then
+  e2e_fail "test tools built" "testwin.exe, dlgtext.exe or uiprobe.exe missing"
+  e2e_finish
+fi
+E2E_OUT="$LAB_ROOT/tray"
+mkdir -p "$E2E_OUT"
+exe="$(e2e_private_exe tray)" || { e2e_fail "Tessary.exe exists" "not built"; e2e_finish; }
+dir="$(dirname "$exe")"
+SHOTS="${E2E_SHOT_DIR:-$E2E_OUT}"
+mkdir -p "$SHOTS"
+MAIN=Tessary.FrmMain
+ABOUT=Tessary.FrmAbout
+MENU='#32768'
+
+# The X window of Wine's tray while it shows at least one icon (Wine hides it when none is left).
+tray_window() { xdotool search --onlyvisible --name '^Wine System Tray$' 2>/dev/null | head -1; }
+# ICON_X ICON_Y: the middle of the first icon (Wine gives each icon the small-icon size and a
+# 2-pixel border on each side).
+icon_at() {
+  local info x y h
+  info="$(xwininfo -id "$1")"
+  x="$(awk '/Absolute upper-left X:/ { print $4 }' <<<"$info")"
+  y="$(awk '/Absolute upper-left Y:/ { print $4 }' <<<"$info")"
+  h="$(awk '/^ *Height:/ { print $2 }' <<<"$info")"
+  ICON_X=$((x + 10)) ICON_Y=$((y + h / 2))
+}
+# Mean colour saturation (0..1) of the icon's 16 x 16 pixels: about 0.2 for the blue and orange
+# picture on the tray's white, none for the grey one.
+icon_saturation() {
+  import -window root -display "$DISPLAY" "$E2E_OUT/icon.png" 2>/dev/null &&
+    convert "$E2E_OUT/icon.png" -crop "16x16+$((ICON_X - 8))+$((ICON_Y - 8))" +repage -colorspace HSL \
+      -channel G -separate -format '%[fx:mean]' info: 2>/dev/null
+}
+icon_is() { # grey|colour: waits up to 4 s (the tray's timer ticks every 1.3 s)
+  local s
+  for _ in $(seq 1 20); do
+    s="$(icon_saturation)"
+    if [ "$1" = grey ]; then awk -v s="${s:-1}" 'BEGIN { exit !(s < 0.05) }' && return 0
+    else awk -v s="${s:-0}" 'BEGIN { exit !(s > 0.1) }' && return 0; fi
+    sleep 0.2
+  done
+  echo "saturation ${s:-none}"
+  return 1
+}
+right_click_icon() { xdotool mousemove "$ICON_X" "$ICON_Y" sleep 0.2 click 3; }
+# The menu's rectangles, top first.
+menu_rects() { probe --rects "$MENU"; }
+wait_menus() { # COUNT: waits until that many menus are open; prints the rectangles
+  local r
+  for _ in $(seq 1 30); do
+    r="$(menu_rects)"
+    [ "$(grep -c . <<<"$r")" -ge "$1" ] && { echo "$r"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+# click_item "l t r b" INDEX UNITS: the middle of item INDEX of a menu UNITS items high (a
+# separator counts half).
+click_item() {
+  local l t r b
+  read -r l t r b <<<"$1"
+  xdotool mousemove $(((l + r) / 2)) "$(awk -v t="$t" -v b="$b" -v i="$2" -v u="$3" \
+    'BEGIN { print int(t + (b - t) * (i + 0.5) / u) }')" sleep 0.2 click 1
+}
+status_shows() { # TEXT: within 3 s on the main window's status line or in its log
+  for _ in $(seq 1 15); do
+    local listing
+    listing="$(probe --list "$MAIN")"
+    grep -qF "$1" <<<"$listing" && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+rm -f "$dir/disabled.ini" "$dir/noright.ini"
+tessary_start "$exe" || { e2e_fail "Tessary.exe starts" "no instance window"; e2e_finish; }
+win=""
+for _ in $(seq 1 50); do win="$(tray_window)" && [ -n "$win" ] && break; sleep 0.2; done
+e2e_eq "the icon shows in Wine's system tray" 1 "$([ -n "$win" ] && echo 1 || echo 0)"
+[ -n "$win" ] || e2e_finish
+icon_at "$win"
+probe --close "$MAIN" >/dev/null  # the start shows it; the tray brings it back
+e2e_eq "the icon is in colour while the watcher is on" "" "$(icon_is colour)"
+
+# The tray menu (4 units: "Monitor Watcher", two separators, "About", "Exit  Tessary").
+right_click_icon
+menu="$(wait_menus 1)" || e2e_fail "right click opens the menu" "no menu within 3 s"
+e2e_eq "right click opens one menu" 1 "$(grep -c . <<<"$menu")"
+click_item "$menu" 2 4
+e2e_eq "\"About\" shows the About box" 0 "$(probe --wait "$ABOUT" 5 >/dev/null; echo $?)"
+probe --close "$ABOUT" >/dev/null
+
+# "Monitor Watcher" opens its submenu: "Enable" (ticked), "Disable".
+right_click_icon
+menu="$(wait_menus 1)" || e2e_fail "right click opens the menu again" "no menu within 3 s"
+click_item "$menu" 0 4
+menus="$(wait_menus 2)"
+sub="$(grep -vxF "$menu" <<<"$menus" | head -1)"
+e2e_eq "\"Monitor Watcher\" opens a submenu" 1 "$([ -n "$sub" ] && echo 1 || echo 0)"
+if [ -n "$sub" ]; then
+  # The picture of the menu with its submenu open, beside the tray.
+  read -r ml mt mr mb <<<"$menu"
+  read -r sl st sr sb <<<"$sub"
+  wg="$(xwininfo -id "$win")"
+  tx="$(awk '/Absolute upper-left X:/ { print $4 }' <<<"$wg")" ty="$(awk '/Absolute upper-left Y:/ { print $4 }' <<<"$wg")"
+  tw_="$(awk '/^ *Width:/ { print $2 }' <<<"$wg")" th="$(awk '/^ *Height:/ { print $2 }' <<<"$wg")"
+  l=$(printf '%s\n' "$ml" "$sl" "$tx" | sort -n | head -1)
+  t=$(printf '%s\n' "$mt" "$st" "$ty" | sort -n | head -1)
+  r=$(printf '%s\n' "$mr" "$sr" "$((tx + tw_))" | sort -n | tail -1)
+  b=$(printf '%s\n' "$mb" "$sb" "$((ty + th))" | sort -n | tail -1)
+  l=$((l > 12 ? l - 12 : 0)) t=$((t > 12 ? t - 12 : 0))
+  import -window root -display "$DISPLAY" "$E2E_OUT/menu-full.png" &&
+    convert "$E2E_OUT/menu-full.png" -crop "$((r + 12 - l))x$((b + 12 - t))+$l+$t" +repage "$SHOTS/tray-menu.png"
+  click_item "$sub" 1 2
+  e2e_eq "\"Disable\" switches the watcher off" 0 "$(status_shows "Monitor Watcher [Disabled]"; echo $?)"
+  e2e_eq "the icon turns grey" "" "$(icon_is grey)"
+fi
+
+right_click_icon
+menu="$(wait_menus 1)"
+click_item "$menu" 0 4
+menus="$(wait_menus 2)"
+sub="$(grep -vxF "$menu" <<<"$menus" | head -1)"
+if [ -n "$sub" ]; then
+  click_item "$sub" 0 2
+  e2e_eq "\"Enable\" switches the watcher on" 0 "$(status_shows "Monitor Watcher [Enabled]"; echo $?)"
+  e2e_eq "the icon is in colour again" "" "$(icon_is colour)"
+else
+  e2e_fail "\"Enable\" switches the watcher on" "no submenu"
+fi
+
+# "Exit  Tessary": the process ends with 0 within a second, the icon goes, the lists are there.
+right_click_icon
+menu="$(wait_menus 1)"
+click_item "$menu" 3 4
+t0=$(date +%s%N)
+for _ in $(seq 1 100); do kill -0 "$TESSARY_PID" 2>/dev/null || break; sleep 0.02; done
+t1=$(date +%s%N)
+ended=1
+kill -0 "$TESSARY_PID" 2>/dev/null && ended=0
+e2e_eq "\"Exit  Tessary\" ends the program within a second" 1 "$([ $ended = 1 ] && [ $(((t1 - t0) / 1000000)) -le 1000 ] && echo 1 || echo "0 ($(((t1 - t0) / 1000000)) ms)")"
+rc=124
+if [ $ended = 1 ]; then wait "$TESSARY_PID"; rc=$?; fi
+TESSARY_PID=""
+e2e_eq "exit code" 0 "$rc"
+gone=0
+for _ in $(seq 1 30); do [ -z "$(tray_window)" ] && { gone=1; break; }; sleep 0.1; done
+e2e_eq "the icon is removed" 1 "$gone"
+e2e_eq "no instance window is left" 0 "$(instance_count)"
+e2e_eq "disabled.ini and noright.ini are written, empty" "0 0" \
+  "$(stat -c %s "$dir/disabled.ini" 2>/dev/null || echo none) $(stat -c %s "$dir/noright.ini" 2>/dev/null || echo none)"
+e2e_finish

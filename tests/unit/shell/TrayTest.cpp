@@ -1,0 +1,408 @@
+// The tray window on the simulated desktop: the icon in the notification area and its picture,
+// the tray menu, clicks on the icon, the Scroll Lock watch, the shell starting again, the two
+// list files and the exit from the menu.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "MainFixture.h"
+#include "desktop/ResourceIds.h"
+#include "diagnostics/DebugLog.h"
+#include "shell/UnitFrmAbout.h"
+#include "shell/UnitFrmSysTrayMenu.h"
+#include "shell/UnitMisc.h"
+#include "shell/UnitStartup.h"
+
+namespace tessary::test {
+namespace {
+
+using namespace tessary::wc;
+namespace hl = ui::headless;
+
+const std::wstring kFolder = L"C:\\Tools\\";
+const std::wstring kDisabled = kFolder + L"disabled.ini";
+const std::wstring kNoRight = kFolder + L"noright.ini";
+const std::wstring kSettings = kFolder + L"Tessary.ini";
+
+std::vector<uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+
+class TrayTest : public MainFixture {
+ protected:
+  void SetUp() override {
+    MainFixture::SetUp();
+    main.reset();
+    sim.SetModuleFileName(kFolder + L"Tessary.exe");
+    sim.SetFileVersion(kFolder + L"Tessary.exe", 1, 0, 9561, 59526);
+    ResetDataFolderCache();
+    sim.SetCursor(TPoint{3000, 1060});
+  }
+  void TearDown() override {
+    about.reset();
+    tray.reset();
+    MainFixture::TearDown();
+  }
+
+  // The windows in start-up's order: main window, tray window, About box.
+  void Start(bool watcherOn = true) {
+    sim.WriteWholeFile(kSettings, Bytes(std::string("[Main]\r\ncbWatcherOnStart=") + (watcherOn ? "1" : "0") + "\r\n"));
+    CreateMain();
+    tray = std::make_unique<TfrmSysTrayMenu>();
+    about = std::make_unique<TFrmAbout>();
+  }
+
+  // The one icon the notification area shows for the tray window.
+  NotifyIconData Icon() {
+    std::vector<NotifyIconData> mine;
+    for (const auto& d : sim.NotifyIcons())
+      if (d.window == tray->Handle()) mine.push_back(d);
+    EXPECT_EQ(mine.size(), 1u) << "the tray window's icons";
+    return mine.empty() ? NotifyIconData{} : mine.front();
+  }
+  bool IconShown() {
+    for (const auto& d : sim.NotifyIcons())
+      if (d.window == tray->Handle()) return true;
+    return false;
+  }
+  // The tray image (0 grey, 1 colour, ...) the icon shows; -1 when it is not a tray image.
+  int Image(IconHandle icon) {
+    const auto loaded = sim.LoadedAs(icon);
+    if (!loaded || loaded->resourceId < IDI_TRAY_FIRST || loaded->resourceId >= IDI_TRAY_FIRST + IDI_TRAY_COUNT)
+      return -1;
+    return loaded->resourceId - IDI_TRAY_FIRST;
+  }
+  // The user's mouse on the icon; the message is taken by the next pump.
+  void Mouse(uint32_t mouseMessage) {
+    ASSERT_TRUE(sim.MouseOnNotifyIcon(tray->Handle(), TfrmSysTrayMenu::IconId, mouseMessage));
+    ui::app::ProcessPendingMessages();
+  }
+  // A right click on the icon that picks from the menu ("MIMonitorWatcher/MIDisable").
+  void Choose(const std::wstring& path) {
+    hl::ChooseNext(path);
+    Mouse(WM_RBUTTONDOWN);
+  }
+
+  std::unique_ptr<TfrmSysTrayMenu> tray;
+  std::unique_ptr<TFrmAbout> about;
+};
+
+TEST_F(TrayTest, IconIsAddedInColourWithoutTipAndGainsTheTipAtTheFirstTick) {
+  Start(true);
+  NotifyIconData icon = Icon();
+  EXPECT_EQ(icon.id, 0u);
+  EXPECT_EQ(icon.flags, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+  EXPECT_EQ(icon.callbackMessage, 0x401u);
+  EXPECT_EQ(Image(icon.icon), 1);
+  EXPECT_EQ(icon.tip, L"") << "the About box does not exist when the icon is added";
+  EXPECT_EQ(tray->CurrentIconIndex, 0);
+
+  Wait(1299);
+  EXPECT_EQ(Icon().tip, L"");
+  Wait(1);
+  icon = Icon();
+  EXPECT_EQ(icon.tip, L"Tessary v1.0");
+  EXPECT_EQ(Image(icon.icon), 1);
+  EXPECT_EQ(tray->CurrentIconIndex, 1);
+}
+
+TEST_F(TrayTest, StartWithTheWatcherOffShowsTheGreyPictureAtOnce) {
+  Start(false);
+  ASSERT_FALSE(main->MonitorWatcher());
+  EXPECT_EQ(Image(Icon().icon), 0);
+  Wait(1300);
+  EXPECT_EQ(Image(Icon().icon), 0);
+  EXPECT_EQ(Icon().tip, L"Tessary v1.0");
+}
+
+struct ScaleCase {
+  const char* name;
+  uint32_t dpi;
+  int32_t size;
+};
+
+class TrayScaleTest : public TrayTest, public ::testing::WithParamInterface<ScaleCase> {};
+
+// Each picture is loaded at the size the shell draws, never a 16-pixel image scaled up.
+TEST_P(TrayScaleTest, ImagesAreLoadedAtTheShellsSmallIconSize) {
+  sim.SetSystemDpi(GetParam().dpi);
+  Start(true);
+  for (IconHandle icon : tray->ilTrayIcons) {
+    ASSERT_TRUE(sim.LoadedAs(icon).has_value());
+    EXPECT_EQ(sim.LoadedAs(icon)->size, GetParam().size);
+  }
+  ASSERT_TRUE(sim.LoadedAs(tray->ilPopupIcon0).has_value());
+  EXPECT_EQ(sim.LoadedAs(tray->ilPopupIcon0)->resourceId, IDI_TRAY_ON);
+  EXPECT_EQ(sim.LoadedAs(tray->ilPopupIcon0)->size, GetParam().size);
+  std::vector<int> images;
+  for (IconHandle icon : tray->ilTrayIcons) images.push_back(Image(icon));
+  EXPECT_EQ(images, (std::vector<int>{0, 1, 2, 3}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Scaling, TrayScaleTest,
+                         ::testing::Values(ScaleCase{"at100", 96, 16}, ScaleCase{"at125", 120, 20},
+                                           ScaleCase{"at150", 144, 24}, ScaleCase{"at200", 192, 32}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(TrayTest, ScrollLockSwitchesTheWatcherOffAndTurningItOffLeavesItOff) {
+  Start(true);
+  Wait(1300);
+  sim.SetKeyToggled(VK_SCROLL, true);
+  Wait(1300);
+  EXPECT_FALSE(main->MonitorWatcher());
+  EXPECT_EQ(Image(Icon().icon), 0);
+  EXPECT_EQ(main->lblMessage->Text(), L"Monitor Watcher [Disabled]");
+  EXPECT_FALSE(main->timGetTopPrograms->Enabled());
+
+  sim.SetKeyToggled(VK_SCROLL, false);
+  Wait(1300 * 3);
+  EXPECT_FALSE(main->MonitorWatcher());
+  EXPECT_EQ(Image(Icon().icon), 0);
+
+  // Only the user switches it on again; the picture follows at the next tick.
+  Choose(L"MIMonitorWatcher/MIEnable");
+  EXPECT_TRUE(main->MonitorWatcher());
+  Wait(1300);
+  EXPECT_EQ(Image(Icon().icon), 1);
+}
+
+TEST_F(TrayTest, ScrollLockHeldOnKeepsTheWatcherOffAgainstTheMenu) {
+  Start(true);
+  sim.SetKeyToggled(VK_SCROLL, true);
+  Wait(1300);
+  Choose(L"MIMonitorWatcher/MIEnable");
+  EXPECT_TRUE(main->MonitorWatcher());
+  Wait(1300);
+  EXPECT_FALSE(main->MonitorWatcher());
+  EXPECT_EQ(Image(Icon().icon), 0);
+}
+
+TEST_F(TrayTest, RightClickShowsTheMenuBesideTheCursor) {
+  Start(true);
+  Mouse(WM_RBUTTONDOWN);
+  const hl::PopupRecord* menu = hl::LastPopup();
+  ASSERT_NE(menu, nullptr);
+  EXPECT_EQ(menu->form, tray->Handle());
+  EXPECT_EQ(menu->at, (TPoint{3005, 1056}));
+  std::vector<std::wstring> captions;
+  for (const auto& item : menu->items) captions.push_back(item.caption);
+  EXPECT_EQ(captions, (std::vector<std::wstring>{L"&Monitor Watcher ", L"", L"", L"About", L"Exit  Tessary"}));
+  const auto& watcher = menu->items[0];
+  EXPECT_EQ(watcher.image, tray->ilPopupIcon0);
+  EXPECT_NE(watcher.image, 0u);
+  ASSERT_EQ(watcher.submenu.size(), 2u);
+  EXPECT_EQ(watcher.submenu[0].caption, L"Enable");
+  EXPECT_EQ(watcher.submenu[1].caption, L"Disable");
+  EXPECT_EQ(menu->chosen, -1);
+  EXPECT_FALSE(tray->PopupShowing);
+  // The watcher item itself cannot be chosen: it only opens its submenu.
+  Choose(L"MIMonitorWatcher");
+  EXPECT_EQ(hl::LastPopup()->chosen, -1);
+  EXPECT_TRUE(main->MonitorWatcher());
+}
+
+struct SwitchCase {
+  const char* name;
+  bool on;
+  const wchar_t* item;
+  bool after;
+  const wchar_t* status;  // the status line afterwards; empty: none written
+};
+
+class TraySwitchTest : public TrayTest, public ::testing::WithParamInterface<SwitchCase> {};
+
+TEST_P(TraySwitchTest, TicksShowTheStateAndOnlyAChangeWritesTheStatusLine) {
+  const SwitchCase& c = GetParam();
+  Start(c.on);
+  Wait(1300);  // the start's own status line has gone into the log
+  const std::vector<std::wstring> logBefore = main->txtLog->Lines();
+  ASSERT_EQ(main->lblMessage->Text(), L"");
+
+  Choose(std::wstring(L"MIMonitorWatcher/") + c.item);
+
+  const hl::PopupRecord* menu = hl::LastPopup();
+  ASSERT_NE(menu, nullptr);
+  EXPECT_EQ(menu->items[0].submenu[0].checked, c.on) << "Enable";
+  EXPECT_EQ(menu->items[0].submenu[1].checked, !c.on) << "Disable";
+  EXPECT_EQ(main->MonitorWatcher(), c.after);
+  EXPECT_EQ(main->timGetTopPrograms->Enabled(), c.after);
+  EXPECT_EQ(main->lblMessage->Text(), c.status);
+  EXPECT_EQ(main->txtLog->Lines(), logBefore);
+  Wait(1300);
+  EXPECT_EQ(Image(Icon().icon), c.after ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TraySwitchTest,
+    ::testing::Values(SwitchCase{"DisableWhenOn", true, L"MIDisable", false, L"Monitor Watcher [Disabled]"},
+                      SwitchCase{"EnableWhenOff", false, L"MIEnable", true, L"Monitor Watcher [Enabled]"},
+                      SwitchCase{"TickedEnable", true, L"MIEnable", true, L""},
+                      SwitchCase{"TickedDisable", false, L"MIDisable", false, L""}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(TrayTest, ASecondRightClickWhileTheMenuIsOpenOpensNoSecondMenu) {
+  Start(true);
+  int ticksDuringMenu = 0;
+  hl::WhileNextMenuOpen([&] {
+    // The menu's loop keeps dispatching: a second click arrives, and the timers run.
+    sim.MouseOnNotifyIcon(tray->Handle(), TfrmSysTrayMenu::IconId, WM_RBUTTONDOWN);
+    sim.AdvanceTime(1300);
+    ticksDuringMenu = 1;
+  });
+  Mouse(WM_RBUTTONDOWN);
+  EXPECT_EQ(ticksDuringMenu, 1);
+  EXPECT_EQ(hl::Installed().Popups().size(), 1u);
+  EXPECT_EQ(Icon().tip, L"Tessary v1.0") << "the timer ran while the menu was open";
+  // Once it has closed, the next click opens the menu again.
+  Mouse(WM_RBUTTONDOWN);
+  EXPECT_EQ(hl::Installed().Popups().size(), 2u);
+}
+
+TEST_F(TrayTest, LeftClickShowsTheMainWindowAndRightDoubleClickTheDebugWindow) {
+  Start(true);
+  int debugShown = 0;
+  SetShowDebugWindowHandler([&] { ++debugShown; });
+  ASSERT_FALSE(main->Visible());
+
+  Mouse(0x0200);  // WM_MOUSEMOVE: nothing
+  Mouse(WM_RBUTTONUP);
+  EXPECT_FALSE(main->Visible());
+  EXPECT_EQ(debugShown, 0);
+  EXPECT_TRUE(hl::Installed().Popups().empty());
+
+  Mouse(WM_LBUTTONDOWN);
+  EXPECT_TRUE(main->Visible());
+  EXPECT_EQ(debugShown, 0);
+
+  Mouse(WM_RBUTTONDBLCLK);
+  EXPECT_EQ(debugShown, 1);
+  EXPECT_TRUE(hl::Installed().Popups().empty());
+}
+
+TEST_F(TrayTest, LeftClickOnAShownMainWindowRaisesItWithoutPlacingItAgain) {
+  Start(true);
+  Mouse(WM_LBUTTONDOWN);
+  ASSERT_TRUE(main->Visible());
+  const TRect placed{main->Left(), main->Top(), main->Left() + main->Width(), main->Top() + main->Height()};
+  sim.SetCursor(TPoint{100, 100});  // a new placement would follow the cursor
+  sim::WindowSpec spec;
+  spec.exStyle = WS_EX_TOPMOST;
+  const WindowHandle other = sim.AddWindow(spec);
+  ASSERT_NE(sim.ZOrder().front(), main->Handle());
+  Mouse(WM_LBUTTONDOWN);
+  EXPECT_EQ(sim.ZOrder().front(), main->Handle());
+  EXPECT_NE(sim.ZOrder().front(), other);
+  EXPECT_EQ((TRect{main->Left(), main->Top(), main->Left() + main->Width(), main->Top() + main->Height()}), placed);
+}
+
+struct RestartCase {
+  const char* name;
+  bool on;
+  int image;
+};
+
+class TrayRestartTest : public TrayTest, public ::testing::WithParamInterface<RestartCase> {};
+
+TEST_P(TrayRestartTest, TheShellStartingAgainGetsTheIconBackWithTheStatesPicture) {
+  Start(GetParam().on);
+  Wait(1300);
+  sim.RestartTaskbar();
+  EXPECT_FALSE(IconShown());
+  ui::app::ProcessPendingMessages();
+  const NotifyIconData icon = Icon();
+  EXPECT_EQ(Image(icon.icon), GetParam().image);
+  EXPECT_EQ(icon.tip, L"Tessary v1.0");
+  EXPECT_EQ(icon.callbackMessage, 0x401u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TrayRestartTest,
+                         ::testing::Values(RestartCase{"WatcherOn", true, 1}, RestartCase{"WatcherOff", false, 0}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(TrayTest, ListFilesPassFromStartToExitByteForByte) {
+  // UTF-16 with a BOM and no line end at the end; odd case; a line that is not name=1.
+  const std::vector<uint8_t> disabled = {0xFF, 0xFE, 'a', 0, '.', 0, 'E', 0, '=', 0, '1', 0, '\r', 0, '\n', 0, 'x', 0};
+  const std::vector<uint8_t> noright = Bytes("Game.EXE=1\nnot a pair\r\n\r\n");
+  sim.WriteWholeFile(kDisabled, disabled);
+  sim.WriteWholeFile(kNoRight, noright);
+  Start(true);
+  sim.DeleteFileW(kDisabled);
+  sim.DeleteFileW(kNoRight);
+  tray.reset();
+  std::vector<uint8_t> b;
+  ASSERT_TRUE(sim.ReadWholeFile(kDisabled, b));
+  EXPECT_EQ(b, disabled);
+  ASSERT_TRUE(sim.ReadWholeFile(kNoRight, b));
+  EXPECT_EQ(b, noright);
+}
+
+TEST_F(TrayTest, MissingListFilesAreWrittenEmptyAtExit) {
+  Start(true);
+  EXPECT_FALSE(sim.FileExists(kDisabled));
+  tray.reset();
+  for (const auto& path : {kDisabled, kNoRight}) {
+    std::vector<uint8_t> b{1};
+    ASSERT_TRUE(sim.ReadWholeFile(path, b)) << std::string(path.begin(), path.end());
+    EXPECT_TRUE(b.empty());
+  }
+}
+
+TEST_F(TrayTest, AListFileThatCannotBeReadIsLeftAsItIs) {
+  const std::vector<uint8_t> disabled = Bytes("keep.exe=1\r\n");
+  sim.WriteWholeFile(kDisabled, disabled);
+  sim.WriteWholeFile(kNoRight, Bytes("b.exe=1\r\n"));
+  CreateMain();
+  sim.FailOperation("ReadFileLimited", ERROR_ACCESS_DENIED);  // the first list read
+  tray = std::make_unique<TfrmSysTrayMenu>();
+  sim.ClearFaults();
+  tray.reset();
+  std::vector<uint8_t> b;
+  ASSERT_TRUE(sim.ReadWholeFile(kDisabled, b));
+  EXPECT_EQ(b, disabled);
+  ASSERT_TRUE(sim.ReadWholeFile(kNoRight, b));
+  EXPECT_EQ(b, Bytes("b.exe=1\r\n"));
+}
+
+TEST_F(TrayTest, DestructionRemovesTheIconAndFreesTheImages) {
+  Start(true);
+  Mouse(WM_RBUTTONDOWN);
+  ASSERT_TRUE(IconShown());
+  const WindowHandle h = tray->Handle();
+  tray.reset();
+  for (const auto& d : sim.NotifyIcons()) EXPECT_NE(d.window, h);
+  EXPECT_EQ(sim.LiveLoadedIcons(), 0u);
+}
+
+// The whole program: "Exit  Tessary" from the tray menu ends the loop with 0, and on the way out
+// the icon goes, the list files and the kept log are written and no window of the program stays.
+TEST_F(TrayTest, ExitFromTheTrayMenuEndsTheProgramCleanly) {
+  sim.WriteWholeFile(kSettings, Bytes("[Main]\r\ncbWatcherOnStart=1\r\n"));
+  bool iconDuringRun = false;
+  sim.At(2000, [&] {
+    SetSaveOnExit(true);
+    TfrmSysTrayMenu* t = FrmSysTrayMenu();
+    ASSERT_NE(t, nullptr);
+    for (const auto& d : sim.NotifyIcons()) iconDuringRun = iconDuringRun || d.window == t->Handle();
+    hl::ChooseNext(L"MIExit");
+    sim.MouseOnNotifyIcon(t->Handle(), TfrmSysTrayMenu::IconId, WM_RBUTTONDOWN);
+  });
+  const uint32_t start = sim.GetTickCount();
+
+  EXPECT_EQ(RunApplication(), 0);
+
+  EXPECT_LT(sim.GetTickCount() - start, 3000u) << "the loop ran on after the exit";
+  EXPECT_TRUE(iconDuringRun);
+  EXPECT_TRUE(sim.NotifyIcons().empty());
+  EXPECT_EQ(FrmSysTrayMenu(), nullptr);
+  EXPECT_TRUE(sim.FileExists(kDisabled));
+  EXPECT_TRUE(sim.FileExists(kNoRight));
+  EXPECT_TRUE(sim.FileExists(kFolder + L"Debug.txt"));
+  for (WindowHandle w : sim.ZOrder()) {
+    uint32_t pid = 0;
+    sim.GetWindowThreadProcessId(w, &pid);
+    EXPECT_NE(pid, sim.OwnProcessId()) << "window left: " << std::string(sim.GetClassNameW(w).begin(), sim.GetClassNameW(w).end());
+  }
+}
+
+}  // namespace
+}  // namespace tessary::test
