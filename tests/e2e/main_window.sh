@@ -47,6 +47,17 @@ Button          push   0 -  Reset All
 Button          push   0 -  Save
 Static          -      0 -  This window is used to move the foreground program to another monitor.\r\n\r\nIt is recommended to pin Tessary to the Taskbar to quickly open this window. This program is designed to work in the background until needed.\r\n
 Static          -      0 -  When enabled, the program will automatically detect when the monitors change from sleep or power off. Programs will be moved back to their original monitors after a brief sleep period.\r\n\r\nThis feature can be temporarily disabled by turning on the Scroll Lock on your keyboard. Also, the System Tray icon menu can be used to enable/disable this feature.\r\n\r\n
+Button          check  0 0  Move Left/Up
+Button          check  0 0  Move Right/Down
+Button          check  0 0  Move Next
+Button          push   0 -  Set
+Button          push   0 -  Set
+Button          push   0 -  Set
+Static          -      0 -  [none]
+Static          -      0 -  [none]
+Static          -      0 -  [none]
+Button          push   0 -  Reset All
+Button          push   0 -  Save
 '
 # The other controls (no text, or a text that changes), by class and kind: how many of them, and how
 # many shown on the status view: glyph buttons, pictures, the status line, the log, the spin edit's
@@ -77,6 +88,21 @@ check_fit() {
   fit="$(probe --fit "$2")"
   e2e_eq "$1: every text fits its control (face, clipped texts)" "face=Tahoma" \
     "$(sed -n 's/^FIT [0-9]* //p; /^CLIPPED/p' <<<"$fit")"
+}
+
+# check_hotkey_page NAME: the "Global Hotkeys" page through the view menu (its fourth item of four,
+# a separator and one more): its rows shown, laid out cleanly, every text fitting.
+check_hotkey_page() {
+  local list
+  # shellcheck disable=SC2046
+  xdotool mousemove $(ui_glyph_center "$(probe --list "$MAIN")") sleep 0.2 click 1
+  ui_menu_pick 3 5.5 || { e2e_fail "$1: hotkey page" "no popup menu within 3 s"; return; }
+  sleep 0.5
+  list="$(probe --list "$MAIN")"
+  e2e_eq "$1: hotkey page shows its rows, no overlaps" "1 1 1 1 1 0" \
+    "$(ui_shown "$list" "Move Left/Up" "Move Right/Down" "Move Next" "Set" "[none]" "Close this window after clicking Move Left/Right" | paste -sd' ')$(ui_layout_faults "$list" | sed 's/^/ | /')"
+  check_fit "$1: hotkey page" "$MAIN"
+  ui_shot_window "$list" "$SHOTS/main-window-hotkeys-$2.png" 12
 }
 
 # 1. --- the window and its controls at 100 %
@@ -158,6 +184,7 @@ done <<'PAGES'
   Monitor Watcher  |Enabled when starting the program|2000|Sleep (MS) before moving programs|Close this window after clicking Move Left/Right
   Watcher Trigger  |Monitor Power State|Resolution Change|Monitor Power State is the prefered method to detect when a monitor restores from sleep or power off.\r\n\r\nResolution Change is a backup method. This will only work if the monitors have different resolutions or scaling.|Enabled when starting the program
 PAGES
+check_hotkey_page "100 %" 100
 for _ in $(seq 1 20); do probe --fg | grep -q 'title=w1 ' && break; sleep 0.1; done
 e2e_eq "view menu: the test window is in front again afterwards" "FG class=TessaryE2ETestWin title=w1 exe=testwin.exe" \
   "$(probe --fg)"
@@ -206,6 +233,7 @@ if ui_dpi 144; then
   e2e_eq "150 %: no shown control overlaps another or leaves the client area" "" "$(ui_layout_faults "$list")"
   check_fit "150 %" "$MAIN"
   ui_shot_window "$list" "$SHOTS/main-window-150.png" 12 || e2e_fail "150 %: screenshot" "import failed"
+  check_hotkey_page "150 %" 150
   tessary_stop
 else
   e2e_fail "150 %: scaling set" "wine reg add LogPixels failed"

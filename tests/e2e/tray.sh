@@ -26,8 +26,7 @@ MAIN=Tessary.FrmMain
 ABOUT=Tessary.FrmAbout
 MENU='#32768'
 
-# The X window of Wine's tray while it shows at least one icon (Wine hides it when none is left).
-tray_window() { xdotool search --onlyvisible --name '^Wine System Tray$' 2>/dev/null | head -1; }
+tray_window() { wine_tray_window; }
 # ICON_X ICON_Y: the middle of the first icon (Wine gives each icon the small-icon size and a
 # 2-pixel border on each side).
 icon_at() {

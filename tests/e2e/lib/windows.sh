@@ -38,16 +38,39 @@ instance_count() { tw --count-class "$INSTANCE_CLASS"; }
 
 # Starts EXE without arguments as the running instance and waits for its instance window.
 tessary_start() {
-  local exe="$1" i
+  local exe="$1" i focus tray
+  focus="$(xdotool getwindowfocus 2>/dev/null)"
+  tray="$(wine_tray_window)"
   lab_run 300 "$exe" >"${E2E_OUT:-$LAB_ROOT}/first-instance.txt" 2>&1 &
   TESSARY_PID=$!
   E2E_PIDS+=("$TESSARY_PID")
   for i in $(seq 1 100); do
-    [ "$(instance_count)" = 1 ] && return 0
+    if [ "$(instance_count)" = 1 ]; then
+      [ -z "$tray" ] && give_back_focus "$focus"
+      return 0
+    fi
     kill -0 "$TESSARY_PID" 2>/dev/null || return 1
     sleep 0.2
   done
   return 1
+}
+
+# The X window of Wine's tray while it shows at least one icon (Wine hides it when none is left).
+wine_tray_window() { xdotool search --onlyvisible --name '^Wine System Tray$' 2>/dev/null | head -1; }
+
+# Wine shows its tray in a window of its own when the first icon arrives and gives it the focus;
+# on Windows the notification area never takes the foreground. The X window that had the focus
+# before gets it back.
+give_back_focus() {
+  local before="$1" tray i
+  for i in $(seq 1 30); do
+    tray="$(wine_tray_window)"
+    [ -n "$tray" ] && [ "$(xdotool getwindowfocus 2>/dev/null)" = "$tray" ] && break
+    sleep 0.1
+  done
+  [ -n "$tray" ] && [ -n "$before" ] && [ "$before" != "$tray" ] || return 0
+  [ "$(xdotool getwindowfocus 2>/dev/null)" = "$tray" ] && xdotool windowactivate "$before" 2>/dev/null
+  return 0
 }
 
 # Ends the running instance by closing its instance window (the application's main window);
