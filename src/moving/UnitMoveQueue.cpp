@@ -5,6 +5,7 @@
 #include <mutex>
 #include <utility>
 
+#include "core/UnitSleep.h"
 #include "diagnostics/DebugLog.h"
 
 namespace tessary {
@@ -77,20 +78,33 @@ void TMoveQueue::Drain(bool firstWaited) {
   }
   std::exception_ptr firstError;
   bool queued = firstWaited;
+  bool after = false;  // a request ran before this one in this drain
+  const auto finished = [&st] {
+    std::lock_guard lk(st.mu);
+    if (!st.waiting.empty() && st.holds == 0) return false;
+    st.running = false;
+    return true;
+  };
   for (;;) {
+    if (finished()) break;
+    if (after) {
+      try {
+        SleepSlick(QueuedSettleMs);  // requests made meanwhile wait behind the others
+      } catch (...) {
+        if (!firstError) firstError = std::current_exception();
+      }
+      if (finished()) break;
+    }
     Request next;
     {
       std::lock_guard lk(st.mu);
-      if (st.waiting.empty() || st.holds > 0) {
-        st.running = false;
-        break;
-      }
       next = std::move(st.waiting.front());
       st.waiting.pop_front();
       if (st.firstCount > 0) --st.firstCount;
     }
     if (queued) AppendLog(L"MQ: " + next.what + L" runs");
     queued = true;
+    after = true;
     try {
       if (next.work) next.work();
     } catch (...) {

@@ -273,7 +273,8 @@ bool SendToInstance(const std::wstring& text) {
   // The first of several starts at once may not have made its window yet: a later start waits for
   // it, a while, instead of dropping the request unheard.
   WindowHandle target = ws().FindWindowW(TFrmDummyInstance::ClassName, L"");
-  for (uint32_t waited = 0; target == 0 && waited < FindInstanceWaitMs; waited += FindInstanceStepMs) {
+  uint32_t waitedMs = 0;
+  for (; target == 0 && waitedMs < FindInstanceWaitMs; waitedMs += FindInstanceStepMs) {
     ws().Sleep(FindInstanceStepMs);
     target = ws().FindWindowW(TFrmDummyInstance::ClassName, L"");
   }
@@ -281,6 +282,7 @@ bool SendToInstance(const std::wstring& text) {
     AppendLog(L"SI: no running instance window, not delivered: " + text);
     return false;
   }
+  if (waitedMs > 0) AppendLog(L"SI: instance window found after " + std::to_wstring(waitedMs) + L" ms");
   CopyDataRecord data;
   data.dwData = 0;
   data.cbData = static_cast<uint32_t>(units.size() * 2);

@@ -6,6 +6,7 @@
 # instance, the others find its window only after it has made it).
 #
 #   BURST_SIZES="3 4 5"   the burst sizes (default 3 to 9)
+#   BURST_LOGS=DIR        with TESSARY_KEEP_LOG=1: every start's log is copied to DIR at the end
 set -uo pipefail
 . "$(dirname "$0")/lib/check.sh"
 . "$(dirname "$0")/lib/windows.sh"
@@ -57,6 +58,10 @@ burst_wait() {
     sleep 0.1
   done
   BURST_RCS="$(cat "$E2E_OUT"/rc-* 2>/dev/null | sort | paste -sd' ')"
+  # What a start that failed printed, for the failure message.
+  for i in "$E2E_OUT"/rc-*; do
+    [ "$(cat "$i")" = 0 ] || echo "start ${i##*-} ended with $(cat "$i"): $(head -c 400 "$E2E_OUT/start-${i##*-}.txt")" >&2
+  done
 }
 
 zeros() { printf '0 %.0s' $(seq 1 "$1") | sed 's/ $//'; }
@@ -108,4 +113,5 @@ if grep -qiE 'unhandled|page fault|backtrace' "$E2E_OUT"/*.txt 2>/dev/null; then
 else
   e2e_pass "no crash report from any start"
 fi
+[ -n "${BURST_LOGS:-}" ] && mkdir -p "$BURST_LOGS" && cp "$E2E_OUT"/Debug.txt* "$BURST_LOGS"/ 2>/dev/null
 e2e_finish

@@ -21,15 +21,26 @@ class MoveQueueTest : public test::MovingFixture {
 };
 
 TEST_F(MoveQueueTest, ARequestMadeWhileOneRunsRunsOnceRightAfterItInArrivalOrder) {
+  std::vector<uint32_t> ticks;  // when each request began
+  const auto tick = [&] { ticks.push_back(sim.GetTickCount()); };
+  const uint32_t start = sim.GetTickCount();
   bool nestedRanAtOnce = true;
   const bool ranAtOnce = TMoveQueue::Run(L"outer", [&] {
+    tick();
     trace.push_back("outer begins");
     nestedRanAtOnce = TMoveQueue::Run(L"a", [&] {
+      tick();
       trace.push_back("a");
       // Made while a runs, behind b, which waited already.
-      TMoveQueue::Run(L"c", Note("c"));
+      TMoveQueue::Run(L"c", [&] {
+        tick();
+        trace.push_back("c");
+      });
     });
-    TMoveQueue::Run(L"b", Note("b"));
+    TMoveQueue::Run(L"b", [&] {
+      tick();
+      trace.push_back("b");
+    });
     EXPECT_TRUE(TMoveQueue::Busy());
     EXPECT_EQ(TMoveQueue::Waiting(), 2u);
     trace.push_back("outer ends");
@@ -42,9 +53,18 @@ TEST_F(MoveQueueTest, ARequestMadeWhileOneRunsRunsOnceRightAfterItInArrivalOrder
   EXPECT_EQ(TMoveQueue::Waiting(), 0u);
   EXPECT_TRUE(Logged(L"MQ: a waits (1 waiting)"));
   EXPECT_TRUE(Logged(L"MQ: b runs"));
+  // The first at once; each that waited a settling pause after the one before it, and no pause
+  // after the last.
+  ASSERT_EQ(ticks.size(), 4u);
+  EXPECT_EQ(ticks[0], start);
+  for (size_t i = 1; i < ticks.size(); ++i)
+    EXPECT_GE(ticks[i] - ticks[i - 1], static_cast<uint32_t>(TMoveQueue::QueuedSettleMs)) << i;
+  EXPECT_EQ(sim.GetTickCount(), ticks[3]);
   // Idle again: the next request runs at once.
+  const uint32_t idle = sim.GetTickCount();
   EXPECT_TRUE(TMoveQueue::Run(L"d", Note("d")));
   EXPECT_EQ(trace.back(), "d");
+  EXPECT_EQ(sim.GetTickCount(), idle);
 }
 
 TEST_F(MoveQueueTest, HeldRequestsWaitForTheLastReleaseAndRequestsAskedForFirstGoAhead) {
