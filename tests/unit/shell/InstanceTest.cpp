@@ -5,6 +5,7 @@
 
 #include "core/AppState.h"
 #include "diagnostics/DebugLog.h"
+#include "moving/UnitMoveQueue.h"
 #include "shell/UnitStartup.h"
 #include "ShellFixture.h"
 
@@ -206,6 +207,27 @@ TEST_F(InstanceTest, AForwardedMoveArrivingInsideAMovesWaitRunsOnceAfterItAndIts
   ASSERT_NE(right, std::wstring::npos) << "moved to C";
   ASSERT_NE(back, std::wstring::npos) << "moved back to B";
   EXPECT_TRUE(Logged(L"MQ: command line -mf next  waits (1 waiting)"));
+}
+
+// Start-up holds the moves from its instance window's creation until it has read its own command
+// line: a later start's move that arrives meanwhile runs after the first instance's own.
+TEST_F(InstanceTest, TheFirstInstancesOwnMoveGoesAheadOfMovesForwardedWhileItStarts) {
+  CheckInstance(INST_INIT);
+  ASSERT_TRUE(IsFirstInstance());
+  TMoveQueue::Hold();  // as start-up does
+  EXPECT_EQ(SendBytes(FrmDummyInstance()->Handle(), Payload(u"-mf next ")), 1) << "the sender is let go";
+  EXPECT_EQ(EditorMonitor(), 'B') << "nothing moves before the program's own command line is read";
+
+  FrmDummyInstance()->HandleOwnCommandLine(L"-mf right ");
+  EXPECT_EQ(EditorMonitor(), 'B');
+  TMoveQueue::Release();
+
+  // Right to C first, then next: C is last in the enumeration B D A C, so back to B. The other
+  // way round, next goes to D and right finds nothing beyond D.
+  EXPECT_EQ(EditorMonitor(), 'B');
+  const std::wstring log = LogText();
+  EXPECT_NE(log.find(L"new TL [100, 2100]"), std::wstring::npos) << "moved to C";
+  EXPECT_EQ(log.find(L"MP: No Next Monitor"), std::wstring::npos);
 }
 
 TEST_F(InstanceTest, SecondStartMovesTheForegroundProgramOnceInTheRunningInstance) {
