@@ -5,6 +5,7 @@
 #include "diagnostics/DebugLog.h"
 #include "hotkeys/UnitHotKey.h"
 #include "moving/UnitMove.h"
+#include "moving/UnitMoveQueue.h"
 #include "shell/UnitFrmInstance.h"
 #include "shell/UnitMisc.h"
 #include "watcher/UnitTimerManager.h"
@@ -20,6 +21,7 @@ void ResetProcessWideState() {
   ResetInstanceState();
   SetTerminating(false);
   TMove::Reset();
+  TMoveQueue::Reset();
   TACHotKey::ResetIds();
   TTimerManager::Reset();
   ConnectLowerUnits();

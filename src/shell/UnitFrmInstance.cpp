@@ -7,6 +7,7 @@
 #include "diagnostics/DebugLog.h"
 #include "hotkeys/UnitKeys.h"
 #include "moving/UnitMove.h"
+#include "moving/UnitMoveQueue.h"
 #include "shell/UnitMisc.h"
 #include "util/UnitToken.h"
 
@@ -21,6 +22,7 @@ struct InstanceState {
   std::wstring textToForward;
   std::unique_ptr<TFrmDummyInstance> form;
   std::function<void()> showMainWindow;
+  bool delivered = true;  // the last hand-off reached the running instance
 };
 
 InstanceState& St() {
@@ -186,14 +188,35 @@ void TFrmDummyInstance::HandleCommandLine(const std::wstring& s) {
   all.win = all.shft = all.ctrl = all.alt = true;
   TKeys::HandleStuckKeys(all);
   const std::wstring direction = words.size() > 1 ? words[1] : std::wstring();
+  TMoveDirection move;
   if (SameTextAscii(direction, L"left"))
-    TMove::MoveProgramLeft(0, false);
+    move = TMoveDirection::Left;
   else if (SameTextAscii(direction, L"right"))
-    TMove::MoveProgramRight(0, false);
+    move = TMoveDirection::Right;
   else if (SameTextAscii(direction, L"next"))
-    TMove::MoveProgramNext(0, false);
-  else
+    move = TMoveDirection::Next;
+  else {
     ShowSyntaxHelp();
+    return;
+  }
+  // Handled inside another move's wait (this is a sent message), the move waits its turn and the
+  // sender is let go at once: it has handed its request over, and holding it would gain nothing.
+  const std::wstring what = L"command line " + s;
+  if (ownLine_)
+    TMoveQueue::RunFirst(what, TMoveQueue::MoveWork(move, 0, false));
+  else
+    TMoveQueue::Run(what, TMoveQueue::MoveWork(move, 0, false));
+}
+
+void TFrmDummyInstance::HandleOwnCommandLine(const std::wstring& s) {
+  ownLine_ = true;
+  try {
+    HandleCommandLine(s);
+  } catch (...) {
+    ownLine_ = false;
+    throw;
+  }
+  ownLine_ = false;
 }
 
 TFrmDummyInstance* FrmDummyInstance() { return St().form.get(); }
@@ -201,6 +224,7 @@ TFrmDummyInstance* FrmDummyInstance() { return St().form.get(); }
 // ---------------------------------------------------------------- single instance
 
 bool IsFirstInstance() { return St().isFirstInstance; }
+bool HandOffDelivered() { return St().delivered; }
 const std::wstring& CommandLineText() { return St().commandLineText; }
 void SetCommandLineText(const std::wstring& text) { St().commandLineText = text; }
 
@@ -227,13 +251,13 @@ void CheckInstance(TInstanceCommand command) {
     case INST_POPUP:
       SetTerminating(true);
       ws().ProcessPendingMessages();
-      SendToInstance(std::to_wstring(static_cast<int>(INST_POPUP)));
+      st.delivered = SendToInstance(std::to_wstring(static_cast<int>(INST_POPUP)));
       ws().ProcessPendingMessages();
       break;
     case INST_PARAM:
       SetTerminating(true);
       ws().ProcessPendingMessages();
-      SendToInstance(st.textToForward);
+      st.delivered = SendToInstance(st.textToForward);
       ws().ProcessPendingMessages();
       break;
   }
@@ -244,16 +268,31 @@ void ForwardCommandLine(const std::wstring& text) {
   CheckInstance(INST_PARAM);
 }
 
-void SendToInstance(const std::wstring& text) {
+bool SendToInstance(const std::wstring& text) {
   const std::u16string units = ToUtf16(text);  // c_str() supplies the zero unit
-  const WindowHandle target = ws().FindWindowW(TFrmDummyInstance::ClassName, L"");
-  if (target == 0) return;  // no running instance window yet: nothing to tell anyone
+  // The first of several starts at once may not have made its window yet: a later start waits for
+  // it, a while, instead of dropping the request unheard.
+  WindowHandle target = ws().FindWindowW(TFrmDummyInstance::ClassName, L"");
+  uint32_t waitedMs = 0;
+  for (; target == 0 && waitedMs < FindInstanceWaitMs; waitedMs += FindInstanceStepMs) {
+    ws().Sleep(FindInstanceStepMs);
+    target = ws().FindWindowW(TFrmDummyInstance::ClassName, L"");
+  }
+  if (target == 0) {
+    AppendLog(L"SI: no running instance window, not delivered: " + text);
+    return false;
+  }
+  if (waitedMs > 0) AppendLog(L"SI: instance window found after " + std::to_wstring(waitedMs) + L" ms");
   CopyDataRecord data;
   data.dwData = 0;
   data.cbData = static_cast<uint32_t>(units.size() * 2);
   data.lpData = units.c_str();
   intptr_t result = 0;
-  ws().SendCopyData(0, target, data, result);
+  if (!ws().SendCopyData(0, target, data, result)) {
+    AppendLog(L"SI: could not deliver: " + text, true);
+    return false;
+  }
+  return true;
 }
 
 void ShowSyntaxHelp() {

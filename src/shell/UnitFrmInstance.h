@@ -36,6 +36,9 @@ class TFrmDummyInstance {
   // The WM_COPYDATA handler; msg may hold anything another process put there.
   void GetDataMessage(const CopyDataRecord* msg);
   void HandleCommandLine(const std::wstring& s);
+  // The first instance's own command line, at start-up: its move was asked for before any that a
+  // later start forwarded meanwhile, so it runs ahead of those.
+  void HandleOwnCommandLine(const std::wstring& s);
 
   // Decoded from the last message received.
   TInstanceCommand command = INST_INIT;
@@ -47,6 +50,7 @@ class TFrmDummyInstance {
   friend void ResetInstanceState();
 
   WindowHandle handle_ = 0;
+  bool ownLine_ = false;
   std::shared_ptr<TFrmDummyInstance*> self_;  // the window's handler reaches the form through it
 };
 
@@ -56,7 +60,13 @@ TFrmDummyInstance* FrmDummyInstance();
 // Creates (or opens) the mutex, decides IsFirstInstance, then acts on command.
 void CheckInstance(TInstanceCommand command);
 void ForwardCommandLine(const std::wstring& text);
-void SendToInstance(const std::wstring& text);
+// False when no instance window turned up within FindInstanceWaitMs, or the message failed.
+bool SendToInstance(const std::wstring& text);
+inline constexpr uint32_t FindInstanceWaitMs = 5000;
+inline constexpr uint32_t FindInstanceStepMs = 20;
+// Whether this later start's hand-off (CheckInstance with INST_PARAM or INST_POPUP) reached the
+// running instance; a start whose request was lost must not end as if it had succeeded.
+bool HandOffDelivered();
 void ShowSyntaxHelp();
 bool IsFirstInstance();
 std::wstring SyntaxHelpText();

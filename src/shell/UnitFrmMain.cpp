@@ -11,6 +11,7 @@
 #include "hotkeys/UnitKeys.h"
 #include "moving/UnitFocusManager.h"
 #include "moving/UnitMove.h"
+#include "moving/UnitMoveQueue.h"
 #include "shell/UnitFrmInstance.h"
 #include "util/UnitError.h"
 #include "watcher/UnitFrmMonitorEvent.h"
@@ -370,12 +371,17 @@ intptr_t TFrmMain::WndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
 
 void TFrmMain::MoveButton(bool (*move)(WindowHandle, bool), const wchar_t* word) {
   if (fore.hwnd == 0) return;
-  // The window never takes the foreground: this is still the program the user worked in.
-  TForeGround::GetInfo(fore);
-  ShowStatus(L"Moving [" + fore.EXEName + L"] " + word + L" ", true);
-  move(TKeys::IsPressedNow(wc::VK_SHIFT) ? fore.hwnd : 0, false);
-  ShowForeground(false);
-  if (cbAutoClose->Checked()) Hide();
+  // The Shift key as it is at the click, not when a move that runs now is done.
+  const bool shift = TKeys::IsPressedNow(wc::VK_SHIFT);
+  // A move request like any other: one that runs (its status line pumps) gets this one after it.
+  TMoveQueue::Run(std::wstring(L"button ") + word, [this, move, word, shift] {
+    // The window never takes the foreground: this is still the program the user worked in.
+    TForeGround::GetInfo(fore);
+    ShowStatus(L"Moving [" + fore.EXEName + L"] " + word + L" ", true);
+    move(shift ? fore.hwnd : 0, false);
+    ShowForeground(false);
+    if (cbAutoClose->Checked()) Hide();
+  });
 }
 
 void TFrmMain::btnLeftClick() { MoveButton(&TMove::MoveProgramLeft, L"Left"); }

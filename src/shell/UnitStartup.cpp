@@ -10,6 +10,7 @@
 #include "diagnostics/DebugLog.h"
 #include "diagnostics/UnitFrmDebug.h"
 #include "moving/UnitFocusManager.h"
+#include "moving/UnitMoveQueue.h"
 #include "shell/UnitFrmAbout.h"
 #include "shell/UnitFrmHotkey.h"
 #include "shell/UnitFrmInstance.h"
@@ -43,6 +44,9 @@ int32_t RunApplication() {
   ConnectLowerUnits();
   // 1. The mutex; the first instance gets its instance window here, before anything else.
   CheckInstance(INST_INIT);
+  // Later starts may forward moves while this one still starts; they wait for its own (step 8).
+  const bool holding = IsFirstInstance();
+  if (holding) TMoveQueue::Hold();
 
   // 2./3. A later start hands over its arguments, or asks for the main window, and ends.
   const std::vector<std::wstring> args = ws().GetCommandLineArgs();
@@ -52,8 +56,8 @@ int32_t RunApplication() {
   if (!args.empty() && !IsFirstInstance()) ForwardCommandLine(text);
   if (args.empty() && !IsFirstInstance()) CheckInstance(INST_POPUP);
 
-  // 4.
-  if (IsTerminating()) return 0;
+  // 4. A later start whose request did not arrive says so in its exit code.
+  if (IsTerminating()) return (IsFirstInstance() || HandOffDelivered()) ? 0 : 1;
 
   TFrmDummyInstance* instance = FrmDummyInstance();
   if (instance == nullptr || instance->Handle() == 0) {
@@ -88,7 +92,8 @@ int32_t RunApplication() {
   ui::app::SetExceptionHandler(ApplicationException);
 
   // 8. The first instance acts on its own command line, then carries on starting.
-  if (!CommandLineText().empty()) Guarded([&] { instance->HandleCommandLine(CommandLineText()); });
+  if (!CommandLineText().empty()) Guarded([&] { instance->HandleOwnCommandLine(CommandLineText()); });
+  if (holding) Guarded([] { TMoveQueue::Release(); });
 
   // 9.
   AppendLog(L"SU: show main window");

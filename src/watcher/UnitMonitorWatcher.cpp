@@ -1,6 +1,8 @@
 #include "watcher/UnitMonitorWatcher.h"
 
+#include <condition_variable>
 #include <exception>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -8,6 +10,7 @@
 #include "core/UnitMonitors.h"
 #include "diagnostics/DebugLog.h"
 #include "moving/UnitFocusManager.h"
+#include "moving/UnitMoveQueue.h"
 #include "util/UnitError.h"
 #include "util/UnitText.h"
 #include "watcher/UnitRestore.h"
@@ -38,6 +41,20 @@ class LevelScope {
 
 struct TMonitorWatcher::Worker {
   std::atomic<bool> stop{false};
+  // The restore step, when it had to wait its turn behind a move: set on the user-interface
+  // thread when it has run, waited for on the worker.
+  std::mutex mu;
+  std::condition_variable cv;
+  bool restoreDone = false;
+  std::exception_ptr restoreError;
+
+  void Stop() {
+    {
+      std::lock_guard lk(mu);
+      stop = true;
+    }
+    cv.notify_all();
+  }
 };
 
 TMonitorWatcher::TMonitorWatcher()
@@ -188,10 +205,33 @@ void TMonitorWatcher::Execute(const std::shared_ptr<Worker>& worker) {
 
     if (!worker->stop) {
       if (repeat_cnt > 1) RunOnUiThread([&] { AppendLog(L"CHM: Getmonitors repeat=" + std::to_wstring(repeat_cnt)); });
+      // The restore moves windows: it is a move request like the others, so it never runs
+      // inside a move (this hand-over may arrive in a move's wait) and none runs inside it (its
+      // countdown pumps messages). When it has to wait its turn, this thread waits for it.
       RunOnUiThread([&] {
-        AppendLog(L"CHM: HandleMovedPrograms");
-        HandleMovedPrograms();
+        TMoveQueue::Run(L"restore", [this, worker] {
+          std::exception_ptr failure;
+          if (!worker->stop) {  // a stopped worker's window may be gone
+            try {
+              AppendLog(L"CHM: HandleMovedPrograms");
+              HandleMovedPrograms();
+            } catch (...) {
+              failure = std::current_exception();
+            }
+          }
+          {
+            std::lock_guard lk(worker->mu);
+            worker->restoreDone = true;
+            worker->restoreError = failure;
+          }
+          worker->cv.notify_all();
+        });
       });
+      {
+        std::unique_lock lk(worker->mu);
+        worker->cv.wait(lk, [&] { return worker->restoreDone || worker->stop; });
+        if (worker->restoreError) std::rethrow_exception(worker->restoreError);
+      }
       // So the snapshot shows the restored layout.
       RunOnUiThread([&] { GatherTopLevelPrograms(); });
     }
@@ -273,7 +313,7 @@ void TMonitorWatcher::reportSleepSlick(int32_t remaining, bool& /*abort*/) {
 }
 
 void TMonitorWatcher::StopRestoreWorker() {
-  if (worker_) worker_->stop = true;
+  if (worker_) worker_->Stop();
   // Its last steps are handed to this thread: keep answering them until it is gone.
   while (liveWorkers_->load() > 0) {
     ws().ProcessPendingMessages();

@@ -1,7 +1,9 @@
 // Messages between our own windows, timers and hotkey registration.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "contract/ContractBackend.h"
 
@@ -102,6 +104,59 @@ TEST(Messages, HotkeyCombinationCanBeRegisteredOnlyOnce) {
   ASSERT_TRUE(Backend().RegisterHotKey(b.h(), 4, mods, vk));
   EXPECT_TRUE(Backend().UnregisterHotKey(b.h(), 4));
   EXPECT_TRUE(Backend().UnregisterHotKey(b.h(), 2));
+}
+
+// Two threads of one process: the first sends to the second's window, whose answer needs a message
+// sent back to the first. The first, waiting inside SendMessageW, handles that one meanwhile (it
+// would otherwise never get its answer). This is how a move that waits for a window's thread can
+// have another request run inside it.
+TEST(Messages, AThreadWaitingInSendMessageHandlesAMessageSentToItMeanwhile) {
+  const uint32_t mainThread = Backend().GetCurrentThreadId();
+  std::atomic<bool> inSend{false}, handledInsideSend{false};
+  std::atomic<uint32_t> handledOn{0};
+  const WindowHandle mine = Backend().CreateWindowExW(
+      wc::WS_EX_TOOLWINDOW, L"Tessary.ContractWaiter", L"waiter", wc::WS_POPUP, 10, 10, 60, 60, 0,
+      [&](WindowHandle, uint32_t msg, uintptr_t wp, intptr_t) -> intptr_t {
+        if (msg != wc::WM_APP + 8) return 0;
+        handledOn = Backend().GetCurrentThreadId();
+        handledInsideSend = inSend.load();
+        return static_cast<intptr_t>(wp + 100);
+      });
+  ASSERT_NE(mine, 0u);
+  std::atomic<WindowHandle> theirs{0};
+  std::atomic<bool> done{false}, ready{false};
+  std::thread other([&] {
+    const WindowHandle h = Backend().CreateWindowExW(
+        wc::WS_EX_TOOLWINDOW, L"Tessary.ContractAnswerer", L"answerer", wc::WS_POPUP, 80, 10, 60, 60, 0,
+        [&](WindowHandle, uint32_t msg, uintptr_t wp, intptr_t) -> intptr_t {
+          if (msg != wc::WM_APP + 7) return 0;
+          return Backend().SendMessageW(mine, wc::WM_APP + 8, wp, 0) + 1;
+        });
+    theirs = h;
+    ready = true;
+    while (!done) {
+      Backend().ProcessPendingMessages();
+      std::this_thread::yield();
+    }
+    Backend().DestroyWindow(h);
+  });
+  while (!ready) std::this_thread::yield();
+  if (theirs == 0) {
+    done = true;
+    other.join();
+    FAIL() << "the other thread's window";
+  }
+
+  inSend = true;
+  const intptr_t answer = Backend().SendMessageW(theirs, wc::WM_APP + 7, 5, 0);
+  inSend = false;
+  done = true;
+  other.join();
+
+  EXPECT_EQ(answer, 106) << "the other thread got our answer back and answered";
+  EXPECT_EQ(handledOn.load(), mainThread);
+  EXPECT_TRUE(handledInsideSend.load());
+  Backend().DestroyWindow(mine);
 }
 
 }  // namespace

@@ -640,6 +640,23 @@ void SimDesktop::SufferHang(std::unique_lock<std::mutex>& lk, const char* op) {
   lk.lock();
 }
 
+void SimDesktop::WhileWaitingFor(WindowHandle h, std::function<void()> action) {
+  std::lock_guard lk(s_->mu);
+  s_->whileWaiting[h].push_back(std::move(action));
+}
+
+bool SimDesktop::RunWhileWaiting(std::unique_lock<std::mutex>& lk, WindowHandle h) {
+  auto it = s_->whileWaiting.find(h);
+  const SimWin* w = s_->W(h);
+  if (it == s_->whileWaiting.end() || it->second.empty() || !w || w->tid == s_->Me().tid) return w != nullptr;
+  std::function<void()> action = std::move(it->second.front());
+  it->second.pop_front();
+  lk.unlock();
+  action();
+  lk.lock();
+  return s_->W(h) != nullptr;
+}
+
 bool SimDesktop::State::DeactivationWaitsL(WindowHandle h) {
   if (fg == 0 || fg == h) return false;
   const SimWin* f = W(fg);
@@ -970,6 +987,10 @@ bool SimDesktop::SetWindowPos(WindowHandle h, WindowHandle insertAfter, int32_t 
     w = s.WErr(h);
     if (!w) return false;
   }
+  if (!(flags & SWP_ASYNCWINDOWPOS)) {
+    if (!RunWhileWaiting(lk, h)) return s.WErr(h) != nullptr;
+    w = s.W(h);
+  }
   const bool special = insertAfter == HWND_TOP || insertAfter == HWND_BOTTOM || insertAfter == HWND_TOPMOST ||
                        insertAfter == HWND_NOTOPMOST;
   if (!(flags & SWP_NOZORDER) && !special && !s.W(insertAfter)) {
@@ -1055,8 +1076,9 @@ bool SimDesktop::RedrawWindow(WindowHandle h, uint32_t flags) {
   // Painting now is done by the window's own thread, and the caller waits for it.
   if ((flags & RDW_UPDATENOW) && s_->WaitsForL(*w)) {
     SufferHang(lk, "RedrawWindow");
-    return s_->WErr(h) != nullptr;
+    if (!s_->WErr(h)) return false;
   }
+  if (flags & RDW_UPDATENOW) return RunWhileWaiting(lk, h) || s_->WErr(h) != nullptr;
   return true;
 }
 

@@ -102,6 +102,14 @@ class SimDesktop final : public IWindowSystem {
   void SetHung(WindowHandle h, bool hung, uint32_t hungForMs = kCountedHungMs);
   static constexpr uint32_t kCountedHungMs = 5000;
   static constexpr uint32_t kHangMs = 60000;
+  // A thread that waits for another thread to answer still handles the messages sent to it
+  // meanwhile (as Windows does inside SendMessage and every call that hands work to the window's
+  // thread). For windows of other programs, whose answers are not modelled: the next call of this
+  // process that waits for h's thread (SetWindowPos without SWP_ASYNCWINDOWPOS, RedrawWindow with
+  // RDW_UPDATENOW, SendMessageW, SendMessageTimeoutW) runs action on the waiting thread before the
+  // program answers and the call takes effect, as a message sent meanwhile. One call each; several
+  // actions wait their turns.
+  void WhileWaitingFor(WindowHandle h, std::function<void()> action);
   // The operations that waited for a thread that did not respond, in call order.
   std::vector<std::string> HangsSuffered() const;
   // Windows keep the foreground lock: SetForegroundWindow from a process that is not the
@@ -324,6 +332,8 @@ class SimDesktop final : public IWindowSystem {
   void RunSent(std::unique_lock<std::mutex>& lk, const std::shared_ptr<SimSent>& call);
   // A call that waits for a thread that does not respond: recorded, and the clock moves on.
   void SufferHang(std::unique_lock<std::mutex>& lk, const char* op);
+  // The WhileWaitingFor action for h, if any; false when h went meanwhile.
+  bool RunWhileWaiting(std::unique_lock<std::mutex>& lk, WindowHandle h);
   // Hands a message to another real thread of this process and waits until it has answered it;
   // false (1400) when the window went first.
   bool SendToThread(std::unique_lock<std::mutex>& lk, const SimWin& w, uint32_t msg, uintptr_t wParam,

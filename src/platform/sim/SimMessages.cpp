@@ -236,7 +236,19 @@ bool SimDesktop::SendToThread(std::unique_lock<std::mutex>& lk, const SimWin& w,
   const uint32_t tid = w.tid;
   auto call = std::make_shared<SimSent>(SimSent{h, msg, wParam, lParam});
   s.sent[tid].push_back(call);
-  s.sentCv.wait(lk, [&] { return call->done || (!call->taken && !s.W(h)); });
+  s.sentCv.notify_all();  // the receiver may itself be waiting in a send
+  // While it waits, this thread handles what other threads send to it, as on Windows: two threads
+  // sending to each other do not lock up.
+  const uint32_t me = s.Me().tid;
+  const auto mineWaiting = [&] {
+    auto it = s.sent.find(me);
+    return it != s.sent.end() && !it->second.empty();
+  };
+  for (;;) {
+    s.sentCv.wait(lk, [&] { return call->done || (!call->taken && !s.W(h)) || mineWaiting(); });
+    if (call->done || (!call->taken && !s.W(h))) break;
+    if (auto mine = s.TakeSentL(me)) RunSent(lk, mine);
+  }
   if (!call->done) {
     std::erase(s.sent[tid], call);
     s.Err(ERROR_INVALID_WINDOW_HANDLE);
@@ -257,6 +269,11 @@ intptr_t SimDesktop::SendMessageW(WindowHandle h, uint32_t msg, uintptr_t wParam
       w = s_->WErr(h);
       if (!w) return 0;
     }
+    if (!RunWhileWaiting(lk, h)) {
+      s_->WErr(h);
+      return 0;
+    }
+    w = s_->W(h);
     if (w->pid != s_->ownPid || !w->proc) {
       if (msg == WM_GETICON) {
         if (wParam == ICON_BIG) return static_cast<intptr_t>(w->big);
@@ -315,6 +332,8 @@ bool SimDesktop::SendMessageTimeoutW(WindowHandle h, uint32_t msg, uintptr_t wPa
       s.Err(ERROR_TIMEOUT);
       return false;
     }
+    if (!RunWhileWaiting(lk, h)) return s.WErr(h) != nullptr;
+    w = s.W(h);
     if (w->pid != s.ownPid || !w->proc) {
       result = 0;
       if (msg == WM_GETICON) {

@@ -182,6 +182,8 @@ struct SimDesktop::State {
 
   // calls that waited for a thread that does not respond, by operation name
   std::vector<std::string> hangs;
+  // Actions that run in this process's next call that waits for a window's thread (WhileWaitingFor).
+  std::map<WindowHandle, std::deque<std::function<void()>>> whileWaiting;
 
   // faults
   std::map<std::string, FaultSpec, std::less<>> faults;

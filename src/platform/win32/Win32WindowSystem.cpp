@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <iterator>
@@ -618,9 +619,15 @@ std::wstring Win32WindowSystem::GetModuleFileNameW() {
 }
 
 std::vector<std::wstring> Win32WindowSystem::GetCommandLineArgs() {
+  std::vector<std::wstring> args;
+  // The C runtime has split the command line already (the same rules); asking the shell for it
+  // would load the shell's DLLs into every start.
+  if (__wargv != nullptr) {
+    for (int i = 1; i < __argc; ++i) args.emplace_back(__wargv[i]);
+    return args;
+  }
   int count = 0;
   LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-  std::vector<std::wstring> args;
   if (argv == nullptr) return args;
   for (int i = 1; i < count; ++i) args.emplace_back(argv[i]);
   ::LocalFree(argv);

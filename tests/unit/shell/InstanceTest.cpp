@@ -5,6 +5,7 @@
 
 #include "core/AppState.h"
 #include "diagnostics/DebugLog.h"
+#include "moving/UnitMoveQueue.h"
 #include "shell/UnitStartup.h"
 #include "ShellFixture.h"
 
@@ -123,16 +124,110 @@ TEST_F(InstanceTest, LaterStartForwardsItsArgumentsOrAskForTheMainWindowAndEnds)
   }
 }
 
-TEST_F(InstanceTest, LaterStartWithoutRunningWindowSendsNothingAndEnds) {
-  sim.CreateMutexW(L"Tessary.exe");
-  sim.SetCommandLineArgs({L"-mf", L"left"});
-  sim.ResetCallCounts();
+// Several starts at once: the first holds the mutex before it has made its window.
+TEST_F(InstanceTest, LaterStartWaitsForTheFirstInstancesWindowAWhileAndFailsWhenItNeverComes) {
+  struct Case {
+    const char* name;
+    int32_t windowAfterMs;  // -1: never
+    int32_t exitCode;
+    size_t delivered;
+  };
+  const Case cases[] = {
+      {"window made 300 ms later", 300, 0, 1},
+      {"window made just before the wait ends", static_cast<int32_t>(FindInstanceWaitMs) - 20, 0, 1},
+      {"no window ever", -1, 1, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::SimDesktop fresh;
+    SetWindowSystem(&fresh);
+    ResetProcessWideState();
+    fresh.SetModuleFileName(L"C:\\Apps\\Tessary.exe");
+    received.clear();
+    fresh.CreateMutexW(L"Tessary.exe");
+    if (c.windowAfterMs >= 0)
+      fresh.At(static_cast<uint32_t>(c.windowAfterMs), [&] {
+        fresh.CreateWindowExW(0, TFrmDummyInstance::ClassName, TFrmDummyInstance::Caption, WS_POPUP, 0, 0, 260, 19,
+                              0, [this](WindowHandle, uint32_t msg, uintptr_t, intptr_t lParam) -> intptr_t {
+                                if (msg != WM_COPYDATA) return 0;
+                                const auto* rec = reinterpret_cast<const CopyDataRecord*>(lParam);
+                                const auto* p = static_cast<const uint8_t*>(rec->lpData);
+                                received.emplace_back(p, p + rec->cbData);
+                                return 1;
+                              });
+      });
+    fresh.SetCommandLineArgs({L"-mf", L"left"});
+    const uint32_t start = fresh.GetTickCount();
 
-  EXPECT_EQ(RunApplication(), 0);
+    EXPECT_EQ(RunApplication(), c.exitCode);
 
-  EXPECT_EQ(sim.CallCount("SendCopyData"), 0);
-  EXPECT_EQ(sim.CallCount("CreateWindowExW"), 0);
+    ASSERT_EQ(received.size(), c.delivered);
+    if (c.delivered) {
+      EXPECT_EQ(received[0], Payload(u"-mf left "));
+    }
+    const uint32_t waited = fresh.GetTickCount() - start;
+    if (c.windowAfterMs >= 0) {
+      EXPECT_GE(waited, static_cast<uint32_t>(c.windowAfterMs));
+      EXPECT_LE(waited, static_cast<uint32_t>(c.windowAfterMs) + 2 * FindInstanceStepMs) << "not a moment longer";
+    } else {
+      EXPECT_GE(waited, FindInstanceWaitMs);
+      EXPECT_LE(waited, FindInstanceWaitMs + 2 * FindInstanceStepMs);
+      EXPECT_TRUE(Logged(L"SI: no running instance window, not delivered: -mf left "));
+    }
+    EXPECT_EQ(fresh.CallCount("CreateWindowExW"), c.windowAfterMs >= 0 ? 1 : 0) << "none of its own";
+    ResetProcessWideState();
+    SetWindowSystem(&sim);
+  }
   EXPECT_EQ(EditorMonitor(), 'B');
+}
+
+// A later start hands "-mf right" over; while that move waits for the editor's program, the next
+// later start's "-mf next" arrives (a thread waiting in such a call handles what is sent to it).
+TEST_F(InstanceTest, AForwardedMoveArrivingInsideAMovesWaitRunsOnceAfterItAndItsSenderIsLetGo) {
+  CheckInstance(INST_INIT);
+  ASSERT_TRUE(IsFirstInstance());
+  const WindowHandle instance = FrmDummyInstance()->Handle();
+  char seenByNested = '?';
+  intptr_t nestedAnswer = 0;
+  sim.WhileWaitingFor(editor, [&] {
+    nestedAnswer = SendBytes(instance, Payload(u"-mf next "));
+    seenByNested = EditorMonitor();  // when that sender was let go
+  });
+
+  EXPECT_EQ(SendBytes(instance, Payload(u"-mf right ")), 1);
+
+  EXPECT_EQ(nestedAnswer, 1);
+  EXPECT_EQ(seenByNested, 'B') << "neither move had run when the second sender was let go";
+  // B, right to C, then next: C is last in the enumeration B D A C, so next wraps to B. Run the
+  // other way round (next to D, then right: nothing) or nested (one lost) it would not be B.
+  EXPECT_EQ(EditorMonitor(), 'B');
+  const std::wstring log = LogText();
+  const size_t right = log.find(L"new TL [100, 2100]");
+  const size_t back = log.find(L"new TL [100, 1100]");
+  ASSERT_NE(right, std::wstring::npos) << "moved to C";
+  ASSERT_NE(back, std::wstring::npos) << "moved back to B";
+  EXPECT_TRUE(Logged(L"MQ: command line -mf next  waits (1 waiting)"));
+}
+
+// Start-up holds the moves from its instance window's creation until it has read its own command
+// line: a later start's move that arrives meanwhile runs after the first instance's own.
+TEST_F(InstanceTest, TheFirstInstancesOwnMoveGoesAheadOfMovesForwardedWhileItStarts) {
+  CheckInstance(INST_INIT);
+  ASSERT_TRUE(IsFirstInstance());
+  TMoveQueue::Hold();  // as start-up does
+  EXPECT_EQ(SendBytes(FrmDummyInstance()->Handle(), Payload(u"-mf next ")), 1) << "the sender is let go";
+  EXPECT_EQ(EditorMonitor(), 'B') << "nothing moves before the program's own command line is read";
+
+  FrmDummyInstance()->HandleOwnCommandLine(L"-mf right ");
+  EXPECT_EQ(EditorMonitor(), 'B');
+  TMoveQueue::Release();
+
+  // Right to C first, then next: C is last in the enumeration B D A C, so back to B. The other
+  // way round, next goes to D and right finds nothing beyond D.
+  EXPECT_EQ(EditorMonitor(), 'B');
+  const std::wstring log = LogText();
+  EXPECT_NE(log.find(L"new TL [100, 2100]"), std::wstring::npos) << "moved to C";
+  EXPECT_EQ(log.find(L"MP: No Next Monitor"), std::wstring::npos);
 }
 
 TEST_F(InstanceTest, SecondStartMovesTheForegroundProgramOnceInTheRunningInstance) {

@@ -10,6 +10,7 @@
 
 #include "../shell/MainFixture.h"
 #include "core/UnitForeground.h"
+#include "moving/UnitMoveQueue.h"
 #include "watcher/UnitFrmMonitorEvent.h"
 #include "watcher/UnitRestore.h"
 
@@ -139,6 +140,66 @@ TEST_F(WatcherTest, SleepAndWakePutEveryDisplacedProgramBack) {
   e.hwnd = editor;
   ASSERT_TRUE(main->topLevelPrograms.TryAndGet(e));
   EXPECT_EQ(e.monitorID, 1);
+}
+
+// A hotkey, a button or a forwarded command line asks for a move while the restore counts down
+// (its wait pumps messages). Run there, the move would be seen by the restore as a displacement
+// and undone; it waits for the restore instead, and then moves once.
+TEST_F(WatcherTest, AMoveAskedForDuringTheCountdownRunsOnceAfterTheRestore) {
+  const WindowHandle editor = Program(OnRight);
+  const TRect editorBefore = RectOf(editor);
+  main->GatherTopLevelPrograms();
+  MonitorSleeps();
+  bool ranAtOnce = true;
+  size_t waiting = 0;
+  MonitorWakes();
+  sim.At(500, [&] {  // half-way through the default 2000 ms countdown, on the user-interface thread
+    ranAtOnce = TMoveQueue::RequestMove(L"hotkey", TMoveDirection::Next, 0, false);
+    waiting = TMoveQueue::Waiting();
+  });
+  FinishCycle();
+  // The move ran right after the restore, before the user-interface thread went back to the loop.
+  EXPECT_FALSE(ranAtOnce);
+  EXPECT_EQ(waiting, 1u);
+  // The restore put the editor back and in front; the move then took the program in front, the
+  // editor, to the other monitor. Run inside the countdown it would have taken the app across,
+  // and the restore would have brought that back: a move lost.
+  EXPECT_EQ(RectOf(app), AppRect);
+  EXPECT_TRUE(MonLeft.Contains(RectOf(editor).Left, RectOf(editor).Top)) << "restored, then moved once";
+  EXPECT_EQ(RectOf(editor).Width(), editorBefore.Width());
+  EXPECT_TRUE(LoggedInOrder({L"CHM: HandleMovedPrograms", L"MQ: hotkey waits (1 waiting)", L"HMP: Restore count=1",
+                             L"HMP: Moving [", L"MQ: hotkey runs", L"MP: monitor [0] new TL", L"CHM: Ending"}));
+  EXPECT_EQ(CountLogged(L"HMP: Restore count="), 1u);
+  EXPECT_EQ(CountLogged(L"new TL"), 1u) << "the restore places through RestoreProgram, the move once";
+}
+
+// The worker hands the restore to the user-interface thread while a move there waits for its
+// window: the restore runs after that move, once, and the worker waits for it before it goes on.
+TEST_F(WatcherTest, ARestoreHandedOverDuringAMoveRunsAfterItAndTheWorkerWaitsForIt) {
+  const WindowHandle editor = Program(OnRight);
+  const TRect editorBefore = RectOf(editor);
+  main->GatherTopLevelPrograms();
+  MonitorSleeps();
+  bool queuedInside = false;
+  sim.WhileWaitingFor(app, [&] {
+    MonitorWakes();
+    // The worker's steps arrive here, as sent messages do in a wait, until the restore is queued.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (TMoveQueue::Waiting() == 0 && main->WorkerAlive() && std::chrono::steady_clock::now() < giveUp) {
+      ui::app::ProcessPendingMessages();
+      std::this_thread::yield();
+    }
+    queuedInside = TMoveQueue::Waiting() == 1;
+  });
+  EXPECT_TRUE(TMoveQueue::RequestMove(L"button", TMoveDirection::Next, 0, false));
+  FinishCycle();
+
+  EXPECT_TRUE(queuedInside);
+  EXPECT_EQ(CountLogged(L"CHM: HandleMovedPrograms"), 1u);
+  EXPECT_TRUE(LoggedInOrder({L"MQ: restore waits (1 waiting)", L"MP: monitor [1] new TL", L"MQ: restore runs",
+                             L"CHM: HandleMovedPrograms", L"HMP: Restore count=", L"CHM: Ending", L"CHM: Done."}));
+  EXPECT_EQ(RectOf(editor), editorBefore);
+  EXPECT_FALSE(main->fCallbackRunning);
 }
 
 TEST_F(WatcherTest, TheWindowShowsTheCountdownInItsCornerAndHidesAfter) {

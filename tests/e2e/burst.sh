@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# Several "Tessary.exe -mf next" started at once, as a user hammering a shortcut would: every one
+# moves the window exactly once, so an odd count leaves it on the other monitor and an even count
+# where it was; every start ends with 0. Once with an instance already running (the later starts'
+# moves arrive while the instance is moving), once with none (one of the starts becomes the
+# instance, the others find its window only after it has made it).
+#
+#   BURST_SIZES="3 4 5"   the burst sizes (default 3 to 9)
+#   BURST_LOGS=DIR        with TESSARY_KEEP_LOG=1: every start's log is copied to DIR at the end
+set -uo pipefail
+. "$(dirname "$0")/lib/check.sh"
+. "$(dirname "$0")/lib/windows.sh"
+lab_attach_or_up two || { e2e_fail "lab starts" "could not start the Wine lab"; e2e_finish; }
+trap 'e2e_cleanup; lab_down' EXIT
+e2e_tools || { e2e_fail "test tools built" "testwin.exe or dlgtext.exe missing"; e2e_finish; }
+E2E_OUT="$LAB_ROOT/burst"
+exe="$(e2e_private_exe burst)" || { e2e_fail "Tessary.exe exists" "not built"; e2e_finish; }
+SIZES="${BURST_SIZES:-3 4 5 6 7 8 9}"
+
+HOME_RECT="480 270 1440 810"
+AWAY_RECT="2400 270 3360 810"
+
+# The moves handed over last may still run after their senders ended: the rectangle counts once it
+# has stayed the same for a second.
+settled_rect() {
+  local last="" now i same=0
+  for i in $(seq 1 60); do
+    now="$(win_rect burst)"
+    if [ "$now" = "$last" ]; then
+      same=$((same + 1))
+      [ "$same" -ge 4 ] && break
+    else
+      same=0
+    fi
+    last="$now"
+    sleep 0.25
+  done
+  echo "$last"
+}
+
+# burst N: N starts at once; sets BURST_RCS (exit codes, sorted) and BURST_PIDS; returns once
+# every start but a first instance among them has ended.
+burst() {
+  local n="$1" i pid
+  BURST_PIDS=()
+  rm -f "$E2E_OUT"/rc-*
+  for i in $(seq 1 "$n"); do
+    ( lab_run 60 "$exe" -mf next >"$E2E_OUT/start-$i.txt" 2>&1; echo $? >"$E2E_OUT/rc-$i" ) &
+    BURST_PIDS+=($!)
+  done
+}
+
+# Waits until `want` of the burst's starts have ended (at most 60 s).
+burst_wait() {
+  local want="$1" i
+  for i in $(seq 1 600); do
+    [ "$(ls "$E2E_OUT"/rc-* 2>/dev/null | wc -l)" -ge "$want" ] && break
+    sleep 0.1
+  done
+  BURST_RCS="$(cat "$E2E_OUT"/rc-* 2>/dev/null | sort | paste -sd' ')"
+  # What a start that failed printed, for the failure message.
+  for i in "$E2E_OUT"/rc-*; do
+    [ "$(cat "$i")" = 0 ] || echo "start ${i##*-} ended with $(cat "$i"): $(head -c 400 "$E2E_OUT/start-${i##*-}.txt")" >&2
+  done
+}
+
+zeros() { printf '0 %.0s' $(seq 1 "$1") | sed 's/ $//'; }
+
+# A fresh test window for each burst (testwin's own time-out is shorter than this script).
+open_window() {
+  win_open burst 480 270 960 540 normal || e2e_fail "$1: the test window opens" "no ready line"
+  [ "$(win_rect burst)" = "$HOME_RECT" ] || e2e_fail "$1: the test window in place" "$(win_rect burst)"
+}
+
+lab_layout two
+
+# --- with an instance running
+tessary_start "$exe" || e2e_fail "running: Tessary.exe starts as the running instance" "no instance window within 20 s"
+for n in $SIZES; do
+  open_window "running $n"
+  burst "$n"
+  burst_wait "$n"
+  want="$HOME_RECT"
+  [ $((n % 2)) -eq 1 ] && want="$AWAY_RECT"
+  e2e_eq "running: $n starts at once move $n times; every start ends with 0" "$want; $(zeros "$n")" \
+    "$(settled_rect); $BURST_RCS"
+  win_close burst
+done
+e2e_eq "running: still one instance" 1 "$(instance_count)"
+tessary_stop || e2e_fail "running: the instance ends" "had to be killed"
+
+# --- no instance running: one start of the burst becomes it
+for n in $SIZES; do
+  open_window "none $n"
+  burst "$n"
+  burst_wait $((n - 1))
+  want="$HOME_RECT"
+  [ $((n % 2)) -eq 1 ] && want="$AWAY_RECT"
+  rect="$(settled_rect)"
+  e2e_eq "none: $n starts at once move $n times; the $((n - 1)) later ones end with 0" \
+    "$want; $(zeros $((n - 1))); 1 instance" "$rect; $BURST_RCS; $(instance_count) instance"
+  # The one still running is the instance.
+  TESSARY_PID=""
+  for pid in "${BURST_PIDS[@]}"; do kill -0 "$pid" 2>/dev/null && TESSARY_PID="$pid"; done
+  E2E_PIDS+=("${BURST_PIDS[@]}")
+  tessary_stop || e2e_fail "none: the instance of the burst of $n ends" "had to be killed"
+  burst_wait "$n"
+  win_close burst
+done
+
+if grep -qiE 'unhandled|page fault|backtrace' "$E2E_OUT"/*.txt 2>/dev/null; then
+  e2e_fail "no crash report from any start" "$(grep -liE 'unhandled|page fault|backtrace' "$E2E_OUT"/*.txt)"
+else
+  e2e_pass "no crash report from any start"
+fi
+[ -n "${BURST_LOGS:-}" ] && mkdir -p "$BURST_LOGS" && cp "$E2E_OUT"/Debug.txt* "$BURST_LOGS"/ 2>/dev/null
+e2e_finish
