@@ -16,6 +16,7 @@
 #include "diagnostics/DebugLog.h"
 #include "hotkeys/UnitHotKeyText.h"
 #include "moving/UnitMove.h"
+#include "moving/UnitMoveQueue.h"
 #include "shell/UnitFrmMain.h"
 #include "shell/UnitSettings.h"
 
@@ -248,11 +249,10 @@ void TFrmMain::WMHotKey(uintptr_t wParam, intptr_t lParam) {
     AppendLog(L"WMHK: repeated key ignored");
     return;
   }
-  using MoveFn = bool (*)(WindowHandle, bool);
-  const MoveFn moves[RowCount] = {
-      ml == ml_Horz ? &TMove::MoveProgramLeft : &TMove::MoveProgramUp,
-      ml == ml_Horz ? &TMove::MoveProgramRight : &TMove::MoveProgramDown,
-      &TMove::MoveProgramNext,
+  const TMoveDirection directions[RowCount] = {
+      ml == ml_Horz ? TMoveDirection::Left : TMoveDirection::Up,
+      ml == ml_Horz ? TMoveDirection::Right : TMoveDirection::Down,
+      TMoveDirection::Next,
   };
   for (size_t i = 0; i < RowCount && i < HotkeyList.size(); ++i) {
     const THotkeyItem& item = *HotkeyList[i];
@@ -261,7 +261,8 @@ void TFrmMain::WMHotKey(uintptr_t wParam, intptr_t lParam) {
     AppendLog(Rows[i].logLine);
     HeldHotkeyVk = vk;
     timHeldKey->SetEnabled(true);
-    moves[i](0, false);
+    // After the move running now, when this press came in the middle of one.
+    TMoveQueue::RequestMove(Rows[i].label, directions[i], 0, false);
     timHeldKeyTimer();  // let go during the move: the next press is a new one
     return;  // ids are unique
   }

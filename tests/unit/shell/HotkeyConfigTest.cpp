@@ -11,6 +11,7 @@
 
 #include "MainFixture.h"
 #include "hotkeys/UnitHotKey.h"
+#include "moving/UnitMoveQueue.h"
 #include "shell/UnitMisc.h"
 #include "unit/portable/ByteText.h"
 
@@ -199,6 +200,26 @@ INSTANTIATE_TEST_SUITE_P(
                       DispatchCase{"LeftKeyMovesUpWhenStacked", true, wc::VK_LEFT, Top},
                       DispatchCase{"NextWhenStacked", true, 'N', Below}),
     [](const auto& param) { return std::string(param.param.name); });
+
+// A press while another move runs (a hotkey handled in a message pump of that move) waits for it:
+// the two never interleave, and both happen, in order.
+TEST_F(HotkeyConfigTest, PressDuringAnotherMoveRunsAfterIt) {
+  Start("cbMoveRight=1\r\ncbMoveNext=1\r\nMOVERIGHT_HOTKEY=110027\r\nMOVENEXT_HOTKEY=11004E\r\n");
+  TMoveQueue::Hold();  // as while a move runs
+  ASSERT_TRUE(Press(CtrlAlt, wc::VK_RIGHT));
+  Wait(200);
+  ASSERT_TRUE(Press(CtrlAlt, 'N'));
+  EXPECT_TRUE(AppOn(Left)) << "nothing moves while another move runs";
+  EXPECT_EQ(TMoveQueue::Waiting(), 2u);
+  TMoveQueue::Release();
+  // Right to monitor 1, then Next wraps back to monitor 0: both ran, in the order pressed.
+  std::vector<std::wstring> placed;
+  for (const std::wstring& line : Log())
+    if (line.rfind(L"MP: monitor [", 0) == 0 && line.find(L"new TL") != std::wstring::npos) placed.push_back(line.substr(0, 16));
+  EXPECT_EQ(placed, (std::vector<std::wstring>{L"MP: monitor [1] ", L"MP: monitor [0] "}));
+  EXPECT_TRUE(AppOn(Left));
+  EXPECT_EQ(TMoveQueue::Waiting(), 0u);
+}
 
 TEST_F(HotkeyConfigTest, DisabledHotkeyIsNotRegistered) {
   Start("cbMoveRight=0\r\nMOVERIGHT_HOTKEY=110027\r\n");
