@@ -91,7 +91,7 @@ bool TMove::MoveProgram(WindowHandle h, bool makeForeground, TMoveDirection dire
   if (h == 0) makeForeground = false;
   TProgramInfo info;
   GetTargetInfo(h, makeForeground, info);
-  if (IsShellOrDesktop(info.hwnd)) {
+  if (IsShellOrDesktop(info.hwnd, info.EXEName)) {
     AppendLog(L"MP: skipping shell");
     return false;
   }
@@ -129,7 +129,9 @@ bool TMove::MoveToNextMonitor(const TProgramInfo& info, WindowHandle requested, 
   return placed;
 }
 
-bool TMove::IsShellOrDesktop(WindowHandle h) {
+bool TMove::IsShellOrDesktop(WindowHandle h) { return IsShellOrDesktop(h, L""); }
+
+bool TMove::IsShellOrDesktop(WindowHandle h, const std::wstring& exeName) {
   IWindowSystem& w = ws();
   const WindowHandle top = TFocusManager::GetTopParent(h);
   if (top == w.GetDesktopWindow()) return true;
@@ -137,7 +139,8 @@ bool TMove::IsShellOrDesktop(WindowHandle h) {
   if (top == shell) return true;
   if (top == w.GetParent(shell)) return true;
 
-  if (!SameTextAscii(GetProcessExeName(top), L"explorer.exe") || w.IsZoomed(top)) return false;
+  const std::wstring name = top == h && !exeName.empty() ? exeName : GetProcessExeName(top);
+  if (!SameTextAscii(name, L"explorer.exe") || w.IsZoomed(top)) return false;
   // An explorer window that covers the whole work area is the desktop's own; a smaller one is a
   // folder window, unless it is exactly the taskbar. Unreadable geometry counts as the shell.
   TRect r;

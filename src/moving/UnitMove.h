@@ -1,6 +1,7 @@
 // Moves a program's top-level window to a neighbouring monitor, keeping its place and size
 // relative to the monitor, and puts recorded programs back where they were.
 #pragma once
+#include <string>
 #include <cstdint>
 
 #include "core/UnitSharedTypes.h"
@@ -34,6 +35,9 @@ class TMove {
   // Exposed for the main window and tests. ResizeMove first asks whether h responds ("MP: not
   // responding ", ERROR_TIMEOUT), then places it.
   static bool IsShellOrDesktop(WindowHandle h);
+  // The same, for a window whose process name was read already (asked again only when the
+  // window is not top-level).
+  static bool IsShellOrDesktop(WindowHandle h, const std::wstring& exeName);
   static bool ResizeMove(WindowHandle h, const TRect& r);
 
   // For test fixtures: as at program start.

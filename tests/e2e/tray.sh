@@ -86,7 +86,12 @@ status_shows() { # TEXT: within 3 s on the main window's status line or in its l
 }
 
 rm -f "$dir/disabled.ini" "$dir/noright.ini"
+# A hotkey enabled, to see it released at the exit.
+printf '[Hotkeys]\r\ncbMoveRight=1\r\nMOVERIGHT_HOTKEY=110027\r\n' >"$dir/Tessary.ini"
 tessary_start "$exe" || { e2e_fail "Tessary.exe starts" "no instance window"; e2e_finish; }
+# hotkey_free: whether another program can take Ctrl+Alt+Right (MOD_ALT | MOD_CONTROL, VK_RIGHT).
+hotkey_free() { lab_run 30 "$TESTWIN" --hold-hotkey 3 39 0 | tr -d '\r' | awk '{ print $1 }'; }
+e2e_eq "the enabled hotkey is held while the program runs" "refused" "$(hotkey_free)"
 win=""
 for _ in $(seq 1 50); do win="$(tray_window)" && [ -n "$win" ] && break; sleep 0.2; done
 e2e_eq "the icon shows in Wine's system tray" 1 "$([ -n "$win" ] && echo 1 || echo 0)"
@@ -160,6 +165,7 @@ gone=0
 for _ in $(seq 1 30); do [ -z "$(tray_window)" ] && { gone=1; break; }; sleep 0.1; done
 e2e_eq "the icon is removed" 1 "$gone"
 e2e_eq "no instance window is left" 0 "$(instance_count)"
+e2e_eq "the hotkey is released" "ready" "$(hotkey_free)"
 e2e_eq "disabled.ini and noright.ini are written, empty" "0 0" \
   "$(stat -c %s "$dir/disabled.ini" 2>/dev/null || echo none) $(stat -c %s "$dir/noright.ini" 2>/dev/null || echo none)"
 e2e_finish
