@@ -13,6 +13,10 @@ namespace tessary {
 
 namespace {
 std::atomic<uint32_t> gLastError{0};
+// User-interface thread only, as every placement.
+WindowHandle gPlacedWindow = 0;
+TRect gPlacedRect{};
+uint32_t gPlacedTick = 0;
 
 constexpr uint32_t kPlaceFlags = wc::SWP_NOZORDER | wc::SWP_NOREDRAW | wc::SWP_NOACTIVATE | wc::SWP_NOSENDCHANGING;
 constexpr uint32_t kResizeFlags = kPlaceFlags | wc::SWP_NOMOVE;
@@ -71,7 +75,18 @@ bool TMove::MoveProgramNext(WindowHandle h, bool makeForeground) {
 
 uint32_t TMove::getLastError() { return gLastError; }
 
-void TMove::Reset() { gLastError = 0; }
+void TMove::Reset() {
+  gLastError = 0;
+  gPlacedWindow = 0;
+  gPlacedRect = TRect{};
+}
+
+bool TMove::LastPlacement(WindowHandle& h, TRect& r, uint32_t& tick) {
+  h = gPlacedWindow;
+  r = gPlacedRect;
+  tick = gPlacedTick;
+  return h != 0;
+}
 
 void TMove::GetTargetInfo(WindowHandle h, bool makeForeground, TProgramInfo& info) {
   if (makeForeground) {
@@ -168,6 +183,9 @@ bool TMove::PlaceWindow(WindowHandle h, const TRect& r) {
   // was asked to be, so that failure decides the result too.
   const bool moved = w.SetWindowPos(h, 0, r.Left, r.Top, r.Width(), r.Height(), kPlaceFlags);
   if (!moved) RecordError(L"MP: SetWindowPos1 failed ");
+  gPlacedWindow = moved ? h : 0;
+  gPlacedRect = r;
+  gPlacedTick = w.GetTickCount();
   // Sizing again after the move: a window crossing to a monitor of another DPI rescales itself
   // on the way and would otherwise keep the wrong size.
   if (!w.SetWindowPos(h, 0, r.Left, r.Top, r.Width(), r.Height(), kResizeFlags)) {

@@ -34,6 +34,9 @@ class TMove {
 
   // Exposed for the main window and tests. ResizeMove first asks whether h responds ("MP: not
   // responding ", ERROR_TIMEOUT), then places it.
+  // The window the last placement moved, the rectangle it was sent to and the tick count then;
+  // false before any.
+  static bool LastPlacement(WindowHandle& h, TRect& r, uint32_t& tick);
   static bool IsShellOrDesktop(WindowHandle h);
   // The same, for a window whose process name was read already (asked again only when the
   // window is not top-level).

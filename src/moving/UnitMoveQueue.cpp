@@ -12,6 +12,27 @@ namespace tessary {
 
 namespace {
 
+constexpr int32_t SettleStepMs = 20;
+
+// Before a move: until the window the last move placed reads where it was sent, for at most
+// MaxSettleMs after that placement (right after one, a machine under load may still report the old
+// place, and the next move would capture that). A window that keeps another rectangle than asked
+// (its own size limits) just costs the wait. A move that waited its turn also waits
+// QueuedSettleMs first.
+void Settle(bool queued) {
+  if (queued) SleepSlick(TMoveQueue::QueuedSettleMs);
+  WindowHandle h = 0;
+  TRect placed;
+  uint32_t at = 0;
+  if (!TMove::LastPlacement(h, placed, at)) return;
+  for (;;) {
+    TRect now;
+    if (!ws().IsWindow(h) || !ws().GetWindowRect(h, now) || now == placed) return;
+    if (ws().GetTickCount() - at >= static_cast<uint32_t>(TMoveQueue::MaxSettleMs)) return;
+    SleepSlick(SettleStepMs);
+  }
+}
+
 struct Request {
   std::wstring what;
   std::function<void()> work;
@@ -87,14 +108,12 @@ void TMoveQueue::Drain(bool firstWaited) {
   };
   for (;;) {
     if (finished()) break;
-    if (after) {
-      try {
-        SleepSlick(QueuedSettleMs);  // requests made meanwhile wait behind the others
-      } catch (...) {
-        if (!firstError) firstError = std::current_exception();
-      }
-      if (finished()) break;
+    try {
+      Settle(after);  // requests made meanwhile wait behind the others
+    } catch (...) {
+      if (!firstError) firstError = std::current_exception();
     }
+    if (finished()) break;
     Request next;
     {
       std::lock_guard lk(st.mu);

@@ -118,6 +118,7 @@ done
 tessary_stop || e2e_fail "two: the instance ends when its window closes" "had to be killed"
 
 # A first start with -mf right moves the window, then keeps running as the instance.
+tray_keep 120
 win_open wfirst 480 270 960 540 normal
 lab_run 300 "$exe" -mf right >"$E2E_OUT/first-mf.txt" 2>&1 &
 TESSARY_PID=$!

@@ -99,6 +99,16 @@ tessary_mf() {
   MF_MS=$(((t1 - t0) / 1000000))
 }
 
+# tray_keep SECS: Wine's tray window shown (with an icon of a test program) for SECS seconds, as
+# Windows' notification area always is: a Tessary.exe started meanwhile adds its icon without Wine
+# showing the tray window then and handing it the focus. Returns once it shows.
+tray_keep() {
+  local out="${E2E_OUT:-$LAB_ROOT}/tray-keep.txt"
+  lab_run $(($1 + 10)) "$TESTWIN" --tray-keep "$1" >"$out" 2>&1 &
+  E2E_PIDS+=($!)
+  e2e_wait_for "$out" '^ready' 30 && sleep 0.5
+}
+
 e2e_cleanup() {
   local pid
   tessary_stop >/dev/null 2>&1

@@ -20,10 +20,15 @@
 //   testwin --hang TITLE [SECS]  the window's thread stops responding: it blocks in a handler
 //                                without pumping messages until "--wake TITLE" (or SECS, default 600)
 //   testwin --wake TITLE         lets a hung window's thread go on
+//   testwin --tray-keep SECS     an icon in the notification area for SECS seconds (prints "ready"):
+//                                Wine shows its tray window, and gives it the focus, only while
+//                                at least one icon is there; Windows' notification area is always
+//                                there and never takes the foreground
 //   testwin --hold-hotkey MODS VK SECS  another program holding a global hotkey: registers it,
 //                                prints "ready" (or "refused N"), keeps it SECS seconds
 // Exit code 0 on success, 1 when the window is not found or a call fails.
 #include <windows.h>
+#include <shellapi.h>
 
 #include "ProcessName.h"
 
@@ -282,8 +287,26 @@ int wmain(int argc, wchar_t** argv) {
         CloseHandle(wake);
         return ok ? 0 : 1;
     }
+    if (mode == L"--tray-keep" && argc == 3) {
+        HWND wnd = CreateWindowExW(0, L"STATIC", L"tray-once", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+        NOTIFYICONDATAW nid{};
+        nid.cbSize = sizeof nid;
+        nid.hWnd = wnd;
+        nid.uFlags = NIF_ICON;
+        nid.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+        const bool added = wnd && Shell_NotifyIconW(NIM_ADD, &nid);
+        std::printf(added ? "ready\n" : "refused\n");
+        std::fflush(stdout);
+        Sleep(static_cast<DWORD>(_wtoi(argv[2])) * 1000);
+        if (added) Shell_NotifyIconW(NIM_DELETE, &nid);
+        if (wnd) DestroyWindow(wnd);
+        return added ? 0 : 1;
+    }
     if (mode == L"--hold-hotkey" && argc == 5) {
-        if (!RegisterHotKey(nullptr, 1, static_cast<UINT>(_wtoi(argv[2])), static_cast<UINT>(_wtoi(argv[3])))) {
+        // For a window, as a program holds its hotkeys (Wine checks a thread's registrations
+        // without a window against those of windows only one way).
+        HWND holder = CreateWindowExW(0, L"STATIC", L"hold-hotkey", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+        if (!holder || !RegisterHotKey(holder, 1, static_cast<UINT>(_wtoi(argv[2])), static_cast<UINT>(_wtoi(argv[3])))) {
             std::printf("refused %lu\n", GetLastError());
             return 1;
         }
@@ -313,6 +336,6 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "usage: testwin --open TITLE L T W H normal|max|min | --query TITLE | "
                          "--front TITLE | --activate TITLE | --place TITLE L T W H | --restore TITLE | --close TITLE | --count-class CLASS | "
                          "--close-class CLASS | --pid-of-class CLASS | --watch TITLE FILE | --hang TITLE [SECS] | "
-                         "--wake TITLE | --hold-hotkey MODS VK SECS\n");
+                         "--wake TITLE | --hold-hotkey MODS VK SECS | --tray-keep SECS\n");
     return 2;
 }
