@@ -285,9 +285,9 @@ TEST_F(TrayTest, LeftClickOnAShownMainWindowRaisesItWithoutPlacingItAgain) {
   ASSERT_TRUE(main->Visible());
   const TRect placed{main->Left(), main->Top(), main->Left() + main->Width(), main->Top() + main->Height()};
   sim.SetCursor(TPoint{100, 100});  // a new placement would follow the cursor
-  sim::WindowSpec spec;
-  spec.exStyle = WS_EX_TOPMOST;
-  const WindowHandle other = sim.AddWindow(spec);
+  sim::WindowSpec topmost;
+  topmost.exStyle = WS_EX_TOPMOST;
+  const WindowHandle other = sim.AddWindow(topmost);
   ASSERT_NE(sim.ZOrder().front(), main->Handle());
   Mouse(WM_LBUTTONDOWN);
   EXPECT_EQ(sim.ZOrder().front(), main->Handle());
