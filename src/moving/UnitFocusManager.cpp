@@ -124,14 +124,18 @@ bool TFocusManager::ForceForeground(WindowHandle h, bool UseSetFocus) {
   }
   if (FMGetForegroundWindow(10) == h) return true;
 
-  // Second attempt with the foreground lock lifted for the moment of the switch.
+  RaiseWithLockLifted(h);
+  return FMGetForegroundWindow(10) == h;
+}
+
+void TFocusManager::RaiseWithLockLifted(WindowHandle h) {
+  IWindowSystem& w = ws();
   uint32_t oldTimeout = 0;
   w.SystemParametersGet(wc::SPI_GETFOREGROUNDLOCKTIMEOUT, oldTimeout);
   w.SystemParametersSet(wc::SPI_SETFOREGROUNDLOCKTIMEOUT, 0, 0, wc::SPIF_SENDCHANGE);
   w.BringWindowToTop(h);
   w.SetForegroundWindow(h);
   w.SystemParametersSet(wc::SPI_SETFOREGROUNDLOCKTIMEOUT, 0, oldTimeout, wc::SPIF_SENDCHANGE);
-  return FMGetForegroundWindow(10) == h;
 }
 
 bool TFocusManager::ForceIfNotForeground(WindowHandle h) {

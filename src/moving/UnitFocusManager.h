@@ -36,6 +36,9 @@ class TFocusManager {
   // (false, logged); a foreground window that does not respond is not joined (TThreadAttach).
   static bool ForceForeground(WindowHandle h, bool UseSetFocus);
   static bool ForceIfNotForeground(WindowHandle h);
+  // The last resort of a forced switch: BringWindowToTop and SetForegroundWindow with the
+  // system's foreground lock lifted for the moment, then put back as it was.
+  static void RaiseWithLockLifted(WindowHandle h);
 };
 
 }  // namespace tessary

@@ -4,6 +4,7 @@
 #include "desktop/WindowSystem.h"
 #include "diagnostics/DebugLog.h"
 #include "hotkeys/UnitHotKeyText.h"
+#include "moving/UnitFocusManager.h"
 #include "moving/UnitThreadAttach.h"
 
 namespace tessary {
@@ -171,12 +172,7 @@ void TFrmHotkey::FormShow() {
     w.SetForegroundWindow(h);
   }
   if (ForegroundAfterRetries() == h) return;
-  uint32_t oldTimeout = 0;
-  w.SystemParametersGet(wc::SPI_GETFOREGROUNDLOCKTIMEOUT, oldTimeout);
-  w.SystemParametersSet(wc::SPI_SETFOREGROUNDLOCKTIMEOUT, 0, 0, wc::SPIF_SENDCHANGE);
-  w.BringWindowToTop(h);
-  w.SetForegroundWindow(h);
-  w.SystemParametersSet(wc::SPI_SETFOREGROUNDLOCKTIMEOUT, 0, oldTimeout, wc::SPIF_SENDCHANGE);
+  TFocusManager::RaiseWithLockLifted(h);
 }
 
 intptr_t TFrmHotkey::WndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) {

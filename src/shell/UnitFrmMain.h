@@ -209,6 +209,12 @@ class TFrmMain : public ui::Form, public TMonitorWatcher {
   void BuildControls();
   void BuildHotkeyPage();
   void SetHotkeyClick(size_t index);
+  // announce false: the registration line shows only when the system refuses.
+  std::unique_ptr<TACHotKey> RegisterHotkeyItem(const std::wstring& label, const std::wstring& iniKey,
+                                                const THotkeyData& hkd, bool announce);
+  // The check box and the key label of a hotkey row, in the list's order.
+  ui::CheckBox* HotkeyBox(size_t index) const;
+  ui::Label* HotkeyLabel(size_t index) const;
   void MoveButton(bool (*move)(WindowHandle, bool), const wchar_t* word);
   void SelectView(ui::Page* page);
 };

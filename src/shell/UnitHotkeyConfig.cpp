@@ -15,6 +15,7 @@
 #include "desktop/WinConst.h"
 #include "diagnostics/DebugLog.h"
 #include "hotkeys/UnitHotKeyText.h"
+#include "hotkeys/UnitKeys.h"
 #include "moving/UnitMove.h"
 #include "moving/UnitMoveQueue.h"
 #include "shell/UnitFrmMain.h"
@@ -41,8 +42,6 @@ constexpr HotkeyRow Rows[] = {
 constexpr size_t RowCount = sizeof Rows / sizeof Rows[0];
 // Faster than anyone lets go of a key and presses it again.
 constexpr uint32_t HeldKeyPollMs = 25;
-
-bool KeyDown(uint16_t vk) { return (static_cast<uint16_t>(ws().GetAsyncKeyState(vk)) & 0x8000u) != 0; }
 
 std::function<bool(THotkeyData&)>& HotkeyDialog() {
   static std::function<bool(THotkeyData&)> dialog;
@@ -108,20 +107,18 @@ void TFrmMain::LoadSaveHotkeys(bool save) {
 }
 
 void TFrmMain::ReadWriteHotkeys(TIniDocument& ini, bool save) {
-  ui::CheckBox* const checks[] = {cbMoveLeft, cbMoveRight, cbMoveNext};
-  ui::Label* const labels[] = {lblMoveLeftKey, lblMoveRightKey, lblMoveNextKey};
-
   if (!save) {
-    for (ui::CheckBox* box : checks) box->SetChecked(ini.ReadBool(HotkeysSection, box->Name(), false));
+    for (size_t i = 0; i < RowCount; ++i)
+      HotkeyBox(i)->SetChecked(ini.ReadBool(HotkeysSection, HotkeyBox(i)->Name(), false));
     HotkeyList.clear();
     for (size_t i = 0; i < RowCount; ++i) {
       const std::wstring text = ini.ReadString(HotkeysSection, Rows[i].iniKey, L"");
       THotkeyData hkd;
-      labels[i]->SetText(NoHotkeyText);
+      HotkeyLabel(i)->SetText(NoHotkeyText);
       if (!text.empty()) {
         if (std::optional<THotkeyData> read = THotkeyText::FromString(text)) {
           hkd = std::move(*read);
-          labels[i]->SetText(hkd.name);  // blank for a cleared hotkey stored as 000000
+          HotkeyLabel(i)->SetText(hkd.name);  // blank for a cleared hotkey stored as 000000
         } else {
           // Edited by hand, or by something else: that one hotkey is off, the others load.
           AppendLog(L"Hotkeys: " + std::wstring(Rows[i].iniKey) + L" = \"" + text +
@@ -129,16 +126,16 @@ void TFrmMain::ReadWriteHotkeys(TIniDocument& ini, bool save) {
         }
       }
       auto item = std::make_unique<THotkeyItem>(std::move(hkd));
-      if (checks[i]->Checked()) {
+      if (HotkeyBox(i)->Checked()) {
         item->hk = RegisterHotkeyItem(Rows[i].label, Rows[i].iniKey, item->hkd);
-        if (!item->hk) checks[i]->SetChecked(false);
+        if (!item->hk) HotkeyBox(i)->SetChecked(false);
       }
       HotkeyList.push_back(std::move(item));
     }
     return;
   }
 
-  for (ui::CheckBox* box : checks) ini.WriteBool(HotkeysSection, box->Name(), box->Checked());
+  for (size_t i = 0; i < RowCount; ++i) ini.WriteBool(HotkeysSection, HotkeyBox(i)->Name(), HotkeyBox(i)->Checked());
   const size_t count = std::min(RowCount, HotkeyList.size());
   // Every old registration goes before the first new one: a combination moved from one hotkey to
   // another would otherwise be refused as taken by its own old registration. Detached before it
@@ -151,25 +148,45 @@ void TFrmMain::ReadWriteHotkeys(TIniDocument& ini, bool save) {
   }
   // A refusal leaves the box ticked, and the file says enabled: the next start tries again.
   for (size_t i = 0; i < count; ++i)
-    if (checks[i]->Checked())
+    if (HotkeyBox(i)->Checked())
       HotkeyList[i]->hk = RegisterHotkeyItem(Rows[i].label, Rows[i].iniKey, HotkeyList[i]->hkd);
 }
 
 std::unique_ptr<TACHotKey> TFrmMain::RegisterHotkeyItem(const std::wstring& label, const std::wstring& iniKey,
                                                         const THotkeyData& hkd) {
-  ShowStatus(L"[" + label + L"] Hotkey = " + hkd.name, true);
+  return RegisterHotkeyItem(label, iniKey, hkd, true);
+}
+
+std::unique_ptr<TACHotKey> TFrmMain::RegisterHotkeyItem(const std::wstring& label, const std::wstring& iniKey,
+                                                        const THotkeyData& hkd, bool announce) {
+  const std::wstring line = L"[" + label + L"] Hotkey = " + hkd.name;
+  if (announce) ShowStatus(line, true);
+  const wchar_t* failure = L"Failed. Hotkey already taken.";
   if (hkd.key == 0) {
     // A ticked box without a key (a cleared hotkey ticked again, or a file edited by hand): the
     // system would take the modifiers alone, or nothing.
-    ShowStatus(L"Failed. No key set.", true);
-    return nullptr;
+    failure = L"Failed. No key set.";
+  } else {
+    try {
+      return std::make_unique<TACHotKey>(Handle(), L"Tessary." + iniKey, hkd.ctrl, hkd.alt, hkd.shft, hkd.win,
+                                         hkd.key);
+    } catch (const TACHotKeyException&) {
+    }
   }
-  try {
-    return std::make_unique<TACHotKey>(Handle(), L"Tessary." + iniKey, hkd.ctrl, hkd.alt, hkd.shft, hkd.win, hkd.key);
-  } catch (const TACHotKeyException&) {
-    ShowStatus(L"Failed. Hotkey already taken.", true);
-    return nullptr;
-  }
+  // A refusal always says which hotkey it was.
+  if (!announce) ShowStatus(line, true);
+  ShowStatus(failure, true);
+  return nullptr;
+}
+
+ui::CheckBox* TFrmMain::HotkeyBox(size_t index) const {
+  ui::CheckBox* const boxes[RowCount] = {cbMoveLeft, cbMoveRight, cbMoveNext};
+  return boxes[index];
+}
+
+ui::Label* TFrmMain::HotkeyLabel(size_t index) const {
+  ui::Label* const labels[RowCount] = {lblMoveLeftKey, lblMoveRightKey, lblMoveNextKey};
+  return labels[index];
 }
 
 // ---------------------------------------------------------------- the page's buttons
@@ -179,8 +196,6 @@ void TFrmMain::btnSetMoveRightClick() { SetHotkeyClick(1); }
 void TFrmMain::btnSetMoveNextClick() { SetHotkeyClick(2); }
 
 void TFrmMain::SetHotkeyClick(size_t index) {
-  ui::CheckBox* const checks[] = {cbMoveLeft, cbMoveRight, cbMoveNext};
-  ui::Label* const labels[] = {lblMoveLeftKey, lblMoveRightKey, lblMoveNextKey};
   if (index >= HotkeyList.size() || !HotkeyDialog()) return;
   // The dialog is modal: the page's other buttons cannot be clicked meanwhile, but messages run
   // (a forwarded move, the watcher), and the items stay where they are.
@@ -197,20 +212,12 @@ void TFrmMain::SetHotkeyClick(size_t index) {
     suspended.emplace_back(i, held.hkd);
   }
   const bool changed = HotkeyDialog()(item.hkd);
-  for (const auto& [i, hkd] : suspended) {
-    THotkeyItem& held = *HotkeyList[i];
-    try {
-      held.hk = std::make_unique<TACHotKey>(Handle(), L"Tessary." + std::wstring(Rows[i].iniKey), hkd.ctrl, hkd.alt,
-                                            hkd.shft, hkd.win, hkd.key);
-    } catch (const TACHotKeyException&) {
-      // Taken by another program while the dialog was open.
-      ShowStatus(L"[" + std::wstring(Rows[i].label) + L"] Hotkey = " + hkd.name, true);
-      ShowStatus(L"Failed. Hotkey already taken.", true);
-    }
-  }
+  // Quietly: only one taken by another program meanwhile is said.
+  for (const auto& [i, hkd] : suspended)
+    HotkeyList[i]->hk = RegisterHotkeyItem(Rows[i].label, Rows[i].iniKey, hkd, false);
   if (!changed) return;
-  checks[index]->SetChecked(item.hkd.key != 0);
-  labels[index]->SetText(item.hkd.name.empty() ? NoHotkeyText : item.hkd.name);
+  HotkeyBox(index)->SetChecked(item.hkd.key != 0);
+  HotkeyLabel(index)->SetText(item.hkd.name.empty() ? NoHotkeyText : item.hkd.name);
 }
 
 void TFrmMain::btnSaveHotkeyClick() {
@@ -244,7 +251,7 @@ void TFrmMain::WMHotKey(uintptr_t wParam, intptr_t lParam) {
   // of IsAutoRepeat, and the system does not leave repeats out everywhere (MOD_NOREPEAT is not
   // honoured by every platform): the same key never let go since it last moved is a repeat too.
   // Either test renews the time of the last hotkey.
-  const bool held = HeldHotkeyVk != 0 && vk == HeldHotkeyVk && KeyDown(vk);
+  const bool held = HeldHotkeyVk != 0 && vk == HeldHotkeyVk && TKeys::IsPressedNow(vk);
   if (IsAutoRepeat() || held) {
     AppendLog(L"WMHK: repeated key ignored");
     return;
@@ -269,7 +276,7 @@ void TFrmMain::WMHotKey(uintptr_t wParam, intptr_t lParam) {
 }
 
 void TFrmMain::timHeldKeyTimer() {
-  if (HeldHotkeyVk != 0 && KeyDown(HeldHotkeyVk)) return;
+  if (HeldHotkeyVk != 0 && TKeys::IsPressedNow(HeldHotkeyVk)) return;
   HeldHotkeyVk = 0;
   timHeldKey->SetEnabled(false);
 }

@@ -16,44 +16,7 @@ trap 'e2e_cleanup; lab_down' EXIT
 # shellcheck disable=SC2034 # UIPROBE: for lib/ui.sh
 if ! e2e_tools || ! UIPROBE="$(lab_tool uiprobe)"; then
   e2e_fail "test tools built" "testwin.exe, dlgtext.exe or uiprobe.exe missing"
-  # --- the page: Set with the capture dialog, Save, restart
-rm -f "$ini"
-tessary_start "$exe" || e2e_fail "page: Tessary.exe starts" "no instance window within 20 s"
-# The view menu's fourth item of four, a separator and one more (5.5 items high).
-# shellcheck disable=SC2046
-xdotool mousemove $(ui_glyph_center "$(probe --list "$MAIN")") sleep 0.2 click 1
-ui_menu_pick 3 5.5 || e2e_fail "page: the view menu opens" "no menu"
-sleep 0.5
-e2e_eq "page: Global Hotkeys shows [none] for each" "1 1" \
-  "$(ui_shown "$(probe --list "$MAIN")" "Move Left/Up" "[none]" | head -2 | paste -sd' ')"
-ui_click "$MAIN" Set || e2e_fail "page: Set clicked" "no visible Set button"
-probe --wait Tessary.FrmHotkey 20 >/dev/null || e2e_fail "page: the capture dialog opens" "not within 20 s"
-dialog="$(probe --list Tessary.FrmHotkey)"
-e2e_eq "page: the dialog is in front" "Tessary.FrmHotkey" "$(ui_field "$(probe --fg)" class)"
-sleep 0.5
-xdotool key --clearmodifiers ctrl+alt+Left
-sleep 0.5
-dialog="$(probe --list Tessary.FrmHotkey)"
-e2e_eq "page: real keys are captured" "CTRL+ALT+LEFT" \
-  "$(awk "$UI_AWK_READ"'END { for (i = 1; i <= n; i++) if (cls[i] == "Edit") print txt[i] }' <<<"$dialog")"
-e2e_eq "page: the dialog's Set is enabled" "1" "$(grep -F 'text=Set' <<<"$dialog" | head -1 | sed -nE 's/.* enabled=([01]).*/\1/p')"
-ui_shot_window "$dialog" "$E2E_OUT/hotkey-dialog.png" 12
-ui_click Tessary.FrmHotkey Set || e2e_fail "page: the dialog's Set clicked" "not found"
-sleep 0.5
-e2e_eq "page: the row shows the new key, its box ticked" "1 1" \
-  "$(ui_shown "$(probe --list "$MAIN")" "CTRL+ALT+LEFT" | head -1) $(hotkey_boxes | awk '{ print $1 }')"
-ui_click "$MAIN" Save || e2e_fail "page: Save clicked" "no visible Save button"
-sleep 0.5
-e2e_eq "page: Save writes the hotkey enabled" "cbMoveLeft=1 MOVELEFT_HOTKEY=110025" \
-  "$(tr -d '\r' <"$ini" | grep -E '^(cbMoveLeft|MOVELEFT_HOTKEY)=' | paste -sd' ')"
-tessary_stop || e2e_fail "page: Tessary.exe ends" "had to be killed"
-tessary_start "$exe" || e2e_fail "page: Tessary.exe starts again" "no instance window within 20 s"
-win_open w4 2400 270 960 540 normal || e2e_fail "page: test window opens" "no ready line"
-e2e_eq "page: after a restart Ctrl+Alt+Left moves" "480 270 1440 810" "$(press w4 ctrl+alt+Left)"
-tessary_stop || e2e_fail "page: Tessary.exe ends again" "had to be killed"
-win_close w4
-
-e2e_finish
+  e2e_finish
 fi
 E2E_OUT="$LAB_ROOT/hotkeys"
 mkdir -p "$E2E_OUT"
@@ -141,11 +104,7 @@ win_close w3
 # --- the page: Set with the capture dialog, Save, restart
 rm -f "$ini"
 tessary_start "$exe" || e2e_fail "page: Tessary.exe starts" "no instance window within 20 s"
-# The view menu's fourth item of four, a separator and one more (5.5 items high).
-# shellcheck disable=SC2046
-xdotool mousemove $(ui_glyph_center "$(probe --list "$MAIN")") sleep 0.2 click 1
-ui_menu_pick 3 5.5 || e2e_fail "page: the view menu opens" "no menu"
-sleep 0.5
+ui_view_page 3 || e2e_fail "page: the view menu opens" "no menu"
 e2e_eq "page: Global Hotkeys shows [none] for each" "1 1" \
   "$(ui_shown "$(probe --list "$MAIN")" "Move Left/Up" "[none]" | head -2 | paste -sd' ')"
 ui_click "$MAIN" Set || e2e_fail "page: Set clicked" "no visible Set button"

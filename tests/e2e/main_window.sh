@@ -94,10 +94,7 @@ check_fit() {
 # a separator and one more): its rows shown, laid out cleanly, every text fitting.
 check_hotkey_page() {
   local list
-  # shellcheck disable=SC2046
-  xdotool mousemove $(ui_glyph_center "$(probe --list "$MAIN")") sleep 0.2 click 1
-  ui_menu_pick 3 5.5 || { e2e_fail "$1: hotkey page" "no popup menu within 3 s"; return; }
-  sleep 0.5
+  ui_view_page 3 || { e2e_fail "$1: hotkey page" "no popup menu within 3 s"; return; }
   list="$(probe --list "$MAIN")"
   e2e_eq "$1: hotkey page shows its rows, no overlaps" "1 1 1 1 1 0" \
     "$(ui_shown "$list" "Move Left/Up" "Move Right/Down" "Move Next" "Set" "[none]" "Close this window after clicking Move Left/Right" | paste -sd' ')$(ui_layout_faults "$list" | sed 's/^/ | /')"
@@ -157,12 +154,8 @@ done
 e2e_eq "Move Right: the status line or log says so" "1" "$([ "$got" -gt 0 ] && echo 1 || echo 0)"
 ui_shot_window "$(probe --list "$MAIN")" "$SHOTS/main-window-moved.png" 6
 
-# The settings page through the view menu: its menu button, then "Default Config", the third of
-# four items, a separator and one more (5.5 items high).
-# shellcheck disable=SC2046
-xdotool mousemove $(ui_glyph_center "$(probe --list "$MAIN")") sleep 0.2 click 1
-ui_menu_pick 2 5.5 || e2e_fail "view menu" "no popup menu within 3 s"
-sleep 0.5
+# The settings page through the view menu.
+ui_view_page 2 || e2e_fail "view menu" "no popup menu within 3 s"
 list="$(probe --list "$MAIN")"
 echo "$list" >"$E2E_OUT/list-config.txt"
 e2e_eq "view menu: \"Default Config\" shows the settings with their first page" "1 1 1 1 0" "$(ui_shown "$list" \

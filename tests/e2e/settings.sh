@@ -50,14 +50,6 @@ same_file() {
   return 1
 }
 
-# Shows the "Default Config" view through the view menu: its button, then the third of four items,
-# a separator and one more (5.5 items high).
-open_config() {
-  # shellcheck disable=SC2046
-  xdotool mousemove $(ui_glyph_center "$(probe --list "$MAIN")") sleep 0.2 click 1
-  ui_menu_pick 2 5.5 || return 1
-  sleep 0.5
-}
 
 BEFORE='; Einstellungen für Tessary Ω
 [Main]
@@ -106,7 +98,7 @@ e2e_eq "start: the watcher stays off as the file says (no status line about it)"
   "$(grep -c 'Monitor Watcher \[' <<<"$list")"
 
 # 2. --- Reset All: the page changes, the file does not
-open_config || e2e_fail "view menu" "no popup menu within 3 s"
+ui_view_page 2 || e2e_fail "view menu" "no popup menu within 3 s"
 ui_click "$MAIN" "Reset All" || e2e_fail "click Reset All" "no visible button \"Reset All\""
 sleep 0.5
 list="$(probe --list "$MAIN")"

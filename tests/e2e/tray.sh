@@ -26,7 +26,6 @@ MAIN=Tessary.FrmMain
 ABOUT=Tessary.FrmAbout
 MENU='#32768'
 
-tray_window() { wine_tray_window; }
 # ICON_X ICON_Y: the middle of the first icon (Wine gives each icon the small-icon size and a
 # 2-pixel border on each side).
 icon_at() {
@@ -93,7 +92,7 @@ tessary_start "$exe" || { e2e_fail "Tessary.exe starts" "no instance window"; e2
 hotkey_free() { lab_run 30 "$TESTWIN" --hold-hotkey 3 39 0 | tr -d '\r' | awk '{ print $1 }'; }
 e2e_eq "the enabled hotkey is held while the program runs" "refused" "$(hotkey_free)"
 win=""
-for _ in $(seq 1 50); do win="$(tray_window)" && [ -n "$win" ] && break; sleep 0.2; done
+for _ in $(seq 1 50); do win="$(wine_tray_window)" && [ -n "$win" ] && break; sleep 0.2; done
 e2e_eq "the icon shows in Wine's system tray" 1 "$([ -n "$win" ] && echo 1 || echo 0)"
 [ -n "$win" ] || e2e_finish
 icon_at "$win"
@@ -162,7 +161,7 @@ if [ $ended = 1 ]; then wait "$TESSARY_PID"; rc=$?; fi
 TESSARY_PID=""
 e2e_eq "exit code" 0 "$rc"
 gone=0
-for _ in $(seq 1 30); do [ -z "$(tray_window)" ] && { gone=1; break; }; sleep 0.1; done
+for _ in $(seq 1 30); do [ -z "$(wine_tray_window)" ] && { gone=1; break; }; sleep 0.1; done
 e2e_eq "the icon is removed" 1 "$gone"
 e2e_eq "no instance window is left" 0 "$(instance_count)"
 e2e_eq "the hotkey is released" "ready" "$(hotkey_free)"
