@@ -25,6 +25,10 @@ void Settle(bool queued) {
   TRect placed;
   uint32_t at = 0;
   if (!TMove::LastPlacement(h, placed, at)) return;
+  // A move asked for at once right after another one keeps the same distance from it.
+  const uint32_t age = ws().GetTickCount() - at;
+  if (age < static_cast<uint32_t>(TMoveQueue::QueuedSettleMs))
+    SleepSlick(static_cast<int32_t>(static_cast<uint32_t>(TMoveQueue::QueuedSettleMs) - age));
   for (;;) {
     TRect now;
     if (!ws().IsWindow(h) || !ws().GetWindowRect(h, now) || now == placed) return;
