@@ -15,7 +15,8 @@
 #
 # Environment: LAB_TOOLS (folder with lsmon.exe and displaychange.exe; default build/win),
 # LAB_BOOT_LOG (where wineboot's chatter goes). Exported for the programs: DISPLAY, WINEPREFIX,
-# WINEDEBUG=-all, WINEDLLOVERRIDES=mscoree,mshtml= (no Mono/Gecko prompts).
+# WINEDEBUG=-all, WINEDLLOVERRIDES=mscoree,mshtml=;winemenubuilder.exe= (no Mono/Gecko prompts, no
+# menu entries or file associations written into the Linux desktop by installers).
 
 LAB_REPO="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 : "${LAB_TOOLS:=$LAB_REPO/build/win}"
@@ -133,7 +134,7 @@ export LAB_ROOT='$LAB_ROOT'
 export DISPLAY='$DISPLAY'
 export WINEPREFIX='$WINEPREFIX'
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES='mscoree,mshtml='
+export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe='
 EOF
 }
 
@@ -144,7 +145,7 @@ lab_up() {
   command -v Xvfb >/dev/null && command -v wine >/dev/null && command -v openbox >/dev/null ||
     { lab_die "Xvfb, openbox or wine missing: run scripts/setup.sh"; return 1; }
   LAB_ROOT="$(mktemp -d "${TMPDIR:-/tmp}/tessary-lab.XXXXXX")" || return 1
-  export LAB_ROOT WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
+  export LAB_ROOT WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe='
   : >"$LAB_ROOT/pids"
   LAB_OWNED=1
   [ "${LAB_KEEP:-0}" = 1 ] || trap 'lab_down' EXIT

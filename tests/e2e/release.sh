@@ -1,0 +1,166 @@
+#!/usr/bin/env bash
+# The release as a user gets it. scripts/release.sh builds it twice, in two build folders, and gives
+# the same bytes; the exe is small and imports only Windows' own DLLs. Under Wine: the installer
+# installs silently (files, shortcut, uninstall entry, Run entry); the installed copy keeps its
+# settings in the user's application data and writes nothing under Program Files; an upgrade over
+# a running copy ends it cleanly and leaves one running copy of the new version; the silent
+# uninstall removes everything but the user's settings; the zip's exe runs from an ordinary folder
+# and keeps its files beside itself.
+set -uo pipefail
+. "$(dirname "$0")/lib/check.sh"
+. "$(dirname "$0")/lib/windows.sh"
+
+lab_attach_or_up two || { e2e_fail "lab starts" "could not start the Wine lab"; e2e_finish; }
+trap 'e2e_cleanup; lab_down' EXIT
+e2e_tools || { e2e_fail "test tools built" "testwin/dlgtext missing"; e2e_finish; }
+E2E_OUT="$LAB_ROOT/release"
+version="$(sed -nE 's/^project\(Tessary VERSION ([0-9.]+).*/\1/p' "$E2E_REPO/CMakeLists.txt")"
+next=9.1.0  # an upgrade: any version other than the project's
+
+# ---- the release command, twice in two folders, and a later version for the upgrade
+release() {  # OUT BUILD [VERSION]
+  RELEASE_OUT="$1" RELEASE_BUILD="$2" TESSARY_VERSION="${3:-}" \
+    bash "$E2E_REPO/scripts/release.sh" >"$1.log" 2>&1
+}
+mkdir -p "$E2E_OUT"
+A="$E2E_OUT/dist-a" B="$E2E_OUT/dist-b" N="$E2E_OUT/dist-next"
+release "$A" "$E2E_REPO/build/release" ||
+  { e2e_fail "scripts/release.sh builds the release" "$(tail -5 "$A.log")"; e2e_finish; }
+e2e_eq "the release holds the exe, the zip, the installer and the sums" \
+  "SHA256SUMS Tessary-$version-setup.exe Tessary-$version-win64.zip Tessary.exe" "$(ls "$A" | sort | paste -sd' ')"
+(cd "$A" && sha256sum -c --quiet SHA256SUMS) >/dev/null 2>&1 &&
+  e2e_pass "SHA256SUMS matches the files" || e2e_fail "SHA256SUMS matches the files" "$(cat "$A/SHA256SUMS")"
+e2e_eq "the zip holds the exe, README.txt and LICENSE.txt" "LICENSE.txt README.txt Tessary.exe" \
+  "$(unzip -Z1 "$A/Tessary-$version-win64.zip" | sort | paste -sd' ')"
+if release "$B" "$E2E_REPO/build/release-again"; then
+  e2e_eq "a second build of the same tree in another folder gives the same bytes" \
+    "$(cat "$A/SHA256SUMS")" "$(cat "$B/SHA256SUMS")"
+else
+  e2e_fail "a second build of the same tree in another folder gives the same bytes" "$(tail -5 "$B.log")"
+fi
+size=$(stat -c %s "$A/Tessary.exe")
+[ "$size" -le $((512 * 1024)) ] && e2e_pass "the exe is at most 512 KB ($size bytes)" ||
+  e2e_fail "the exe is at most 512 KB" "$size bytes"
+dlls="$(x86_64-w64-mingw32-objdump -p "$A/Tessary.exe" | awk '/DLL Name:/ { print tolower($3) }' | sort | paste -sd' ')"
+bad="$(tr ' ' '\n' <<<"$dlls" | grep -vxE '(kernel32|user32|gdi32|shell32|advapi32|version|dwmapi|ole32|comctl32|shlwapi|msvcrt)\.dll')"
+[ -z "$bad" ] && e2e_pass "the exe imports only Windows' own DLLs ($dlls)" ||
+  e2e_fail "the exe imports only Windows' own DLLs" "also $bad"
+# The version resource (About box, tray tip, status line) follows the build's version.
+has_version() { strings -el "$1" | grep -qx "$2.0"; }
+has_version "$A/Tessary.exe" "$version" && e2e_pass "the exe's version resource says $version" ||
+  e2e_fail "the exe's version resource says $version" "$(strings -el "$A/Tessary.exe" | grep -m3 -E '^[0-9]+\.[0-9]+\.')"
+release "$N" "$E2E_REPO/build/release-again" "$next" ||
+  { e2e_fail "a build of version $next" "$(tail -5 "$N.log")"; e2e_finish; }
+has_version "$N/Tessary.exe" "$next" && [ -f "$N/Tessary-$next-setup.exe" ] &&
+  e2e_pass "TESSARY_VERSION=$next names the files and the version resource" ||
+  e2e_fail "TESSARY_VERSION=$next names the files and the version resource" "$(ls "$N")"
+
+# ---- under Wine
+C="$WINEPREFIX/drive_c"
+PF="$C/Program Files/Tessary"
+MENU="$C/ProgramData/Microsoft/Windows/Start Menu/Programs/Tessary.lnk"
+DATA="$(ls -d "$C"/users/*/AppData/Roaming 2>/dev/null | head -1)/Tessary"
+UNINST='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessary'
+RUN='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+PORTABLE="$C/Tools/Tessary portable"
+# The prefix is shared with the other scripts: no installation stays behind.
+forget_install() {
+  rm -rf "$PF" "$MENU" "$DATA" "$PORTABLE"
+  wine reg delete "$UNINST" /f >/dev/null 2>&1
+  wine reg delete "$RUN" /v Tessary /f >/dev/null 2>&1
+}
+forget_install
+trap 'e2e_cleanup; wineserver -k 2>/dev/null; forget_install; lab_down' EXIT
+
+reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v v="$2" '$1 == v { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'; }
+# Processes of this prefix running a Tessary.exe, one "pid path" line each.
+tessary_procs() {
+  local pid
+  for pid in $(pgrep -f 'Tessary\.exe$'); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
+    echo "$pid $(tr '\0' ' ' <"/proc/$pid/cmdline" | sed 's/ *$//')"
+  done
+}
+wait_until() {  # SECS COMMAND...: polls until the command succeeds
+  local secs="$1" i; shift
+  for i in $(seq 1 $((secs * 10))); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+no_dir() { [ ! -e "$1" ]; }
+
+# Silent install.
+lab_run 120 "$A/Tessary-$version-setup.exe" /S >"$E2E_OUT/install.txt" 2>&1
+e2e_eq "the silent install ends with code 0" 0 "$?"
+e2e_eq "the program's files are under Program Files" "LICENSE.txt README.txt Tessary.exe Uninstall.exe" \
+  "$(ls "$PF" 2>/dev/null | paste -sd' ')"
+cmp -s "$A/Tessary.exe" "$PF/Tessary.exe" && e2e_pass "the installed exe is the release's" ||
+  e2e_fail "the installed exe is the release's" "differs"
+[ -s "$MENU" ] && e2e_pass "the Start-menu shortcut is there" || e2e_fail "the Start-menu shortcut is there" "no $MENU"
+e2e_eq "the uninstall entry: name, version, publisher, uninstaller" \
+  "Tessary|$version|The Tessary developers|\"C:\\Program Files\\Tessary\\Uninstall.exe\" /S" \
+  "$(reg_value "$UNINST" DisplayName)|$(reg_value "$UNINST" DisplayVersion)|$(reg_value "$UNINST" Publisher)|$(reg_value "$UNINST" QuietUninstallString)"
+est=$(($(reg_value "$UNINST" EstimatedSize)))
+[ "$est" -gt 0 ] && e2e_pass "the uninstall entry gives the size ($est KB)" || e2e_fail "the uninstall entry gives the size" "$est"
+wine uninstaller --list 2>/dev/null | tr -d '\r' | grep -q '|||Tessary$' &&
+  e2e_pass "Tessary is listed among the installed programs" ||
+  e2e_fail "Tessary is listed among the installed programs" "$(wine uninstaller --list 2>&1 | tr -d '\r')"
+e2e_eq "the Run entry starts the installed copy at sign-in" '"C:\Program Files\Tessary\Tessary.exe"' "$(reg_value "$RUN" Tessary)"
+
+# The installed copy: settings in the user's application data, nothing beside itself.
+if tessary_start "$PF/Tessary.exe"; then
+  e2e_pass "the installed copy starts"
+  wait_until 10 test -f "$DATA/Tessary.ini" && e2e_pass "it writes Tessary.ini under the application data folder" ||
+    e2e_fail "it writes Tessary.ini under the application data folder" "nothing in $DATA"
+  e2e_eq "it writes nothing under Program Files" "LICENSE.txt README.txt Tessary.exe Uninstall.exe" \
+    "$(ls "$PF" | paste -sd' ')"
+else
+  e2e_fail "the installed copy starts" "no instance window"
+fi
+
+# Upgrade over the running copy.
+old_pid="${TESSARY_PID:-}"
+lab_run 120 "$N/Tessary-$next-setup.exe" /S >"$E2E_OUT/upgrade.txt" 2>&1
+e2e_eq "the upgrade ends with code 0" 0 "$?"
+if [ -n "$old_pid" ]; then
+  wait "$old_pid"
+  e2e_eq "the running copy was asked to exit and ended with code 0" 0 "$?"
+  TESSARY_PID=""
+fi
+wait_until 10 test "$(instance_count)" = 1
+procs="$(tessary_procs)"
+e2e_eq "one copy runs after the upgrade, the installed one" "C:\\Program Files\\Tessary\\Tessary.exe" \
+  "$(cut -d' ' -f2- <<<"$procs")"
+cmp -s "$N/Tessary.exe" "$PF/Tessary.exe" && e2e_pass "the installed exe is version $next" ||
+  e2e_fail "the installed exe is version $next" "differs from the new release's"
+e2e_eq "the uninstall entry says $next" "$next" "$(reg_value "$UNINST" DisplayVersion)"
+
+# Silent uninstall: the uninstaller runs from a copy of itself, so the folder's end is awaited.
+lab_run 120 "$PF/Uninstall.exe" /S >"$E2E_OUT/uninstall.txt" 2>&1
+e2e_eq "the silent uninstall starts with code 0" 0 "$?"
+wait_until 30 no_dir "$PF" && e2e_pass "the program's folder is gone" ||
+  e2e_fail "the program's folder is gone" "$(ls "$PF" | paste -sd' ')"
+wait_until 10 test -z "$(tessary_procs)" && e2e_pass "the running copy was ended" ||
+  e2e_fail "the running copy was ended" "$(tessary_procs)"
+no_dir "$MENU" && e2e_pass "the shortcut is gone" || e2e_fail "the shortcut is gone" "still there"
+wine reg query "$UNINST" >/dev/null 2>&1 && e2e_fail "the uninstall entry is gone" "still there" ||
+  e2e_pass "the uninstall entry is gone"
+e2e_eq "the Run entry is gone" "" "$(reg_value "$RUN" Tessary)"
+[ -f "$DATA/Tessary.ini" ] && e2e_pass "the user's settings stay" || e2e_fail "the user's settings stay" "no $DATA/Tessary.ini"
+
+# The zip: an ordinary folder, files beside the exe, nothing in the application data.
+rm -rf "$DATA"
+mkdir -p "$PORTABLE"
+unzip -q "$A/Tessary-$version-win64.zip" -d "$PORTABLE"
+if tessary_start "$PORTABLE/Tessary.exe"; then
+  e2e_pass "the zip's exe starts from an ordinary folder"
+  wait_until 10 test -f "$PORTABLE/Tessary.ini" && e2e_pass "it keeps Tessary.ini beside itself" ||
+    e2e_fail "it keeps Tessary.ini beside itself" "$(ls "$PORTABLE" | paste -sd' ')"
+  tessary_stop
+  e2e_eq "asked to exit, it keeps its list files beside itself too" "yes yes" \
+    "$([ -f "$PORTABLE/disabled.ini" ] && echo yes) $([ -f "$PORTABLE/noright.ini" ] && echo yes)"
+  no_dir "$DATA" && e2e_pass "nothing goes to the application data folder" ||
+    e2e_fail "nothing goes to the application data folder" "$(ls "$DATA")"
+else
+  e2e_fail "the zip's exe starts from an ordinary folder" "no instance window"
+fi
+e2e_finish
