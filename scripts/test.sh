@@ -80,24 +80,16 @@ native_layer() {
 }
 
 # Imports of a Windows executable must be system DLLs: the program ships as one file.
-ALLOWED_DLLS=(kernel32 user32 gdi32 shell32 advapi32 version dwmapi ole32 oleaut32 comctl32 comdlg32
-  msvcrt shlwapi uxtheme psapi wtsapi32 imm32 winmm ntdll)
-
 check_imports() {
-  local exe bad dll name
+  local exe out
   for exe in "$WIN_DIR"/*.exe; do
     [ -e "$exe" ] || continue
-    name="$(basename "$exe")"
-    bad=""
-    for dll in $(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ { print tolower($3) }'); do
-      [[ " ${ALLOWED_DLLS[*]} " == *" ${dll%.dll} "* ]] || bad="$bad $dll"
-    done
-    if [ -z "$bad" ]; then
+    if out="$(bash "$REPO/scripts/check-imports.sh" "$exe")"; then
       PASSED=$((PASSED + 1))
-      echo "   imports of $name: system DLLs only"
+      echo "   imports of $(basename "$exe"): system DLLs only"
     else
       FAILED=$((FAILED + 1))
-      note_problem "$name imports DLLs Windows does not ship:$bad"
+      note_problem "$out"
     fi
   done
 }

@@ -41,10 +41,8 @@ fi
 size=$(stat -c %s "$A/Tessary.exe")
 [ "$size" -le $((512 * 1024)) ] && e2e_pass "the exe is at most 512 KB ($size bytes)" ||
   e2e_fail "the exe is at most 512 KB" "$size bytes"
-dlls="$(x86_64-w64-mingw32-objdump -p "$A/Tessary.exe" | awk '/DLL Name:/ { print tolower($3) }' | sort | paste -sd' ')"
-bad="$(tr ' ' '\n' <<<"$dlls" | grep -vxE '(kernel32|user32|gdi32|shell32|advapi32|version|dwmapi|ole32|comctl32|shlwapi|msvcrt)\.dll')"
-[ -z "$bad" ] && e2e_pass "the exe imports only Windows' own DLLs ($dlls)" ||
-  e2e_fail "the exe imports only Windows' own DLLs" "also $bad"
+imports="$(bash "$E2E_REPO/scripts/check-imports.sh" "$A/Tessary.exe")" &&
+  e2e_pass "the exe imports only Windows' own DLLs ($imports)" || e2e_fail "the exe imports only Windows' own DLLs" "$imports"
 # The version resource (About box, tray tip, status line) follows the build's version.
 has_version() { strings -el "$1" | grep -qx "$2.0"; }
 has_version "$A/Tessary.exe" "$version" && e2e_pass "the exe's version resource says $version" ||
