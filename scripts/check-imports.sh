@@ -9,7 +9,7 @@ SYSTEM_DLLS=" kernel32 user32 gdi32 shell32 advapi32 version dwmapi ole32 oleaut
 rc=0
 for exe in "$@"; do
   dlls="$({ x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ { print $3 }'
-    strings -a "$exe"; strings -a -el "$exe"; } | grep -iE '^[a-z0-9_]+\.dll$' | tr 'A-Z' 'a-z' | sort -u)"
+    strings -a "$exe"; strings -a -el "$exe"; } | grep -iE '^[a-z0-9_+.-]+\.dll$' | tr 'A-Z' 'a-z' | sort -u)"
   [ -n "$dlls" ] || { echo "$(basename "$exe"): no imports read"; rc=1; continue; }
   bad=""
   for dll in $dlls; do
