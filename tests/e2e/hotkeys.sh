@@ -7,6 +7,7 @@
 # work. On the "Global Hotkeys" page a real click on "Set" opens the capture dialog in front, real
 # keys show CTRL+ALT+LEFT and enable its "Set", Save writes 110025, and after a restart the key
 # works.
+# Pictures (an animation of the move, the capture dialog) go to E2E_SHOT_DIR when set.
 set -uo pipefail
 . "$(dirname "$0")/lib/check.sh"
 . "$(dirname "$0")/lib/windows.sh"
@@ -19,7 +20,8 @@ if ! e2e_tools || ! UIPROBE="$(lab_tool uiprobe)"; then
   e2e_finish
 fi
 E2E_OUT="$LAB_ROOT/hotkeys"
-mkdir -p "$E2E_OUT"
+SHOTS="${E2E_SHOT_DIR:-$E2E_OUT}"
+mkdir -p "$E2E_OUT" "$SHOTS"
 exe="$(e2e_private_exe hotkeys)" || { e2e_fail "Tessary.exe exists" "not built"; e2e_finish; }
 ini="$(dirname "$exe")/Tessary.ini"
 MAIN=Tessary.FrmMain
@@ -48,6 +50,33 @@ press() {
   rect_after "$1" "$before"
 }
 
+# move_frame SHOT OUT [CAPTION]: a frame of the animation: each monitor of the screenshot SHOT at a
+# quarter of its size in a grey bezel, left to right, with CAPTION in Tahoma underneath. The font is
+# given as a file: ImageMagick's default font needs packages a fresh machine may lack.
+move_frame() {
+  local geo screens=()
+  for geo in $(xrandr --listmonitors | awk 'NR > 1 { print $3 }' |
+    sed -E 's#^([0-9]+)/[0-9]+x([0-9]+)/[0-9]+#\1x\2#' | sort -t+ -k2,2n); do
+    screens+=( '(' "$1" -crop "$geo" +repage -resize 25% -bordercolor '#5a5a5a' -border 5 ')' )
+  done
+  [ ${#screens[@]} -gt 0 ] || return 1
+  convert "${screens[@]}" -bordercolor white -border 8 +append -background white -gravity south \
+    -splice 0x34 -font /usr/share/wine/fonts/tahoma.ttf -pointsize 20 -fill black \
+    -annotate +0+10 "${3:-}" +repage "$2"
+}
+
+# move_gif BEFORE AFTER KEYS OUT: the move as an endless animation, 1.2 s a frame (the last
+# 1.8 s): the window in place, the keys pressed, the window on the other monitor.
+move_gif() {
+  local f="$E2E_OUT/frame"
+  move_frame "$1" "$f-1.png" &&
+    move_frame "$1" "$f-2.png" "$3" &&
+    move_frame "$2" "$f-3.png" "$3" &&
+    move_frame "$2" "$f-4.png" &&
+    convert -loop 0 -delay 120 "$f-1.png" "$f-2.png" "$f-3.png" -delay 180 "$f-4.png" \
+      +dither -layers Optimize "$4"
+}
+
 # The check box states of the hotkey page: "left right next".
 hotkey_boxes() {
   awk "$UI_AWK_READ"'
@@ -60,8 +89,13 @@ lab_layout two
 tessary_start "$exe" || e2e_fail "two: Tessary.exe starts" "no instance window within 20 s"
 win_open w1 480 270 960 540 normal || e2e_fail "two: test window opens" "no ready line"
 e2e_eq "two: the boxes show what the file enables" "0 1 1" "$(hotkey_boxes)"
+win_front w1
+lab_shot "$E2E_OUT/move-before.png"
 e2e_eq "two: Ctrl+Alt+Right moves to the same rectangle on the right" "2400 270 3360 810" \
   "$(press w1 ctrl+alt+Right)"
+lab_shot "$E2E_OUT/move-after.png"
+move_gif "$E2E_OUT/move-before.png" "$E2E_OUT/move-after.png" "Ctrl+Alt+Right" "$SHOTS/hotkey-move.gif" ||
+  e2e_fail "two: the animation of the move is made" "import or convert failed; see $E2E_OUT"
 e2e_eq "two: Ctrl+Alt+Left is disabled and does nothing" "2400 270 3360 810" "$(press w1 ctrl+alt+Left)"
 e2e_eq "two: Move Next wraps to the first monitor" "480 270 1440 810" "$(press w1 ctrl+alt+n)"
 e2e_eq "two: Move Next again" "2400 270 3360 810" "$(press w1 ctrl+alt+n)"
@@ -118,7 +152,7 @@ dialog="$(probe --list Tessary.FrmHotkey)"
 e2e_eq "page: real keys are captured" "CTRL+ALT+LEFT" \
   "$(awk "$UI_AWK_READ"'END { for (i = 1; i <= n; i++) if (cls[i] == "Edit") print txt[i] }' <<<"$dialog")"
 e2e_eq "page: the dialog's Set is enabled" "1" "$(grep -F 'text=Set' <<<"$dialog" | head -1 | sed -nE 's/.* enabled=([01]).*/\1/p')"
-ui_shot_window "$dialog" "$E2E_OUT/hotkey-dialog.png" 12
+ui_shot_window "$dialog" "$SHOTS/hotkey-dialog.png" 12
 ui_click Tessary.FrmHotkey Set || e2e_fail "page: the dialog's Set clicked" "not found"
 sleep 0.5
 e2e_eq "page: the row shows the new key, its box ticked" "1 1" \
