@@ -63,6 +63,7 @@ class TIniDocument {
   };
   Place Find(const std::wstring& section, const std::wstring& key) const;
   void Insert(size_t at, std::wstring text);
+  bool Latin1ReadsAsUtf8() const;
 
   std::vector<Line> lines_;
   Encoding encoding_ = Encoding::Utf8;
