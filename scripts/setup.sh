@@ -8,6 +8,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine64 wine fonts-wine xvfb x11-xserver-utils x11-utils xdotool openbox imagemagick
   procps nsis zip unzip xserver-xephyr
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole test suite, every layer:
 #   native build + unit_tests + contract_sim; the same with AddressSanitizer/UBSan;
+#   the libFuzzer targets (clang), 15 s each on their seed corpus;
 #   mingw-w64 cross build + import check (only DLLs that Windows ships);
 #   under Wine on the two-monitor lab display: portable_tests_win32.exe, contract_win32.exe,
 #   ui_win32_tests.exe and the end-to-end scripts tests/e2e/*.sh.
@@ -107,6 +108,27 @@ layer_end
 
 native_layer native "$REPO/build/native"
 native_layer asan "$REPO/build/asan" -DTESSARY_SANITIZE=ON
+
+# Every input another party controls, fuzzed briefly: one pass per target that ran without a
+# crash or a broken property, one failure per target that did not (or per failed build).
+FUZZ_SECONDS=15
+layer_start "fuzz: libFuzzer targets, ${FUZZ_SECONDS}s each"
+log="$LOGS/fuzz.log"
+timeout -k 10 600 bash "$REPO/scripts/fuzz.sh" "$FUZZ_SECONDS" >"$log" 2>&1 </dev/null
+rc=$?
+p=$(grep -c '^PASS: ' "$log")
+f=$(grep -c '^FAIL: ' "$log")
+PASSED=$((PASSED + p))
+FAILED=$((FAILED + f))
+echo "   fuzz: $p passed, $f failed (exit $rc)"
+sed -n '/^\(PASS\|FAIL\): \|^   | /s/^/   /p' "$log"
+if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then
+  fail_layer "fuzz ended with exit code $rc without a failed target; log $log"
+  tail -15 "$log" | sed 's/^/   | /'
+elif [ "$p" -eq 0 ] && [ "$f" -eq 0 ]; then
+  fail_layer "fuzz ran no targets; log $log"
+fi
+layer_end
 
 WIN_DIR="$REPO/build/win"
 WIN_OK=0

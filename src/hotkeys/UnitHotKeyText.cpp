@@ -17,9 +17,11 @@ int DigitValue(wchar_t c, int base) {
 }
 
 // The unshifted character the layout gives the key, one byte of it, ASCII letters upper-cased.
+// A zero byte is no character: such a key has no name, rather than a name nobody sees.
 std::wstring LayoutChar(uint16_t vk) {
   const uint32_t answer = ws().MapVirtualKeyW(vk, wc::MAPVK_VK_TO_CHAR);
   wchar_t c = static_cast<wchar_t>(answer & 0xFF);
+  if (c == 0) return L"";
   if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
   return std::wstring(1, c);
 }

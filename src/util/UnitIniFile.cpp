@@ -357,7 +357,14 @@ bool TIniDocument::ReadBool(const std::wstring& section, const std::wstring& key
 
 void TIniDocument::Insert(size_t at, std::wstring text) {
   if (at > 0 && lines_[at - 1].end.empty()) lines_[at - 1].end = newline_;
-  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), Line{std::move(text), newline_});
+  // In a file of mixed line ends a lone CR followed by an empty line's LF would read back as one
+  // CR LF, and the lines would not be the ones written: such a line ends in CR LF instead.
+  std::wstring end = newline_;
+  const bool afterCr = at > 0 && lines_[at - 1].end == L"\r" && text.empty() && end == L"\n";
+  const bool beforeLf = at < lines_.size() && end == L"\r" && lines_[at].text.empty() &&
+                        !lines_[at].end.empty() && lines_[at].end[0] == L'\n';
+  if (afterCr || beforeLf) end = L"\r\n";
+  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), Line{std::move(text), std::move(end)});
 }
 
 void TIniDocument::Set(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
@@ -374,15 +381,27 @@ void TIniDocument::Set(const std::wstring& section, const std::wstring& key, con
     size_t at = t.find(L'=') + 1;
     while (at < t.size() && IsBlank(t[at])) ++at;
     t = t.substr(0, at) + v;
-    return;
-  }
-  if (place.insertAfter) {
+  } else if (place.insertAfter) {
     Insert(*place.insertAfter + 1, k + L"=" + v);
-    return;
+  } else {
+    if (!lines_.empty() && !Trim(lines_.back().text).empty()) Insert(lines_.size(), L"");
+    Insert(lines_.size(), L"[" + s + L"]");
+    Insert(lines_.size(), k + L"=" + v);
   }
-  if (!lines_.empty() && !Trim(lines_.back().text).empty()) Insert(lines_.size(), L"");
-  Insert(lines_.size(), L"[" + s + L"]");
-  Insert(lines_.size(), k + L"=" + v);
+  // A Latin-1 file is one that is no UTF-8. With the bytes that made it so replaced, its other
+  // characters might read back as UTF-8, as other characters than they are: it becomes UTF-8.
+  if (encoding_ == Encoding::Latin1 && Latin1ReadsAsUtf8()) encoding_ = Encoding::Utf8;
+}
+
+bool TIniDocument::Latin1ReadsAsUtf8() const {
+  std::vector<uint8_t> bytes;
+  for (const Line& line : lines_) {
+    Encode(line.text, Encoding::Latin1, bytes);
+    Encode(line.end, Encoding::Latin1, bytes);
+  }
+  if (std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b < 0x80; })) return false;  // the same text
+  std::wstring ignored;
+  return DecodeUtf8(bytes.data(), bytes.size(), ignored);
 }
 
 void TIniDocument::WriteInteger(const std::wstring& section, const std::wstring& key, int32_t value) {

@@ -46,7 +46,8 @@ class TIniDocument {
   // Replaces the value on the key's line (its spelling and the blanks before the value stay), or
   // adds the key after the last key of the section, or the section with the key at the end of the
   // document. Line breaks in the value become blanks. A value a Latin-1 document cannot hold turns
-  // it into UTF-8 (the other text keeps its characters).
+  // it into UTF-8 (the other text keeps its characters), and so does an edit after which its text
+  // would read back as UTF-8.
   void Set(const std::wstring& section, const std::wstring& key, const std::wstring& value);
   void WriteInteger(const std::wstring& section, const std::wstring& key, int32_t value);
   void WriteBool(const std::wstring& section, const std::wstring& key, bool value);
@@ -63,6 +64,7 @@ class TIniDocument {
   };
   Place Find(const std::wstring& section, const std::wstring& key) const;
   void Insert(size_t at, std::wstring text);
+  bool Latin1ReadsAsUtf8() const;
 
   std::vector<Line> lines_;
   Encoding encoding_ = Encoding::Utf8;

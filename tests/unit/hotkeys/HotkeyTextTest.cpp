@@ -122,5 +122,21 @@ TEST_F(HotkeyTextTest, LettersDigitsAndPunctuationComeFromTheKeyboardLayout) {
   EXPECT_EQ(THotkeyText::GetHumanReadable(0, 0, 1, 0, '7'), L"CTRL+7");
 }
 
+// A layout without a character for the key (MapVirtualKeyW answers 0), or one whose low byte is 0,
+// leaves the key without a name: no invisible zero character, and no valid hotkey with it.
+TEST_F(HotkeyTextTest, AKeyTheLayoutGivesNoCharacterHasNoName) {
+  sim.SetLayoutChar('W', 0);
+  sim.SetLayoutChar(0xBA, 0x0100);  // A-macron: its low byte is 0
+  sim.SetLayoutChar(0xDE, 0x80000000);
+  for (uint16_t vk : {uint16_t{'W'}, uint16_t{0xBA}, uint16_t{0xDE}}) {
+    SCOPED_TRACE(vk);
+    EXPECT_EQ(THotkeyText::KeyName(vk), L"");
+    bool valid = true;
+    EXPECT_EQ(THotkeyText::GetHumanReadable(0, 0, 1, 0, vk, valid), L"CTRL+");
+    EXPECT_FALSE(valid);
+  }
+  EXPECT_EQ(THotkeyText::KeyName('Q'), L"Q") << "the other keys keep their names";
+}
+
 }  // namespace
 }  // namespace tessary::test

@@ -260,7 +260,12 @@ INSTANTIATE_TEST_SUITE_P(
         SetCase{"latin1_stays_latin1", B("; caf\xE9\n[Main]\na=1\n"), L"Main", L"a", L"2",
                 B("; caf\xE9\n[Main]\na=2\n")},
         SetCase{"latin1_becomes_utf8_for_a_value_it_cannot_hold", B("; caf\xE9\n[Main]\na=1\n"), L"Main", L"a",
-                L"\x3A9", B("; caf\xC3\xA9\n[Main]\na=\xCE\xA9\n")}));
+                L"\x3A9", B("; caf\xC3\xA9\n[Main]\na=\xCE\xA9\n")},
+        // Mixed line ends: a lone CR and an added line's LF must not read back as one CR LF.
+        SetCase{"blank_line_after_a_lone_cr_stays_a_line", B("x=1\n[Other]\ny=2\r"), L"Main", L"b", L"2",
+                B("x=1\n[Other]\ny=2\r\r\n[Main]\nb=2\n")},
+        SetCase{"line_added_before_an_empty_line_ending_in_lf", B("[Main]\ra=1\n\n[Other]\r"), L"Main", L"b", L"2",
+                B("[Main]\ra=1\nb=2\r\n\n[Other]\r")}));
 
 TEST(IniSet, BinaryGarbageKeepsEveryByteAndGainsTheSection) {
   for (uint32_t seed : {1u, 2u, 3u}) {
@@ -274,6 +279,29 @@ TEST(IniSet, BinaryGarbageKeepsEveryByteAndGainsTheSection) {
     const TIniDocument back = TIniDocument::Parse(after);
     EXPECT_EQ(back.ReadInteger(L"Hidden", L"TopProgramsIntervalMS", 0), 10000);
     EXPECT_TRUE(back.ReadBool(L"Main", L"cbAutoClose", false));
+  }
+}
+
+// A Latin-1 file whose only byte that is no UTF-8 is replaced: the rest, written as Latin-1, would
+// read back as UTF-8 and "\xC3\xA9" (two characters) as one; so it is written as UTF-8.
+TEST(IniSet, ALatin1FileThatWouldReadBackAsUtf8IsWrittenAsUtf8) {
+  TIniDocument doc = TIniDocument::Parse(B("[Main]\na=\xFF\nb=\xC3\xA9\n"));
+  ASSERT_EQ(doc.GetEncoding(), Enc::Latin1);
+  doc.Set(L"Main", L"a", L"1");
+  EXPECT_EQ(doc.GetEncoding(), Enc::Utf8);
+  EXPECT_EQ(Show(doc.Serialize()), Show(B("[Main]\na=1\nb=\xC3\x83\xC2\xA9\n")));
+  EXPECT_EQ(TIniDocument::Parse(doc.Serialize()).Get(L"Main", L"b"), L"\xC3\xA9");
+
+  // Without such bytes, or with some left that are no UTF-8, it stays Latin-1.
+  for (const Bytes& before : {B("[Main]\na=\xFF\nb=x\n"), B("[Main]\na=\xFF\nb=\xC3\xA9\xFF\n")}) {
+    SCOPED_TRACE(Show(before));
+    TIniDocument other = TIniDocument::Parse(before);
+    other.Set(L"Main", L"a", L"1");
+    EXPECT_EQ(other.GetEncoding(), Enc::Latin1);
+    Bytes expected = before;
+    expected.erase(expected.begin() + 9);
+    expected.insert(expected.begin() + 9, '1');
+    EXPECT_EQ(Show(other.Serialize()), Show(expected));
   }
 }
 
