@@ -31,7 +31,7 @@ TEST_F(FlapTest, SleepWakeSoak) {
   for (int cycle = 1; cycle <= cycles; ++cycle) {
     SleepWakeCycle();
     ASSERT_TRUE(EveryProgramBack()) << "cycle " << cycle;
-    const Held now = HeldNow();
+    const Held now = HeldNow(cycle == 1 ? 1 : first.threads);
     if (cycle == 1) first = now;
     if (Reported(cycle, cycles)) {
       const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();

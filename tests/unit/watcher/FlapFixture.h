@@ -203,7 +203,7 @@ class FlapTest : public MainFixture {
              desk.iconCopies == o.desk.iconCopies && desk.loadedIcons == o.desk.loadedIcons && threads == o.threads;
     }
   };
-  Held HeldNow() const;
+  Held HeldNow(size_t settled = 1) const;
   static std::string HeldText(const Held& h) {
     char buf[256];
     std::snprintf(buf, sizeof buf,
@@ -241,6 +241,16 @@ inline size_t ThreadsAlive() {
   return n;
 }
 
-inline FlapTest::Held FlapTest::HeldNow() const { return Held{sim.Resources(), ThreadsAlive()}; }
+// A worker that has said it is gone may still be leaving the system's list for a moment: the count
+// is read until it is down to `settled` (the real-time bound only stops a run that would hang).
+inline FlapTest::Held FlapTest::HeldNow(size_t settled) const {
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  size_t threads = ThreadsAlive();
+  while (threads > settled && std::chrono::steady_clock::now() < giveUp) {
+    std::this_thread::yield();
+    threads = ThreadsAlive();
+  }
+  return Held{sim.Resources(), threads};
+}
 
 }  // namespace tessary::test

@@ -182,7 +182,7 @@ TEST_F(FlapTest, TwentyCyclesRestoreEveryTimeAndHoldNothingMore) {
     SleepWakeCycle();
     ASSERT_TRUE(EveryProgramBack()) << "cycle " << cycle;
   }
-  const Held last = HeldNow();
+  const Held last = HeldNow(first.threads);
   EXPECT_TRUE(last == first) << "after the first: " << HeldText(first) << "\nafter the last:  " << HeldText(last);
   EXPECT_EQ(cyclesEnded, 20);
   EXPECT_FALSE(main->WorkerAlive());
