@@ -54,7 +54,7 @@ soak_sim() {
 wine_rss_kb() {
   local f pid best=0 rss
   for f in /proc/[0-9]*/cmdline; do
-    tr '\0' ' ' <"$f" 2>/dev/null | grep -qiE 'soak[\\/]+Tessary\.exe' || continue
+    tr '\0' ' ' 2>/dev/null <"$f" | grep -qiE 'soak[\\/]+Tessary\.exe' || continue
     pid="${f#/proc/}"
     pid="${pid%/cmdline}"
     rss="$(awk '/^VmRSS:/ { print $2 }' "/proc/$pid/status" 2>/dev/null)"
@@ -117,8 +117,8 @@ soak_wine() {
       read -r col name margin <<<"$spec"
       early="$(mean "$table" "$col" 10 20)"
       late="$(mean "$table" "$col" $((cycles - 9)) "$cycles")"
-      if [ -z "$early" ] || [ "$early" -lt 0 ] 2>/dev/null; then
-        echo "verdict $name: not counted here"
+      if [ -z "$early" ] || [ "$early" -le 0 ] 2>/dev/null; then
+        echo "verdict $name: not counted here (Wine gives 0 or -1)"
         continue
       fi
       local limit
