@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cwchar>
+#include <vector>
 
 #include "core/UnitForeground.h"
 #include "core/UnitMonitors.h"
@@ -199,9 +200,21 @@ bool TMove::PlaceWindow(WindowHandle h, const TRect& r) {
 }
 
 bool TMove::RestoreProgram(const TProgramInfo& info) {
+  // Monitors flap during a restore: the list gathered before it may name a monitor that has gone
+  // (a window sent there would be lost from view), and one that came back may be enumerated at
+  // another place. The recorded monitor is the live one at its recorded bounds; only when none is
+  // there does the recorded number decide, and then only a monitor that is still present.
+  const std::vector<MonitorDesc> live = ws().EnumMonitors();
+  const auto present = [&live](const TRect& bounds) {
+    for (const MonitorDesc& m : live)
+      if (m.bounds == bounds) return true;
+    return false;
+  };
   TMonitorInfo monitor;
   monitor.id = info.monitorID;
-  if (!TMonitors::getList().TryAndGet(monitor)) {
+  if (info.monitorBounds != TRect{} && present(info.monitorBounds)) {
+    monitor.bounds = info.monitorBounds;
+  } else if (!TMonitors::getList().TryAndGet(monitor) || !present(monitor.bounds)) {
     AppendLog(L"RP: original monitor not found");
     return false;
   }

@@ -236,14 +236,17 @@ void TMonitorWatcher::Execute(const std::shared_ptr<Worker>& worker) {
       RunOnUiThread([&] { GatherTopLevelPrograms(); });
     }
 
+    // One step: an event handled between the cycle's end and the resume would find no cycle
+    // running and the timers still paused; its disconnect would not pause them, the resume would
+    // then let the snapshot follow the displaced windows, and the next wake would restore nothing.
     RunOnUiThread([&] {
       DecLevel();
       --levels;
       AppendLog(L"CHM: Ending");
       RestoreWorkerDone();
       done = true;
+      if (!worker->stop) ResumeAfterCycle();
     });
-    if (!worker->stop) RunOnUiThread([&] { ResumeAfterCycle(); });
     return;
   } catch (...) {
     error = DescribeCurrentException();

@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include "core/UnitForeground.h"
+#include "core/UnitMonitors.h"
 #include "core/UnitSleep.h"
 #include "desktop/WinConst.h"
 #include "diagnostics/DebugLog.h"
@@ -49,8 +50,15 @@ TTryList<TProgramInfo> TRestore::FindMovedPrograms(const TTryList<TProgramInfo>&
       Log(L"Program Handle Missing " + old.EXEName);
       continue;
     }
-    // A program still on its monitor is left alone, even if it moved on it.
-    if (!old.isMinimized && !now.isMinimized && old.monitorID != now.monitorID) moved.Add(old);
+    // A program still on its monitor is left alone, even if it moved on it. A monitor that came
+    // back may be enumerated at another place (the primary changed, another one arrived first):
+    // while a monitor sits at the recorded bounds, those bounds name it, not the number.
+    bool recordedPresent = false;
+    for (const TMonitorInfo& m : TMonitors::getList())
+      if (old.monitorBounds != TRect{} && m.bounds == old.monitorBounds) recordedPresent = true;
+    const bool otherMonitor =
+        recordedPresent ? now.monitorBounds != old.monitorBounds : old.monitorID != now.monitorID;
+    if (!old.isMinimized && !now.isMinimized && otherMonitor) moved.Add(old);
   }
   return moved;
 }

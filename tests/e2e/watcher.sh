@@ -8,6 +8,7 @@ set -uo pipefail
 . "$(dirname "$0")/lib/check.sh"
 . "$(dirname "$0")/lib/windows.sh"
 . "$(dirname "$0")/lib/ui.sh"
+. "$(dirname "$0")/lib/watcher.sh"
 lab_attach_or_up two || { e2e_fail "lab starts" "could not start the Wine lab"; e2e_finish; }
 trap 'e2e_cleanup; lab_down' EXIT
 # shellcheck disable=SC2034 # UIPROBE: for lib/ui.sh
@@ -17,56 +18,7 @@ if ! e2e_tools || ! UIPROBE="$(lab_tool uiprobe)" || ! DEVCHANGE="$(lab_tool dev
 fi
 E2E_OUT="$LAB_ROOT/watcher"
 mkdir -p "$E2E_OUT"
-MAIN=Tessary.FrmMain
 DEBUG=Tessary.FrmDebug
-
-devchange() { lab_run 30 "$DEVCHANGE" "$@" >>"$E2E_OUT/devchange.txt" 2>&1; }
-
-# start NAME INI: a fresh private copy with that Tessary.ini beside it, running as the instance.
-start() {
-  exe="$(e2e_private_exe "watcher-$1")" || { e2e_fail "$1: Tessary.exe exists" "not built"; return 1; }
-  printf '%b' "$2" >"$(dirname "$exe")/Tessary.ini"
-  tessary_start "$exe" || { e2e_fail "$1: Tessary.exe starts" "no instance window within 20 s"; return 1; }
-  probe --wait "$MAIN" 20 >/dev/null || e2e_fail "$1: the main window shows" "no visible $MAIN within 20 s"
-}
-
-# The programs of a scenario: two on the monitor that will sleep (one maximized), one on the other.
-open_programs() {
-  win_open "$1-a" 2400 270 960 540 normal || e2e_fail "$1: window a opens" "no ready line"
-  win_open "$1-b" 2200 150 800 600 max || e2e_fail "$1: window b opens" "no ready line"
-  win_open "$1-c" 300 200 800 500 normal || e2e_fail "$1: window c opens" "no ready line"
-  # The watcher's snapshot runs every TopProgramsIntervalMS (1000 here): let it see them.
-  sleep 2.5
-}
-
-# The monitor sleeps: interface removal, the monitor gone, its windows pushed to the same place
-# on the primary (a maximized one stays maximized there).
-monitor_sleeps() {
-  local p="$1" r
-  devchange removal
-  lab_hotplug single >/dev/null 2>&1 || e2e_fail "$p: hot-plug to one monitor" "lab_hotplug single failed"
-  for w in a b; do
-    r=($(win_rect "$p-$w"))
-    tw --place "$p-$w" $((r[0] - 1920)) "${r[1]}" $((r[2] - r[0])) $((r[3] - r[1])) >/dev/null ||
-      e2e_fail "$p: window $w pushed to the primary" "testwin --place failed"
-  done
-}
-
-monitor_wakes() {
-  lab_hotplug two >/dev/null 2>&1 || e2e_fail "$1: hot-plug back to two monitors" "lab_hotplug two failed"
-  devchange arrival
-}
-
-# Waits up to SECS for window W to reach RECT; prints the seconds it took (or "never").
-wait_rect() {
-  local w="$1" want="$2" secs="$3" t0=$SECONDS i
-  for i in $(seq 1 $((secs * 5))); do
-    [ "$(win_rect "$w")" = "$want" ] && { echo $((SECONDS - t0)); return 0; }
-    sleep 0.2
-  done
-  echo never
-  return 1
-}
 
 # The log, through the debug window's Save button: oldest line first, without the time.
 saved_log() {
@@ -95,8 +47,8 @@ INI='[Main]\r\nseDelay=1000\r\n[Hidden]\r\nTopProgramsIntervalMS=1000\r\n'
 
 # ------------------------------------------------------------------ the default mode, end to end
 lab_layout two
-start wake "$INI" || e2e_finish
-open_programs wake
+watcher_start wake "$INI" || e2e_finish
+watcher_programs wake
 a0="$(win_rect wake-a)"; b0="$(win_rect wake-b)"; c0="$(win_rect wake-c)"
 e2e_eq "wake: window b maximized on monitor 2" "1 1" "$(win_field wake-b max) $(win_field wake-b mon)"
 monitor_sleeps wake
@@ -128,8 +80,8 @@ e2e_cleanup
 for case in "off|[Main]\r\ncbWatcherOnStart=0\r\nseDelay=1000\r\n[Hidden]\r\nTopProgramsIntervalMS=1000\r\n" \
   "notrigger|[Main]\r\nrbDevicePowerState=0\r\nrbResolutionChange=0\r\nseDelay=1000\r\n[Hidden]\r\nTopProgramsIntervalMS=1000\r\n"; do
   name="${case%%|*}"
-  start "$name" "${case#*|}" || continue
-  open_programs "$name"
+  watcher_start "$name" "${case#*|}" || continue
+  watcher_programs "$name"
   monitor_sleeps "$name"
   pushed="$(win_rect "$name-a")"
   monitor_wakes "$name"
@@ -139,8 +91,8 @@ for case in "off|[Main]\r\ncbWatcherOnStart=0\r\nseDelay=1000\r\n[Hidden]\r\nTop
 done
 
 # ------------------------------------------------------------------ the delay from the settings file
-start delay '[Main]\r\nseDelay=4000\r\n[Hidden]\r\nTopProgramsIntervalMS=1000\r\n' && {
-  open_programs delay
+watcher_start delay '[Main]\r\nseDelay=4000\r\n[Hidden]\r\nTopProgramsIntervalMS=1000\r\n' && {
+  watcher_programs delay
   a0="$(win_rect delay-a)"
   monitor_sleeps delay
   monitor_wakes delay
@@ -155,8 +107,8 @@ start delay '[Main]\r\nseDelay=4000\r\n[Hidden]\r\nTopProgramsIntervalMS=1000\r\
 }
 
 # ------------------------------------------------------------------ a hung program on the sleeping monitor
-start hung "$INI" && {
-  open_programs hung
+watcher_start hung "$INI" && {
+  watcher_programs hung
   a0="$(win_rect hung-a)"
   monitor_sleeps hung
   tw --hang hung-b 60 >/dev/null &
