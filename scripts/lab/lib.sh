@@ -17,6 +17,8 @@
 # LAB_BOOT_LOG (where wineboot's chatter goes). Exported for the programs: DISPLAY, WINEPREFIX,
 # WINEDEBUG=-all, WINEDLLOVERRIDES=mscoree,mshtml=;winemenubuilder.exe= (no Mono/Gecko prompts, no
 # menu entries or file associations written into the Linux desktop by installers).
+# LAB_XSERVER=xephyr (opt-in; default xvfb): the display is a visible Xephyr window on the DISPLAY
+# that lab_up finds, its screen the bounding box of lab_up's layout (later layouts must fit in it).
 
 LAB_REPO="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 : "${LAB_TOOLS:=$LAB_REPO/build/win}"
@@ -47,18 +49,45 @@ lab_layout_spec() {
 
 lab_x_answers() { DISPLAY="$1" xdpyinfo >/dev/null 2>&1; }
 
+# "WxH" that holds every monitor of a layout definition, measured from (0,0) so that X coordinates
+# stay as the layout says.
+lab_layout_box() {
+  local geo w h x y bw=0 bh=0
+  for geo in $1; do
+    IFS='x+' read -r w h x y <<<"$geo"
+    [ $((x + w)) -gt $bw ] && bw=$((x + w))
+    [ $((y + h)) -gt $bh ] && bh=$((y + h))
+  done
+  echo "${bw}x${bh}"
+}
+
+# xrandr without the gamma complaint Xephyr's output draws on every call.
+lab_xrandr() {
+  local rc
+  { xrandr "$@" 2>&1 1>&3 3>&- | grep -v 'Failed to get size of gamma' >&2; rc=${PIPESTATUS[0]}; } 3>&1
+  return "$rc"
+}
+
 # Remembers a process we started so that lab_down stops exactly that one.
 lab_track() { echo "$1 $2" >>"$LAB_ROOT/pids"; }
 
 lab_start_display() {
-  local n pid i
+  local n pid i server="${LAB_XSERVER:-xvfb}" name
   for n in $(seq $((90 + RANDOM % 60)) 199) $(seq 90 199); do
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 "${LAB_SCREEN}x24" -noreset -nolisten tcp >"$LAB_ROOT/xvfb.log" 2>&1 &
+    if [ "$server" = xephyr ]; then
+      # Its own Ctrl+Shift grab (title says so) lets hotkeys past the host's window manager.
+      DISPLAY="$LAB_HOST_DISPLAY" Xephyr ":$n" -screen "$LAB_SCREEN" -noreset -nolisten tcp \
+        >"$LAB_ROOT/xvfb.log" 2>&1 &
+      name=Xephyr
+    else
+      Xvfb ":$n" -screen 0 "${LAB_SCREEN}x24" -noreset -nolisten tcp >"$LAB_ROOT/xvfb.log" 2>&1 &
+      name=Xvfb
+    fi
     pid=$!
     for i in $(seq 1 100); do
       if lab_x_answers ":$n"; then
-        lab_track "$pid" Xvfb
+        lab_track "$pid" "$name"
         LAB_DISPLAY=":$n"
         echo "$LAB_DISPLAY" >"$LAB_ROOT/display"
         export DISPLAY="$LAB_DISPLAY"
@@ -70,7 +99,7 @@ lab_start_display() {
     # Lost a race for this number (or the server hung): try the next one.
     kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
   done
-  lab_die "could not start a virtual X display (Xvfb); last log:"
+  lab_die "could not start a virtual X display ($name); last log:"
   sed 's/^/  /' "$LAB_ROOT/xvfb.log" >&2
   return 1
 }
@@ -93,15 +122,15 @@ lab_start_wm() {
 lab_randr() {
   local layout_def="$1" name geo w h x y out i=0
   # Our own monitors go; the server's automatic one ("+name") is replaced by the first of ours.
-  for name in $(xrandr --listmonitors | awk 'NR > 1 && $2 !~ /^\+/ { sub(/^\*/, "", $2); print $2 }'); do
-    xrandr --delmonitor "$name" >/dev/null || return 1
+  for name in $(lab_xrandr --listmonitors | awk 'NR > 1 && $2 !~ /^\+/ { sub(/^\*/, "", $2); print $2 }'); do
+    lab_xrandr --delmonitor "$name" >/dev/null || return 1
   done
-  out=$(xrandr | awk '/ connected/ { print $1; exit }')
+  out=$(lab_xrandr | awk '/ connected/ { print $1; exit }')
   [ -n "$out" ] || { lab_die "no connected RandR output"; return 1; }
   for geo in $layout_def; do
     IFS='x+' read -r w h x y <<<"$geo"
     # Physical size for 96 dpi, so nothing reports a strange scale.
-    xrandr --setmonitor "LAB$i" "$w/$((w * 254 / 960))x$h/$((h * 254 / 960))+$x+$y" \
+    lab_xrandr --setmonitor "LAB$i" "$w/$((w * 254 / 960))x$h/$((h * 254 / 960))+$x+$y" \
       "$([ $i -eq 0 ] && echo "$out" || echo none)" >/dev/null || return 1
     i=$((i + 1))
   done
@@ -141,9 +170,20 @@ EOF
 # Starts the whole lab. With LAB_KEEP=1 nothing is stopped when this shell exits (the lab command
 # uses that to hand the lab to later commands).
 lab_up() {
-  local layout="${1:-two}"
+  local layout="${1:-two}" layout_def
   command -v Xvfb >/dev/null && command -v wine >/dev/null && command -v openbox >/dev/null ||
     { lab_die "Xvfb, openbox or wine missing: run scripts/setup.sh"; return 1; }
+  layout_def="$(lab_layout_spec "$layout")" || { lab_die "unknown layout '$layout'"; return 1; }
+  case "${LAB_XSERVER:-xvfb}" in
+    xvfb) ;;
+    xephyr)
+      command -v Xephyr >/dev/null || { lab_die "Xephyr missing: run scripts/setup.sh"; return 1; }
+      LAB_HOST_DISPLAY="${LAB_HOST_DISPLAY:-${DISPLAY:-}}"
+      [ -n "$LAB_HOST_DISPLAY" ] && lab_x_answers "$LAB_HOST_DISPLAY" ||
+        { lab_die "LAB_XSERVER=xephyr needs a display to show on (DISPLAY='$LAB_HOST_DISPLAY' does not answer)"; return 1; }
+      LAB_SCREEN="$(lab_layout_box "$layout_def")" ;;
+    *) lab_die "LAB_XSERVER must be xvfb or xephyr, not '$LAB_XSERVER'"; return 1 ;;
+  esac
   LAB_ROOT="$(mktemp -d "${TMPDIR:-/tmp}/tessary-lab.XXXXXX")" || return 1
   export LAB_ROOT WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe='
   : >"$LAB_ROOT/pids"
@@ -151,7 +191,7 @@ lab_up() {
   [ "${LAB_KEEP:-0}" = 1 ] || trap 'lab_down' EXIT
   lab_start_display || return 1
   lab_start_wm || return 1
-  lab_randr "$(lab_layout_spec "$layout")" || { lab_die "unknown or invalid layout '$layout'"; return 1; }
+  lab_randr "$layout_def" || { lab_die "invalid layout '$layout'"; return 1; }
   lab_prefix_init || return 1
   lab_write_env
   lab_log "display $DISPLAY, layout $layout, state in $LAB_ROOT"
@@ -220,7 +260,7 @@ lab_shot() {
   local file="$1" index="${2:-}" geo
   import -window root -display "$DISPLAY" "$file" || return 1
   [ -z "$index" ] && return 0
-  geo=$(xrandr --listmonitors | awk -v i="$index:" '$1 == i { print $3 }') # W/mmxH/mm+X+Y
+  geo=$(lab_xrandr --listmonitors | awk -v i="$index:" '$1 == i { print $3 }') # W/mmxH/mm+X+Y
   [ -n "$geo" ] || { lab_die "no monitor $index"; return 1; }
   geo=$(sed -E 's#^([0-9]+)/[0-9]+x([0-9]+)/[0-9]+#\1x\2#' <<<"$geo")
   convert "$file" -crop "$geo" +repage "$file"
