@@ -326,7 +326,7 @@ void SimDesktop::ReserveHotkey(uint32_t modifiers, uint32_t vk) {
 }
 
 bool SimDesktop::RegisterHotKey(WindowHandle h, int32_t id, uint32_t modifiers, uint32_t vk) {
-  SIM_OP("RegisterHotKey", false);
+  SIM_OPT("RegisterHotKey", FaultTarget::Window(h), false);
   State& s = *s_;
   uint32_t tid = s.Me().tid;
   if (h != 0) {
@@ -755,7 +755,7 @@ int32_t SimDesktop::MessageBoxW(WindowHandle owner, const std::wstring& text, co
 // ---------------------------------------------------------------- icons
 
 IconHandle SimDesktop::GetClassIcon(WindowHandle h, int32_t index) {
-  SIM_OP("GetClassIcon", 0);
+  SIM_OPT("GetClassIcon", FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (!w) return 0;
   if (index == GCLP_HICON) return w->clsBig;
