@@ -173,15 +173,17 @@ class SimDesktop final : public IWindowSystem {
   void StartCallNumbering();  // numbering from 1, record cleared, no fault planned
   std::vector<NumberedCall> NumberedCalls() const;
   void FailCallNumber(uint64_t number, FaultKind kind);  // 0: none
+  // While paused, calls are not numbered (a test's own calls among the program's).
+  void PauseCallNumbering(bool paused);
   std::optional<InjectedFault> Injected() const;  // once call `number` was made
 
-  // A bound on a run: once the virtual time has moved virtualMs since it was set, or the program
-  // pumped messages more than pumps times or made more than calls calls, the sim records it and
+  // A bound on a run: once the virtual time has moved virtualMs since it was set, or the program's
+  // pumps dispatched more than `messages` messages or it made more than `calls` calls, the sim records it and
   // every later Sleep, PumpOneMessage and ProcessPendingMessages throws RunBudgetExceeded, so that
   // a loop that would never end unwinds. Cleared by nullopt.
   struct RunBudget {
     uint64_t virtualMs = 0;
-    uint64_t pumps = 0;
+    uint64_t messages = 0;
     uint64_t calls = 0;
   };
   struct RunBudgetExceeded {

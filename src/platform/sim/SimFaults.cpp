@@ -2,6 +2,8 @@
 // the injection of one failure, the run budget and the resource counts for leak checks.
 #include <algorithm>
 #include <array>
+#include <exception>
+#include <string>
 
 #include "platform/sim/SimState.h"
 
@@ -115,7 +117,7 @@ std::optional<uint32_t> SimDesktop::State::Enter(std::string_view op, const Faul
   ++c->second;
   partialWrite = false;
   if (budget) CheckBudgetL(op);
-  if (numbering) {
+  if (numbering && !numberingPaused) {
     if (auto code = NumberedFaultL(op, target)) return code;
   }
   if (faults.empty()) return std::nullopt;
@@ -242,12 +244,12 @@ void SimDesktop::State::MonitorGoneL(MonitorHandle m) {
 
 void SimDesktop::State::CheckBudgetL(std::string_view op) {
   const bool pump = op == "PumpOneMessage" || op == "ProcessPendingMessages";
-  if (pump) ++budgetPumps;
   ++budgetCalls;
   if (!budgetExceeded) {
     std::string what;
     if (now - budgetFrom > budget->virtualMs) what = "virtual time over " + std::to_string(budget->virtualMs) + " ms";
-    else if (budgetPumps > budget->pumps) what = "more than " + std::to_string(budget->pumps) + " pumps";
+    else if (dispatched - budgetMessages > budget->messages)
+      what = "more than " + std::to_string(budget->messages) + " messages dispatched";
     else if (budgetCalls > budget->calls) what = "more than " + std::to_string(budget->calls) + " calls";
     if (what.empty()) return;
     budgetExceeded = true;
@@ -260,10 +262,16 @@ void SimDesktop::State::CheckBudgetL(std::string_view op) {
 void SimDesktop::StartCallNumbering() {
   std::lock_guard lk(s_->mu);
   s_->numbering = true;
+  s_->numberingPaused = false;
   s_->callNo = 0;
   s_->numbered.clear();
   s_->failNo = 0;
   s_->injected.reset();
+}
+
+void SimDesktop::PauseCallNumbering(bool paused) {
+  std::lock_guard lk(s_->mu);
+  s_->numberingPaused = paused;
 }
 
 std::vector<SimDesktop::NumberedCall> SimDesktop::NumberedCalls() const {
@@ -287,7 +295,8 @@ void SimDesktop::SetRunBudget(std::optional<RunBudget> budget) {
   std::lock_guard lk(s_->mu);
   s_->budget = budget;
   s_->budgetFrom = s_->now;
-  s_->budgetPumps = s_->budgetCalls = 0;
+  s_->budgetMessages = s_->dispatched;
+  s_->budgetCalls = 0;
   s_->budgetExceeded = false;
 }
 

@@ -448,6 +448,7 @@ void SimDesktop::ProcessPendingMessages() {
   // timer fires once per call however many periods have passed.
   for (int guard = 0; guard < 1000000; ++guard) {
     if (auto call = s_->TakeSentL(tid)) {  // sent messages go ahead of posted ones
+      ++s_->dispatched;
       RunSent(lk, call);
       continue;
     }
@@ -475,6 +476,7 @@ void SimDesktop::ProcessPendingMessages() {
     SimWin* w = s_->W(m.h);
     if (!w || !w->proc) continue;
     auto p = w->proc;
+    ++s_->dispatched;
     lk.unlock();
     (*p)(m.h, m.msg, m.w, m.l);
     lk.lock();
@@ -487,6 +489,7 @@ bool SimDesktop::PumpOneMessage() {
   const uint32_t tid = s_->Me().tid;
   for (;;) {
     if (auto call = s_->TakeSentL(tid)) {  // dispatched inside GetMessage; it goes on waiting
+      ++s_->dispatched;
       RunSent(lk, call);
       continue;
     }
@@ -527,6 +530,7 @@ bool SimDesktop::PumpOneMessage() {
     SimWin* w = s_->W(m.h);
     if (!w || !w->proc) return true;  // taken, nothing to dispatch to
     auto p = w->proc;
+    ++s_->dispatched;
     lk.unlock();
     (*p)(m.h, m.msg, m.w, m.l);
     return true;

@@ -211,7 +211,7 @@ struct SimDesktop::State {
   std::map<std::string, FaultSpec, std::less<>> faults;
   std::map<std::string, int, std::less<>> calls;
   // numbered faults (SimFaults.cpp)
-  bool numbering = false;
+  bool numbering = false, numberingPaused = false;
   uint64_t callNo = 0;
   std::vector<SimDesktop::NumberedCall> numbered;
   uint64_t failNo = 0;
@@ -219,7 +219,8 @@ struct SimDesktop::State {
   std::optional<SimDesktop::InjectedFault> injected;
   bool partialWrite = false;  // the current WriteWholeFile writes a part and fails
   std::optional<SimDesktop::RunBudget> budget;
-  uint64_t budgetFrom = 0, budgetPumps = 0, budgetCalls = 0;
+  uint64_t dispatched = 0;  // messages the program's pumps dispatched
+  uint64_t budgetFrom = 0, budgetMessages = 0, budgetCalls = 0;
   bool budgetExceeded = false;
   std::string budgetWhat;
 
