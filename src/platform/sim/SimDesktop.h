@@ -204,6 +204,10 @@ class SimDesktop final : public IWindowSystem {
     friend bool operator==(const Resources&, const Resources&) = default;
   };
   Resources OwnResources() const;
+  // The program's process ended (a test runs it again as a new process on the same desktop): the
+  // system closes every kernel handle it held, mutexes included, and its threads' queues go with
+  // a quit message still waiting there.
+  void OwnProcessEnded();
 
   // Time. Advance runs scheduled actions and fires due timers only when messages are pumped.
   void AdvanceTime(uint32_t ms);

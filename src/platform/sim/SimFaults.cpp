@@ -327,4 +327,17 @@ SimDesktop::Resources SimDesktop::OwnResources() const {
   return r;
 }
 
+void SimDesktop::OwnProcessEnded() {
+  std::lock_guard lk(s_->mu);
+  s_->kobjs.clear();
+  s_->mutexRefs.clear();
+  for (const auto& [tid, pid] : s_->threadPid) {
+    if (pid != s_->ownPid) continue;
+    s_->queues.erase(tid);
+    s_->quitPosted.erase(tid);
+  }
+  s_->queues.erase(s_->uiTid);
+  s_->quitPosted.erase(s_->uiTid);
+}
+
 }  // namespace tessary::sim

@@ -206,8 +206,13 @@ Report RunScenario(const Scenario& sc) {
     base.log = LogMessages();
     base.filesAfter = ReadFiles(*env.sim);
     const std::string again = RunAct(sc, env, outcome);
-    if (!again.empty() || !outcome.empty() || !sc.idle(env).empty())
+    if (!again.empty() || !outcome.empty() || !sc.idle(env).empty()) {
       report.violations.push_back(sc.name + ": a second clean run failed: " + again + outcome + sc.idle(env));
+      if (std::getenv("TESSARY_FAULT_TRACE")) {
+        const auto lines = LogLines();
+        for (auto it = lines.rbegin(); it != lines.rend(); ++it) std::printf("  log| %s\n", Narrow(*it).c_str());
+      }
+    }
     env.EndProgram();
     base.resources = env.sim->OwnResources();
   }
