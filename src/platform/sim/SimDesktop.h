@@ -173,9 +173,15 @@ class SimDesktop final : public IWindowSystem {
   void StartCallNumbering();  // numbering from 1, record cleared, no fault planned
   std::vector<NumberedCall> NumberedCalls() const;
   void FailCallNumber(uint64_t number, FaultKind kind);  // 0: none
+  // The number of a registered window message, as RegisterWindowMessageW gives it, without being
+  // a call of the program (no count, no fault): for the simulated user's own messages.
+  uint32_t RegisteredMessage(const std::wstring& name);
   // While paused, calls are not numbered (a test's own calls among the program's).
   void PauseCallNumbering(bool paused);
   std::optional<InjectedFault> Injected() const;  // once call `number` was made
+  // Every whole content a file was given (written, or moved into place) since numbering started,
+  // in order: path as written, bytes.
+  std::vector<std::pair<std::wstring, std::vector<uint8_t>>> FileHistory() const;
 
   // A bound on a run: once the virtual time has moved virtualMs since it was set, or the program's
   // pumps dispatched more than `messages` messages or it made more than `calls` calls, the sim records it and
@@ -404,6 +410,7 @@ class SimDesktop final : public IWindowSystem {
   // false (1400) when the window went first.
   bool SendToThread(std::unique_lock<std::mutex>& lk, const SimWin& w, uint32_t msg, uintptr_t wParam,
                     intptr_t lParam, intptr_t& result);
+  uint32_t RegisterMessageL(const std::wstring& name);
   std::unique_ptr<State> s_;
 };
 

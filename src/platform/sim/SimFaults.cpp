@@ -267,6 +267,12 @@ void SimDesktop::StartCallNumbering() {
   s_->numbered.clear();
   s_->failNo = 0;
   s_->injected.reset();
+  s_->fileHistory.clear();
+}
+
+std::vector<std::pair<std::wstring, std::vector<uint8_t>>> SimDesktop::FileHistory() const {
+  std::lock_guard lk(s_->mu);
+  return s_->fileHistory;
 }
 
 void SimDesktop::PauseCallNumbering(bool paused) {

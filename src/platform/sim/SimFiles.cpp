@@ -122,6 +122,7 @@ bool SimDesktop::MoveFileW(const std::wstring& from, const std::wstring& to) {
     s.files.erase(ka);
     f.path = b;
     s.files[kb] = std::move(f);
+    s.NoteFileL(kb);
     auto v = s.fileVersions.find(ka);
     if (v != s.fileVersions.end()) {
       s.fileVersions[kb] = v->second;
@@ -186,6 +187,7 @@ bool SimDesktop::MoveFileReplacing(const std::wstring& from, const std::wstring&
   s.files.erase(src);
   f.path = b;
   s.files[kb] = std::move(f);
+  s.NoteFileL(kb);
   s.fileVersions.erase(kb);
   auto v = s.fileVersions.find(ka);
   if (v != s.fileVersions.end()) {
@@ -249,6 +251,7 @@ bool SimDesktop::WriteWholeFile(const std::wstring& path, const std::vector<uint
       fault ? std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(bytes.size() / 2)) : bytes;
   if (it != s.files.end()) it->second.bytes = written;  // the name keeps its first spelling
   else s.files[k] = SimFile{n, written};
+  if (!fault) s.NoteFileL(k);
   if (fault) {
     s.Err(*fault);
     return false;
@@ -450,6 +453,7 @@ bool SimDesktop::WritePrivateProfileStringW(const std::wstring& section, const s
   }
   if (it != s.files.end()) it->second.bytes = EncodeIni(t);
   else s.files[k] = SimFile{n, EncodeIni(t)};
+  s.NoteFileL(k);
   return true;
 }
 

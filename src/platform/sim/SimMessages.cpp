@@ -396,6 +396,15 @@ WindowHandle SimDesktop::FindWindowW(const std::wstring& className, const std::w
 
 uint32_t SimDesktop::RegisterWindowMessageW(const std::wstring& name) {
   SIM_OP("RegisterWindowMessageW", 0);
+  return RegisterMessageL(name);
+}
+
+uint32_t SimDesktop::RegisteredMessage(const std::wstring& name) {
+  std::lock_guard lk(s_->mu);
+  return RegisterMessageL(name);
+}
+
+uint32_t SimDesktop::RegisterMessageL(const std::wstring& name) {
   if (name.empty()) {
     s_->Err(ERROR_INVALID_PARAMETER);
     return 0;

@@ -218,6 +218,10 @@ struct SimDesktop::State {
   SimDesktop::FaultKind failKind = SimDesktop::FaultKind::Error;
   std::optional<SimDesktop::InjectedFault> injected;
   bool partialWrite = false;  // the current WriteWholeFile writes a part and fails
+  std::vector<std::pair<std::wstring, std::vector<uint8_t>>> fileHistory;  // while numbering
+  void NoteFileL(const std::wstring& key) {
+    if (numbering) fileHistory.emplace_back(files[key].path, files[key].bytes);
+  }
   std::optional<SimDesktop::RunBudget> budget;
   uint64_t dispatched = 0;  // messages the program's pumps dispatched
   uint64_t budgetFrom = 0, budgetMessages = 0, budgetCalls = 0;
