@@ -3,6 +3,7 @@
 // list files and the exit from the menu.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -361,6 +362,35 @@ TEST_F(TrayTest, AListFileThatCannotBeReadIsLeftAsItIs) {
   EXPECT_EQ(b, disabled);
   ASSERT_TRUE(sim.ReadWholeFile(kNoRight, b));
   EXPECT_EQ(b, Bytes("b.exe=1\r\n"));
+}
+
+// The disk fills while a list is written at exit: the write leaves a part of the file behind, as
+// a failing WriteFile does. The old list stays whole, and nothing is left beside it.
+TEST_F(TrayTest, AListWriteThatFailsHalfWayLeavesTheOldList) {
+  const std::vector<uint8_t> disabled = Bytes("keep.exe=1\r\nother.exe=1\r\n");
+  sim.WriteWholeFile(kDisabled, disabled);
+  Start(true);
+  // Where the exit writes its first file.
+  sim.StartCallNumbering();
+  tray.reset();
+  const auto calls = sim.NumberedCalls();
+  const auto write = std::find_if(calls.begin(), calls.end(), [](const auto& c) { return c.op == "WriteWholeFile"; });
+  ASSERT_NE(write, calls.end());
+
+  sim.WriteWholeFile(kDisabled, disabled);
+  tray = std::make_unique<TfrmSysTrayMenu>();
+  sim.StartCallNumbering();
+  sim.FailCallNumber(static_cast<uint64_t>(write - calls.begin()) + 1, sim::SimDesktop::FaultKind::PartialWrite);
+  tray.reset();
+  ASSERT_TRUE(sim.Injected().has_value());
+  EXPECT_EQ(sim.Injected()->op, "WriteWholeFile");
+  std::vector<uint8_t> b;
+  ASSERT_TRUE(sim.ReadWholeFile(kDisabled, b));
+  EXPECT_EQ(b, disabled);
+  for (const std::wstring& f : sim.Files()) EXPECT_EQ(f.find(L".new"), std::wstring::npos) << "left behind";
+  const auto log = Log();
+  EXPECT_TRUE(std::any_of(log.begin(), log.end(),
+                          [](const std::wstring& l) { return l.find(L"Tray: cannot write " + kDisabled) == 0; }));
 }
 
 TEST_F(TrayTest, DestructionRemovesTheIconAndFreesTheImages) {
