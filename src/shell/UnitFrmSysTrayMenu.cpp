@@ -101,7 +101,15 @@ void TfrmSysTrayMenu::AddTrayIcon() {
   TrayIcon.icon = iconPic;
   const std::wstring tip = GetTipText();
   if (!tip.empty()) TrayIcon.tip = tip;
-  ws().ShellNotifyIcon(NIM_ADD, TrayIcon);
+  iconAdded = ws().ShellNotifyIcon(NIM_ADD, TrayIcon);
+  if (!iconAdded && !iconRefusalLogged) {
+    iconRefusalLogged = true;
+    AppendLog(L"Tray: the icon was not added, trying again", true);
+  }
+  if (iconAdded && iconRefusalLogged) {
+    iconRefusalLogged = false;
+    AppendLog(L"Tray: the icon was added");
+  }
 }
 
 void TfrmSysTrayMenu::SetIcon(int32_t index) {
@@ -121,6 +129,7 @@ void TfrmSysTrayMenu::SetIcon(int32_t index) {
 void TfrmSysTrayMenu::timDisabledTimer() {
   TFrmMain* main = FrmMain();
   if (main == nullptr) return;
+  if (!iconAdded) AddTrayIcon();
   if (TKeys::LockOn(VK_SCROLL)) {
     SetIconIgnore();
     main->SetMonitorWatcher(false);

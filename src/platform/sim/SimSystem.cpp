@@ -883,16 +883,16 @@ void SimDesktop::RestartTaskbar() {
 }
 
 bool SimDesktop::MouseOnNotifyIcon(WindowHandle window, uint32_t id, uint32_t mouseMessage) {
-  uint32_t callback = 0;
-  {
-    std::lock_guard lk(s_->mu);
-    const auto& icons = s_->trayIcons;
-    auto it = std::find_if(icons.begin(), icons.end(),
-                           [&](const NotifyIconData& d) { return d.window == window && d.id == id; });
-    if (it == icons.end() || !(it->flags & NIF_MESSAGE)) return false;
-    callback = it->callbackMessage;
-  }
-  return PostMessageW(window, callback, id, static_cast<intptr_t>(mouseMessage));
+  // The shell posts it: no call of the program, so it is neither counted nor failed.
+  std::lock_guard lk(s_->mu);
+  const auto& icons = s_->trayIcons;
+  auto it = std::find_if(icons.begin(), icons.end(),
+                         [&](const NotifyIconData& d) { return d.window == window && d.id == id; });
+  if (it == icons.end() || !(it->flags & NIF_MESSAGE)) return false;
+  SimWin* w = s_->W(window);
+  if (!w) return false;
+  s_->PostL(w->tid, SimMsg{window, it->callbackMessage, id, static_cast<intptr_t>(mouseMessage)});
+  return true;
 }
 
 }  // namespace tessary::sim

@@ -107,6 +107,22 @@ TEST_F(TrayTest, IconIsAddedInColourWithoutTipAndGainsTheTipAtTheFirstTick) {
   EXPECT_EQ(tray->CurrentIconIndex, 1);
 }
 
+// A busy shell times out on the first icon: the program is not left running with no way to reach
+// it; the tray's timer adds the icon once the shell answers.
+TEST_F(TrayTest, AnIconTheShellRefusedIsAddedAtTheNextTick) {
+  sim.FailOperation("ShellNotifyIcon", ERROR_TIMEOUT);
+  Start(true);
+  EXPECT_FALSE(IconShown());
+  const auto log = Log();
+  EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::wstring& l) {
+    return l.find(L"Tray: the icon was not added, trying again") == 0;
+  }));
+  Wait(TfrmSysTrayMenu::DisabledIntervalMs);
+  ASSERT_TRUE(IconShown());
+  EXPECT_EQ(Image(Icon().icon), TfrmSysTrayMenu::ImageOn);
+  EXPECT_TRUE(Logged(L"Tray: the icon was added"));
+}
+
 TEST_F(TrayTest, StartWithTheWatcherOffShowsTheGreyPictureAtOnce) {
   Start(false);
   ASSERT_FALSE(main->MonitorWatcher());
