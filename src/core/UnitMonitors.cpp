@@ -83,6 +83,22 @@ void TMonitors::RecordMonitors(const std::vector<MonitorDesc>& mons) {
   AppendLog(L"GMI: populated = " + std::to_wstring(mons.size()), false);
 }
 
+size_t TMonitors::RecordIfChanged() {
+  const std::vector<MonitorDesc> mons = ws().EnumMonitors();
+  const Lists& l = lists();
+  bool same = static_cast<size_t>(l.id.Count()) == mons.size();
+  for (size_t i = 0; same && i < mons.size(); ++i) {
+    TMonitorInfo info;
+    info.id = static_cast<int32_t>(i);
+    same = l.id.TryAndGet(info) && info.handle == mons[i].handle && info.bounds == mons[i].bounds;
+  }
+  if (!same && mons.size() >= 2) {
+    AppendLog(L"GMI: the monitors changed");
+    RecordMonitors(mons);
+  }
+  return mons.size();
+}
+
 void TMonitors::EnsureGathered() {
   const Lists& l = lists();
   if (l.id.Count() < 2 || l.left.Count() == 0 || l.top.Count() == 0) GatherMonitorsInfo();

@@ -23,6 +23,9 @@ class TMonitors {
   static void RecordMonitors(const std::vector<MonitorDesc>& monitors);
   // Gathers when fewer than two monitors are recorded.
   static void EnsureGathered();
+  // Reads the monitors once and records them when they differ from the recorded ones (a monitor
+  // went or came without a change of layout); returns how many there are now.
+  static size_t RecordIfChanged();
 
   static const TMonitorList& getList();
   static const TMonitorList& getLeftList();

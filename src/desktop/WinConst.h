@@ -150,6 +150,8 @@ inline constexpr uint32_t ERROR_SUCCESS = 0, ERROR_FILE_NOT_FOUND = 2, ERROR_PAT
                           ERROR_FILE_TOO_LARGE = 223,
                           ERROR_ALREADY_EXISTS = 183, ERROR_TIMEOUT = 1460,
                           ERROR_INVALID_WINDOW_HANDLE = 1400, ERROR_HOTKEY_ALREADY_REGISTERED = 1409,
-                          ERROR_HOTKEY_NOT_REGISTERED = 1419, ERROR_CLASS_ALREADY_EXISTS = 1410;
+                          ERROR_HOTKEY_NOT_REGISTERED = 1419, ERROR_CLASS_ALREADY_EXISTS = 1410,
+                          ERROR_SHARING_VIOLATION = 32, ERROR_DISK_FULL = 112, ERROR_NOT_ENOUGH_QUOTA = 1816,
+                          ERROR_RESOURCE_TYPE_NOT_FOUND = 1813;
 
 }  // namespace tessary::wc

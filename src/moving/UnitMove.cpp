@@ -130,6 +130,12 @@ bool TMove::MoveToNextMonitor(const TProgramInfo& info, WindowHandle requested, 
     AppendLog(L"MP: makeForeground, but not focused  ", true);
     return false;
   }
+  // A monitor may have gone (or come) since the lists were made, without a change of layout: a
+  // window sent to a monitor that is not there any more would be lost from view.
+  if (TMonitors::RecordIfChanged() < 2) {
+    AppendLog(L"MP: No Next Monitor");
+    return false;
+  }
   TMonitorInfo next;
   if (!Neighbour(info.monitorID, direction, next)) {
     AppendLog(L"MP: No Next Monitor");

@@ -8,6 +8,7 @@
 #include "shell/UnitFrmAbout.h"
 #include "shell/UnitFrmMain.h"
 #include "shell/UnitMisc.h"
+#include "shell/UnitSettings.h"
 
 namespace tessary {
 
@@ -100,7 +101,15 @@ void TfrmSysTrayMenu::AddTrayIcon() {
   TrayIcon.icon = iconPic;
   const std::wstring tip = GetTipText();
   if (!tip.empty()) TrayIcon.tip = tip;
-  ws().ShellNotifyIcon(NIM_ADD, TrayIcon);
+  iconAdded = ws().ShellNotifyIcon(NIM_ADD, TrayIcon);
+  if (!iconAdded && !iconRefusalLogged) {
+    iconRefusalLogged = true;
+    AppendLog(L"Tray: the icon was not added, trying again", true);
+  }
+  if (iconAdded && iconRefusalLogged) {
+    iconRefusalLogged = false;
+    AppendLog(L"Tray: the icon was added");
+  }
 }
 
 void TfrmSysTrayMenu::SetIcon(int32_t index) {
@@ -120,6 +129,7 @@ void TfrmSysTrayMenu::SetIcon(int32_t index) {
 void TfrmSysTrayMenu::timDisabledTimer() {
   TFrmMain* main = FrmMain();
   if (main == nullptr) return;
+  if (!iconAdded) AddTrayIcon();
   if (TKeys::LockOn(VK_SCROLL)) {
     SetIconIgnore();
     main->SetMonitorWatcher(false);
@@ -235,17 +245,31 @@ void TfrmSysTrayMenu::ReadList(TExeListFile& list) {
   const std::wstring path = GetDataFolder() + list.fileName;
   list.bytes.clear();
   list.writeBack = true;
-  if (!ws().FileExists(path)) return;
-  if (!ws().ReadFileLimited(path, kMaxListBytes, list.bytes)) {
-    list.writeBack = false;
-    AppendLog(L"Tray: cannot read " + path + L", it is left as it is", true);
-  }
+  if (ws().ReadFileLimited(path, kMaxListBytes, list.bytes)) return;
+  // Only a file that is not there is an empty list: one that could not be read (held by another
+  // program, say) would be lost if written back empty.
+  const uint32_t error = ws().GetLastError();
+  list.bytes.clear();
+  if (error == wc::ERROR_FILE_NOT_FOUND || error == wc::ERROR_PATH_NOT_FOUND) return;
+  list.writeBack = false;
+  AppendLog(L"Tray: cannot read " + path + L", it is left as it is", true);
 }
 
 void TfrmSysTrayMenu::WriteList(const TExeListFile& list) {
   if (!list.writeBack) return;
   const std::wstring path = GetDataFolder() + list.fileName;
-  if (!ws().WriteWholeFile(path, list.bytes)) AppendLog(L"Tray: cannot write " + path, true);
+  // Written beside it and put in its place in one step: a write that fails half-way (a full disk)
+  // leaves the old list, never a part of the new one.
+  const std::wstring temp = TSettingsFile::TempPath(path);
+  if (!ws().WriteWholeFile(temp, list.bytes)) {
+    AppendLog(L"Tray: cannot write " + path, true);
+    ws().DeleteFileW(temp);
+    return;
+  }
+  if (!ws().MoveFileReplacing(temp, path)) {
+    AppendLog(L"Tray: cannot write " + path, true);
+    ws().DeleteFileW(temp);
+  }
 }
 
 }  // namespace tessary

@@ -55,6 +55,10 @@ class TfrmSysTrayMenu : public ui::Form {
   // ---- state
   NotifyIconData TrayIcon;  // kept between calls: fields not rewritten keep their last value
   IconHandle iconPic = 0;   // the image last given to the shell (one of ilTrayIcons)
+  // Whether the shell took the icon. A busy shell may refuse it (it times out): the timer asks
+  // again, so the program does not run on without a way to reach it.
+  bool iconAdded = false;
+  bool iconRefusalLogged = false;
   bool PopupShowing = false;
   uint32_t WM_TASKBAR_CREATE = 0;
   int32_t CurrentIconIndex = 0;

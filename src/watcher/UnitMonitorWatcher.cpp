@@ -191,7 +191,10 @@ void TMonitorWatcher::Execute(const std::shared_ptr<Worker>& worker) {
 
     int32_t repeat_cnt = 0;
     bool enough = false;
-    while (!enough && !worker->stop) {
+    // A monitor that went for good (unplugged while asleep) never comes back: the cycle gives up
+    // instead of waiting for ever with the snapshot's timers paused.
+    constexpr int32_t kMaxMonitorRounds = 20;
+    while (!enough && !worker->stop && repeat_cnt < kMaxMonitorRounds) {
       std::vector<MonitorDesc> monitors = TMonitors::WaitForMonitors(&worker->stop);
       RunOnUiThread([&] { TMonitors::RecordMonitors(monitors); });
       ++repeat_cnt;
@@ -203,7 +206,9 @@ void TMonitorWatcher::Execute(const std::shared_ptr<Worker>& worker) {
       enough = monitors.size() >= 2;
     }
 
-    if (!worker->stop) {
+    if (!enough && !worker->stop) {
+      RunOnUiThread([&] { AppendLog(L"CHM: no second monitor, nothing restored"); });
+    } else if (!worker->stop) {
       if (repeat_cnt > 1) RunOnUiThread([&] { AppendLog(L"CHM: Getmonitors repeat=" + std::to_wstring(repeat_cnt)); });
       // The restore moves windows: it is a move request like the others, so it never runs
       // inside a move (this hand-over may arrive in a move's wait) and none runs inside it (its

@@ -67,22 +67,6 @@ ThreadCtx& SimDesktop::State::Me() {
   return ctx.emplace(id, c).first->second;
 }
 
-std::optional<uint32_t> SimDesktop::State::Enter(std::string_view op) {
-  auto c = calls.find(op);
-  if (c == calls.end()) c = calls.emplace(std::string(op), 0).first;
-  ++c->second;
-  if (faults.empty()) return std::nullopt;
-  auto f = faults.find(op);
-  if (f == faults.end()) return std::nullopt;
-  if (f->second.skip > 0) {
-    --f->second.skip;
-    return std::nullopt;
-  }
-  const uint32_t code = f->second.code;
-  if (f->second.count > 0 && --f->second.count == 0) faults.erase(f);
-  return code;
-}
-
 SimWin* SimDesktop::State::W(WindowHandle h) {
   auto it = wins.find(h);
   return it == wins.end() ? nullptr : &it->second;
@@ -698,7 +682,7 @@ WindowHandle SimDesktop::GetForegroundWindow() {
 }
 
 WindowHandle SimDesktop::GetWindow(WindowHandle h, uint32_t cmd) {
-  SIM_OP("GetWindow", 0);
+  SIM_OPT("GetWindow", FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (!w) return 0;
   if (cmd == GW_OWNER) return w->owner;
@@ -721,7 +705,7 @@ WindowHandle SimDesktop::GetWindow(WindowHandle h, uint32_t cmd) {
 }
 
 WindowHandle SimDesktop::GetParent(WindowHandle h) {
-  SIM_OP("GetParent", 0);
+  SIM_OPT("GetParent", FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (!w) return 0;
   if (w->style & WS_CHILD) return w->parent;
@@ -730,7 +714,7 @@ WindowHandle SimDesktop::GetParent(WindowHandle h) {
 }
 
 WindowHandle SimDesktop::GetAncestor(WindowHandle h, uint32_t flags) {
-  SIM_OP("GetAncestor", 0);
+  SIM_OPT("GetAncestor", FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (!w || h == s_->desktop) return 0;
   if (flags == GA_PARENT) return w->parent ? w->parent : s_->desktop;
@@ -764,12 +748,12 @@ WindowHandle SimDesktop::GetShellWindow() {
 }
 
 bool SimDesktop::IsWindow(WindowHandle h) {
-  SIM_OP("IsWindow", false);
+  SIM_OPT("IsWindow", FaultTarget::Window(h), false);
   return s_->W(h) != nullptr;
 }
 
 bool SimDesktop::IsWindowVisible(WindowHandle h) {
-  SIM_OP("IsWindowVisible", false);
+  SIM_OPT("IsWindowVisible", FaultTarget::Window(h), false);
   if (!s_->WErr(h)) return false;
   for (int i = 0; i < 64 && h; ++i) {
     SimWin* w = s_->W(h);
@@ -780,19 +764,19 @@ bool SimDesktop::IsWindowVisible(WindowHandle h) {
 }
 
 bool SimDesktop::IsIconic(WindowHandle h) {
-  SIM_OP("IsIconic", false);
+  SIM_OPT("IsIconic", FaultTarget::Window(h), false);
   SimWin* w = s_->WErr(h);
   return w && (w->style & WS_MINIMIZE);
 }
 
 bool SimDesktop::IsZoomed(WindowHandle h) {
-  SIM_OP("IsZoomed", false);
+  SIM_OPT("IsZoomed", FaultTarget::Window(h), false);
   SimWin* w = s_->WErr(h);
   return w && (w->style & WS_MAXIMIZE);
 }
 
 int32_t SimDesktop::GetWindowLongW(WindowHandle h, int32_t index) {
-  SIM_OP("GetWindowLongW", 0);
+  SIM_OPT("GetWindowLongW", FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (!w) return 0;
   if (index == GWL_STYLE) return static_cast<int32_t>(w->style);
@@ -804,7 +788,7 @@ int32_t SimDesktop::GetWindowLongW(WindowHandle h, int32_t index) {
 // Windows asks a window of this process for its text with WM_GETTEXT (so a thread of ours that
 // does not respond holds the caller); another program's text it reads without asking.
 int32_t SimDesktop::GetWindowTextLengthW(WindowHandle h) {
-  SIM_OP("GetWindowTextLengthW", 0);
+  SIM_OPT("GetWindowTextLengthW", FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (w && w->pid == s_->ownPid && s_->WaitsForL(*w)) {
     SufferHang(lk, "GetWindowTextLengthW");
@@ -814,7 +798,7 @@ int32_t SimDesktop::GetWindowTextLengthW(WindowHandle h) {
 }
 
 std::wstring SimDesktop::GetWindowTextW(WindowHandle h) {
-  SIM_OP("GetWindowTextW", L"");
+  SIM_OPT("GetWindowTextW", FaultTarget::Window(h), L"");
   SimWin* w = s_->WErr(h);
   if (w && w->pid == s_->ownPid && s_->WaitsForL(*w)) {
     SufferHang(lk, "GetWindowTextW");
@@ -824,7 +808,7 @@ std::wstring SimDesktop::GetWindowTextW(WindowHandle h) {
 }
 
 std::wstring SimDesktop::GetClassNameW(WindowHandle h) {
-  SIM_OP("GetClassNameW", L"");
+  SIM_OPT("GetClassNameW", FaultTarget::Window(h), L"");
   SimWin* w = s_->WErr(h);
   return w ? w->cls : L"";
 }
@@ -863,7 +847,7 @@ bool SimDesktop::GetCursorPos(TPoint& pt) {
 }
 
 bool SimDesktop::GetWindowRect(WindowHandle h, TRect& r) {
-  SIM_OP("GetWindowRect", false);
+  SIM_OPT("GetWindowRect", FaultTarget::Window(h), false);
   SimWin* w = s_->WErr(h);
   if (!w) return false;
   r = w->rect;
@@ -871,7 +855,7 @@ bool SimDesktop::GetWindowRect(WindowHandle h, TRect& r) {
 }
 
 bool SimDesktop::GetClientSize(WindowHandle h, int32_t& width, int32_t& height) {
-  SIM_OP("GetClientSize", false);
+  SIM_OPT("GetClientSize", FaultTarget::Window(h), false);
   SimWin* w = s_->WErr(h);
   if (!w) return false;
   if (w->style & WS_MINIMIZE) {
@@ -888,7 +872,7 @@ bool SimDesktop::GetClientSize(WindowHandle h, int32_t& width, int32_t& height) 
 }
 
 uint32_t SimDesktop::GetWindowThreadProcessId(WindowHandle h, uint32_t* pid) {
-  SIM_OP("GetWindowThreadProcessId", 0);
+  SIM_OPT("GetWindowThreadProcessId", FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (!w) {
     if (pid) *pid = 0;
@@ -900,7 +884,7 @@ uint32_t SimDesktop::GetWindowThreadProcessId(WindowHandle h, uint32_t* pid) {
 
 int32_t SimDesktop::DwmGetCloaked(WindowHandle h, uint32_t& cloaked) {
   std::unique_lock<std::mutex> lk(s_->mu);
-  if (auto f = s_->Enter("DwmGetCloaked")) {
+  if (auto f = s_->Enter("DwmGetCloaked", FaultTarget::Window(h))) {
     s_->Err(*f);
     return static_cast<int32_t>(0x80070000u | (*f & 0xFFFFu));  // HRESULT_FROM_WIN32
   }
@@ -911,7 +895,7 @@ int32_t SimDesktop::DwmGetCloaked(WindowHandle h, uint32_t& cloaked) {
 }
 
 uint32_t SimDesktop::GetDpiForWindow(WindowHandle h) {
-  SIM_OP("GetDpiForWindow", 0);
+  SIM_OPT("GetDpiForWindow", FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (!w) return 0;
   const SimMon* m = s_->MonFromRect((w->style & WS_MINIMIZE) ? w->restore : w->rect, MONITOR_DEFAULTTONEAREST);
@@ -928,7 +912,7 @@ std::vector<MonitorDesc> SimDesktop::EnumMonitors() {
 }
 
 MonitorHandle SimDesktop::MonitorFromWindow(WindowHandle h, uint32_t flags) {
-  SIM_OP("MonitorFromWindow", 0);
+  SIM_OPT("MonitorFromWindow", FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (!w) return 0;
   const TRect r = (w->style & WS_MINIMIZE) ? w->restore : w->rect;
@@ -937,13 +921,13 @@ MonitorHandle SimDesktop::MonitorFromWindow(WindowHandle h, uint32_t flags) {
 }
 
 MonitorHandle SimDesktop::MonitorFromPoint(TPoint pt, uint32_t flags) {
-  SIM_OP("MonitorFromPoint", 0);
+  SIM_OPT("MonitorFromPoint", FaultTarget::Point(pt), 0);
   const SimMon* m = s_->MonFromPoint(pt, flags);
   return m ? m->h : 0;
 }
 
 bool SimDesktop::GetMonitorInfo(MonitorHandle m, MonitorDesc& out) {
-  SIM_OP("GetMonitorInfo", false);
+  SIM_OPT("GetMonitorInfo", FaultTarget::Monitor(m), false);
   for (auto& x : s_->mons) {
     if (x.h != m) continue;
     out = MonitorDesc{x.h, x.bounds, x.work, x.primary, x.name};
@@ -972,7 +956,7 @@ bool SimDesktop::GetTaskbarPos(TaskbarPos& out) {
 
 bool SimDesktop::SetWindowPos(WindowHandle h, WindowHandle insertAfter, int32_t x, int32_t y, int32_t cx,
                               int32_t cy, uint32_t flags) {
-  SIM_OP("SetWindowPos", false);
+  SIM_OPT("SetWindowPos", FaultTarget::Window(h), false);
   State& s = *s_;
   SimWin* w = s.WErr(h);
   if (!w) return false;
@@ -1069,7 +1053,7 @@ bool SimDesktop::SetWindowPos(WindowHandle h, WindowHandle insertAfter, int32_t 
 }
 
 bool SimDesktop::RedrawWindow(WindowHandle h, uint32_t flags) {
-  SIM_OP("RedrawWindow", false);
+  SIM_OPT("RedrawWindow", FaultTarget::Window(h), false);
   if (h == 0) return true;  // the desktop
   SimWin* w = s_->WErr(h);
   if (!w) return false;
@@ -1083,7 +1067,7 @@ bool SimDesktop::RedrawWindow(WindowHandle h, uint32_t flags) {
 }
 
 bool SimDesktop::ShowWindow(WindowHandle h, int32_t cmd) {
-  SIM_OP("ShowWindow", false);
+  SIM_OPT("ShowWindow", FaultTarget::Window(h), false);
   State& s = *s_;
   SimWin* w = s.WErr(h);
   if (!w) return false;
@@ -1148,7 +1132,7 @@ bool SimDesktop::ShowWindow(WindowHandle h, int32_t cmd) {
 }
 
 bool SimDesktop::BringWindowToTop(WindowHandle h) {
-  SIM_OP("BringWindowToTop", false);
+  SIM_OPT("BringWindowToTop", FaultTarget::Window(h), false);
   State& s = *s_;
   SimWin* w = s.WErr(h);
   if (!w) return false;
@@ -1167,7 +1151,7 @@ bool SimDesktop::BringWindowToTop(WindowHandle h) {
 }
 
 bool SimDesktop::SetForegroundWindow(WindowHandle h) {
-  SIM_OP("SetForegroundWindow", false);
+  SIM_OPT("SetForegroundWindow", FaultTarget::Window(h), false);
   State& s = *s_;
   SimWin* w = s.WErr(h);
   if (!w) return false;
@@ -1183,7 +1167,7 @@ bool SimDesktop::SetForegroundWindow(WindowHandle h) {
 }
 
 WindowHandle SimDesktop::SetFocus(WindowHandle h) {
-  SIM_OP("SetFocus", 0);
+  SIM_OPT("SetFocus", FaultTarget::Window(h), 0);
   State& s = *s_;
   const WindowHandle prev = s.focus;
   if (h == 0) {

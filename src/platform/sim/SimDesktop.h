@@ -143,6 +143,78 @@ class SimDesktop final : public IWindowSystem {
   int CallCount(std::string_view op) const;  // calls made so far of a named operation
   void ResetCallCounts();
 
+  // Faults by call number. Once numbering starts, every call of an operation that can fail on
+  // Windows is numbered from 1 in call order (across threads) and recorded with the ways it can
+  // fail there; FailCallNumber makes call k fail one of those ways:
+  //   Error       the operation's failure value and a fitting last error (5, 1409, 112, ...)
+  //   Vanished    the window the call is about (another program's) is destroyed just before it
+  //   Timeout     the sent message times out (ERROR_TIMEOUT)
+  //   MonitorGone the monitor the call asks about (not the primary) goes just before it; as
+  //               Windows does, its windows move to the same place on the primary
+  //   PartialWrite the file is created and half written, then the disk is full (112), as a
+  //               CreateFile(CREATE_ALWAYS) + WriteFile that fails leaves it
+  // Operations Windows documents as never failing (GetTickCount, Sleep, GetCurrentProcessId,
+  // KillTimer of an own timer, DestroyWindow of an own window, ...) are not numbered:
+  // CannotFail() lists them.
+  enum class FaultKind { Error, Vanished, Timeout, MonitorGone, PartialWrite };
+  static const char* FaultKindName(FaultKind kind);
+  struct NumberedCall {
+    std::string op;
+    std::vector<FaultKind> kinds;  // the ways this call, with its arguments, can fail
+  };
+  struct InjectedFault {
+    uint64_t number = 0;
+    std::string op;
+    FaultKind kind = FaultKind::Error;
+    uint32_t code = 0;   // the last error it left (0: none, as for a vanished window)
+    bool fitted = true;  // false: call k did not fit the kind (a run that took another path)
+  };
+  static std::vector<std::string> CannotFail();
+  void StartCallNumbering();  // numbering from 1, record cleared, no fault planned
+  std::vector<NumberedCall> NumberedCalls() const;
+  void FailCallNumber(uint64_t number, FaultKind kind);  // 0: none
+  // The number of a registered window message, as RegisterWindowMessageW gives it, without being
+  // a call of the program (no count, no fault): for the simulated user's own messages.
+  uint32_t RegisteredMessage(const std::wstring& name);
+  // While paused, calls are not numbered (a test's own calls among the program's).
+  void PauseCallNumbering(bool paused);
+  std::optional<InjectedFault> Injected() const;  // once call `number` was made
+  // Every whole content a file was given (written, or moved into place) since numbering started,
+  // in order: path as written, bytes.
+  std::vector<std::pair<std::wstring, std::vector<uint8_t>>> FileHistory() const;
+
+  // A bound on a run: once the virtual time has moved virtualMs since it was set, or the program's
+  // pumps dispatched more than `messages` messages or it made more than `calls` calls, the sim records it and
+  // every later Sleep, PumpOneMessage and ProcessPendingMessages throws RunBudgetExceeded, so that
+  // a loop that would never end unwinds. Cleared by nullopt.
+  struct RunBudget {
+    uint64_t virtualMs = 0;
+    uint64_t messages = 0;
+    uint64_t calls = 0;
+  };
+  struct RunBudgetExceeded {
+    std::string what;
+  };
+  void SetRunBudget(std::optional<RunBudget> budget);
+  bool RunBudgetWasExceeded() const;
+
+  // What the program holds of the desktop, for leak checks.
+  struct Resources {
+    size_t windows = 0;        // windows of this process
+    size_t timers = 0;
+    size_t hotkeys = 0;        // registrations of this process
+    size_t notifications = 0;  // device notifications
+    size_t kernelHandles = 0;  // open process, token, mutex and notification handles
+    size_t notifyIcons = 0;    // icons of this process's windows in the notification area
+    size_t icons = 0;          // loaded icons not destroyed, and icon copies not destroyed
+    friend bool operator==(const Resources&, const Resources&) = default;
+  };
+  Resources OwnResources() const;
+  // The program's process ended (a test runs it again as a new process on the same desktop): the
+  // system closes every kernel handle it held, mutexes included, and its threads' queues go with
+  // a quit message still waiting there.
+  void OwnProcessEnded();
+
   // Time. Advance runs scheduled actions and fires due timers only when messages are pumped.
   void AdvanceTime(uint32_t ms);
   void SetTickCount(uint32_t tick);  // for wrap-around tests
@@ -351,6 +423,7 @@ class SimDesktop final : public IWindowSystem {
   // false (1400) when the window went first.
   bool SendToThread(std::unique_lock<std::mutex>& lk, const SimWin& w, uint32_t msg, uintptr_t wParam,
                     intptr_t lParam, intptr_t& result);
+  uint32_t RegisterMessageL(const std::wstring& name);
   std::unique_ptr<State> s_;
 };
 

@@ -122,6 +122,7 @@ bool SimDesktop::MoveFileW(const std::wstring& from, const std::wstring& to) {
     s.files.erase(ka);
     f.path = b;
     s.files[kb] = std::move(f);
+    s.NoteFileL(kb);
     auto v = s.fileVersions.find(ka);
     if (v != s.fileVersions.end()) {
       s.fileVersions[kb] = v->second;
@@ -186,6 +187,7 @@ bool SimDesktop::MoveFileReplacing(const std::wstring& from, const std::wstring&
   s.files.erase(src);
   f.path = b;
   s.files[kb] = std::move(f);
+  s.NoteFileL(kb);
   s.fileVersions.erase(kb);
   auto v = s.fileVersions.find(ka);
   if (v != s.fileVersions.end()) {
@@ -222,8 +224,13 @@ bool SimDesktop::DeleteFileW(const std::wstring& path) {
 }
 
 bool SimDesktop::WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes) {
-  SIM_OP("WriteWholeFile", false);
+  std::unique_lock<std::mutex> lk(s_->mu);
+  const std::optional<uint32_t> fault = s_->Enter("WriteWholeFile");
   State& s = *s_;
+  if (fault && !s.partialWrite) {
+    s.Err(*fault);
+    return false;
+  }
   const std::wstring n = s.Norm(path);
   const std::wstring k = SimLower(n);
   if (!s.DirExistsL(State::ParentOf(n))) {
@@ -239,8 +246,16 @@ bool SimDesktop::WriteWholeFile(const std::wstring& path, const std::vector<uint
     s.Err(ERROR_ACCESS_DENIED);
     return false;
   }
-  if (it != s.files.end()) it->second.bytes = bytes;  // the name keeps its first spelling
-  else s.files[k] = SimFile{n, bytes};
+  // A write that fails half-way leaves the created file with what was written so far.
+  const std::vector<uint8_t> written =
+      fault ? std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(bytes.size() / 2)) : bytes;
+  if (it != s.files.end()) it->second.bytes = written;  // the name keeps its first spelling
+  else s.files[k] = SimFile{n, written};
+  if (!fault) s.NoteFileL(k);
+  if (fault) {
+    s.Err(*fault);
+    return false;
+  }
   return true;
 }
 
@@ -438,6 +453,7 @@ bool SimDesktop::WritePrivateProfileStringW(const std::wstring& section, const s
   }
   if (it != s.files.end()) it->second.bytes = EncodeIni(t);
   else s.files[k] = SimFile{n, EncodeIni(t)};
+  s.NoteFileL(k);
   return true;
 }
 

@@ -137,7 +137,7 @@ void SimDesktop::SetClassStyle(const std::wstring& className, uint32_t classStyl
 }
 
 uint32_t SimDesktop::GetClassStyle(WindowHandle h) {
-  SIM_OP("GetClassStyle", 0);
+  SIM_OPT("GetClassStyle", FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   return w ? w->classStyle : 0;
 }
@@ -193,7 +193,7 @@ bool SimDesktop::DestroyWindow(WindowHandle h) {
 }
 
 bool SimDesktop::SetWindowTextW(WindowHandle h, const std::wstring& text) {
-  SIM_OP("SetWindowTextW", false);
+  SIM_OPT("SetWindowTextW", FaultTarget::Window(h), false);
   SimWin* w = s_->WErr(h);
   if (!w) return false;
   w->title = text;
@@ -201,7 +201,7 @@ bool SimDesktop::SetWindowTextW(WindowHandle h, const std::wstring& text) {
 }
 
 bool SimDesktop::SetWindowLongW(WindowHandle h, int32_t index, int32_t value) {
-  SIM_OP("SetWindowLongW", false);
+  SIM_OPT("SetWindowLongW", FaultTarget::Window(h), false);
   SimWin* w = s_->WErr(h);
   if (!w) return false;
   const auto v = static_cast<uint32_t>(value);
@@ -217,7 +217,7 @@ bool SimDesktop::SetWindowLongW(WindowHandle h, int32_t index, int32_t value) {
 }
 
 bool SimDesktop::PostMessageW(WindowHandle h, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
-  SIM_OP("PostMessageW", false);
+  SIM_OPT("PostMessageW", FaultTarget::Window(h), false);
   State& s = *s_;
   if (h == 0) {
     s.PostL(s.Me().tid, SimMsg{0, msg, wParam, lParam});
@@ -261,7 +261,7 @@ bool SimDesktop::SendToThread(std::unique_lock<std::mutex>& lk, const SimWin& w,
 intptr_t SimDesktop::SendMessageW(WindowHandle h, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
   std::shared_ptr<WindowProc> p;
   {
-    SIM_OP("SendMessageW", 0);
+    SIM_OPT("SendMessageW", FaultTarget::Window(h), 0);
     SimWin* w = s_->WErr(h);
     if (!w) return 0;
     if (s_->WaitsForL(*w)) {
@@ -316,7 +316,7 @@ bool SimDesktop::SendMessageTimeoutW(WindowHandle h, uint32_t msg, uintptr_t wPa
                                      uint32_t flags, uint32_t timeoutMs, uintptr_t& result) {
   std::shared_ptr<WindowProc> p;
   {
-    SIM_OP("SendMessageTimeoutW", false);
+    SIM_OPT("SendMessageTimeoutW", FaultTarget::Window(h), false);
     State& s = *s_;
     SimWin* w = s.WErr(h);
     if (!w) return false;
@@ -358,7 +358,7 @@ bool SimDesktop::SendMessageTimeoutW(WindowHandle h, uint32_t msg, uintptr_t wPa
 bool SimDesktop::SendCopyData(WindowHandle from, WindowHandle to, const CopyDataRecord& data, intptr_t& result) {
   std::shared_ptr<WindowProc> p;
   {
-    SIM_OP("SendCopyData", false);
+    SIM_OPT("SendCopyData", FaultTarget::Window(to), false);
     SimWin* w = s_->WErr(to);
     if (!w) return false;
     result = 0;
@@ -396,6 +396,15 @@ WindowHandle SimDesktop::FindWindowW(const std::wstring& className, const std::w
 
 uint32_t SimDesktop::RegisterWindowMessageW(const std::wstring& name) {
   SIM_OP("RegisterWindowMessageW", 0);
+  return RegisterMessageL(name);
+}
+
+uint32_t SimDesktop::RegisteredMessage(const std::wstring& name) {
+  std::lock_guard lk(s_->mu);
+  return RegisterMessageL(name);
+}
+
+uint32_t SimDesktop::RegisterMessageL(const std::wstring& name) {
   if (name.empty()) {
     s_->Err(ERROR_INVALID_PARAMETER);
     return 0;
@@ -409,7 +418,7 @@ uint32_t SimDesktop::RegisterWindowMessageW(const std::wstring& name) {
 }
 
 bool SimDesktop::SetTimer(WindowHandle h, uintptr_t id, uint32_t elapseMs) {
-  SIM_OP("SetTimer", false);
+  SIM_OPT("SetTimer", FaultTarget::Window(h), false);
   State& s = *s_;
   SimWin* w = s.WErr(h);
   if (!w) return false;
@@ -448,6 +457,7 @@ void SimDesktop::ProcessPendingMessages() {
   // timer fires once per call however many periods have passed.
   for (int guard = 0; guard < 1000000; ++guard) {
     if (auto call = s_->TakeSentL(tid)) {  // sent messages go ahead of posted ones
+      ++s_->dispatched;
       RunSent(lk, call);
       continue;
     }
@@ -475,6 +485,7 @@ void SimDesktop::ProcessPendingMessages() {
     SimWin* w = s_->W(m.h);
     if (!w || !w->proc) continue;
     auto p = w->proc;
+    ++s_->dispatched;
     lk.unlock();
     (*p)(m.h, m.msg, m.w, m.l);
     lk.lock();
@@ -487,6 +498,7 @@ bool SimDesktop::PumpOneMessage() {
   const uint32_t tid = s_->Me().tid;
   for (;;) {
     if (auto call = s_->TakeSentL(tid)) {  // dispatched inside GetMessage; it goes on waiting
+      ++s_->dispatched;
       RunSent(lk, call);
       continue;
     }
@@ -527,6 +539,7 @@ bool SimDesktop::PumpOneMessage() {
     SimWin* w = s_->W(m.h);
     if (!w || !w->proc) return true;  // taken, nothing to dispatch to
     auto p = w->proc;
+    ++s_->dispatched;
     lk.unlock();
     (*p)(m.h, m.msg, m.w, m.l);
     return true;
@@ -539,7 +552,7 @@ void SimDesktop::PostQuitMessage(int32_t /*exitCode*/) {
 }
 
 KernelHandle SimDesktop::RegisterDeviceNotificationW(WindowHandle h, const std::wstring& interfaceClassGuid) {
-  SIM_OP("RegisterDeviceNotificationW", 0);
+  SIM_OPT("RegisterDeviceNotificationW", FaultTarget::Window(h), 0);
   State& s = *s_;
   if (!s.WErr(h)) return 0;
   KObj o;

@@ -118,6 +118,28 @@ struct SimFile {
   bool readOnly = false;
 };
 
+// What a numbered fault acts on: the window or monitor the call is about, or the point it asks for.
+struct FaultTarget {
+  WindowHandle window = 0;
+  MonitorHandle monitor = 0;
+  std::optional<TPoint> point;
+  static FaultTarget Window(WindowHandle h) { return FaultTarget{h, 0, std::nullopt}; }
+  static FaultTarget Monitor(MonitorHandle m) { return FaultTarget{0, m, std::nullopt}; }
+  static FaultTarget Point(TPoint p) { return FaultTarget{0, 0, p}; }
+};
+
+// How an operation that can fail on Windows fails: one row of the table in SimFaults.cpp.
+struct FaultRow {
+  std::string_view op;
+  uint32_t error = 0;        // the last error of an Error failure; 0 with errorKind false: none
+  bool errorKind = false;    // fails with `error` (an error code, or 0 where Windows sets none)
+  bool timeout = false;      // a sent message times out (ERROR_TIMEOUT)
+  bool vanish = false;       // the window the call is about is destroyed just before it
+  bool monitorGone = false;  // the monitor the call asks about goes just before it
+  bool partialWrite = false; // the file is created and part written, then the disk is full
+};
+const FaultRow* FindFaultRow(std::string_view op);
+
 struct FaultSpec {
   uint32_t code;
   int count;
@@ -188,6 +210,23 @@ struct SimDesktop::State {
   // faults
   std::map<std::string, FaultSpec, std::less<>> faults;
   std::map<std::string, int, std::less<>> calls;
+  // numbered faults (SimFaults.cpp)
+  bool numbering = false, numberingPaused = false;
+  uint64_t callNo = 0;
+  std::vector<SimDesktop::NumberedCall> numbered;
+  uint64_t failNo = 0;
+  SimDesktop::FaultKind failKind = SimDesktop::FaultKind::Error;
+  std::optional<SimDesktop::InjectedFault> injected;
+  bool partialWrite = false;  // the current WriteWholeFile writes a part and fails
+  std::vector<std::pair<std::wstring, std::vector<uint8_t>>> fileHistory;  // while numbering
+  void NoteFileL(const std::wstring& key) {
+    if (numbering) fileHistory.emplace_back(files[key].path, files[key].bytes);
+  }
+  std::optional<SimDesktop::RunBudget> budget;
+  uint64_t dispatched = 0;  // messages the program's pumps dispatched
+  uint64_t budgetFrom = 0, budgetMessages = 0, budgetCalls = 0;
+  bool budgetExceeded = false;
+  std::string budgetWhat;
 
   // time
   uint64_t now = 0;
@@ -222,7 +261,12 @@ struct SimDesktop::State {
   // ---- helpers (mu held) ----
   ThreadCtx& Me();
   void Err(uint32_t code) { Me().lastError = code; }
-  std::optional<uint32_t> Enter(std::string_view op);
+  std::optional<uint32_t> Enter(std::string_view op, const FaultTarget& target = {});
+  std::optional<uint32_t> NumberedFaultL(std::string_view op, const FaultTarget& target);
+  std::vector<SimDesktop::FaultKind> KindsL(const FaultRow& row, const FaultTarget& target);
+  MonitorHandle MonitorOfL(const FaultTarget& target);  // the non-primary monitor a call is about; 0: none
+  void MonitorGoneL(MonitorHandle m);  // the monitor goes; the system moves its windows to the primary
+  void CheckBudgetL(std::string_view op);
 
   SimWin* W(WindowHandle h);
   SimWin* WErr(WindowHandle h);  // sets 1400 when missing
@@ -290,6 +334,12 @@ bool SimIEquals(const std::wstring& a, const std::wstring& b);
 #define SIM_OP(name, ret)                              \
   std::unique_lock<std::mutex> lk(s_->mu);             \
   if (auto fault_ = s_->Enter(name)) {                 \
+    s_->Err(*fault_);                                  \
+    return ret;                                        \
+  }
+#define SIM_OPT(name, target, ret)                     \
+  std::unique_lock<std::mutex> lk(s_->mu);             \
+  if (auto fault_ = s_->Enter(name, target)) {         \
     s_->Err(*fault_);                                  \
     return ret;                                        \
   }

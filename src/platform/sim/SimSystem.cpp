@@ -326,7 +326,7 @@ void SimDesktop::ReserveHotkey(uint32_t modifiers, uint32_t vk) {
 }
 
 bool SimDesktop::RegisterHotKey(WindowHandle h, int32_t id, uint32_t modifiers, uint32_t vk) {
-  SIM_OP("RegisterHotKey", false);
+  SIM_OPT("RegisterHotKey", FaultTarget::Window(h), false);
   State& s = *s_;
   uint32_t tid = s.Me().tid;
   if (h != 0) {
@@ -755,7 +755,7 @@ int32_t SimDesktop::MessageBoxW(WindowHandle owner, const std::wstring& text, co
 // ---------------------------------------------------------------- icons
 
 IconHandle SimDesktop::GetClassIcon(WindowHandle h, int32_t index) {
-  SIM_OP("GetClassIcon", 0);
+  SIM_OPT("GetClassIcon", FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (!w) return 0;
   if (index == GCLP_HICON) return w->clsBig;
@@ -883,16 +883,16 @@ void SimDesktop::RestartTaskbar() {
 }
 
 bool SimDesktop::MouseOnNotifyIcon(WindowHandle window, uint32_t id, uint32_t mouseMessage) {
-  uint32_t callback = 0;
-  {
-    std::lock_guard lk(s_->mu);
-    const auto& icons = s_->trayIcons;
-    auto it = std::find_if(icons.begin(), icons.end(),
-                           [&](const NotifyIconData& d) { return d.window == window && d.id == id; });
-    if (it == icons.end() || !(it->flags & NIF_MESSAGE)) return false;
-    callback = it->callbackMessage;
-  }
-  return PostMessageW(window, callback, id, static_cast<intptr_t>(mouseMessage));
+  // The shell posts it: no call of the program, so it is neither counted nor failed.
+  std::lock_guard lk(s_->mu);
+  const auto& icons = s_->trayIcons;
+  auto it = std::find_if(icons.begin(), icons.end(),
+                         [&](const NotifyIconData& d) { return d.window == window && d.id == id; });
+  if (it == icons.end() || !(it->flags & NIF_MESSAGE)) return false;
+  SimWin* w = s_->W(window);
+  if (!w) return false;
+  s_->PostL(w->tid, SimMsg{window, it->callbackMessage, id, static_cast<intptr_t>(mouseMessage)});
+  return true;
 }
 
 SimDesktop::ResourceCounts SimDesktop::Resources() const {

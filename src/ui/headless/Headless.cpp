@@ -12,7 +12,11 @@ using namespace tessary::wc;
 namespace {
 
 // Input the drivers hand to a form's window: wParam points to the action to run there.
-uint32_t InputMessage() { return ws().RegisterWindowMessageW(L"TessaryHeadlessInput"); }
+// The simulated user's message is no call of the program: injected faults do not reach it.
+uint32_t InputMessage() {
+  if (auto* desk = dynamic_cast<sim::SimDesktop*>(&ws())) return desk->RegisteredMessage(L"TessaryHeadlessInput");
+  return ws().RegisterWindowMessageW(L"TessaryHeadlessInput");
+}
 
 // Runs the action inside the form's window procedure, where a real control's notification runs.
 bool Deliver(Form& form, const std::function<void()>& action) {

@@ -47,6 +47,23 @@ TEST_F(MoveTest, KeepsThePlaceRelativeToTheMonitorBothWays) {
   EXPECT_EQ(TMove::getLastError(), 0u);
 }
 
+// A monitor goes (or another takes its place) without a change of layout: the lists made before
+// would send the window where no monitor shows it.
+TEST_F(MoveTest, AMonitorChangedSinceTheListsWereMadeIsReadAgain) {
+  const WindowHandle h = AddApp({480, 270, 1440, 810});
+  sim.SetLayout({{0, 0, 1920, 1080}, {1920, 0, 3840, 1080}, {3840, 0, 5760, 1080}});
+  TMonitors::GatherMonitorsInfo();
+  sim.RemoveMonitor(sim.EnumMonitors()[1].handle);  // the middle one goes
+  EXPECT_TRUE(Right(h));
+  EXPECT_EQ(RectOf(h), (TRect{4320, 270, 5280, 810})) << "to the monitor that is there now";
+  EXPECT_TRUE(Logged(L"GMI: the monitors changed"));
+
+  sim.RemoveMonitor(sim.EnumMonitors()[1].handle);  // only the primary is left
+  EXPECT_FALSE(TMove::MoveProgramLeft(h, false));
+  EXPECT_EQ(RectOf(h), (TRect{4320, 270, 5280, 810}));
+  EXPECT_TRUE(Logged(L"MP: No Next Monitor"));
+}
+
 TEST_F(MoveTest, NextWrapsFromTheLastMonitorToTheFirst) {
   const WindowHandle h = AddApp({2560, 360, 3840, 1080});
   EXPECT_TRUE(TMove::MoveProgramNext(h, false));

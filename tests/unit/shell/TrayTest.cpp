@@ -3,6 +3,7 @@
 // list files and the exit from the menu.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -104,6 +105,22 @@ TEST_F(TrayTest, IconIsAddedInColourWithoutTipAndGainsTheTipAtTheFirstTick) {
   EXPECT_EQ(icon.tip, L"Tessary v1.0");
   EXPECT_EQ(Image(icon.icon), 1);
   EXPECT_EQ(tray->CurrentIconIndex, 1);
+}
+
+// A busy shell times out on the first icon: the program is not left running with no way to reach
+// it; the tray's timer adds the icon once the shell answers.
+TEST_F(TrayTest, AnIconTheShellRefusedIsAddedAtTheNextTick) {
+  sim.FailOperation("ShellNotifyIcon", ERROR_TIMEOUT);
+  Start(true);
+  EXPECT_FALSE(IconShown());
+  const auto log = Log();
+  EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::wstring& l) {
+    return l.find(L"Tray: the icon was not added, trying again") == 0;
+  }));
+  Wait(TfrmSysTrayMenu::DisabledIntervalMs);
+  ASSERT_TRUE(IconShown());
+  EXPECT_EQ(Image(Icon().icon), TfrmSysTrayMenu::ImageOn);
+  EXPECT_TRUE(Logged(L"Tray: the icon was added"));
 }
 
 TEST_F(TrayTest, StartWithTheWatcherOffShowsTheGreyPictureAtOnce) {
@@ -361,6 +378,35 @@ TEST_F(TrayTest, AListFileThatCannotBeReadIsLeftAsItIs) {
   EXPECT_EQ(b, disabled);
   ASSERT_TRUE(sim.ReadWholeFile(kNoRight, b));
   EXPECT_EQ(b, Bytes("b.exe=1\r\n"));
+}
+
+// The disk fills while a list is written at exit: the write leaves a part of the file behind, as
+// a failing WriteFile does. The old list stays whole, and nothing is left beside it.
+TEST_F(TrayTest, AListWriteThatFailsHalfWayLeavesTheOldList) {
+  const std::vector<uint8_t> disabled = Bytes("keep.exe=1\r\nother.exe=1\r\n");
+  sim.WriteWholeFile(kDisabled, disabled);
+  Start(true);
+  // Where the exit writes its first file.
+  sim.StartCallNumbering();
+  tray.reset();
+  const auto calls = sim.NumberedCalls();
+  const auto write = std::find_if(calls.begin(), calls.end(), [](const auto& c) { return c.op == "WriteWholeFile"; });
+  ASSERT_NE(write, calls.end());
+
+  sim.WriteWholeFile(kDisabled, disabled);
+  tray = std::make_unique<TfrmSysTrayMenu>();
+  sim.StartCallNumbering();
+  sim.FailCallNumber(static_cast<uint64_t>(write - calls.begin()) + 1, sim::SimDesktop::FaultKind::PartialWrite);
+  tray.reset();
+  ASSERT_TRUE(sim.Injected().has_value());
+  EXPECT_EQ(sim.Injected()->op, "WriteWholeFile");
+  std::vector<uint8_t> b;
+  ASSERT_TRUE(sim.ReadWholeFile(kDisabled, b));
+  EXPECT_EQ(b, disabled);
+  for (const std::wstring& f : sim.Files()) EXPECT_EQ(f.find(L".new"), std::wstring::npos) << "left behind";
+  const auto log = Log();
+  EXPECT_TRUE(std::any_of(log.begin(), log.end(),
+                          [](const std::wstring& l) { return l.find(L"Tray: cannot write " + kDisabled) == 0; }));
 }
 
 TEST_F(TrayTest, DestructionRemovesTheIconAndFreesTheImages) {

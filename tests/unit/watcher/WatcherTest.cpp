@@ -306,6 +306,20 @@ TEST_F(WatcherTest, ASecondArrivalDuringTheCycleIsIgnored) {
   EXPECT_EQ(CountLogged(L"CHM: Starting"), 2u);
 }
 
+// The monitor was unplugged while asleep: the cycle gives up waiting for it and ends, with the
+// timers running again, instead of waiting for ever.
+TEST_F(WatcherTest, AMonitorThatNeverComesBackEndsTheCycle) {
+  Program(OnRight);
+  main->GatherTopLevelPrograms();
+  MonitorSleeps();
+  main->OnMonitorConnect();  // an arrival of some other device of the class
+  FinishCycle();
+  EXPECT_TRUE(Logged(L"CHM: no second monitor, nothing restored"));
+  EXPECT_FALSE(main->fCallbackRunning);
+  EXPECT_FALSE(main->powerDetectionEventRunning);
+  EXPECT_TRUE(main->timGetForeground->Enabled());
+}
+
 TEST_F(WatcherTest, TheWorkerWaitsForTheSecondMonitor) {
   const WindowHandle editor = Program(OnRight);
   main->GatherTopLevelPrograms();
