@@ -267,18 +267,6 @@ class SimDesktop final : public IWindowSystem {
   // the mouse message (posted). False when there is no such icon.
   bool MouseOnNotifyIcon(WindowHandle window, uint32_t id, uint32_t mouseMessage);
 
-  // What the program holds of the desktop right now, for leak checks over long runs.
-  struct ResourceCounts {
-    size_t windows = 0;              // every window, children and message-only ones included
-    size_t notifyIcons = 0;
-    size_t timers = 0;
-    size_t hotkeys = 0;              // registrations of this process
-    size_t deviceNotifications = 0;
-    size_t kernelHandles = 0;        // every open kernel handle, device notifications included
-    size_t iconCopies = 0;           // CopyIconHandle copies not destroyed
-    size_t loadedIcons = 0;          // LoadIconResource icons not destroyed
-  };
-  ResourceCounts Resources() const;
 
   // Message boxes are recorded, not shown; the answer is IDOK unless a responder is set.
   const std::vector<MessageBoxRecord>& MessageBoxes() const;

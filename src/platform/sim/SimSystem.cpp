@@ -895,22 +895,4 @@ bool SimDesktop::MouseOnNotifyIcon(WindowHandle window, uint32_t id, uint32_t mo
   return true;
 }
 
-SimDesktop::ResourceCounts SimDesktop::Resources() const {
-  std::lock_guard lk(s_->mu);
-  ResourceCounts c;
-  c.windows = s_->wins.size();
-  c.notifyIcons = s_->trayIcons.size();
-  c.timers = s_->timers.size();
-  for (const SimHotkey& k : s_->hotkeys) {
-    const auto pid = s_->threadPid.find(k.tid);
-    if (pid != s_->threadPid.end() && pid->second == s_->ownPid) ++c.hotkeys;
-  }
-  for (const auto& [handle, o] : s_->kobjs)
-    if (o.kind == KKind::DevNotify) ++c.deviceNotifications;
-  c.kernelHandles = s_->kobjs.size();
-  c.iconCopies = s_->copies.size();
-  c.loadedIcons = s_->liveLoaded.size();
-  return c;
-}
-
 }  // namespace tessary::sim

@@ -194,23 +194,18 @@ class FlapTest : public MainFixture {
 
   // What the program holds: the desktop's resources and the threads of this process.
   struct Held {
-    sim::SimDesktop::ResourceCounts desk;
+    sim::SimDesktop::Resources desk;
     size_t threads = 0;
-    bool operator==(const Held& o) const {
-      return desk.windows == o.desk.windows && desk.notifyIcons == o.desk.notifyIcons &&
-             desk.timers == o.desk.timers && desk.hotkeys == o.desk.hotkeys &&
-             desk.deviceNotifications == o.desk.deviceNotifications && desk.kernelHandles == o.desk.kernelHandles &&
-             desk.iconCopies == o.desk.iconCopies && desk.loadedIcons == o.desk.loadedIcons && threads == o.threads;
-    }
+    bool operator==(const Held& o) const { return desk == o.desk && threads == o.threads; }
   };
   Held HeldNow(size_t settled = 1) const;
   static std::string HeldText(const Held& h) {
     char buf[256];
     std::snprintf(buf, sizeof buf,
                   "windows %zu  notify icons %zu  timers %zu  hotkeys %zu  device notifications %zu  kernel handles %zu  "
-                  "icon copies %zu  loaded icons %zu  threads %zu",
-                  h.desk.windows, h.desk.notifyIcons, h.desk.timers, h.desk.hotkeys, h.desk.deviceNotifications,
-                  h.desk.kernelHandles, h.desk.iconCopies, h.desk.loadedIcons, h.threads);
+                  "icons %zu  threads %zu",
+                  h.desk.windows, h.desk.notifyIcons, h.desk.timers, h.desk.hotkeys, h.desk.notifications,
+                  h.desk.kernelHandles, h.desk.icons, h.threads);
     return buf;
   }
 
@@ -250,7 +245,7 @@ inline FlapTest::Held FlapTest::HeldNow(size_t settled) const {
     std::this_thread::yield();
     threads = ThreadsAlive();
   }
-  return Held{sim.Resources(), threads};
+  return Held{sim.OwnResources(), threads};
 }
 
 }  // namespace tessary::test
