@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the tray's icons into src/app/icons/*.ico, each with 16, 20, 24 and 32 pixel images.
+"""Draws the tray's icons into src/app/icons/*.ico, each with 16, 20, 24 and 32 pixel images, and
+the program's icon src/app/Tessary.ico (48, 32 and 16 pixels, the command in src/app/Tessary.rc).
 
 Every size is drawn on its own pixel grid (shapes given on a 48-unit grid, edges rounded to whole
 pixels, the frames and stands without anti-aliasing), so the shell never has to scale an image
@@ -9,6 +10,7 @@ and each one stays sharp at 100 %, 125 %, 150 % and 200 % scaling. Needs ImageMa
     python3 scripts/make-icons.py
 """
 import os
+import struct
 import subprocess
 import sys
 import tempfile
@@ -63,6 +65,35 @@ def warning(s):
     return d
 
 
+# The program's icon: drawn at 48 pixels and scaled to 32 and 16.
+PROGRAM_ICON = ["-size", "48x48", "xc:none", "-fill", "#3A6EA5", "-stroke", "#404040", "-strokewidth", "2",
+                "-draw", "rectangle 2,12 22,30", "-draw", "rectangle 25,12 45,30", "-stroke", "none",
+                "-fill", "#404040", "-draw", "rectangle 10,31 14,34", "-draw", "rectangle 6,35 18,37",
+                "-draw", "rectangle 33,31 37,34", "-draw", "rectangle 29,35 41,37", "-fill", "#F5A623",
+                "-stroke", "#8A5A00", "-strokewidth", "1", "-draw", "polygon 7,18 31,18 31,13 41,21 31,29 31,24 7,24",
+                "-define", "icon:auto-resize=48,32,16"]
+
+# Only the pixels: no time, no gamma or colour chunks a reader could apply differently.
+PNG_OPTIONS = ["-strip", "-define", "png:exclude-chunks=date,time"]
+
+
+def write_png_icon(pngs, path):
+    """An .ico file whose images are the given PNG files, in that order."""
+    images = []
+    for png in pngs:
+        with open(png, "rb") as f:
+            data = f.read()
+        width, height = struct.unpack(">II", data[16:24])
+        images.append((width, height, data))
+    out = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for width, height, data in images:
+        out += struct.pack("<BBBBHHII", width % 256, height % 256, 0, 0, 1, 32, len(data), offset)
+        offset += len(data)
+    with open(path, "wb") as f:
+        f.write(out + b"".join(data for _, _, data in images))
+
+
 # name -> (drawing, extra operations after drawing)
 ICONS = {
     "tray-off.ico": (program, ["-colorspace", "Gray", "+level", "25%,100%"]),
@@ -80,10 +111,19 @@ def main():
             for s in SIZES:
                 png = os.path.join(tmp, "%s-%d.png" % (name, s))
                 subprocess.run(["convert", "-size", "%dx%d" % (s, s), "xc:none"] + draw(s) + after +
-                               ["-define", "png:exclude-chunks=date,time", png], check=True)
+                               PNG_OPTIONS + ["PNG32:" + png], check=True)
                 pngs.append(png)
-            subprocess.run(["convert"] + pngs + [os.path.join(OUT, name)], check=True)
+            write_png_icon(pngs, os.path.join(OUT, name))
             print("wrote", os.path.relpath(os.path.join(OUT, name), ROOT))
+        bitmaps = os.path.join(tmp, "Tessary.ico")
+        subprocess.run(["convert"] + PROGRAM_ICON + [bitmaps], check=True)
+        pngs = []
+        for i in range(3):
+            png = os.path.join(tmp, "Tessary-%d.png" % i)
+            subprocess.run(["convert", "%s[%d]" % (bitmaps, i)] + PNG_OPTIONS + ["PNG32:" + png], check=True)
+            pngs.append(png)
+        write_png_icon(pngs, os.path.join(ROOT, "src", "app", "Tessary.ico"))
+        print("wrote", os.path.relpath(os.path.join(ROOT, "src", "app", "Tessary.ico"), ROOT))
     return 0
 
 
