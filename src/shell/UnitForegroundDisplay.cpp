@@ -45,7 +45,10 @@ void TFrmMain::ShowForeground(bool alreadyCaptured) {
   for (ui::Button* b : {btnLeft, btnRight, btnUp, btnDown}) b->SetEnabled(false);
 
   int32_t level = 0;
-  if (!Integrity().GetLevel(fore.hwnd, level)) {
+  const bool levelRead = Integrity().GetLevel(fore.hwnd, level);
+  integrityRetryPending = !levelRead && integrityRetryHwnd != fore.hwnd;
+  integrityRetryHwnd = levelRead ? 0 : fore.hwnd;
+  if (!levelRead) {
     lblIntegrity->SetText(L"UAC: Unknown");
   } else if (static_cast<int64_t>(level) < static_cast<int64_t>(TIntegrity::IL_HIGH)) {
     lblIntegrity->SetText(L"UAC: Normal");

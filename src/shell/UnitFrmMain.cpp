@@ -465,7 +465,7 @@ void TFrmMain::ResumeManagedTimers() { TTimerManager::resumeAllPreviouslyEnabled
 
 void TFrmMain::timGetForegroundTimer() {
   if (!Visible()) return;
-  if (!TForeGround::isForeground(fore)) ShowForeground(false);
+  if (!TForeGround::isForeground(fore) || std::exchange(integrityRetryPending, false)) ShowForeground(false);
 }
 
 }  // namespace tessary

@@ -125,6 +125,10 @@ class TFrmMain : public ui::Form, public TMonitorWatcher {
   std::wstring fLastMessage;
   int32_t flastMonitorID = -1;
   IconHandle fLastIcon = 0;
+  // A program whose integrity level could not be read is shown once more at the next tick: a
+  // passing failure must not leave its move buttons off until another program comes in front.
+  WindowHandle integrityRetryHwnd = 0;
+  bool integrityRetryPending = false;
   uint32_t LastHotkeyTime = 0;
   uint16_t HeldHotkeyVk = 0;
   bool formShowOnce = false;

@@ -254,7 +254,11 @@ Report RunScenario(const Scenario& sc) {
       if (escaped.empty() && !outcome.empty()) {
         const std::set<std::wstring> log = LogMessages();
         const bool told = std::any_of(log.begin(), log.end(), [&](const std::wstring& m) { return !base.log.count(m); });
-        if (!told) violation("failed silently (" + outcome + "): no log message a clean run lacks");
+        // A monitor that goes after the program made every step of the clean run (its log has
+        // them all) takes the outcome with it: the system moves that monitor's windows itself.
+        const bool allStepsMade = std::all_of(base.log.begin(), base.log.end(), [&](const std::wstring& m) { return log.count(m) != 0; });
+        const bool systemsDoing = kind == sim::SimDesktop::FaultKind::MonitorGone && allStepsMade;
+        if (!told && !systemsDoing) violation("failed silently (" + outcome + "): no log message a clean run lacks");
       }
 
       // No program left where no monitor shows it.

@@ -104,6 +104,31 @@ TEST_F(ForegroundDisplayTest, OneMoveButtonFitsTheProgramItsLayoutAndItsLevel) {
   }
 }
 
+// A level that could not be read once (the process was busy, a handle ran out) is read again at the
+// next tick; one that never reads is not asked for at every tick.
+TEST_F(ForegroundDisplayTest, ALevelThatFailedOnceIsReadAgainAtTheNextTickOnly) {
+  Layout({L1, R1});
+  Front({100, 100, 900, 700}, L"Editor.exe");
+  main->Show();
+  sim.FailOperation("OpenProcessToken", 5);
+  main->ShowForeground(false);
+  EXPECT_EQ(main->lblIntegrity->Text(), L"UAC: Unknown");
+  EXPECT_EQ(EnabledButtons(), "");
+  main->timGetForegroundTimer();
+  EXPECT_EQ(main->lblIntegrity->Text(), L"UAC: Normal");
+  EXPECT_EQ(EnabledButtons(), "R");
+
+  Front({100, 100, 900, 700}, L"Locked.exe", wc::SECURITY_MANDATORY_MEDIUM_RID, false);
+  main->ShowForeground(false);
+  const int asked = sim.CallCount("OpenProcessToken");
+  main->timGetForegroundTimer();
+  EXPECT_EQ(sim.CallCount("OpenProcessToken"), asked + 1) << "asked once more";
+  main->timGetForegroundTimer();
+  main->timGetForegroundTimer();
+  EXPECT_EQ(sim.CallCount("OpenProcessToken"), asked + 1) << "and then left alone";
+  EXPECT_EQ(main->lblIntegrity->Text(), L"UAC: Unknown");
+}
+
 TEST_F(ForegroundDisplayTest, UntitledWindowShowsAnEmptyTitle) {
   Layout({L1, R1});
   sim::WindowSpec desc;
