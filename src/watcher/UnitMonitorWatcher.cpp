@@ -82,6 +82,13 @@ void TMonitorWatcher::GatherTopLevelPrograms() {
     return;
   }
 
+  // From the top of the z-order, not from the window in front: a restore raises the programs it
+  // puts back without activating them, and a walk from the active one would miss those above it
+  // until the user clicks one, so that a second sleep would leave them where the system put them.
+  if (const WindowHandle first = ws().GetWindow(h, wc::GW_HWNDFIRST); first != 0 && first != h)
+    h = TFocusManager::IsLikelyOnTaskbar(first) ? first : TFocusManager::GetNextToFocus(first, false);
+  if (h == 0) h = TFocusManager::FMGetForegroundWindow(kForegroundRetries);
+
   const TReadCache cache;
   std::vector<WindowHandle> seen;
   while (h != 0) {
