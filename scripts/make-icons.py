@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Draws the tray's icons into src/app/icons/*.ico, each with 16, 20, 24 and 32 pixel images, and
-the program's icon src/app/Tessary.ico (48, 32 and 16 pixels, the command in src/app/Tessary.rc).
+the program's icon src/app/Tessary.ico (48, 32 and 16 pixels).
 
 Every size is drawn on its own pixel grid (shapes given on a 48-unit grid, edges rounded to whole
 pixels, the frames and stands without anti-aliasing), so the shell never has to scale an image
