@@ -113,8 +113,8 @@ soak_wine() {
     echo "verdict: none (needs 30 cycles: the mean of the last 10 against cycles 10-20)"
   else
     # column, name, margin: the last 10 cycles' mean may exceed the mean of cycles 10-20 by this.
-    for spec in "2 rss_kb 5%" "3 ws_kb 5%" "4 priv_kb 5%" "5 handles 2" "6 gdi 2" "7 user 2"; do
-      read -r col name margin <<<"$spec"
+    for figure in "2 rss_kb 5%" "3 ws_kb 5%" "4 priv_kb 5%" "5 handles 2" "6 gdi 2" "7 user 2"; do
+      read -r col name margin <<<"$figure"
       early="$(mean "$table" "$col" 10 20)"
       late="$(mean "$table" "$col" $((cycles - 9)) "$cycles")"
       if [ -z "$early" ] || [ "$early" -le 0 ] 2>/dev/null; then
