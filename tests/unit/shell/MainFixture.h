@@ -2,9 +2,11 @@
 // headless widget backend behind it and an ordinary program ("app.exe") in front on the left
 // monitor. The window is created hidden by SetUp, as start-up creates it.
 #pragma once
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../moving/MovingFixture.h"
@@ -17,6 +19,21 @@ namespace tessary::test {
 
 class MainFixture : public MovingFixture {
  protected:
+  // Pumps until no restore cycle runs and no worker is left. Virtual time moves only in the
+  // program's own waits; the real-time bound only stops a test that would hang.
+  void FinishCycle() {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (main->fCallbackRunning || main->WorkerAlive()) {
+      ui::app::ProcessPendingMessages();
+      std::this_thread::yield();
+      if (std::chrono::steady_clock::now() > giveUp) {
+        ADD_FAILURE() << "the restore cycle did not end";
+        main->StopRestoreWorker();
+        return;
+      }
+    }
+  }
+
   static constexpr TRect MonLeft{0, 0, 1920, 1080}, MonRight{1920, 0, 3840, 1080};
   static constexpr TRect AppRect{100, 100, 900, 700};
 

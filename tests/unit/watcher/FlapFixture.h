@@ -110,21 +110,6 @@ class FlapTest : public MainFixture {
     sim.DeliverDeviceInterfaceEvent(wc::DBT_DEVICEARRIVAL, TFrmMonitorEvent::MonitorInterfaceClass, DeviceName);
   }
 
-  // Pumps until no cycle runs and no worker is left. Virtual time moves only in the program's own
-  // waits; the real-time bound only stops a test that would hang.
-  void FinishCycle() {
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (main->fCallbackRunning || main->WorkerAlive()) {
-      ui::app::ProcessPendingMessages();
-      std::this_thread::yield();
-      if (std::chrono::steady_clock::now() > giveUp) {
-        ADD_FAILURE() << "the restore cycle did not end";
-        main->StopRestoreWorker();
-        return;
-      }
-    }
-  }
-
   // Idle time between cycles, in small steps, until the scheduled events have all run: an
   // arrival among them may start another cycle, whose own waits then move the clock.
   void LetTheStormPass(const int& ran, int total) {

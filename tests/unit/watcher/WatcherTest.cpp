@@ -50,21 +50,6 @@ class WatcherTest : public MainFixture {
     if (arrival) main->OnMonitorConnect();
   }
 
-  // Pumps until the cycle has ended and its worker is gone. Virtual time moves only with the
-  // program's own waits; the real-time bound only stops a test that would hang.
-  void FinishCycle() {
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (main->fCallbackRunning || main->WorkerAlive()) {
-      ui::app::ProcessPendingMessages();
-      std::this_thread::yield();
-      if (std::chrono::steady_clock::now() > giveUp) {
-        ADD_FAILURE() << "the restore cycle did not end";
-        main->StopRestoreWorker();
-        return;
-      }
-    }
-  }
-
   // Each of the messages, in this order, among the log's messages (others may come between).
   static ::testing::AssertionResult LoggedInOrder(const std::vector<std::wstring>& wanted) {
     const auto log = Log();
