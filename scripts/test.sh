@@ -44,6 +44,25 @@ count_gtest() {
   fi
 }
 
+# count_checks NAME LOG RC SHOW [TIME]: a script that prints PASS:/FAIL: lines; shows the log's
+# lines that match the sed address SHOW. Ending badly without a failed check, or running no check
+# at all, is a failure too.
+count_checks() {
+  local name="$1" log="$2" rc="$3" show="$4" p f
+  p=$(grep -c '^PASS: ' "$log")
+  f=$(grep -c '^FAIL: ' "$log")
+  PASSED=$((PASSED + p))
+  FAILED=$((FAILED + f))
+  echo "   $name: $p passed, $f failed (exit $rc${5:+, $5})"
+  sed -n "${show}s/^/   /p" "$log"
+  if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then
+    fail_layer "$name ended with exit code $rc without a failed check; log $log"
+    tail -15 "$log" | sed 's/^/   | /'
+  elif [ "$p" -eq 0 ] && [ "$f" -eq 0 ]; then
+    fail_layer "$name ran no checks; log $log"
+  fi
+}
+
 run_native_gtest() {
   local dir="$1" name="$2" tag="$3" log rc
   log="$LOGS/$tag-$name.log"
@@ -115,19 +134,8 @@ FUZZ_SECONDS=15
 layer_start "fuzz: libFuzzer targets, ${FUZZ_SECONDS}s each"
 log="$LOGS/fuzz.log"
 timeout -k 10 600 bash "$REPO/scripts/fuzz.sh" "$FUZZ_SECONDS" >"$log" 2>&1 </dev/null
-rc=$?
-p=$(grep -c '^PASS: ' "$log")
-f=$(grep -c '^FAIL: ' "$log")
-PASSED=$((PASSED + p))
-FAILED=$((FAILED + f))
-echo "   fuzz: $p passed, $f failed (exit $rc)"
-sed -n '/^\(PASS\|FAIL\): \|^   | /s/^/   /p' "$log"
-if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then
-  fail_layer "fuzz ended with exit code $rc without a failed target; log $log"
-  tail -15 "$log" | sed 's/^/   | /'
-elif [ "$p" -eq 0 ] && [ "$f" -eq 0 ]; then
-  fail_layer "fuzz ran no targets; log $log"
-fi
+# Every target's verdict, and the lines under a failed one.
+count_checks fuzz "$log" $? '/^\(PASS\|FAIL\): \|^   | /'
 layer_end
 
 WIN_DIR="$REPO/build/win"
@@ -171,19 +179,7 @@ else
       log="$LOGS/e2e-$name.log"
       t0=$SECONDS
       timeout -k 10 900 bash "$script" >"$log" 2>&1 </dev/null
-      rc=$?
-      p=$(grep -c '^PASS: ' "$log")
-      f=$(grep -c '^FAIL: ' "$log")
-      PASSED=$((PASSED + p))
-      FAILED=$((FAILED + f))
-      echo "   e2e/$name: $p passed, $f failed (exit $rc, $((SECONDS - t0))s)"
-      grep '^FAIL: ' "$log" | sed 's/^/   /'
-      if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then
-        fail_layer "e2e/$name ended with exit code $rc without a failed check; log $log"
-        tail -15 "$log" | sed 's/^/   | /'
-      elif [ "$p" -eq 0 ] && [ "$f" -eq 0 ]; then
-        fail_layer "e2e/$name ran no checks; log $log"
-      fi
+      count_checks "e2e/$name" "$log" $? '/^FAIL: /' "$((SECONDS - t0))s"
       # Whatever a script left running in the prefix goes before the next one.
       wineserver -k 2>/dev/null
     done
