@@ -80,8 +80,12 @@ soak_wine() {
     echo "!! testwin, dlgtext, uiprobe, devchange or procmem missing in LAB_TOOLS"
     return 1
   fi
-  E2E_OUT="$LAB_ROOT/soak-out"
-  mkdir -p "$E2E_OUT"
+  # Kept after the lab goes, for a failed run's logs.
+  E2E_OUT="$REPO/build/soak-wine"
+  rm -rf "$E2E_OUT" && mkdir -p "$E2E_OUT"
+  # The programs and Tessary.exe must outlive every cycle (about 8 s each), not only an e2e script.
+  export E2E_LIFE_SECS=$((120 + cycles * 20))
+  export TESSARY_KEEP_LOG=1
   watcher_start "$p" '[Main]\r\nseDelay=1000\r\n[Hidden]\r\nTopProgramsIntervalMS=1000\r\n' || return 1
   watcher_programs "$p"
   a0="$(win_rect $p-a)"; b0="$(win_rect $p-b)"; c0="$(win_rect $p-c)"
@@ -107,6 +111,20 @@ soak_wine() {
       "${user:--}" "$ok" | tee -a "$table"
   done
   echo "wine soak: $cycles cycles in $((SECONDS - t0)) s; $((cycles - bad)) restored exactly, $bad not"
+  # It ends as a user's session does (Exit), keeping the log: how much of any growth above is the
+  # debug log, which is bounded (the newest 20,000 lines).
+  if tessary_stop; then
+    echo "exit: clean"
+  else
+    echo "exit: FAILED (killed after 10 s)"
+    bad=$((bad + 1))
+  fi
+  local saved="${exe%/*}/Debug.txt" lines chars
+  if [ -f "$saved" ]; then
+    lines="$(iconv -f UTF-16 -t UTF-8 "$saved" | wc -l)"
+    chars="$(iconv -f UTF-16 -t UTF-8 "$saved" | wc -m)"
+    echo "log: $lines lines, $chars characters ($((chars / cycles)) a cycle; kept in memory as UTF-16)"
+  fi
 
   local verdict=0 col name margin early late
   if [ "$cycles" -lt 30 ]; then

@@ -37,6 +37,7 @@ monitor_sleeps() {
   lab_hotplug single >/dev/null 2>&1 || e2e_fail "$p: hot-plug to one monitor" "lab_hotplug single failed"
   for w in "$@"; do
     r=($(win_rect "$p-$w"))
+    [[ "${r[0]}" =~ ^-?[0-9]+$ ]] || { e2e_fail "$p: window $w found before the sleep" "${r[*]}"; continue; }
     tw --place "$p-$w" $((r[0] - 1920)) "${r[1]}" $((r[2] - r[0])) $((r[3] - r[1])) >/dev/null ||
       e2e_fail "$p: window $w pushed to the primary" "testwin --place failed"
   done

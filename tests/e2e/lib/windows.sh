@@ -18,10 +18,14 @@ e2e_private_exe() {
 
 tw() { lab_run 30 "$TESTWIN" "$@" | tr -d '\r'; }
 
+# A test's windows and Tessary.exe end by themselves after a while (testwin's own 120 s, then these
+# time-outs), so that a stuck script leaves nothing behind; a long run exports E2E_LIFE_SECS.
+e2e_life() { echo $((${E2E_LIFE_SECS:-0} > 0 ? E2E_LIFE_SECS + 30 : $1)); }
+
 # win_open TITLE L T W H normal|max|min: the window is up and in the foreground when this returns.
 win_open() {
   local out="${E2E_OUT:-$LAB_ROOT}/win-$1.txt"
-  lab_run 150 "$TESTWIN" --open "$@" >"$out" 2>&1 &
+  lab_run "$(e2e_life 150)" "$TESTWIN" --open "$@" >"$out" 2>&1 &
   E2E_PIDS+=($!)
   e2e_wait_for "$out" '^ready' 30
 }
@@ -41,7 +45,7 @@ tessary_start() {
   local exe="$1" i focus tray
   focus="$(xdotool getwindowfocus 2>/dev/null)"
   tray="$(wine_tray_window)"
-  lab_run 300 "$exe" >"${E2E_OUT:-$LAB_ROOT}/first-instance.txt" 2>&1 &
+  lab_run "$(e2e_life 300)" "$exe" >"${E2E_OUT:-$LAB_ROOT}/first-instance.txt" 2>&1 &
   TESSARY_PID=$!
   E2E_PIDS+=("$TESSARY_PID")
   for i in $(seq 1 100); do

@@ -2,7 +2,8 @@
 //
 //   testwin --open TITLE L T W H normal|max|min   opens a top-level window at that rectangle in that
 //                                                 state, takes the foreground, prints "ready" and
-//                                                 runs until closed (or 120 s)
+//                                                 runs until closed (or 120 s, or the
+//                                                 environment's E2E_LIFE_SECS)
 //   testwin --front TITLE        makes that window the foreground window again
 //   testwin --activate TITLE     the same from this process, without asking the window (works on
 //                                a window that does not respond; Wine has no foreground lock)
@@ -119,6 +120,15 @@ void CALLBACK OnCreate(HWINEVENTHOOK, DWORD, HWND wnd, LONG object, LONG child, 
     std::fflush(g_watchFile);
 }
 
+// How long an --open or --watch window lives unless closed: a test that dies leaves nothing behind
+// for long, and a long run (the soak) can ask for more.
+UINT LifeMs() {
+    wchar_t text[16] = {};
+    const DWORD n = GetEnvironmentVariableW(L"E2E_LIFE_SECS", text, 16);
+    const int secs = n > 0 && n < 16 ? _wtoi(text) : 0;
+    return secs > 0 ? static_cast<UINT>(secs) * 1000u : 120000u;
+}
+
 int Watch(const wchar_t* title, const wchar_t* file) {
     g_watchFile = _wfopen(file, L"w");
     if (!g_watchFile || !Register()) return 1;
@@ -128,7 +138,7 @@ int Watch(const wchar_t* title, const wchar_t* file) {
     HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_CREATE, nullptr, OnCreate, 0,
                                          0, WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
     if (!hook) return 1;
-    SetTimer(wnd, 1, 120000, nullptr);
+    SetTimer(wnd, 1, LifeMs(), nullptr);
     std::printf("ready\n");
     std::fflush(stdout);
     RunLoop();
@@ -149,7 +159,7 @@ int Open(const wchar_t* title, int l, int t, int w, int h, const wchar_t* state)
     if (std::wcscmp(state, L"max") == 0) ShowWindow(wnd, SW_MAXIMIZE);
     // Minimized yet still the active window, so that a move of "the foreground window" meets it.
     if (std::wcscmp(state, L"min") == 0) ShowWindow(wnd, SW_SHOWMINIMIZED);
-    SetTimer(wnd, 1, 120000, nullptr);
+    SetTimer(wnd, 1, LifeMs(), nullptr);
     // Let the window manager settle before telling the test the window is there.
     const DWORD until = GetTickCount() + 300;
     MSG msg;
