@@ -83,7 +83,7 @@ soak_wine() {
   # Kept after the lab goes, for a failed run's logs.
   E2E_OUT="$REPO/build/soak-wine"
   rm -rf "$E2E_OUT" && mkdir -p "$E2E_OUT"
-  # The programs and Tessary.exe must outlive every cycle (about 8 s each), not only an e2e script.
+  # The programs and Tessary.exe must outlive every cycle (about 6 s each), not only an e2e script.
   export E2E_LIFE_SECS=$((120 + cycles * 20))
   export TESSARY_KEEP_LOG=1
   watcher_start "$p" '[Main]\r\nseDelay=1000\r\n[Hidden]\r\nTopProgramsIntervalMS=1000\r\n' || return 1
