@@ -121,8 +121,7 @@ soak_wine() {
   fi
   local saved="${exe%/*}/Debug.txt" lines chars
   if [ -f "$saved" ]; then
-    lines="$(iconv -f UTF-16 -t UTF-8 "$saved" | wc -l)"
-    chars="$(iconv -f UTF-16 -t UTF-8 "$saved" | wc -m)"
+    read -r lines chars < <(iconv -f UTF-16 -t UTF-8 "$saved" | wc -lm)
     echo "log: $lines lines, $chars characters ($((chars / cycles)) a cycle; kept in memory as UTF-16)"
   fi
 
