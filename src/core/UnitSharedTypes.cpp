@@ -57,10 +57,20 @@ double Fraction(int64_t num, int64_t den) {
   return static_cast<double>(static_cast<Extended>(num) / static_cast<Extended>(den));
 }
 
-// trunc(size x fraction) toward zero, formed in extended precision.
-int64_t TruncProduct(int64_t size, double fraction) {
+// size x fraction to the nearest pixel, formed in extended precision. A fraction is stored a hair
+// above or below its exact value; truncating lost a pixel whenever it fell below, so windows
+// shrank and crept with every move. Rounded, a move between monitors of the same size is exact
+// and a round trip between any two does not drift.
+//
+// An exact half (15/1000 of 1100 pixels is 16.5) comes out a hair either side of .5, so it is
+// nudged away from zero first: halves always round away from zero. The nudge is far below the
+// distance of any other product from a half (at least 1/(2 x 65536) for monitors up to 65536
+// pixels) and far above the arithmetic's error.
+int64_t RoundProduct(int64_t size, double fraction) {
   const ExtendedPrecisionScope precision;
-  const Extended p = std::trunc(static_cast<Extended>(size) * static_cast<Extended>(fraction));
+  constexpr Extended kHalfNudge = 1e-7L;
+  const Extended exact = static_cast<Extended>(size) * static_cast<Extended>(fraction);
+  const Extended p = std::round(exact + std::copysign(kHalfNudge, exact));
   if (std::isnan(p)) return 0;
   // Out-of-range values cannot be converted; they saturate far outside any desktop.
   constexpr Extended lim = static_cast<Extended>(std::numeric_limits<int32_t>::max()) * 4;
@@ -118,11 +128,11 @@ void RectToPercents(const TRect& rect, const TRect& base, double& leftpercent, d
 TRect PercentsToRect(const TRect& base, double leftpercent, double toppercent, double wdpercent, double htpercent) {
   const int64_t bw = Width64(base), bh = Height64(base);
   TRect r;
-  r.Left = Saturate(base.Left + TruncProduct(bw, leftpercent));
-  r.Top = Saturate(base.Top + TruncProduct(bh, toppercent));
-  // Width and height are truncated on their own, not derived from a truncated far edge.
-  r.Right = Saturate(r.Left + TruncProduct(bw, wdpercent));
-  r.Bottom = Saturate(r.Top + TruncProduct(bh, htpercent));
+  r.Left = Saturate(base.Left + RoundProduct(bw, leftpercent));
+  r.Top = Saturate(base.Top + RoundProduct(bh, toppercent));
+  // Width and height are rounded on their own, not derived from a rounded far edge.
+  r.Right = Saturate(r.Left + RoundProduct(bw, wdpercent));
+  r.Bottom = Saturate(r.Top + RoundProduct(bh, htpercent));
   return r;
 }
 

@@ -225,8 +225,8 @@ bool TMove::RestoreProgram(const TProgramInfo& info) {
     return false;
   }
   if (!Responds(info, L"RP: ", L"not restored")) return false;
-  // The fractions round a pixel off now and then; on an unchanged monitor the recorded rectangle
-  // is the exact answer (also the frame a maximized window hangs over its monitor's edges).
+  // On an unchanged monitor the recorded rectangle is the answer itself, whatever the fractions
+  // (also the frame a maximized window hangs over its monitor's edges).
   const bool sameMonitor = info.monitorBounds == monitor.bounds && info.bounds != TRect{};
   const TRect r = sameMonitor ? info.bounds
                               : PercentsToRect(monitor.bounds, info.leftpercent, info.toppercent, info.wdpercent,

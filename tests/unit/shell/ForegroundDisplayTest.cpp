@@ -206,11 +206,13 @@ TEST_F(ForegroundDisplayTest, ScreenPictureScalesTheWindowIntoThePicture) {
     bool vertical;
     TRect expected;  // as drawn: right and bottom exclusive
   } cases[] = {
-      // The right half of the right monitor: 129,0 - 172,69 after the bottom's one-pixel reduction.
-      {"right half of the right monitor", {L1, R1}, {2880, 0, 3840, 1080}, false, {129, 0, 172, 69}},
-      {"left quarter, middle band", {L1, R1}, {0, 270, 960, 810}, false, {0, 17, 43, 51}},
-      // The lower of two monitors with a gap: 1920 x 2180 into 112 x 99.
-      {"lower monitor, vertical layout", {Upper, LowerGap}, {0, 1100, 1920, 2180}, true, {0, 49, 112, 97}},
+      // The right half of the right monitor: 173 x 3/4 = 129.75 rounds to 130; the picture's
+      // right edge, and the bottom after its one-pixel reduction.
+      {"right half of the right monitor", {L1, R1}, {2880, 0, 3840, 1080}, false, {130, 0, 173, 69}},
+      // 70 x 1/4 = 17.5: a half rounds away from zero.
+      {"left quarter, middle band", {L1, R1}, {0, 270, 960, 810}, false, {0, 18, 43, 52}},
+      // The lower of two monitors with a gap: 1920 x 2180 into 112 x 99 (top 49.95, height 49.05).
+      {"lower monitor, vertical layout", {Upper, LowerGap}, {0, 1100, 1920, 2180}, true, {0, 50, 112, 98}},
   };
   for (const auto& c : cases) {
     Layout(c.monitors);

@@ -75,7 +75,7 @@ TEST_F(HungProgramTest, EachTriggerReturnsWithoutWaitingAndTheWindowGoesOnFollow
   // The same steps move it once it responds again.
   sim.SetHung(stuck, false);
   SendToInstance(L"-mf right ");
-  EXPECT_EQ(RectOf(stuck), (TRect{2020, 99, 2820, 699}));  // fractions of the monitor, truncated
+  EXPECT_EQ(RectOf(stuck), (TRect{2020, 100, 2820, 700}));  // the same place on the other monitor
   EXPECT_EQ(sim.GetForegroundWindow(), stuck);
 }
 
