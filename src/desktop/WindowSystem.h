@@ -248,7 +248,7 @@ class IWindowSystem {
   virtual uint32_t GetLastError() = 0;
   virtual void SetLastError(uint32_t code) = 0;
   virtual std::wstring ErrorText(uint32_t code) = 0;  // the system's message text, as FormatMessage gives it
-  virtual std::wstring LocalTimeText() = 0;           // time of day in the user's long time format
+  virtual std::wstring LocalTimeText() = 0;           // time of day, the user's long format + milliseconds
   virtual bool SetClipboardText(const std::wstring& text) = 0;
   virtual bool GetClipboardText(std::wstring& text) = 0;
   virtual int32_t MessageBoxW(WindowHandle owner, const std::wstring& text, const std::wstring& caption,

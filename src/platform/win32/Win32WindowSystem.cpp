@@ -883,9 +883,25 @@ std::wstring Win32WindowSystem::ErrorText(uint32_t code) {
 }
 
 std::wstring Win32WindowSystem::LocalTimeText() {
-  wchar_t text[128] = {};
-  const int got = ::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, nullptr, nullptr, text, 128);
-  return got > 0 ? std::wstring(text) : std::wstring();
+  // The user's long time format with the milliseconds right after the seconds ("14:03:22.417",
+  // "2:03:22.417 PM"): a log of moves a few milliseconds apart cannot be read without them. The
+  // format has no field for them, so they go in as a quoted literal behind its "ss".
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  wchar_t picture[80] = {};
+  std::wstring format;
+  if (::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STIMEFORMAT, picture, 80) > 0) format = picture;
+  wchar_t ms[8];
+  std::swprintf(ms, 8, L".%03u", static_cast<unsigned>(now.wMilliseconds));
+  const size_t seconds = format.find(L"ss");
+  wchar_t text[160] = {};
+  if (seconds != std::wstring::npos) {
+    format.insert(seconds + 2, std::wstring(L"'") + ms + L"'");
+    if (::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &now, format.c_str(), text, 160) > 0) return text;
+  }
+  // A format without seconds (or one the call refuses): the milliseconds at the end.
+  if (::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &now, nullptr, text, 160) <= 0) return std::wstring();
+  return std::wstring(text) + ms;
 }
 
 bool Win32WindowSystem::SetClipboardText(const std::wstring& text) {
