@@ -115,6 +115,7 @@ bool TMove::MoveProgram(WindowHandle h, bool makeForeground, TMoveDirection dire
     AppendLog(ProgramStateText(info));
     if (info.isMinimized) return false;
   }
+  LogCapture(info);
   if (!Responds(info, L"MP: ", L"not moved")) return false;
   const bool moved = MoveToNextMonitor(info, h, makeForeground, direction);
   if (!moved) AppendLog(L"MP: resizing failed", true);
@@ -149,6 +150,22 @@ bool TMove::MoveToNextMonitor(const TProgramInfo& info, WindowHandle requested, 
   AppendLog(Format(L"MP: monitor [%d] new TL [%d, %d]  new WDHT [%d x %d]", next.id, r.Top, r.Left, r.Width(),
                    r.Height()));
   return placed;
+}
+
+// What a move read, beside what the move before it did: a move that reads a window where it no
+// longer is shows here.
+void TMove::LogCapture(const TProgramInfo& info) {
+  const TRect& r = info.bounds;
+  std::wstring line = Format(L"MP: captured %llx ", static_cast<unsigned long long>(info.hwnd)) + info.EXEName +
+                     Format(L" [%d, %d, %d, %d] monitor %d; ", r.Left, r.Top, r.Right, r.Bottom, info.monitorID);
+  if (gPlacedWindow == 0) {
+    line += L"nothing placed before";
+  } else {
+    const TRect& p = gPlacedRect;
+    line += Format(L"placed last %llx [%d, %d, %d, %d] %u ms ago", static_cast<unsigned long long>(gPlacedWindow),
+                   p.Left, p.Top, p.Right, p.Bottom, ws().GetTickCount() - gPlacedTick);
+  }
+  AppendLog(line);
 }
 
 bool TMove::IsShellOrDesktop(WindowHandle h) { return IsShellOrDesktop(h, L""); }
@@ -192,7 +209,6 @@ bool TMove::PlaceWindow(WindowHandle h, const TRect& r) {
   if (!moved) RecordError(L"MP: SetWindowPos1 failed ");
   gPlacedWindow = moved ? h : 0;
   gPlacedRect = r;
-  gPlacedTick = w.GetTickCount();
   // Sizing again after the move: a window crossing to a monitor of another DPI rescales itself
   // on the way and would otherwise keep the wrong size.
   if (!w.SetWindowPos(h, 0, r.Left, r.Top, r.Width(), r.Height(), kResizeFlags)) {
@@ -202,6 +218,9 @@ bool TMove::PlaceWindow(WindowHandle h, const TRect& r) {
   if (!w.RedrawWindow(h, kRedrawFlags)) RecordError(L"MP: RedrawWindow failed");
   const bool framed = w.SetWindowPos(h, wc::HWND_TOP, 0, 0, 0, 0, kFrameFlags);
   if (!framed) RecordError(L"MP: SetWindowPos3 failed ");
+  // The placement ends with its last call: a slow window can take long over the steps, and the
+  // next move's pause counts from here.
+  gPlacedTick = w.GetTickCount();
   return moved && framed;
 }
 

@@ -34,8 +34,8 @@ class TMove {
 
   // Exposed for the main window and tests. ResizeMove first asks whether h responds ("MP: not
   // responding ", ERROR_TIMEOUT), then places it.
-  // The window the last placement moved, the rectangle it was sent to and the tick count then;
-  // false before any.
+  // The window the last placement moved, the rectangle it was sent to and the tick count when
+  // its last step ended; false before any.
   static bool LastPlacement(WindowHandle& h, TRect& r, uint32_t& tick);
   static bool IsShellOrDesktop(WindowHandle h);
   // The same, for a window whose process name was read already (asked again only when the
@@ -51,6 +51,7 @@ class TMove {
   // The placement steps alone, for callers that have asked whether h responds.
   static bool PlaceWindow(WindowHandle h, const TRect& r);
   static void GetTargetInfo(WindowHandle h, bool makeForeground, TProgramInfo& info);
+  static void LogCapture(const TProgramInfo& info);
   // requested: the window the caller asked for (0: the foreground window).
   static bool MoveToNextMonitor(const TProgramInfo& info, WindowHandle requested, bool makeForeground,
                                 TMoveDirection direction);

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cwchar>
 #include <functional>
 #include <string>
 #include <vector>
@@ -23,6 +24,11 @@ class MoveTest : public test::MovingFixture {
     ResetLogState();
   }
   static bool Right(WindowHandle h) { return TMove::MoveProgramRight(h, false); }
+  static std::wstring Hex(WindowHandle h) {
+    wchar_t buf[32];
+    std::swprintf(buf, 32, L"%llx", static_cast<unsigned long long>(h));
+    return buf;
+  }
 };
 
 TEST_F(MoveTest, KeepsThePlaceRelativeToTheMonitorBothWays) {
@@ -32,7 +38,8 @@ TEST_F(MoveTest, KeepsThePlaceRelativeToTheMonitorBothWays) {
 
   EXPECT_TRUE(TMove::MoveProgramRight(0, false));
   EXPECT_EQ(RectOf(h), (TRect{2560, 360, 3840, 1080}));
-  EXPECT_EQ(Log(), (Lines{L"MP: monitor [1] perc TL [0.250000 0.250000] perc WDHT [0.500000 x 0.500000]",
+  EXPECT_EQ(Log(), (Lines{L"MP: captured " + Hex(h) + L" app.exe [480, 270, 1440, 810] monitor 0; nothing placed before",
+                          L"MP: monitor [1] perc TL [0.250000 0.250000] perc WDHT [0.500000 x 0.500000]",
                           L"MP: monitor [1] new TL [360, 2560]  new WDHT [1280 x 720]"}));
   const auto z = sim.ZOrder();  // the last step raises it
   EXPECT_LT(std::find(z.begin(), z.end(), h), std::find(z.begin(), z.end(), above));
@@ -42,9 +49,13 @@ TEST_F(MoveTest, KeepsThePlaceRelativeToTheMonitorBothWays) {
   EXPECT_TRUE(Logged(L"MP: No Next Monitor"));
   EXPECT_EQ(RectOf(h), (TRect{2560, 360, 3840, 1080}));
 
+  sim.AdvanceTime(250);
   EXPECT_TRUE(TMove::MoveProgramLeft(h, false));
   EXPECT_EQ(RectOf(h), (TRect{480, 270, 1440, 810}));
   EXPECT_EQ(TMove::getLastError(), 0u);
+  // What the move read, beside the move before it: the time counts from that placement's end.
+  EXPECT_TRUE(Logged(L"MP: captured " + Hex(h) + L" app.exe [2560, 360, 3840, 1080] monitor 1; placed last " + Hex(h) +
+                     L" [2560, 360, 3840, 1080] 270 ms ago"));
 }
 
 // A monitor goes (or another takes its place) without a change of layout: the lists made before
@@ -219,6 +230,7 @@ TEST_F(MoveTest, AnElevatedProgramIsRefusedAndTheErrorOutlivesLaterSuccesses) {
   const WindowHandle elevated = AddApp({480, 270, 1440, 810}, desc);
   EXPECT_FALSE(Right(elevated));
   EXPECT_EQ(Log(), (Lines{
+                       L"MP: captured " + Hex(elevated) + L" admin.exe [480, 270, 1440, 810] monitor 0; nothing placed before",
                        L"MP: monitor [1] perc TL [0.250000 0.250000] perc WDHT [0.500000 x 0.500000]",
                        L"MP: SetWindowPos1 failed  :(5) Access is denied",
                        L"MP: SetWindowPos2 failed  :(5) Access is denied",
@@ -300,7 +312,8 @@ TEST_F(MoveTest, AProgramThatDoesNotRespondIsLeftWhereItIsAtOnce) {
     EXPECT_EQ(sim.GetTickCount() - t0, c.waited) << c.name;
     EXPECT_TRUE(sim.HangsSuffered().empty()) << c.name;
     EXPECT_EQ(RectOf(h), (TRect{480, 270, 1440, 810})) << c.name;
-    EXPECT_EQ(Log(), (Lines{L"MP: not responding, not moved: stuck.exe :(1460) This operation returned because the "
+    EXPECT_EQ(Log(), (Lines{L"MP: captured " + Hex(h) + L" stuck.exe [480, 270, 1440, 810] monitor 0; nothing placed before",
+                            L"MP: not responding, not moved: stuck.exe :(1460) This operation returned because the "
                             L"timeout period expired"}))
         << c.name;
     EXPECT_EQ(TMove::getLastError(), wc::ERROR_TIMEOUT) << c.name;
