@@ -37,7 +37,7 @@ saved_log() {
   probe --close "$DEBUG" >/dev/null
   # "<time>: " or "<time>:(x) ", then the indentation ">> " of the cycle's levels.
   log="$(iconv -f UTF-16LE -t UTF-8 "$dir/Debug.txt" 2>/dev/null | tr -d '\r' | sed 's/^\xEF\xBB\xBF//' | tac |
-    sed -E 's/^[0-9: ]*([AP]M)?:(\(x\))? (>+ )?//')"
+    sed -E 's/^[0-9:. ]*([AP]M)?:(\(x\))? (>+ )?//')"
   echo "$log" >"$E2E_OUT/log-$1.txt"
   [ -n "${E2E_KEEP:-}" ] && cp "$dir/Debug.txt" "$E2E_KEEP/Debug-$1.txt"
   echo "$log"

@@ -658,6 +658,15 @@ void SimDesktop::MoveWindowAsSystem(WindowHandle h, TRect r) {
   if (!(w->style & WS_MAXIMIZE)) w->restore = r;
 }
 
+void SimDesktop::EchoPlacements(WindowHandle h, uint32_t afterMs, uint32_t forMs) {
+  std::lock_guard lk(s_->mu);
+  SimWin* w = s_->W(h);
+  if (!w) return;
+  w->echoAfter = afterMs;
+  w->echoFor = forMs;
+  w->given = w->rect;
+}
+
 void SimDesktop::SetForegroundLockEnforced(bool enforced) {
   std::lock_guard lk(s_->mu);
   s_->lockEnforced = enforced;
@@ -996,7 +1005,9 @@ bool SimDesktop::SetWindowPos(WindowHandle h, WindowHandle insertAfter, int32_t 
   // A minimized window stays parked and keeps its normal rectangle (SetWindowPlacement would
   // change that); a maximized one moves and stays maximized.
   if (!(w->style & WS_MINIMIZE)) {
-    TRect& target = w->rect;
+    const bool echoes = w->echoFor > 0;
+    const TRect before = echoes ? w->given : w->rect;
+    TRect target = before;
     if (!(flags & SWP_NOMOVE)) {
       const int32_t wd = target.Width(), ht = target.Height();
       target = TRect{x, y, x + wd, y + ht};
@@ -1004,6 +1015,27 @@ bool SimDesktop::SetWindowPos(WindowHandle h, WindowHandle insertAfter, int32_t 
     if (!(flags & SWP_NOSIZE)) {
       target.SetWidth(std::max(0, cx));
       target.SetHeight(std::max(0, cy));
+    }
+    if (!echoes) {
+      w->rect = target;
+    } else if (target != before) {
+      w->given = target;
+      w->rect = target;
+      // The late answers: the place before this one while it lags or flips back, then the place
+      // given last (a later placement may have asked for another meanwhile).
+      const auto show = [this, h](TRect r, bool latest) {
+        std::lock_guard relock(s_->mu);
+        SimWin* win = s_->W(h);
+        if (!win || (win->style & WS_MINIMIZE)) return;
+        win->rect = latest ? win->given : r;
+        if (!(win->style & WS_MAXIMIZE)) win->restore = win->rect;
+      };
+      if (w->echoAfter == 0)
+        w->rect = before;
+      else
+        s.actions.push_back(SimAction{s.now + w->echoAfter, ++s.actionSeq, [show, before] { show(before, false); }});
+      s.actions.push_back(
+          SimAction{s.now + w->echoAfter + w->echoFor, ++s.actionSeq, [show] { show(TRect{}, true); }});
     }
     if (!(w->style & WS_MAXIMIZE)) w->restore = w->rect;
   }

@@ -110,6 +110,12 @@ class SimDesktop final : public IWindowSystem {
   // program answers and the call takes effect, as a message sent meanwhile. One call each; several
   // actions wait their turns.
   void WhileWaitingFor(WindowHandle h, std::function<void()> action);
+  // A window manager that answers placements late (Wine under an X window manager does; Windows
+  // never): after every placement of h that changes its rectangle, h reports and shows the
+  // rectangle it had before that placement from afterMs to afterMs + forMs after it, and then
+  // the place it was given last. afterMs 0: each placement shows forMs late; afterMs > 0: the
+  // window reads its new place, then flips back once. forMs 0 ends the mode.
+  void EchoPlacements(WindowHandle h, uint32_t afterMs, uint32_t forMs);
   // The operations that waited for a thread that did not respond, in call order.
   std::vector<std::string> HangsSuffered() const;
   // Windows keep the foreground lock: SetForegroundWindow from a process that is not the

@@ -35,6 +35,10 @@ struct SimWin {
   bool cloaked = false, hung = false, restoreToMax = false, messageOnly = false, destroying = false;
   uint64_t hungCountedAt = 0;  // virtual time from which the system counts its thread as hung
   std::vector<SimDeferredPos> deferred;
+  // EchoPlacements: given is the place the last placement asked for, which rect only reports
+  // once the window manager has caught up.
+  uint32_t echoAfter = 0, echoFor = 0;
+  TRect given;
   WindowHandle parent = 0, owner = 0;
   uint32_t pid = 0, tid = 0;
   std::shared_ptr<WindowProc> proc;

@@ -139,5 +139,48 @@ TEST_F(MoveQueueTest, AMoveAskedForWhileAMoveWaitsForTheWindowRunsAfterItAndNeit
   EXPECT_NE(landed[1].find(L"new TL [270, 480]"), std::wstring::npos) << landed[1];
 }
 
+// A window manager that answers late (the lab's Wine under an X window manager): the window reads
+// its old place for a while after a placement, or reads its new place and then flips back once.
+// A burst of moves asked for during the first must still move the window once each, never from a
+// place it has already left.
+TEST_F(MoveQueueTest, ABurstMovesOnceEachWhenTheWindowReadsItsOldPlaceForAWhile) {
+  sim.SetLayout({{0, 0, 1920, 1080}, {1920, 0, 3840, 1080}});
+  TMonitors::GatherMonitorsInfo();
+  struct Case {
+    const char* name;
+    uint32_t after, lasting;
+  } cases[] = {
+      {"each placement shows late, past the pause between moves", 0, 150},
+      {"shows late, almost as long as a move waits for it", 0, TMoveQueue::MaxSettleMs - 60},
+      {"reads its new place, then flips back once", 30, 200},
+      {"flips back just as the next move would read it", TMoveQueue::QueuedSettleMs, 120},
+  };
+  for (const Case& c : cases) {
+    for (int burst : {2, 3, 4}) {
+      ResetLogState();
+      TMove::Reset();
+      const WindowHandle app = AddApp({480, 270, 1440, 810});
+      sim.SetForeground(app);
+      sim.EchoPlacements(app, c.after, c.lasting);
+      sim.WhileWaitingFor(app, [&] {
+        for (int i = 1; i < burst; ++i) TMoveQueue::RequestMove(L"later", TMoveDirection::Next, 0, false);
+      });
+      EXPECT_TRUE(TMoveQueue::RequestMove(L"first", TMoveDirection::Next, 0, false));
+      sim.AdvanceTime(c.after + c.lasting);  // the window manager catches up with the last one
+      const TRect home{480, 270, 1440, 810}, away{2400, 270, 3360, 810};
+      EXPECT_EQ(RectOf(app), burst % 2 ? away : home) << c.name << ", burst of " << burst;
+      // Every move went the other way from the one before it.
+      std::vector<std::wstring> landed;
+      for (const std::wstring& line : Log())
+        if (line.rfind(L"MP: monitor [", 0) == 0 && line.find(L"new TL") != std::wstring::npos) landed.push_back(line);
+      ASSERT_EQ(landed.size(), static_cast<size_t>(burst)) << c.name;
+      for (size_t i = 0; i < landed.size(); ++i)
+        EXPECT_NE(landed[i].find(i % 2 ? L"new TL [270, 480]" : L"new TL [270, 2400]"), std::wstring::npos)
+            << c.name << ", burst of " << burst << ", move " << i << ": " << std::string(landed[i].begin(), landed[i].end());
+      sim.RemoveWindow(app);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tessary
