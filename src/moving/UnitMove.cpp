@@ -19,6 +19,35 @@ WindowHandle gPlacedWindow = 0;
 TRect gPlacedRect{};
 uint32_t gPlacedTick = 0;
 
+// The places the latest placements took windows from, newest first: a window that reads one of
+// them again right afterwards is showing a late answer of its window manager, not a place it is at.
+struct Departure {
+  WindowHandle h = 0;
+  TRect from;
+  uint32_t tick = 0;
+};
+constexpr size_t kDepartures = 4;
+Departure gDepartures[kDepartures];
+
+void NoteDeparture(WindowHandle h, const TRect& from, uint32_t tick) {
+  if (from == TRect{}) return;  // unknown (a restore), or a minimized window's
+  for (size_t i = kDepartures - 1; i > 0; --i) gDepartures[i] = gDepartures[i - 1];
+  gDepartures[0] = Departure{h, from, tick};
+}
+
+// How long ago the window h was taken from the place it reads now, or false when it never was
+// (within EchoWaitMs) or reads the place it was sent to last.
+bool ReadsADeparture(const TProgramInfo& info, uint32_t now, uint32_t& age) {
+  if (info.hwnd == 0 || info.bounds == TRect{}) return false;
+  if (info.hwnd == gPlacedWindow && info.bounds == gPlacedRect) return false;
+  for (const Departure& d : gDepartures) {
+    if (d.h != info.hwnd || d.from != info.bounds) continue;
+    age = now - d.tick;
+    if (age < static_cast<uint32_t>(TMove::EchoWaitMs)) return true;
+  }
+  return false;
+}
+
 constexpr uint32_t kPlaceFlags = wc::SWP_NOZORDER | wc::SWP_NOREDRAW | wc::SWP_NOACTIVATE | wc::SWP_NOSENDCHANGING;
 constexpr uint32_t kResizeFlags = kPlaceFlags | wc::SWP_NOMOVE;
 constexpr uint32_t kFrameFlags = wc::SWP_NOSIZE | wc::SWP_NOMOVE | wc::SWP_FRAMECHANGED;
@@ -80,6 +109,7 @@ void TMove::Reset() {
   gLastError = 0;
   gPlacedWindow = 0;
   gPlacedRect = TRect{};
+  for (Departure& d : gDepartures) d = Departure{};
 }
 
 bool TMove::LastPlacement(WindowHandle& h, TRect& r, uint32_t& tick) {
@@ -107,6 +137,23 @@ bool TMove::MoveProgram(WindowHandle h, bool makeForeground, TMoveDirection dire
   if (h == 0) makeForeground = false;
   TProgramInfo info;
   GetTargetInfo(h, makeForeground, info);
+  // Wine under an X window manager (Windows never does this) may carry out a window manager's
+  // late answer to an earlier placement after the window already read its new place: for a
+  // moment the window is back where a move took it from. A move computed from that read would
+  // send it back where it was, a move lost. The read the move is computed from is the one checked:
+  // while it is such a place, wait and read again (at most EchoWaitMs after that placement).
+  // The wait pumps messages: requests made meanwhile queue behind this one (TMoveQueue), nothing
+  // else of a move may nest here.
+  uint32_t age = 0;
+  if (ReadsADeparture(info, ws().GetTickCount(), age)) {
+    const TRect seen = info.bounds;
+    do {
+      SleepSlick(EchoStepMs);
+      GetTargetInfo(h, makeForeground, info);
+    } while (ReadsADeparture(info, ws().GetTickCount(), age));
+    AppendLog(Format(L"MP: read [%d, %d, %d, %d], a place it left %u ms before; read again", seen.Left, seen.Top,
+                     seen.Right, seen.Bottom, age));
+  }
   if (IsShellOrDesktop(info.hwnd, info.EXEName)) {
     AppendLog(L"MP: skipping shell");
     return false;
@@ -145,7 +192,7 @@ bool TMove::MoveToNextMonitor(const TProgramInfo& info, WindowHandle requested, 
   const TRect r = PercentsToRect(next.bounds, info.leftpercent, info.toppercent, info.wdpercent, info.htpercent);
   AppendLog(Format(L"MP: monitor [%d] perc TL [%f %f] perc WDHT [%f x %f]", next.id, info.toppercent,
                    info.leftpercent, info.wdpercent, info.htpercent));
-  const bool placed = PlaceWindow(info.hwnd, r);  // the caller asked whether it responds
+  const bool placed = PlaceWindow(info.hwnd, r, info.bounds);  // the caller asked whether it responds
   if (!placed) AppendLog(L"MP: ResizeMove Failed");
   AppendLog(Format(L"MP: monitor [%d] new TL [%d, %d]  new WDHT [%d x %d]", next.id, r.Top, r.Left, r.Width(),
                    r.Height()));
@@ -198,10 +245,10 @@ bool TMove::ResizeMove(WindowHandle h, const TRect& r) {
     RecordError(L"MP: not responding ");
     return false;
   }
-  return PlaceWindow(h, r);
+  return PlaceWindow(h, r, TRect{});
 }
 
-bool TMove::PlaceWindow(WindowHandle h, const TRect& r) {
+bool TMove::PlaceWindow(WindowHandle h, const TRect& r, const TRect& from) {
   IWindowSystem& w = ws();
   // The later steps run even when the move itself failed, but the window is then not where it
   // was asked to be, so that failure decides the result too.
@@ -221,6 +268,7 @@ bool TMove::PlaceWindow(WindowHandle h, const TRect& r) {
   // The placement ends with its last call: a slow window can take long over the steps, and the
   // next move's pause counts from here.
   gPlacedTick = w.GetTickCount();
+  if (moved) NoteDeparture(h, from, gPlacedTick);
   return moved && framed;
 }
 
@@ -250,7 +298,7 @@ bool TMove::RestoreProgram(const TProgramInfo& info) {
   const TRect r = sameMonitor ? info.bounds
                               : PercentsToRect(monitor.bounds, info.leftpercent, info.toppercent, info.wdpercent,
                                                info.htpercent);
-  return PlaceWindow(info.hwnd, r);
+  return PlaceWindow(info.hwnd, r, TRect{});
 }
 
 void TMove::ClearLastError() { gLastError = 0; }

@@ -43,13 +43,20 @@ class TMove {
   static bool IsShellOrDesktop(WindowHandle h, const std::wstring& exeName);
   static bool ResizeMove(WindowHandle h, const TRect& r);
 
+  // A move that reads its window at a place a placement took it from less than this long ago
+  // reads again, every EchoStepMs (pumping messages), until it reads another place.
+  static constexpr int32_t EchoWaitMs = 1000;
+  static constexpr int32_t EchoStepMs = 20;
+
   // For test fixtures: as at program start.
   static void Reset();
 
  private:
   static bool MoveProgram(WindowHandle h, bool makeForeground, TMoveDirection direction);
   // The placement steps alone, for callers that have asked whether h responds.
-  static bool PlaceWindow(WindowHandle h, const TRect& r);
+  // from: where the window was before (empty when not known), remembered for a while as a place
+  // it has left.
+  static bool PlaceWindow(WindowHandle h, const TRect& r, const TRect& from);
   static void GetTargetInfo(WindowHandle h, bool makeForeground, TProgramInfo& info);
   static void LogCapture(const TProgramInfo& info);
   // requested: the window the caller asked for (0: the foreground window).

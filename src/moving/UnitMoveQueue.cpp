@@ -12,13 +12,9 @@ namespace tessary {
 
 namespace {
 
-constexpr int32_t SettleStepMs = 20;
-
-// Before a move: until the window the last move placed reads where it was sent, for at most
-// MaxSettleMs after that placement (right after one, a machine under load may still report the old
-// place, and the next move would capture that). A window that keeps another rectangle than asked
-// (its own size limits) just costs the wait. A move that waited its turn also waits
-// QueuedSettleMs first.
+// Before a move that follows another: QueuedSettleMs after the end of that placement, pumping
+// messages. Whether the window then reads a place it has left is the mover's own check, on the
+// very read it computes from (TMove::MoveProgram).
 void Settle(bool queued) {
   if (queued) SleepSlick(TMoveQueue::QueuedSettleMs);
   WindowHandle h = 0;
@@ -29,12 +25,6 @@ void Settle(bool queued) {
   const uint32_t age = ws().GetTickCount() - at;
   if (age < static_cast<uint32_t>(TMoveQueue::QueuedSettleMs))
     SleepSlick(static_cast<int32_t>(static_cast<uint32_t>(TMoveQueue::QueuedSettleMs) - age));
-  for (;;) {
-    TRect now;
-    if (!ws().IsWindow(h) || !ws().GetWindowRect(h, now) || now == placed) return;
-    if (ws().GetTickCount() - at >= static_cast<uint32_t>(TMoveQueue::MaxSettleMs)) return;
-    SleepSlick(SettleStepMs);
-  }
 }
 
 struct Request {

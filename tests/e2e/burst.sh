@@ -7,15 +7,35 @@
 #
 #   BURST_SIZES="3 4 5"   the burst sizes (default 3 to 9)
 #   BURST_LOGS=DIR        with TESSARY_KEEP_LOG=1: every start's log is copied to DIR at the end
+#   BURST_LOAD=N          N busy processes run beside it for the whole script (a loaded machine)
+#   BURST_ROUNDS=K        every burst size K times (default 1)
+#   BURST_NONE=0          only the bursts with an instance running
+# With BURST_LOGS the test window also writes every change of its place (E2E_TRACE_POS), kept as
+# DIR/win-<mode>-<k>-<n>.txt for the k-th burst of n.
 set -uo pipefail
 . "$(dirname "$0")/lib/check.sh"
 . "$(dirname "$0")/lib/windows.sh"
 lab_attach_or_up two || { e2e_fail "lab starts" "could not start the Wine lab"; e2e_finish; }
-trap 'e2e_cleanup; lab_down' EXIT
+LOAD_PIDS=()
+trap 'kill "${LOAD_PIDS[@]}" 2>/dev/null; e2e_cleanup; lab_down' EXIT
 e2e_tools || { e2e_fail "test tools built" "testwin.exe or dlgtext.exe missing"; e2e_finish; }
 E2E_OUT="$LAB_ROOT/burst"
 exe="$(e2e_private_exe burst)" || { e2e_fail "Tessary.exe exists" "not built"; e2e_finish; }
 SIZES="${BURST_SIZES:-3 4 5 6 7 8 9}"
+ROUNDS="${BURST_ROUNDS:-1}"
+for _ in $(seq 1 "${BURST_LOAD:-0}"); do
+  ( while :; do :; done ) &
+  LOAD_PIDS+=($!)
+done
+[ "${#LOAD_PIDS[@]}" -gt 0 ] && echo "burst: ${#LOAD_PIDS[@]} busy processes beside it, $ROUNDS round(s)"
+ALL_SIZES="$(for _ in $(seq 1 "$ROUNDS"); do echo "$SIZES"; done | paste -sd' ')"
+[ -n "${BURST_LOGS:-}" ] && mkdir -p "$BURST_LOGS" && export E2E_TRACE_POS=1
+BURST_COUNT=0
+keep_trace() {
+  BURST_COUNT=$((BURST_COUNT + 1))
+  [ -n "${BURST_LOGS:-}" ] && cp "$E2E_OUT/win-burst.txt" "$BURST_LOGS/win-$1-$BURST_COUNT-$2.txt" 2>/dev/null
+  return 0
+}
 
 HOME_RECT="480 270 1440 810"
 AWAY_RECT="2400 270 3360 810"
@@ -78,7 +98,7 @@ lab_layout two
 
 # --- with an instance running
 tessary_start "$exe" || e2e_fail "running: Tessary.exe starts as the running instance" "no instance window within 20 s"
-for n in $SIZES; do
+for n in $ALL_SIZES; do
   open_window "running $n"
   burst "$n"
   burst_wait "$n"
@@ -87,13 +107,15 @@ for n in $SIZES; do
   e2e_eq "running: $n starts at once move $n times; every start ends with 0" "$want; $(zeros "$n")" \
     "$(settled_rect); $BURST_RCS"
   win_close burst
+  keep_trace running "$n"
 done
 e2e_eq "running: still one instance" 1 "$(instance_count)"
 tessary_stop || e2e_fail "running: the instance ends" "had to be killed"
 
 # --- no instance running: one start of the burst becomes it
-tray_keep 600
-for n in $SIZES; do
+[ "${BURST_NONE:-1}" = 0 ] && ALL_SIZES=""
+[ -n "$ALL_SIZES" ] && tray_keep 600
+for n in $ALL_SIZES; do
   open_window "none $n"
   burst "$n"
   burst_wait $((n - 1))
@@ -109,6 +131,7 @@ for n in $SIZES; do
   tessary_stop || e2e_fail "none: the instance of the burst of $n ends" "had to be killed"
   burst_wait "$n"
   win_close burst
+  keep_trace none "$n"
 done
 
 if grep -qiE 'unhandled|page fault|backtrace' "$E2E_OUT"/*.txt 2>/dev/null; then

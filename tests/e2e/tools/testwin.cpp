@@ -27,6 +27,7 @@
 //                                there and never takes the foreground
 //   testwin --hold-hotkey MODS VK SECS  another program holding a global hotkey: registers it,
 //                                prints "ready" (or "refused N"), keeps it SECS seconds
+// E2E_TRACE_POS=1 makes an --open window print every change of its place (TracePos).
 // Exit code 0 on success, 1 when the window is not found or a call fails.
 #include <windows.h>
 #include <shellapi.h>
@@ -55,8 +56,29 @@ void TakeForeground(HWND wnd) {
     SetActiveWindow(wnd);
 }
 
+// E2E_TRACE_POS=1: every change of the window's place, with the time of day to the millisecond (as
+// Tessary's log has it) and who made it: "sent" when another thread's call (a SetWindowPos of
+// Tessary) had the window's thread carry it out, "own" when the thread made it itself while taking
+// its messages, which is where Wine answers the X window manager's late configure events.
+bool g_tracePos = false;
+
+void TracePos(HWND wnd) {
+    RECT r{};
+    GetWindowRect(wnd, &r);
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    std::fprintf(stdout, "pos %02u:%02u:%02u.%03u %ld %ld %ld %ld %s\n", t.wHour, t.wMinute, t.wSecond,
+                 t.wMilliseconds, r.left, r.top, r.right, r.bottom, InSendMessage() ? "sent" : "own");
+    std::fflush(stdout);
+}
+
 LRESULT CALLBACK TestWinProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
+    case WM_WINDOWPOSCHANGED: {
+        const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
+        if (g_tracePos && (~pos->flags & (SWP_NOMOVE | SWP_NOSIZE))) TracePos(wnd);
+        return DefWindowProcW(wnd, msg, wParam, lParam);
+    }
     case kMsgFront:
         TakeForeground(wnd);
         return GetForegroundWindow() == wnd ? 1 : 0;
@@ -243,6 +265,8 @@ ClassSearch ByClass(const wchar_t* cls) {
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring mode = argc > 1 ? argv[1] : L"";
+    wchar_t trace[4] = L"";
+    g_tracePos = GetEnvironmentVariableW(L"E2E_TRACE_POS", trace, 4) > 0 && trace[0] == L'1';
     if (mode == L"--open" && argc == 8)
         return Open(argv[2], _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]), _wtoi(argv[6]), argv[7]);
     if (mode == L"--query" && argc == 3) return Query(argv[2]);

@@ -58,6 +58,50 @@ TEST_F(MoveTest, KeepsThePlaceRelativeToTheMonitorBothWays) {
                      L" [2560, 360, 3840, 1080] 270 ms ago"));
 }
 
+// Right after a move, a window that reads the place it was taken from is a window manager's late
+// answer (it waits for another read), while any other place is a real one (the user dragged it):
+// that one is moved from at once.
+TEST_F(MoveTest, OnlyAPlaceTheWindowWasJustTakenFromIsReadAgain) {
+  const TRect left{0, 0, 1920, 1080}, right{1920, 0, 4480, 1440};
+  const TRect home{480, 270, 1440, 810}, sent{2560, 360, 3840, 1080};
+  struct Case {
+    const char* name;
+    TRect seen;     // what the window reads right after the move to the right
+    uint32_t back;  // when it reads the place it was sent to again (0: never)
+    uint32_t waited;
+    bool moved;     // the move to the left then finds a monitor there
+  } cases[] = {
+      {"dragged elsewhere on the right", {2000, 100, 2960, 640}, 0, 0, true},
+      {"the place it left, for 300 ms", home, 300, 300, true},
+      // After the wait the read counts: it is on the left monitor, with none further left.
+      {"the place it left, for good", home, 0, TMove::EchoWaitMs, false},
+  };
+  for (const Case& c : cases) {
+    TMove::Reset();
+    const WindowHandle h = AddApp(home);
+    ASSERT_TRUE(Right(h)) << c.name;
+    ASSERT_EQ(RectOf(h), sent);
+    sim.MoveWindowAsSystem(h, c.seen);
+    if (c.back) sim.At(c.back, [&] { sim.MoveWindowAsSystem(h, sent); });
+    const uint32_t t0 = sim.GetTickCount();
+    ResetLogState();
+    EXPECT_EQ(TMove::MoveProgramLeft(h, false), c.moved) << c.name;
+    // The wait ends with the 20 ms step that reads another place; the move then sleeps 10 ms.
+    const uint32_t took = sim.GetTickCount() - t0;
+    EXPECT_GE(took, c.waited) << c.name;
+    EXPECT_LE(took, c.waited + TMove::EchoStepMs + 10) << c.name;
+    const auto log = Log();
+    const bool readAgain = std::any_of(log.begin(), log.end(), [](const std::wstring& l) {
+      return l.rfind(L"MP: read [480, 270, 1440, 810], a place it left ", 0) == 0;
+    });
+    EXPECT_EQ(readAgain, c.waited > 0) << c.name;
+    if (c.moved) {
+      EXPECT_EQ(RectOf(h), c.back ? home : MapRect(c.seen, right, left)) << c.name;
+    }
+    sim.RemoveWindow(h);
+  }
+}
+
 // A monitor goes (or another takes its place) without a change of layout: the lists made before
 // would send the window where no monitor shows it.
 TEST_F(MoveTest, AMonitorChangedSinceTheListsWereMadeIsReadAgain) {
