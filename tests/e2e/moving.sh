@@ -80,6 +80,11 @@ e2e_eq "two: -MF Left extra moves back" "480 270 1440 810" "$(win_rect w1)"
 # Moved twice, "next" would come back where it started.
 move "two: -mf next moves once" w1 next "2400 270 3360 810"
 win_close w1
+# A third of the monitor is stored a hair below 1/3: it must still arrive 640 x 360, not 639 x 359.
+win_open wthird 640 360 640 360 normal || e2e_fail "two: a third-size window opens" "no ready line"
+move "two: a window a third of the monitor keeps its size on a monitor of the same size" wthird right \
+  "2560 360 3200 720"
+win_close wthird
 
 # Maximized: moved to the neighbour and still maximized there (openbox re-maximizes it).
 win_open wmax 480 270 960 540 max || e2e_fail "two: maximized window opens" "no ready line"
@@ -137,6 +142,16 @@ win_open w2 480 270 960 540 normal || e2e_fail "mixed: test window opens" "no re
 move "mixed: -mf right scales to the larger monitor" w2 right "2560 360 3840 1080"
 move "mixed: -mf left scales back" w2 left "480 270 1440 810"
 win_close w2
+# Ten round trips between the two sizes end on the very pixels they started from.
+win_open wtrip 611 217 877 493 normal || e2e_fail "mixed: the round-trip window opens" "no ready line"
+trips=""
+for _ in $(seq 1 10); do
+  win_front wtrip; tessary_mf "$exe" -mf right; trips="$trips $MF_RC"
+  win_front wtrip; tessary_mf "$exe" -mf left; trips="$trips $MF_RC"
+done
+e2e_eq "mixed: ten round trips of 877 x 493 at (611, 217) end where they started" \
+  "611 217 1488 710;$(printf ' 0%.0s' $(seq 1 20))" "$(win_rect wtrip);$trips"
+win_close wtrip
 tessary_stop
 
 # --- the second monitor left of the primary, at negative coordinates
