@@ -131,6 +131,9 @@ class TFrmMain : public ui::Form, public TMonitorWatcher {
   uint32_t LastHotkeyTime = 0;
   // The key of the hotkey that last moved, watched until it is seen up; 0 when not watched.
   uint16_t HeldHotkeyVk = 0;
+  // Save runs one at a time; a click during one asks for another round after it.
+  bool savingHotkeys = false;
+  bool saveHotkeysAgain = false;
   bool formShowOnce = false;
   RHiddenSettings hiddenSetting;
   TMonitorLayout ml = ml_None;

@@ -2,9 +2,9 @@
 // settings file, the registrations and WM_HOTKEY.
 //
 // All of it runs on the user-interface thread. ShowStatus lets waiting messages run, so a
-// WM_HOTKEY (or a second Save) can be handled in the middle of a load or save: the items are
-// never replaced, only their registrations; a registration is detached from its item before it
-// is released, and a press that was waiting with the old id still finds its item.
+// WM_HOTKEY can be handled in the middle of a load or save: the items are never replaced, only
+// their registrations; a registration is detached from its item before it is released, and a
+// press that was waiting with the old id still finds its item. A second Save waits for the first.
 #include <algorithm>
 #include <cstdio>
 #include <optional>
@@ -216,9 +216,22 @@ void TFrmMain::SetHotkeyClick(size_t index) {
   HotkeyLabel(index)->SetText(item.hkd.name.empty() ? NoHotkeyText : item.hkd.name);
 }
 
+// Must not nest: a Save inside another's status line would release and register the items
+// under the outer one, which then registers into items it has already passed. A click meanwhile
+// runs once after the save in progress rather than being dropped: the page may have changed since
+// that save read it, and the user expects what it showed at the click to be stored.
 void TFrmMain::btnSaveHotkeyClick() {
-  LoadSaveHotkeys(true);
-  ShowStatus(L"Hotkey settings save: " + std::wstring(SettingsFileName), true);
+  if (savingHotkeys) {
+    saveHotkeysAgain = true;
+    return;
+  }
+  savingHotkeys = true;
+  do {
+    saveHotkeysAgain = false;
+    LoadSaveHotkeys(true);
+    ShowStatus(L"Hotkey settings save: " + std::wstring(SettingsFileName), true);
+  } while (saveHotkeysAgain);
+  savingHotkeys = false;
 }
 
 // ---------------------------------------------------------------- WM_HOTKEY

@@ -484,6 +484,39 @@ TEST_F(HotkeyConfigTest, HotkeyHandledInsideSaveMovesOnce) {
   EXPECT_TRUE(AppOn(Left));
 }
 
+// A second Save clicked while the first one's status line lets messages run: it runs after the
+// first, not inside it, and stores the page as it was at the click. Inside, it would release and
+// register the hotkeys under the first, which then ends with them unregistered and still ticked.
+TEST_F(HotkeyConfigTest, SaveClickedDuringASaveRunsAfterItAndEveryHotkeyStaysRegistered) {
+  Start("cbMoveLeft=1\r\ncbMoveRight=1\r\ncbMoveNext=1\r\nMOVELEFT_HOTKEY=110025\r\n"
+        "MOVERIGHT_HOTKEY=110027\r\nMOVENEXT_HOTKEY=11004E\r\n");
+  main->Show();
+  main->MIGlobalHotkeys1Click();
+  int clicks = 0;
+  // The user goes back to the page (the status line took it away), unticks Move Next and clicks
+  // Save again; this runs in the first save's status line.
+  const WindowHandle user = sim.CreateWindowExW(0, L"User", L"", wc::WS_POPUP, 0, 0, 1, 1, 0,
+                                                [&](WindowHandle, uint32_t msg, uintptr_t, intptr_t) -> intptr_t {
+                                                  if (msg != wc::WM_APP || clicks++ > 0) return 0;
+                                                  main->MIGlobalHotkeys1Click();
+                                                  main->cbMoveNext->SetChecked(false);
+                                                  EXPECT_TRUE(ui::headless::Click(*main->btnSaveHotkey));
+                                                  return 0;
+                                                });
+  ASSERT_NE(user, 0u);
+  ASSERT_TRUE(sim.PostMessageW(user, wc::WM_APP, 0, 0));
+  ASSERT_TRUE(ui::headless::Click(*main->btnSaveHotkey));
+  ASSERT_EQ(clicks, 1) << "the first save let the click run";
+  EXPECT_FALSE(StatusShows(L"Failed. Hotkey already taken."));
+  EXPECT_EQ(Ticks(), (std::vector<bool>{true, true, false}));
+  Wait(1000);
+  EXPECT_TRUE(Press(CtrlAlt, wc::VK_LEFT));
+  EXPECT_TRUE(Press(CtrlAlt, wc::VK_RIGHT));
+  EXPECT_FALSE(Press(CtrlAlt, 'N')) << "the second save stored the page as it was at its click";
+  EXPECT_NE(File().find("cbMoveNext=0"), std::string::npos) << File();
+  sim.DestroyWindow(user);
+}
+
 TEST_F(HotkeyConfigTest, RegistrationsEndWithTheWindow) {
   Start("cbMoveLeft=1\r\ncbMoveNext=1\r\nMOVELEFT_HOTKEY=110025\r\nMOVENEXT_HOTKEY=11004E\r\n");
   main.reset();
