@@ -165,6 +165,9 @@ class IWindowSystem {
   virtual void ProcessPendingMessages() = 0;
   // Blocks until a message arrives and dispatches it; false once WM_QUIT was taken.
   virtual bool PumpOneMessage() = 0;
+  // GetMessageTime: the tick at which the message last taken from this thread's queue was posted
+  // (for input, when the key was pressed), not when it is handled.
+  virtual uint32_t GetMessageTime() = 0;
   virtual void PostQuitMessage(int32_t exitCode) = 0;
   // WM_DEVICECHANGE registration for a device-interface class (GUID as text).
   virtual KernelHandle RegisterDeviceNotificationW(WindowHandle h, const std::wstring& interfaceClassGuid) = 0;
@@ -179,6 +182,15 @@ class IWindowSystem {
   virtual void keybd_event(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t extraInfo) = 0;
   virtual int16_t VkKeyScanW(wchar_t ch) = 0;
   virtual uint32_t MapVirtualKeyW(uint32_t code, uint32_t mapType) = 0;
+  // The key-release watch, for telling a new press from a key still held while the calling thread
+  // is too busy to look. WatchKeyRelease starts watching vk (ending any other watch): until vk is
+  // seen up its physical state is polled every few milliseconds, on Windows by a short-lived
+  // thread, so nothing polls while no watched key is down. downTick: a tick at which the key is
+  // known to have been down (its press). False when the watch could not start.
+  virtual bool WatchKeyRelease(int32_t vk, uint32_t downTick) = 0;
+  // True once the watched vk has been seen up; releaseTick receives the earliest tick at which it
+  // may have gone up. False for a key not watched or still down.
+  virtual bool KeyReleaseSeen(int32_t vk, uint32_t& releaseTick) = 0;
 
   // ---- Processes ----
   virtual bool GetProcessList(std::vector<ProcessEntry>& out) = 0;

@@ -1,6 +1,8 @@
 #include "shell/UnitFrmInstance.h"
 
 #include <cstring>
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include "core/AppState.h"
@@ -186,7 +188,6 @@ void TFrmDummyInstance::HandleCommandLine(const std::wstring& s) {
   }
   THotkeyData all;
   all.win = all.shft = all.ctrl = all.alt = true;
-  TKeys::HandleStuckKeys(all);
   const std::wstring direction = words.size() > 1 ? words[1] : std::wstring();
   TMoveDirection move;
   if (SameTextAscii(direction, L"left"))
@@ -196,16 +197,23 @@ void TFrmDummyInstance::HandleCommandLine(const std::wstring& s) {
   else if (SameTextAscii(direction, L"next"))
     move = TMoveDirection::Next;
   else {
+    TKeys::HandleStuckKeys(all);
     ShowSyntaxHelp();
     return;
   }
   // Handled inside another move's wait (this is a sent message), the move waits its turn and the
   // sender is let go at once: it has handed its request over, and holding it would gain nothing.
+  // The keys are let go as the move starts, not on arrival: their key-ups sleep and pump, which
+  // must not happen in the middle of another move's placement.
   const std::wstring what = L"command line " + s;
+  std::function<void()> work = [all, placement = TMoveQueue::MoveWork(move, 0, false)] {
+    TKeys::HandleStuckKeys(all);
+    placement();
+  };
   if (ownLine_)
-    TMoveQueue::RunFirst(what, TMoveQueue::MoveWork(move, 0, false));
+    TMoveQueue::RunFirst(what, std::move(work));
   else
-    TMoveQueue::Run(what, TMoveQueue::MoveWork(move, 0, false));
+    TMoveQueue::Run(what, std::move(work));
 }
 
 void TFrmDummyInstance::HandleOwnCommandLine(const std::wstring& s) {

@@ -87,9 +87,8 @@ class TFrmMain : public ui::Form, public TMonitorWatcher {
   void btnSetMoveNextClick();
   void btnSaveHotkeyClick();
   void WMHotKey(uintptr_t wParam, intptr_t lParam);
-  bool IsAutoRepeat();
-  // The key of the hotkey that last moved, while it has not been let go; 0 once it has.
-  void timHeldKeyTimer();
+  // pressTime: the press's own tick (its message's time), not when it is handled.
+  bool IsAutoRepeat(uint32_t pressTime);
 
   // ---- Monitor Watcher switch: starts or stops the snapshot timer and says so on the status line
   bool MonitorWatcher() const { return fCheckMonitors; }
@@ -130,7 +129,11 @@ class TFrmMain : public ui::Form, public TMonitorWatcher {
   WindowHandle integrityRetryHwnd = 0;
   bool integrityRetryPending = false;
   uint32_t LastHotkeyTime = 0;
+  // The key of the hotkey that last moved, watched until it is seen up; 0 when not watched.
   uint16_t HeldHotkeyVk = 0;
+  // Save runs one at a time; a click during one asks for another round after it.
+  bool savingHotkeys = false;
+  bool saveHotkeysAgain = false;
   bool formShowOnce = false;
   RHiddenSettings hiddenSetting;
   TMonitorLayout ml = ml_None;
@@ -194,7 +197,6 @@ class TFrmMain : public ui::Form, public TMonitorWatcher {
   ui::Timer* timDelayedClear = nullptr;
   ui::Timer* timGetForeground = nullptr;
   ui::Timer* timGetTopPrograms = nullptr;
-  ui::Timer* timHeldKey = nullptr;
 
  protected:
   // ---- what the Monitor Watcher's cycle needs of the window

@@ -2,9 +2,9 @@
 // settings file, the registrations and WM_HOTKEY.
 //
 // All of it runs on the user-interface thread. ShowStatus lets waiting messages run, so a
-// WM_HOTKEY (or a second Save) can be handled in the middle of a load or save: the items are
-// never replaced, only their registrations; a registration is detached from its item before it
-// is released, and a press that was waiting with the old id still finds its item.
+// WM_HOTKEY can be handled in the middle of a load or save: the items are never replaced, only
+// their registrations; a registration is detached from its item before it is released, and a
+// press that was waiting with the old id still finds its item. A second Save waits for the first.
 #include <algorithm>
 #include <cstdio>
 #include <optional>
@@ -15,7 +15,6 @@
 #include "desktop/WinConst.h"
 #include "diagnostics/DebugLog.h"
 #include "hotkeys/UnitHotKeyText.h"
-#include "hotkeys/UnitKeys.h"
 #include "moving/UnitMove.h"
 #include "moving/UnitMoveQueue.h"
 #include "shell/UnitFrmMain.h"
@@ -40,8 +39,6 @@ constexpr HotkeyRow Rows[] = {
     {L"MOVENEXT_HOTKEY", L"Move Next", L"WMHK: Move Next"},
 };
 constexpr size_t RowCount = sizeof Rows / sizeof Rows[0];
-// Faster than anyone lets go of a key and presses it again.
-constexpr uint32_t HeldKeyPollMs = 25;
 
 std::function<bool(THotkeyData&)>& HotkeyDialog() {
   static std::function<bool(THotkeyData&)> dialog;
@@ -94,7 +91,6 @@ void TFrmMain::BuildHotkeyPage() {
   btnSaveHotkey->flat = true;
   btnSaveHotkey->SetAnchors(ui::akRight | ui::akTop);
   btnSaveHotkey->onClick = [this] { btnSaveHotkeyClick(); };
-  timHeldKey = &AddTimer(L"timHeldKey", HeldKeyPollMs, false, [this] { timHeldKeyTimer(); });
 }
 
 // ---------------------------------------------------------------- the settings file
@@ -220,39 +216,60 @@ void TFrmMain::SetHotkeyClick(size_t index) {
   HotkeyLabel(index)->SetText(item.hkd.name.empty() ? NoHotkeyText : item.hkd.name);
 }
 
+// Must not nest: a Save inside another's status line would release and register the items
+// under the outer one, which then registers into items it has already passed. A click meanwhile
+// runs once after the save in progress rather than being dropped: the page may have changed since
+// that save read it, and the user expects what it showed at the click to be stored.
 void TFrmMain::btnSaveHotkeyClick() {
-  LoadSaveHotkeys(true);
-  ShowStatus(L"Hotkey settings save: " + std::wstring(SettingsFileName), true);
+  if (savingHotkeys) {
+    saveHotkeysAgain = true;
+    return;
+  }
+  savingHotkeys = true;
+  do {
+    saveHotkeysAgain = false;
+    LoadSaveHotkeys(true);
+    ShowStatus(L"Hotkey settings save: " + std::wstring(SettingsFileName), true);
+  } while (saveHotkeysAgain);
+  savingHotkeys = false;
 }
 
 // ---------------------------------------------------------------- WM_HOTKEY
 
-bool TFrmMain::IsAutoRepeat() {
+bool TFrmMain::IsAutoRepeat(uint32_t pressTime) {
   uint32_t speed = 0;
   if (!ws().SystemParametersGet(wc::SPI_GETKEYBOARDSPEED, speed) || speed < 2) speed = 1;
   const uint32_t interval = 1000 / speed;
   bool repeat = false;
   if (LastHotkeyTime != 0) {
-    const uint32_t now = ws().GetTickCount();
-    if (now < LastHotkeyTime) {
+    if (pressTime < LastHotkeyTime) {
       LastHotkeyTime = 0;  // the counter wrapped
-    } else if (now - LastHotkeyTime <= 2 * interval) {
+    } else if (pressTime - LastHotkeyTime <= 2 * interval) {
       repeat = true;
       AppendLog(L"WMH: Ignoring auto repeat");
     }
   }
-  LastHotkeyTime = ws().GetTickCount();
+  LastHotkeyTime = pressTime;
   return repeat;
 }
 
+// May nest: a press is handled in whatever pump runs, also inside a move or a status line; the
+// move it asks for is queued and never runs inside another. Its time is the message's own, read
+// before anything here pumps: presses that waited behind a long move keep their spacing.
 void TFrmMain::WMHotKey(uintptr_t wParam, intptr_t lParam) {
+  const uint32_t pressTime = ws().GetMessageTime();
   const auto vk = static_cast<uint16_t>((static_cast<uintptr_t>(lParam) >> 16) & 0xFFFF);
   // A key held down repeats after the keyboard's repeat delay, which is longer than the window
-  // of IsAutoRepeat, and the system does not leave repeats out everywhere (MOD_NOREPEAT is not
-  // honoured by every platform): the same key never let go since it last moved is a repeat too.
+  // of IsAutoRepeat, and MOD_NOREPEAT is not honoured everywhere: a press of the key that last
+  // moved is a repeat unless the key was seen up between that press and this one. The watch
+  // sees the release while this thread is busy in a move, when no message or timer runs here.
   // Either test renews the time of the last hotkey.
-  const bool held = HeldHotkeyVk != 0 && vk == HeldHotkeyVk && TKeys::IsPressedNow(vk);
-  if (IsAutoRepeat() || held) {
+  bool held = false;
+  if (HeldHotkeyVk != 0 && vk == HeldHotkeyVk) {
+    uint32_t releaseTick = 0;
+    held = !ws().KeyReleaseSeen(vk, releaseTick) || static_cast<int32_t>(pressTime - releaseTick) < 0;
+  }
+  if (IsAutoRepeat(pressTime) || held) {
     AppendLog(L"WMHK: repeated key ignored");
     return;
   }
@@ -267,18 +284,15 @@ void TFrmMain::WMHotKey(uintptr_t wParam, intptr_t lParam) {
     if (!current && (item.replacedId == 0 || item.replacedId != wParam)) continue;
     AppendLog(Rows[i].logLine);
     HeldHotkeyVk = vk;
-    timHeldKey->SetEnabled(true);
+    if (!ws().WatchKeyRelease(vk, pressTime)) {
+      // Without the watch only the repeat window tells repeats apart.
+      AppendLog(L"WMHK: key release watch failed, error " + std::to_wstring(ws().GetLastError()));
+      HeldHotkeyVk = 0;
+    }
     // After the move running now, when this press came in the middle of one.
     TMoveQueue::RequestMove(Rows[i].label, directions[i], 0, false);
-    timHeldKeyTimer();  // let go during the move: the next press is a new one
     return;  // ids are unique
   }
-}
-
-void TFrmMain::timHeldKeyTimer() {
-  if (HeldHotkeyVk != 0 && TKeys::IsPressedNow(HeldHotkeyVk)) return;
-  HeldHotkeyVk = 0;
-  timHeldKey->SetEnabled(false);
 }
 
 }  // namespace tessary

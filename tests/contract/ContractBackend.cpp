@@ -14,6 +14,7 @@ TestWindow::TestWindow(TRect r, uint32_t style, uint32_t exStyle) : inbox_(std::
             break;
           case wc::WM_APP:
             inbox->posted.push_back(wp);
+            inbox->postedTimes.push_back(Backend().GetMessageTime());
             break;
           case wc::WM_HOTKEY:
             inbox->hotkeys.push_back(wp);

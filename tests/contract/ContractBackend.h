@@ -35,6 +35,7 @@ struct Inbox {
   std::vector<uint32_t> messages;  // every message, in arrival order
   std::vector<uintptr_t> timers;   // WM_TIMER ids
   std::vector<uintptr_t> posted;   // wParam of WM_APP messages, in arrival order
+  std::vector<uint32_t> postedTimes;  // GetMessageTime while each WM_APP is handled
   std::vector<uintptr_t> hotkeys;  // WM_HOTKEY ids
   std::vector<std::pair<uintptr_t, intptr_t>> displayChanges;  // WM_DISPLAYCHANGE wParam, lParam
   // The last WM_COPYDATA, copied out while the sender's record was still valid.

@@ -136,7 +136,10 @@ class SimDesktop final : public IWindowSystem {
   void SetLayoutChar(uint32_t vk, uint32_t answer);
   // The keyboard repeat speed setting, 0 (about 2.5 a second) to 31 (about 30 a second).
   void SetKeyboardSpeed(uint32_t speed);
-  // Delivers WM_HOTKEY for a registered combination; false when none is registered.
+  // The user presses a registered combination: vk goes physically down and WM_HOTKEY is posted;
+  // false when none is registered. Pressed again while vk is still down, it is the keyboard's
+  // auto-repeat of a held key (which Windows leaves out for MOD_NOREPEAT and Wine does not).
+  // SetKeyPhysicalState(vk, false) lets go; the key-release watch sees it at once.
   bool PressHotkey(uint32_t modifiers, uint32_t vk);
   // Registrations held by other programs: RegisterHotKey for them fails with 1409.
   void ReserveHotkey(uint32_t modifiers, uint32_t vk);
@@ -339,6 +342,7 @@ class SimDesktop final : public IWindowSystem {
   bool KillTimer(WindowHandle h, uintptr_t id) override;
   void ProcessPendingMessages() override;
   bool PumpOneMessage() override;
+  uint32_t GetMessageTime() override;
   void PostQuitMessage(int32_t exitCode) override;
   KernelHandle RegisterDeviceNotificationW(WindowHandle h, const std::wstring& interfaceClassGuid) override;
   bool UnregisterDeviceNotification(KernelHandle n) override;
@@ -351,6 +355,8 @@ class SimDesktop final : public IWindowSystem {
   void keybd_event(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t extraInfo) override;
   int16_t VkKeyScanW(wchar_t ch) override;
   uint32_t MapVirtualKeyW(uint32_t code, uint32_t mapType) override;
+  bool WatchKeyRelease(int32_t vk, uint32_t downTick) override;
+  bool KeyReleaseSeen(int32_t vk, uint32_t& releaseTick) override;
 
   bool GetProcessList(std::vector<ProcessEntry>& out) override;
   bool GetProcessImageName(uint32_t pid, std::wstring& exeName) override;

@@ -49,6 +49,7 @@ constexpr std::array kRows{
     E("RegisterDeviceNotificationW", ERROR_NOT_ENOUGH_MEMORY),
     // keyboard
     E("RegisterHotKey", ERROR_HOTKEY_ALREADY_REGISTERED), E("GetKeyboardState", ERROR_ACCESS_DENIED),
+    E("WatchKeyRelease", ERROR_NOT_ENOUGH_MEMORY),  // its thread could not be created
     // processes: another program's may go or be out of reach
     E("GetProcessList", ERROR_NOT_ENOUGH_MEMORY), E("GetProcessImageName", ERROR_ACCESS_DENIED),
     E("OpenProcess", ERROR_ACCESS_DENIED), E("OpenProcessToken", ERROR_ACCESS_DENIED),
@@ -76,13 +77,13 @@ constexpr std::array kRows{
 
 // Documented never to fail (or to fail only for arguments the program never passes: its own
 // valid window, timer, registration, handle or icon), or with no way to report a failure.
-constexpr std::array<std::string_view, 24> kCannotFail{
+constexpr std::array<std::string_view, 26> kCannotFail{
     "GetDesktopWindow", "WindowFromPoint", "GetVirtualScreenRect", "AdjustWindowRectExForDpi",
     "DestroyWindow", "SetClassStyle", "KillTimer", "ProcessPendingMessages", "PumpOneMessage",
     "PostQuitMessage", "UnregisterDeviceNotification", "UnregisterHotKey", "GetKeyState",
     "GetAsyncKeyState", "keybd_event", "VkKeyScanW", "MapVirtualKeyW", "GetVersion",
     "GetCurrentProcessId", "GetCurrentThreadId", "CloseHandle", "IsDebuggerPresent", "DestroyIcon",
-    "GetTickCount"};
+    "GetTickCount", "GetMessageTime", "KeyReleaseSeen"};
 // Also never numbered: Sleep, GetLastError, SetLastError (no failure) and
 // GetPrivateProfileStringW (the program does not call it).
 

@@ -476,12 +476,13 @@ void SimDesktop::ProcessPendingMessages() {
         if (!w || w->tid != tid || t.due > s_->now || fired.count({t.h, t.id})) continue;
         fired.insert({t.h, t.id});
         t.due = s_->now + t.elapse;
-        m = SimMsg{t.h, WM_TIMER, t.id, 0};
+        m = SimMsg{t.h, WM_TIMER, t.id, 0, s_->Tick()};
         have = true;
         break;
       }
     }
     if (!have) return;
+    s_->Me().messageTime = m.time;
     SimWin* w = s_->W(m.h);
     if (!w || !w->proc) continue;
     auto p = w->proc;
@@ -520,7 +521,7 @@ bool SimDesktop::PumpOneMessage() {
       }
       if (next && next->due <= s_->now) {
         next->due = s_->now + next->elapse;
-        m = SimMsg{next->h, WM_TIMER, next->id, 0};
+        m = SimMsg{next->h, WM_TIMER, next->id, 0, s_->Tick()};
         have = true;
       } else {
         // Nothing ready: let virtual time run to whatever comes first.
@@ -536,6 +537,7 @@ bool SimDesktop::PumpOneMessage() {
       }
     }
     if (!have) continue;
+    s_->Me().messageTime = m.time;
     SimWin* w = s_->W(m.h);
     if (!w || !w->proc) return true;  // taken, nothing to dispatch to
     auto p = w->proc;
@@ -544,6 +546,11 @@ bool SimDesktop::PumpOneMessage() {
     (*p)(m.h, m.msg, m.w, m.l);
     return true;
   }
+}
+
+uint32_t SimDesktop::GetMessageTime() {
+  SIM_OP("GetMessageTime", 0);
+  return s_->Me().messageTime;
 }
 
 void SimDesktop::PostQuitMessage(int32_t /*exitCode*/) {

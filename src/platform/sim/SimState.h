@@ -78,6 +78,7 @@ struct SimMsg {
   uint32_t msg;
   uintptr_t w;
   intptr_t l;
+  uint32_t time = 0;  // GetTickCount when posted
 };
 
 // A message sent to a window of another thread: it waits in that thread's queue of sent
@@ -114,6 +115,7 @@ struct SimHotkey {
 struct ThreadCtx {
   uint32_t tid = 0;
   uint32_t lastError = 0;
+  uint32_t messageTime = 0;  // of the message last taken from its queue
 };
 
 struct SimFile {
@@ -205,6 +207,10 @@ struct SimDesktop::State {
   std::vector<KeyEventRecord> keyEvents;
   std::vector<SimHotkey> hotkeys;
   std::vector<std::pair<uint32_t, uint32_t>> reserved;
+  // The key-release watch: it sees a release the moment it happens (Windows polls).
+  int32_t watchedVk = -1;
+  bool releaseSeen = false;
+  uint32_t releaseTick = 0;
 
   // calls that waited for a thread that does not respond, by operation name
   std::vector<std::string> hangs;
@@ -307,7 +313,11 @@ struct SimDesktop::State {
   void ApplyKey(uint8_t vk, bool down);
   uint32_t PhysMods() const;
   bool HotkeyTaken(uint32_t mods, uint32_t vk) const;
-  void PostL(uint32_t tid, const SimMsg& m) { queues[tid].push_back(m); }
+  void PostL(uint32_t tid, SimMsg m) {
+    m.time = Tick();
+    queues[tid].push_back(m);
+  }
+  void KeyPhysL(uint8_t vk, bool down);  // every change of a key's physical state
   bool RealThreadL(uint32_t tid) const;  // an OS thread of the test runs as that simulated thread
   std::shared_ptr<SimSent> TakeSentL(uint32_t tid);  // the next sent message whose window still exists
   // Whether a call of this thread that hands work to w's thread would wait for it: w's thread does

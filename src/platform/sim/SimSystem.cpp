@@ -238,7 +238,7 @@ void SimDesktop::State::ApplyKey(uint8_t vk, bool down) {
     } else {
       keyQueue[k] &= static_cast<uint8_t>(~0x80);
     }
-    keyPhys[k] = d;
+    KeyPhysL(k, d);
   };
   // The generic modifier keys stand for their left key; the generic state is the pair's union.
   uint8_t k = vk;
@@ -253,6 +253,14 @@ void SimDesktop::State::ApplyKey(uint8_t vk, bool down) {
   merge(VK_SHIFT, VK_LSHIFT, VK_RSHIFT);
   merge(VK_CONTROL, VK_LCONTROL, VK_RCONTROL);
   merge(VK_MENU, VK_LMENU, VK_RMENU);
+}
+
+void SimDesktop::State::KeyPhysL(uint8_t vk, bool down) {
+  keyPhys[vk] = down;
+  if (!down && watchedVk == vk && !releaseSeen) {
+    releaseSeen = true;
+    releaseTick = Tick();
+  }
 }
 
 uint32_t SimDesktop::State::PhysMods() const {
@@ -282,7 +290,7 @@ void SimDesktop::SetKeyQueueState(int32_t vk, bool down) {
 
 void SimDesktop::SetKeyPhysicalState(int32_t vk, bool down) {
   std::lock_guard lk(s_->mu);
-  if (vk >= 0 && vk <= 255) s_->keyPhys[vk] = down;
+  if (vk >= 0 && vk <= 255) s_->KeyPhysL(static_cast<uint8_t>(vk), down);
 }
 
 void SimDesktop::SetKeyToggled(int32_t vk, bool on) {
@@ -314,6 +322,7 @@ bool SimDesktop::PressHotkey(uint32_t modifiers, uint32_t vk) {
   for (auto& k : s.hotkeys) {
     if ((k.mods & ~MOD_NOREPEAT) != modifiers || k.vk != vk) continue;
     const auto lp = static_cast<intptr_t>((modifiers & 0xFFFF) | ((vk & 0xFFFF) << 16));
+    if (vk <= 255) s.KeyPhysL(static_cast<uint8_t>(vk), true);
     s.PostL(k.tid, SimMsg{k.h, WM_HOTKEY, static_cast<uintptr_t>(static_cast<intptr_t>(k.id)), lp});
     return true;
   }
@@ -405,6 +414,27 @@ void SimDesktop::keybd_event(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t
       break;
     }
   }
+}
+
+bool SimDesktop::WatchKeyRelease(int32_t vk, uint32_t downTick) {
+  SIM_OP("WatchKeyRelease", false);
+  State& s = *s_;
+  if (vk < 0 || vk > 255) {
+    s.Err(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  s.watchedVk = vk;
+  // Up already: it went up some time after the press the caller knows of.
+  s.releaseSeen = !s.keyPhys[vk];
+  s.releaseTick = downTick + 1;
+  return true;
+}
+
+bool SimDesktop::KeyReleaseSeen(int32_t vk, uint32_t& releaseTick) {
+  SIM_OP("KeyReleaseSeen", false);
+  if (vk != s_->watchedVk || !s_->releaseSeen) return false;
+  releaseTick = s_->releaseTick;
+  return true;
 }
 
 int16_t SimDesktop::VkKeyScanW(wchar_t ch) {

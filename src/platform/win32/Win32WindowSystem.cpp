@@ -106,7 +106,46 @@ LRESULT CALLBACK DispatchProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
+// The key-release watch. Its thread runs only while the watched key is down and touches nothing
+// but this record and GetAsyncKeyState; the user-interface thread starts and reads the watch.
+struct KeyWatch {
+  static constexpr DWORD PollMs = 5;
+  std::mutex lock;
+  int32_t vk = -1;
+  bool seen = false;
+  DWORD lastDown = 0;     // tick of the last look that found the key down
+  DWORD releaseTick = 0;  // the tick after lastDown: the key went up at or after it
+  bool polling = false;   // a thread is running
+
+  // Lock held. One look; true while the key is still down.
+  bool LookL() {
+    if (seen) return false;
+    if ((::GetAsyncKeyState(vk) & 0x8000) != 0) {
+      lastDown = ::GetTickCount();
+      return true;
+    }
+    seen = true;
+    releaseTick = lastDown + 1;
+    return false;
+  }
+
+  static DWORD WINAPI Run(void* param) {
+    std::unique_ptr<std::shared_ptr<KeyWatch>> owned(static_cast<std::shared_ptr<KeyWatch>*>(param));
+    KeyWatch& w = **owned;
+    for (;;) {
+      ::Sleep(PollMs);
+      std::lock_guard<std::mutex> hold(w.lock);
+      if (!w.LookL()) {
+        w.polling = false;
+        return 0;
+      }
+    }
+  }
+};
+
 struct Win32WindowSystem::State {
+  // Shared with the watch's thread, which may outlive this object at exit.
+  std::shared_ptr<KeyWatch> keyWatch = std::make_shared<KeyWatch>();
   std::mutex classLock;
   std::set<std::wstring> registeredClasses;
   std::map<std::wstring, uint32_t> classStyles;  // asked for before the class was registered
@@ -440,6 +479,8 @@ bool Win32WindowSystem::PumpOneMessage() {
   return true;
 }
 
+uint32_t Win32WindowSystem::GetMessageTime() { return static_cast<uint32_t>(::GetMessageTime()); }
+
 void Win32WindowSystem::PostQuitMessage(int32_t exitCode) { ::PostQuitMessage(exitCode); }
 
 KernelHandle Win32WindowSystem::RegisterDeviceNotificationW(WindowHandle h, const std::wstring& interfaceClassGuid) {
@@ -468,6 +509,43 @@ bool Win32WindowSystem::RegisterHotKey(WindowHandle h, int32_t id, uint32_t modi
   return ::RegisterHotKey(H(h), id, modifiers, vk) != FALSE;
 }
 bool Win32WindowSystem::UnregisterHotKey(WindowHandle h, int32_t id) { return ::UnregisterHotKey(H(h), id) != FALSE; }
+bool Win32WindowSystem::WatchKeyRelease(int32_t vk, uint32_t downTick) {
+  if (vk < 0 || vk > 255) {
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  KeyWatch& w = *s_->keyWatch;
+  std::lock_guard<std::mutex> hold(w.lock);
+  w.vk = vk;
+  w.seen = false;
+  w.lastDown = downTick;
+  // Up already, or a thread still polling (it takes over the new key): no new thread.
+  if (!w.LookL() || w.polling) return true;
+  auto* param = new std::shared_ptr<KeyWatch>(s_->keyWatch);
+  HANDLE thread = ::CreateThread(nullptr, 64 * 1024, &KeyWatch::Run, param, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  if (thread == nullptr) {
+    KeepLastError keep;
+    delete param;
+    w.vk = -1;
+    return false;
+  }
+  // A release must be seen even while the machine is busy.
+  ::SetThreadPriority(thread, THREAD_PRIORITY_ABOVE_NORMAL);
+  ::CloseHandle(thread);
+  w.polling = true;
+  return true;
+}
+
+bool Win32WindowSystem::KeyReleaseSeen(int32_t vk, uint32_t& releaseTick) {
+  KeyWatch& w = *s_->keyWatch;
+  std::lock_guard<std::mutex> hold(w.lock);
+  if (vk != w.vk) return false;
+  // A look of our own: the thread may not have had its turn since the key went up.
+  if (w.LookL()) return false;
+  releaseTick = w.releaseTick;
+  return true;
+}
+
 int16_t Win32WindowSystem::GetKeyState(int32_t vk) { return ::GetKeyState(vk); }
 int16_t Win32WindowSystem::GetAsyncKeyState(int32_t vk) { return ::GetAsyncKeyState(vk); }
 bool Win32WindowSystem::GetKeyboardState(uint8_t (&keys)[256]) { return ::GetKeyboardState(keys) != FALSE; }

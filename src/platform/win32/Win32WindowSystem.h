@@ -85,6 +85,7 @@ class Win32WindowSystem final : public IWindowSystem {
   bool KillTimer(WindowHandle h, uintptr_t id) override;
   void ProcessPendingMessages() override;
   bool PumpOneMessage() override;
+  uint32_t GetMessageTime() override;
   void PostQuitMessage(int32_t exitCode) override;
   KernelHandle RegisterDeviceNotificationW(WindowHandle h, const std::wstring& interfaceClassGuid) override;
   bool UnregisterDeviceNotification(KernelHandle n) override;
@@ -97,6 +98,8 @@ class Win32WindowSystem final : public IWindowSystem {
   void keybd_event(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t extraInfo) override;
   int16_t VkKeyScanW(wchar_t ch) override;
   uint32_t MapVirtualKeyW(uint32_t code, uint32_t mapType) override;
+  bool WatchKeyRelease(int32_t vk, uint32_t downTick) override;
+  bool KeyReleaseSeen(int32_t vk, uint32_t& releaseTick) override;
 
   bool GetProcessList(std::vector<ProcessEntry>& out) override;
   bool GetProcessImageName(uint32_t pid, std::wstring& exeName) override;

@@ -132,7 +132,9 @@ TEST(FaultInjection, MoveByHotkey) {
       },
       [](Env& env, bool right) {
         Wait(env, 1000);  // not an auto-repeat of the last press
-        env.sim->PressHotkey(CtrlAlt, right ? VK_RIGHT : VK_LEFT);
+        const uint32_t vk = right ? VK_RIGHT : VK_LEFT;
+        env.sim->PressHotkey(CtrlAlt, vk);
+        env.sim->SetKeyPhysicalState(static_cast<int32_t>(vk), false);  // let go: the next run presses it again
       });
   Report(RunScenario(s), s.name);
 }
@@ -142,7 +144,9 @@ TEST(FaultInjection, HotkeyLoadAndPress) {
       "hotkey-load-and-press", [](Env& env) { env.sim->WriteWholeFile(kSettings, Bytes(kHotkeys)); },
       [](Env& env, bool right) {
         MainShown(env);
-        env.sim->PressHotkey(CtrlAlt, right ? VK_RIGHT : VK_LEFT);
+        const uint32_t vk = right ? VK_RIGHT : VK_LEFT;
+        env.sim->PressHotkey(CtrlAlt, vk);
+        env.sim->SetKeyPhysicalState(static_cast<int32_t>(vk), false);
       });
   Report(RunScenario(s), s.name);
 }

@@ -54,8 +54,15 @@ class HotkeyConfigTest : public MainFixture {
     return std::string(b.begin(), b.end());
   }
 
-  // The user presses the combination anywhere; true when it reached the main window.
+  // The user presses the combination anywhere and lets go; true when it reached the main window.
   bool Press(uint32_t mods, uint32_t vk) {
+    const bool taken = sim.PressHotkey(mods, vk);
+    sim.SetKeyPhysicalState(static_cast<int32_t>(vk), false);
+    ui::app::ProcessPendingMessages();
+    return taken;
+  }
+  // Pressed and not let go; again while down, it is the keyboard's auto-repeat.
+  bool Hold(uint32_t mods, uint32_t vk) {
     const bool taken = sim.PressHotkey(mods, vk);
     ui::app::ProcessPendingMessages();
     return taken;
@@ -286,20 +293,96 @@ INSTANTIATE_TEST_SUITE_P(
 // repeat after it from a new press.
 TEST_F(HotkeyConfigTest, HeldKeyMovesOnceUntilLetGo) {
   Start("cbMoveNext=1\r\nMOVENEXT_HOTKEY=11004E\r\n");
-  sim.SetKeyPhysicalState('N', true);
-  ASSERT_TRUE(Press(CtrlAlt, 'N'));
+  ASSERT_TRUE(Hold(CtrlAlt, 'N'));
   EXPECT_TRUE(AppOn(Right));
   Wait(500);  // the repeat delay
   for (int i = 0; i < 5; ++i) {
-    ASSERT_TRUE(Press(CtrlAlt, 'N'));
+    ASSERT_TRUE(Hold(CtrlAlt, 'N'));
     Wait(33);
   }
   EXPECT_TRUE(AppOn(Right));
   sim.SetKeyPhysicalState('N', false);
   Wait(100);
-  sim.SetKeyPhysicalState('N', true);
-  ASSERT_TRUE(Press(CtrlAlt, 'N'));
+  ASSERT_TRUE(Hold(CtrlAlt, 'N'));
   EXPECT_TRUE(AppOn(Left)) << "pressed again after letting go";
+}
+
+// ---------------------------------------------------------------- presses during a move
+
+// What the user's hand does while the first press's move waits for the program in front: the
+// thread is busy there, so these presses wait in its queue and are handled after the placement.
+struct KeyStep {
+  enum Kind { Down, Up, Pause } kind;
+  uint32_t ms = 0;  // Pause only
+};
+struct BusyCase {
+  const char* name;
+  std::vector<KeyStep> steps;  // after the first press, which is still down
+  int moves;                   // Move Next presses that moved
+};
+void PrintTo(const BusyCase& c, std::ostream* os) { *os << c.name; }
+
+class HotkeyWhileBusy : public HotkeyConfigTest, public ::testing::WithParamInterface<BusyCase> {};
+
+TEST_P(HotkeyWhileBusy, EveryPressMovesOnceAndAHeldKeyOnce) {
+  const BusyCase& c = GetParam();
+  constexpr TRect Third{3840, 0, 5760, 1080};
+  sim.SetLayout({Left, Right, Third});
+  Start("cbMoveNext=1\r\nMOVENEXT_HOTKEY=11004E\r\n");
+  sim.WhileWaitingFor(app, [&] {
+    for (const KeyStep& step : c.steps) {
+      switch (step.kind) {
+        case KeyStep::Down: EXPECT_TRUE(sim.PressHotkey(CtrlAlt, 'N')); break;
+        case KeyStep::Up: sim.SetKeyPhysicalState('N', false); break;
+        case KeyStep::Pause: sim.AdvanceTime(step.ms); break;
+      }
+    }
+  });
+  ASSERT_TRUE(Hold(CtrlAlt, 'N'));
+  sim.SetKeyPhysicalState('N', false);
+  Wait(1000);
+  // Placements, one line each (the log folds only lines repeated as they are).
+  int placed = 0;
+  for (const std::wstring& line : Log())
+    if (line.rfind(L"MP: monitor [", 0) == 0 && line.find(L"new TL") != std::wstring::npos) ++placed;
+  EXPECT_EQ(placed, c.moves);
+  const TRect monitors[] = {Left, Right, Third};
+  EXPECT_TRUE(AppOn(monitors[c.moves % 3])) << "at " << AppNow().Left;
+}
+
+using K = KeyStep;
+INSTANTIATE_TEST_SUITE_P(
+    HotkeyConfig, HotkeyWhileBusy,
+    ::testing::Values(
+        // Let go and pressed again during the move, still down when it ends.
+        BusyCase{"PressedAgainStillDown", {{K::Pause, 50}, {K::Up}, {K::Pause, 100}, {K::Down}}, 2},
+        BusyCase{"TappedAgain", {{K::Pause, 50}, {K::Up}, {K::Pause, 100}, {K::Down}, {K::Pause, 50}, {K::Up}}, 2},
+        // Two taps waiting together: handled back to back, they are still 150 ms apart.
+        BusyCase{"TwoTapsWaitTogether",
+                 {{K::Pause, 50}, {K::Up}, {K::Pause, 100}, {K::Down}, {K::Pause, 50}, {K::Up}, {K::Pause, 100},
+                  {K::Down}, {K::Pause, 50}, {K::Up}},
+                 3},
+        // Held past the repeat delay, let go before the move ends: its repeats wait until after
+        // the release and are still repeats.
+        BusyCase{"HeldWithRepeatsLetGoDuringTheMove",
+                 {{K::Pause, 500}, {K::Down}, {K::Pause, 33}, {K::Down}, {K::Pause, 33}, {K::Down}, {K::Pause, 20},
+                  {K::Up}},
+                 1},
+        // The same, and pressed once more after letting go.
+        BusyCase{"HeldThenPressedAgain",
+                 {{K::Pause, 500}, {K::Down}, {K::Pause, 33}, {K::Down}, {K::Pause, 20}, {K::Up}, {K::Pause, 150},
+                  {K::Down}},
+                 2}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(HotkeyConfigTest, PressesStillMoveWhenTheReleaseWatchCannotStart) {
+  Start("cbMoveNext=1\r\nMOVENEXT_HOTKEY=11004E\r\n");
+  sim.FailOperation("WatchKeyRelease", wc::ERROR_NOT_ENOUGH_MEMORY, -1);
+  ASSERT_TRUE(Press(CtrlAlt, 'N'));
+  Wait(150);
+  ASSERT_TRUE(Press(CtrlAlt, 'N'));
+  EXPECT_TRUE(AppOn(Left));
+  EXPECT_TRUE(Logged(L"WMHK: key release watch failed, error 8"));
 }
 
 TEST_F(HotkeyConfigTest, WrappedTickCountIsNotARepeat) {
@@ -393,11 +476,45 @@ TEST_F(HotkeyConfigTest, SameCombinationTwiceFailsAtSaveAndStaysTicked) {
 TEST_F(HotkeyConfigTest, HotkeyHandledInsideSaveMovesOnce) {
   Start("cbMoveNext=1\r\nMOVENEXT_HOTKEY=11004E\r\n");
   ASSERT_TRUE(sim.PressHotkey(CtrlAlt, 'N'));  // waiting when Save starts
+  sim.SetKeyPhysicalState('N', false);
   main->btnSaveHotkeyClick();
   EXPECT_TRUE(AppOn(Right));
   Wait(1000);
   EXPECT_TRUE(Press(CtrlAlt, 'N'));
   EXPECT_TRUE(AppOn(Left));
+}
+
+// A second Save clicked while the first one's status line lets messages run: it runs after the
+// first, not inside it, and stores the page as it was at the click. Inside, it would release and
+// register the hotkeys under the first, which then ends with them unregistered and still ticked.
+TEST_F(HotkeyConfigTest, SaveClickedDuringASaveRunsAfterItAndEveryHotkeyStaysRegistered) {
+  Start("cbMoveLeft=1\r\ncbMoveRight=1\r\ncbMoveNext=1\r\nMOVELEFT_HOTKEY=110025\r\n"
+        "MOVERIGHT_HOTKEY=110027\r\nMOVENEXT_HOTKEY=11004E\r\n");
+  main->Show();
+  main->MIGlobalHotkeys1Click();
+  int clicks = 0;
+  // The user goes back to the page (the status line took it away), unticks Move Next and clicks
+  // Save again; this runs in the first save's status line.
+  const WindowHandle user = sim.CreateWindowExW(0, L"User", L"", wc::WS_POPUP, 0, 0, 1, 1, 0,
+                                                [&](WindowHandle, uint32_t msg, uintptr_t, intptr_t) -> intptr_t {
+                                                  if (msg != wc::WM_APP || clicks++ > 0) return 0;
+                                                  main->MIGlobalHotkeys1Click();
+                                                  main->cbMoveNext->SetChecked(false);
+                                                  EXPECT_TRUE(ui::headless::Click(*main->btnSaveHotkey));
+                                                  return 0;
+                                                });
+  ASSERT_NE(user, 0u);
+  ASSERT_TRUE(sim.PostMessageW(user, wc::WM_APP, 0, 0));
+  ASSERT_TRUE(ui::headless::Click(*main->btnSaveHotkey));
+  ASSERT_EQ(clicks, 1) << "the first save let the click run";
+  EXPECT_FALSE(StatusShows(L"Failed. Hotkey already taken."));
+  EXPECT_EQ(Ticks(), (std::vector<bool>{true, true, false}));
+  Wait(1000);
+  EXPECT_TRUE(Press(CtrlAlt, wc::VK_LEFT));
+  EXPECT_TRUE(Press(CtrlAlt, wc::VK_RIGHT));
+  EXPECT_FALSE(Press(CtrlAlt, 'N')) << "the second save stored the page as it was at its click";
+  EXPECT_NE(File().find("cbMoveNext=0"), std::string::npos) << File();
+  sim.DestroyWindow(user);
 }
 
 TEST_F(HotkeyConfigTest, RegistrationsEndWithTheWindow) {

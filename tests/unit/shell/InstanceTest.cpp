@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/AppState.h"
 #include "diagnostics/DebugLog.h"
+#include "hotkeys/UnitKeys.h"
 #include "moving/UnitMoveQueue.h"
 #include "shell/UnitStartup.h"
 #include "ShellFixture.h"
@@ -207,6 +210,52 @@ TEST_F(InstanceTest, AForwardedMoveArrivingInsideAMovesWaitRunsOnceAfterItAndIts
   ASSERT_NE(right, std::wstring::npos) << "moved to C";
   ASSERT_NE(back, std::wstring::npos) << "moved back to B";
   EXPECT_TRUE(Logged(L"MQ: command line -mf next  waits (1 waiting)"));
+}
+
+// A later start launched by Ctrl+Alt arrives while the first move waits for the editor's program:
+// its stuck keys are let go when its own move starts, after every wait of the first move and
+// before its own placement, not inside the first move's placement.
+TEST_F(InstanceTest, StuckKeysOfAForwardedMoveAreLetGoRightBeforeItsMoveRuns) {
+  CheckInstance(INST_INIT);
+  ASSERT_TRUE(IsFirstInstance());
+  const WindowHandle instance = FrmDummyInstance()->Handle();
+  auto placements = [this] {
+    size_t n = 0;
+    for (size_t at = 0; (at = LogText().find(L"new TL", at)) != std::wstring::npos; ++at) ++n;
+    return n;
+  };
+  // At every call that waits for the editor's program: moves finished (a move logs its placement
+  // as it ends), key-ups sent.
+  std::vector<std::pair<size_t, size_t>> seen;
+  bool arrived = false, watching = true;
+  std::function<void()> watch = [&] {
+    if (!watching) return;
+    if (!arrived) {
+      arrived = true;
+      sim.SetKeyQueueState(VK_LCONTROL, true);
+      sim.SetKeyQueueState(VK_LMENU, true);
+      EXPECT_EQ(SendBytes(instance, Payload(u"-mf next ")), 1);
+    }
+    seen.emplace_back(placements(), sim.KeyEvents().size());
+    sim.WhileWaitingFor(editor, watch);
+  };
+  sim.ClearKeyEvents();
+  sim.WhileWaitingFor(editor, watch);
+
+  EXPECT_EQ(SendBytes(instance, Payload(u"-mf right ")), 1);
+  watching = false;
+
+  ASSERT_EQ(placements(), 2u);
+  bool firstWaited = false, secondWaited = false;
+  for (const auto& [finished, keyUps] : seen) {
+    EXPECT_EQ(keyUps, finished == 0 ? 0u : 2u) << "while " << (finished == 0 ? "the first" : "the second")
+                                               << " move waited";
+    firstWaited = firstWaited || finished == 0;
+    secondWaited = secondWaited || finished == 1;
+  }
+  EXPECT_TRUE(firstWaited && secondWaited);
+  EXPECT_FALSE(TKeys::IsPressedInQueue(VK_CONTROL));
+  EXPECT_FALSE(TKeys::IsPressedInQueue(VK_MENU));
 }
 
 // Start-up holds the moves from its instance window's creation until it has read its own command
