@@ -10,6 +10,8 @@
 #   BURST_LOAD=N          N busy processes run beside it for the whole script (a loaded machine)
 #   BURST_ROUNDS=K        every burst size K times (default 1)
 #   BURST_NONE=0          only the bursts with an instance running
+#   BURST_WM_LATE=MS      the window manager answers late: stopped for MS ms, then let run 40 ms,
+#                         over and over (what a loaded machine does to it, made frequent)
 # With BURST_LOGS the test window also writes every change of its place (E2E_TRACE_POS), kept as
 # DIR/win-<mode>-<k>-<n>.txt for the k-th burst of n.
 set -uo pipefail
@@ -29,6 +31,15 @@ for _ in $(seq 1 "${BURST_LOAD:-0}"); do
 done
 [ "${#LOAD_PIDS[@]}" -gt 0 ] && echo "burst: ${#LOAD_PIDS[@]} busy processes beside it, $ROUNDS round(s)"
 ALL_SIZES="$(for _ in $(seq 1 "$ROUNDS"); do echo "$SIZES"; done | paste -sd' ')"
+if [ -n "${BURST_WM_LATE:-}" ]; then
+  wm="$(awk '$2 == "openbox" { print $1 }' "$LAB_ROOT/pids" | tail -1)"
+  [ -n "$wm" ] || { e2e_fail "the window manager's process is known" "no openbox in $LAB_ROOT/pids"; e2e_finish; }
+  late="$(awk -v ms="$BURST_WM_LATE" 'BEGIN { printf "%.3f", ms / 1000 }')"
+  ( trap 'kill -CONT "$wm" 2>/dev/null; exit 0' TERM
+    while kill -STOP "$wm" 2>/dev/null; do sleep "$late"; kill -CONT "$wm"; sleep 0.04; done ) &
+  LOAD_PIDS+=($!)
+  echo "burst: the window manager answers up to $BURST_WM_LATE ms late"
+fi
 [ -n "${BURST_LOGS:-}" ] && mkdir -p "$BURST_LOGS" && export E2E_TRACE_POS=1
 BURST_COUNT=0
 keep_trace() {
@@ -80,7 +91,9 @@ burst_wait() {
   BURST_RCS="$(cat "$E2E_OUT"/rc-* 2>/dev/null | sort | paste -sd' ')"
   # What a start that failed printed, for the failure message.
   for i in "$E2E_OUT"/rc-*; do
-    [ "$(cat "$i")" = 0 ] || echo "start ${i##*-} ended with $(cat "$i"): $(head -c 400 "$E2E_OUT/start-${i##*-}.txt")" >&2
+    [ "$(cat "$i")" = 0 ] && continue
+    echo "start ${i##*-} ended with $(cat "$i"): $(head -c 400 "$E2E_OUT/start-${i##*-}.txt")" >&2
+    [ -n "${BURST_LOGS:-}" ] && cp "$E2E_OUT/start-${i##*-}.txt" "$BURST_LOGS/failed-start-$BURST_COUNT-${i##*-}.txt"
   done
 }
 
