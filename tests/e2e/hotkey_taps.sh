@@ -63,6 +63,8 @@ win_close th
 
 tessary_stop || e2e_fail "Tessary.exe ends" "had to be killed"
 # What the program saw, for a failure's reader: the presses that moved and those it ignored.
-log="$(ls "$(dirname "$exe")"/*.log 2>/dev/null | head -1)"
-[ -n "$log" ] && tr -d '\r' <"$log" | grep -E 'WMHK|WMH:' | sed 's/^/   log: /' | tail -40
+# (TESSARY_KEEP_LOG=1 leaves the log in Debug.txt.)
+log="$(dirname "$exe")/Debug.txt"
+[ -f "$log" ] && iconv -f UTF-16LE -t UTF-8 "$log" | tr -d '\r' | grep -E 'WMHK|WMH:|MP: captured|MQ:' |
+  sed 's/^/   log: /' | tail -40
 e2e_finish
