@@ -147,12 +147,15 @@ bool TMove::MoveProgram(WindowHandle h, bool makeForeground, TMoveDirection dire
   uint32_t age = 0;
   if (ReadsADeparture(info, ws().GetTickCount(), age)) {
     const TRect seen = info.bounds;
+    const uint32_t since = ws().GetTickCount();
+    uint32_t later = 0;
     do {
       SleepSlick(EchoStepMs);
       GetTargetInfo(h, makeForeground, info);
-    } while (ReadsADeparture(info, ws().GetTickCount(), age));
-    AppendLog(Format(L"MP: read [%d, %d, %d, %d], a place it left %u ms before; read again", seen.Left, seen.Top,
-                     seen.Right, seen.Bottom, age));
+    } while (ReadsADeparture(info, ws().GetTickCount(), later));
+    // Past the wait the read stands: the window may really be back there.
+    AppendLog(Format(L"MP: read [%d, %d, %d, %d], a place it left %u ms before; read again for %u ms", seen.Left,
+                     seen.Top, seen.Right, seen.Bottom, age, ws().GetTickCount() - since));
   }
   if (IsShellOrDesktop(info.hwnd, info.EXEName)) {
     AppendLog(L"MP: skipping shell");
