@@ -65,15 +65,23 @@ wine_tray_window() { xdotool search --onlyvisible --name '^Wine System Tray$' 2>
 # Wine shows its tray in a window of its own when the first icon arrives and gives it the focus;
 # on Windows the notification area never takes the foreground. The X window that had the focus
 # before gets it back.
+# On a loaded machine the tray can take the focus late, or again after it was given back: it is
+# watched for a while after it first took it.
 give_back_focus() {
-  local before="$1" tray i
-  for i in $(seq 1 30); do
-    tray="$(wine_tray_window)"
-    [ -n "$tray" ] && [ "$(xdotool getwindowfocus 2>/dev/null)" = "$tray" ] && break
+  local before="$1" tray="" i quiet=0
+  [ -n "$before" ] || return 0
+  for i in $(seq 1 60); do
+    [ -n "$tray" ] || tray="$(wine_tray_window)"
+    if [ -n "$tray" ] && [ "$before" != "$tray" ] && [ "$(xdotool getwindowfocus 2>/dev/null)" = "$tray" ]; then
+      xdotool windowactivate "$before" 2>/dev/null
+      quiet=0
+    elif [ -n "$tray" ]; then
+      # Given back (or never taken) for 1.5 s: done.
+      quiet=$((quiet + 1))
+      [ "$quiet" -ge 15 ] && return 0
+    fi
     sleep 0.1
   done
-  [ -n "$tray" ] && [ -n "$before" ] && [ "$before" != "$tray" ] || return 0
-  [ "$(xdotool getwindowfocus 2>/dev/null)" = "$tray" ] && xdotool windowactivate "$before" 2>/dev/null
   return 0
 }
 
