@@ -52,9 +52,6 @@ class TMoveQueue {
   // under an X window manager, measured: 7 to 17 % of reads stale within 20 ms of the placement,
   // none from 50 ms on); the next move would capture that and send the window the wrong way.
   static constexpr int32_t QueuedSettleMs = 100;
-  // A move that still reads its window at a place it has left waits for another read up to this
-  // long after that placement (TMove::MoveProgram).
-  static constexpr int32_t MaxSettleMs = TMove::EchoWaitMs;
 
   static bool Busy();      // a request runs
   static size_t Waiting(); // requests queued

@@ -52,23 +52,6 @@ keep_trace() {
 HOME_RECT="480 270 1440 810"
 AWAY_RECT="2400 270 3360 810"
 
-# The moves handed over last may still run after their senders ended: the rectangle counts once it
-# has stayed the same for a second.
-settled_rect() {
-  local last="" now i same=0
-  for i in $(seq 1 60); do
-    now="$(win_rect burst)"
-    if [ "$now" = "$last" ]; then
-      same=$((same + 1))
-      [ "$same" -ge 4 ] && break
-    else
-      same=0
-    fi
-    last="$now"
-    sleep 0.25
-  done
-  echo "$last"
-}
 
 # burst N: N starts at once; sets BURST_RCS (exit codes, sorted) and BURST_PIDS; returns once
 # every start but a first instance among them has ended.
@@ -105,7 +88,7 @@ zeros() { printf '0 %.0s' $(seq 1 "$1") | sed 's/ $//'; }
 # back by it.
 open_window() {
   win_open burst 480 270 960 540 normal || e2e_fail "$1: the test window opens" "no ready line"
-  [ "$(settled_rect)" = "$HOME_RECT" ] || e2e_fail "$1: the test window in place" "$(win_rect burst)"
+  [ "$(win_settled burst)" = "$HOME_RECT" ] || e2e_fail "$1: the test window in place" "$(win_rect burst)"
 }
 
 lab_layout two
@@ -122,7 +105,7 @@ for n in $RUNNING_SIZES; do
   want="$HOME_RECT"
   [ $((n % 2)) -eq 1 ] && want="$AWAY_RECT"
   e2e_eq "running: $n starts at once move $n times; every start ends with 0" "$want; $(zeros "$n")" \
-    "$(settled_rect); $BURST_RCS"
+    "$(win_settled burst); $BURST_RCS"
   win_close burst
   keep_trace running "$n"
 done
@@ -142,7 +125,7 @@ for n in $ALL_SIZES; do
   burst_wait $((n - 1))
   want="$HOME_RECT"
   [ $((n % 2)) -eq 1 ] && want="$AWAY_RECT"
-  rect="$(settled_rect)"
+  rect="$(win_settled burst)"
   e2e_eq "none: $n starts at once move $n times; the $((n - 1)) later ones end with 0" \
     "$want; $(zeros $((n - 1))); 1 instance" "$rect; $BURST_RCS; $(instance_count) instance"
   # The one still running is the instance.

@@ -16,19 +16,7 @@ mkdir -p "$E2E_OUT"
 exe="$(e2e_private_exe hotkey_taps)" || { e2e_fail "Tessary.exe exists" "not built"; e2e_finish; }
 printf '[Hotkeys]\r\ncbMoveNext=1\r\nMOVENEXT_HOTKEY=11004E\r\n' >"$(dirname "$exe")/Tessary.ini"
 
-FIRST="480 270 1440 810" SECOND="2400 270 3360 810" THIRD="4320 270 5280 810"
-
-# settled TITLE: the window's rectangle once two reads 0.5 s apart agree (at most 10 s).
-settled() {
-  local r last="" i
-  for i in $(seq 1 20); do
-    sleep 0.5
-    r="$(win_rect "$1")"
-    [ "$r" = "$last" ] && break
-    last="$r"
-  done
-  echo "$r"
-}
+SECOND="2400 270 3360 810" THIRD="4320 270 5280 810"
 
 # taps COUNT: Ctrl+Alt held, N tapped COUNT times, one press every 150 ms (down 50, up 100).
 taps() {
@@ -46,19 +34,19 @@ tessary_start "$exe" || e2e_fail "Tessary.exe starts" "no instance window within
 win_open t2 480 270 960 540 normal || e2e_fail "two taps: test window opens" "no ready line"
 win_front t2
 taps 2
-e2e_eq "two taps 150 ms apart move two monitors over" "$THIRD" "$(settled t2)"
+e2e_eq "two taps 150 ms apart move two monitors over" "$THIRD" "$(win_settled t2)"
 win_close t2
 
 win_open t4 480 270 960 540 normal || e2e_fail "four taps: test window opens" "no ready line"
 win_front t4
 taps 4
-e2e_eq "four taps wrap round to the second monitor" "$SECOND" "$(settled t4)"
+e2e_eq "four taps wrap round to the second monitor" "$SECOND" "$(win_settled t4)"
 win_close t4
 
 win_open th 480 270 960 540 normal || e2e_fail "held: test window opens" "no ready line"
 win_front th
 xdotool keydown ctrl+alt+n sleep 1.5 keyup n alt ctrl
-e2e_eq "held for 1.5 s moves once" "$SECOND" "$(settled th)"
+e2e_eq "held for 1.5 s moves once" "$SECOND" "$(win_settled th)"
 win_close th
 
 tessary_stop || e2e_fail "Tessary.exe ends" "had to be killed"

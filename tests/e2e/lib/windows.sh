@@ -32,6 +32,23 @@ win_open() {
 
 # "l t r b" of the window's rectangle (or what the query said instead, so that a failure shows it).
 win_rect() { tw --query "$1" | awk '/^RECT/ { print $2, $3, $4, $5; next } { print "query:", $0 }'; }
+# win_settled TITLE: the window's rectangle once it has stayed the same for a second (at most 15 s):
+# moves may still run after whatever asked for them has returned.
+win_settled() {
+  local last="" now i same=0
+  for i in $(seq 1 60); do
+    now="$(win_rect "$1")"
+    if [ "$now" = "$last" ]; then
+      same=$((same + 1))
+      [ "$same" -ge 4 ] && break
+    else
+      same=0
+    fi
+    last="$now"
+    sleep 0.25
+  done
+  echo "$last"
+}
 # One field of the query: min, max, mon or fg.
 win_field() { tw --query "$1" | awk -v f="$2" '/^RECT/ { for (i = 6; i < NF; i++) if ($i == f) print $(i + 1) }'; }
 win_front() { lab_run 30 "$TESTWIN" --front "$1" >/dev/null; }

@@ -151,7 +151,7 @@ TEST_F(MoveQueueTest, ABurstMovesOnceEachWhenTheWindowReadsItsOldPlaceForAWhile)
     uint32_t after, lasting;
   } cases[] = {
       {"each placement shows late, past the pause between moves", 0, 150},
-      {"shows late, almost as long as a move waits for it", 0, TMoveQueue::MaxSettleMs - 60},
+      {"shows late, almost as long as a move waits for it", 0, TMove::EchoWaitMs - 60},
       {"reads its new place, then flips back once", 30, 200},
       {"flips back just as the next move would read it", TMoveQueue::QueuedSettleMs, 120},
   };
