@@ -1,25 +1,47 @@
 #!/usr/bin/env bash
-# The Monitor Watcher's snapshot under Wine: 50 real program windows (each its own process) on two
-# monitors, the snapshot against a minimal walk over the same windows reading their rectangles.
-# Prints both medians and their ratio. Not a test: figures depend on the machine.
+# The Monitor Watcher's snapshot under Wine: real program windows (each its own process) on two
+# monitors, the snapshot against a minimal walk over the same windows reading their rectangles, at
+# each window count in turn (windows are added between the counts). Prints both medians, their
+# ratio and the cost per window for each count, then what each call costs at the largest count.
+# Not a test: figures depend on the machine.
 #
-#   bash bench/wine_snapshot.sh [WINDOWS] [RUNS]    (default 50 and 200; LAB_TOOLS = cross build)
+#   bash bench/wine_snapshot.sh [COUNTS] [RUNS]   (default "10 50 200" and 200; LAB_TOOLS = cross build)
 set -uo pipefail
 REPO="$(cd "$(dirname "$0")/.." && pwd)"
-WINDOWS="${1:-50}"
+COUNTS="${1:-10 50 200}"
 RUNS="${2:-200}"
 : "${LAB_TOOLS:=$REPO/build/win}"
+# Opening 200 windows takes minutes: they must outlive it and the runs.
+export E2E_LIFE_SECS="${E2E_LIFE_SECS:-1200}"
 . "$REPO/tests/e2e/lib/check.sh"
 . "$REPO/tests/e2e/lib/windows.sh"
 bench="$(lab_tool snapshot_bench)" || exit 1
-lab_attach_or_up two || { echo "lab did not start" >&2; exit 1; }
+# Xvfb admits 256 clients by default and a Wine program with a window holds two: window 127 would
+# not open. A lab of its own, with room for a thousand.
+Xvfb() { exec Xvfb "$@" -maxclients 1024; }
+unset LAB_ROOT
+lab_up two || { echo "lab did not start" >&2; exit 1; }
 trap 'e2e_cleanup; lab_down' EXIT
 e2e_tools || exit 1
 E2E_OUT="$LAB_ROOT/bench-snapshot"
 mkdir -p "$E2E_OUT"
 
-for i in $(seq 1 "$WINDOWS"); do
-  x=$(( (i % 2) * 1920 + (i * 23) % 900 )); y=$(( (i * 17) % 500 ))
-  win_open "snap$i" "$x" "$y" 800 500 normal || { echo "window $i did not open" >&2; exit 1; }
+open=0
+summary=()
+for count in $COUNTS; do
+  while [ "$open" -lt "$count" ]; do
+    open=$((open + 1))
+    x=$(( (open % 2) * 1920 + (open * 23) % 900 )); y=$(( (open * 17) % 500 ))
+    win_open "snap$open" "$x" "$y" 800 500 normal || { echo "window $open did not open" >&2; exit 1; }
+  done
+  echo "== $count windows"
+  out="$(lab_run 600 "$bench" "$RUNS" | tr -d '\r')"
+  echo "$out"
+  summary+=("$(awk -v n="$count" '
+    /^windows walked/ { walked = $3; snapped = $7 }
+    /^median us:/ { gsub(/,/, ""); snap = $4; bare = $7 }
+    END { printf "%4d windows (walked %d, in the snapshot %d): snapshot %8.0f us, bare walk %8.0f us, ratio %.2f; per window %.0f against %.0f us\n",
+      n, walked, snapped, snap, bare, (bare > 0 ? snap / bare : 0), snap / n, bare / n }' <<<"$out")")
 done
-lab_run 300 "$bench" "$RUNS" | tr -d '\r'
+echo "== summary ($RUNS runs each)"
+printf '%s\n' "${summary[@]}"
