@@ -90,7 +90,7 @@ TFrmMain::TFrmMain()
 
 TFrmMain::~TFrmMain() {
   // Before anything of the window goes: a running cycle's steps use it.
-  StopRestoreWorker();
+  if (!watcher.StopRestoreWorker()) AppendLog(L"CHM: the restore thread did not end");
   SetShowMainWindowHandler(nullptr);
   if (fLastIcon != 0) {
     imgIcon->SetIcon(0);
@@ -231,7 +231,7 @@ void TFrmMain::BuildControls() {
   timDelayedClear = &AddTimer(L"timDelayedClear", StatusClearMs, true, [this] { timDelayedClearTimer(); });
   timGetForeground = &AddTimer(L"timGetForeground", ForegroundPollMs, false, [this] { timGetForegroundTimer(); });
   timGetTopPrograms = &AddTimer(L"timGetTopPrograms", static_cast<uint32_t>(hiddenSetting.TopProgramsIntervalMS),
-                                false, [this] { timGetTopProgramsTimer(); });
+                                false, [this] { watcher.timGetTopProgramsTimer(); });
 }
 
 void TFrmMain::InitMainWindow() {
@@ -290,15 +290,15 @@ void TFrmMain::InitMainWindow() {
 
   // Monitor Watcher: switched from cbWatcherOnStart, with a first snapshot when on.
   SetMonitorWatcher(cbWatcherOnStart->Checked());
-  if (MonitorWatcher()) GatherTopLevelPrograms();
+  if (MonitorWatcher()) watcher.timGetTopProgramsTimer();
 
   fore.hwnd = 0;
 
   // Display event window: the watcher's connect, disconnect and resolution-change listeners.
   if (TFrmMonitorEvent* events = FrmMonitorEvent()) {
-    events->RegisterConnectListener([this] { OnMonitorConnect(); });
-    events->RegisterDisconnectListener([this] { OnMonitorDisconnect(); });
-    events->RegisterResolutionChange([this] { OnResolutionChange(); });
+    events->RegisterConnectListener([this] { watcher.OnMonitorConnect(); });
+    events->RegisterDisconnectListener([this] { watcher.OnMonitorDisconnect(); });
+    events->RegisterResolutionChange([this] { watcher.OnResolutionChange(); });
   }
 }
 
@@ -346,7 +346,8 @@ void TFrmMain::DetectMonitorLayout() {
 }
 
 void TFrmMain::WMDisplayChange() {
-  if (powerDetectionEventRunning) {
+  watcher.OnDisplayChange();
+  if (watcher.powerDetectionEventRunning) {
     AppendLog(L"WMDisplayChange - event running");
     return;
   }
@@ -444,16 +445,13 @@ void TFrmMain::ReturnForeground() {
 
 // ---------------------------------------------------------------- Monitor Watcher
 
-void TFrmMain::SetMonitorWatcher(bool on) {
-  if (on == fCheckMonitors) return;
-  fCheckMonitors = on;
+void TFrmMain::SetSnapshotTimer(bool on) {
   // The set-up loads the settings (which switch the watcher) before it registers the timers:
   // until then the timer is switched itself, and its registration takes that state over.
   if (TTimerManager::IsManaged(*timGetTopPrograms))
     TTimerManager::setEnabled(*timGetTopPrograms, on);
   else
     timGetTopPrograms->SetEnabled(on);
-  ShowStatus(std::wstring(L"Monitor Watcher [") + (on ? L"Enabled" : L"Disabled") + L"]", true);
 }
 
 void TFrmMain::PauseManagedTimers() { TTimerManager::pauseAllEnabled(); }
@@ -461,9 +459,12 @@ void TFrmMain::PauseManagedTimers() { TTimerManager::pauseAllEnabled(); }
 // The cycle's worker hands this to the user-interface thread: the timers are that thread's.
 void TFrmMain::ResumeManagedTimers() { TTimerManager::resumeAllPreviouslyEnabled(); }
 
+void TFrmMain::WatcherCycleEnded() {}
+
 // ---------------------------------------------------------------- foreground watch
 
 void TFrmMain::timGetForegroundTimer() {
+  watcher.Tick();
   if (!Visible()) return;
   if (!TForeGround::isForeground(fore) || std::exchange(integrityRetryPending, false)) ShowForeground(false);
 }

@@ -29,7 +29,7 @@ enum TMonitorLayout { ml_None, ml_Vert, ml_Horz };
 // "L T [%d, %d]  wd ht [%d x %d]"
 std::wstring RectToText(const TRect& r);
 
-class TFrmMain : public ui::Form, public TMonitorWatcher {
+class TFrmMain : public ui::Form, protected IWatcherHost {
  public:
   static constexpr const wchar_t* ClassName = L"Tessary.FrmMain";
   static constexpr int32_t DesignWidth = 618, DesignHeight = 275;
@@ -91,8 +91,8 @@ class TFrmMain : public ui::Form, public TMonitorWatcher {
   bool IsAutoRepeat(uint32_t pressTime);
 
   // ---- Monitor Watcher switch: starts or stops the snapshot timer and says so on the status line
-  bool MonitorWatcher() const { return fCheckMonitors; }
-  void SetMonitorWatcher(bool on);
+  bool MonitorWatcher() const { return watcher.MonitorWatcher(); }
+  void SetMonitorWatcher(bool on) { watcher.SetMonitorWatcher(on); }
 
   // ---- foreground display (UnitForegroundDisplay.cpp)
   void ShowForeground(bool alreadyCaptured) override;
@@ -119,7 +119,7 @@ class TFrmMain : public ui::Form, public TMonitorWatcher {
   static bool GetTaskbarRect(TRect& r);
 
   // ---- state
-  // (the Monitor Watcher's fields come with TMonitorWatcher)
+  TMonitorWatcher watcher{*this};
   TProgramInfo fore;
   std::wstring fLastMessage;
   int32_t flastMonitorID = -1;
@@ -207,8 +207,10 @@ class TFrmMain : public ui::Form, public TMonitorWatcher {
   int32_t RestoreDelayMs() override { return seDelay->Value(); }
   bool PowerStateTrigger() override { return rbDevicePowerState->Checked(); }
   bool ResolutionTrigger() override { return rbResolutionChange->Checked(); }
+  void SetSnapshotTimer(bool on) override;
   void PauseManagedTimers() override;
   void ResumeManagedTimers() override;
+  void WatcherCycleEnded() override;
   void RunOnUiThread(const std::function<void()>& fn) override { ui::app::RunOnUiThread(fn); }
 
  private:

@@ -445,12 +445,12 @@ TEST_F(FrmMainTest, LayoutChangesAreLoggedAndRegatherTheMonitors) {
 
 TEST_F(FrmMainTest, DisplayChangeDetectsTheLayoutUnlessARestoreRuns) {
   sim.SetLayout({MonLeft, TRect{0, 1100, 1920, 2180}});
-  main->powerDetectionEventRunning = true;
+  main->watcher.powerDetectionEventRunning = true;
   sim.SendMessageW(main->Handle(), wc::WM_DISPLAYCHANGE, 32, 0);
   EXPECT_EQ(main->ml, ml_None);
   EXPECT_EQ(Log().back(), L"WMDisplayChange - event running");
 
-  main->powerDetectionEventRunning = false;
+  main->watcher.powerDetectionEventRunning = false;
   sim.SendMessageW(main->Handle(), wc::WM_DISPLAYCHANGE, 32, 0);
   EXPECT_EQ(main->ml, ml_Vert);
   EXPECT_EQ(main->pcLayout->ActivePage(), main->tsVert);
