@@ -59,6 +59,11 @@ class TFrmMain : public ui::Form, protected IWatcherHost {
   void MIDefaultConfig1Click();
   void MIGlobalHotkeys1Click();
   void MICommandLineOptions1Click();
+  void MIRestoreReport1Click();
+  // Shows the window at its page with the last restore's report (the tray's "Restore Report").
+  void ShowRestoreReport();
+  void FillReport();
+  void btnCopyReportClick();
   void timDelayedClearTimer();
   void timGetForegroundTimer();
   // When the main window itself is in front, hands the foreground to the window below it.
@@ -191,6 +196,9 @@ class TFrmMain : public ui::Form, protected IWatcherHost {
   ui::Label* lblMoveRightKey = nullptr;
   ui::Label* lblMoveNextKey = nullptr;
   ui::Panel* pnl2 = nullptr;
+  ui::Page* tsReport = nullptr;
+  ui::Memo* txtReport = nullptr;
+  ui::Button* btnCopyReport = nullptr;
   ui::Button* btnResetHotkeys = nullptr;
   ui::Button* btnSaveHotkey = nullptr;
   std::unique_ptr<ui::PopupMenu> pmChangeView;
