@@ -8,8 +8,9 @@
 
 namespace tessary::bench {
 
-class BareWatcher final : public TMonitorWatcher {
- protected:
+class BareHost : public IWatcherHost {
+ public:
+  virtual ~BareHost() = default;
   void ShowStatus(const std::wstring&, bool) override {}
   void DetectMonitorLayout() override {}
   void ShowForeground(bool) override {}
@@ -20,9 +21,16 @@ class BareWatcher final : public TMonitorWatcher {
   int32_t RestoreDelayMs() override { return 0; }
   bool PowerStateTrigger() override { return false; }
   bool ResolutionTrigger() override { return false; }
+  void SetSnapshotTimer(bool) override {}
   void PauseManagedTimers() override {}
   void ResumeManagedTimers() override {}
+  void WatcherCycleEnded() override {}
   void RunOnUiThread(const std::function<void()>& fn) override { fn(); }
+};
+
+class BareWatcher final : private BareHost, public TMonitorWatcher {
+ public:
+  BareWatcher() : TMonitorWatcher(static_cast<BareHost&>(*this)) {}
 };
 
 }  // namespace tessary::bench

@@ -29,6 +29,10 @@ struct TProgramInfo {
   // The full bounds of the monitor when the record was made: while the monitor has them still,
   // a restore puts the window back at its very rectangle, not at one rounded from the fractions.
   TRect monitorBounds;
+  // Filled by the watcher's snapshot: a handle the system gave to another program since is told
+  // apart by its process and class.
+  uint32_t processId = 0;
+  std::wstring className;
 };
 
 struct TMonitorInfo {

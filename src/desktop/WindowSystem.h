@@ -45,6 +45,9 @@ struct MonitorDesc {
   TRect work;    // work area (without taskbars)
   bool primary = false;
   std::wstring deviceName;  // "\\.\DISPLAY1"
+  // The monitor's device interface path, derived from its EDID: the same screen keeps it across
+  // reboots and driver updates, unlike deviceName. Empty where the system gives none.
+  std::wstring devicePath;
 };
 
 struct ProcessEntry {

@@ -29,7 +29,7 @@ IconHandle AskWindowIcon(WindowHandle h, uintptr_t kind, bool& answered) {
 }  // namespace
 
 void TFrmMain::ShowForeground(bool alreadyCaptured) {
-  fmainFormNeedsPlacing = MainMonitorChanged();
+  watcher.fmainFormNeedsPlacing = MainMonitorChanged();
   if (!alreadyCaptured) {
     TForeGround::GetInfo(fore);
     // Nothing worth showing: the desktop without a program, a minimized window (empty bounds).

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <iterator>
 #include <utility>
 
 #include "core/UnitForeground.h"
@@ -90,7 +91,7 @@ TFrmMain::TFrmMain()
 
 TFrmMain::~TFrmMain() {
   // Before anything of the window goes: a running cycle's steps use it.
-  StopRestoreWorker();
+  if (!watcher.StopRestoreWorker()) AppendLog(L"CHM: the restore thread did not end");
   SetShowMainWindowHandler(nullptr);
   if (fLastIcon != 0) {
     imgIcon->SetIcon(0);
@@ -217,12 +218,22 @@ void TFrmMain::BuildControls() {
   tsHotkeys = &Add<ui::Page>(*pcView, L"tsHotkeys", L"Global Hotkeys");
   BuildHotkeyPage();
 
+  // ---- the last restore's report: one line per program, copyable as text
+  tsReport = &Add<ui::Page>(*pcView, L"tsReport", L"Restore Report");
+  txtReport = &Add<ui::Memo>(tsReport, L"txtReport", Box{4, 4, PageInner, 238});
+  txtReport->SetAnchors(ui::akAll);
+  txtReport->readOnly = true;
+  btnCopyReport = &Add<ui::Button>(tsReport, L"btnCopyReport", Box{PageInner - 75 + 4, 246, 75, 25}, L"Copy");
+  btnCopyReport->SetAnchors(ui::akRight | ui::akBottom);
+  btnCopyReport->onClick = [this] { btnCopyReportClick(); };
+
   // ---- view menu
   pmChangeView = std::make_unique<ui::PopupMenu>(L"pmChangeView");
   pmChangeView->Add(L"MIGettingStarted1", L"Getting Started", [this] { MIGettingStarted1Click(); });
   pmChangeView->Add(L"MIStatus1", L"Status", [this] { MIStatus1Click(); });
   pmChangeView->Add(L"MIDefaultConfig1", L"Default Config", [this] { MIDefaultConfig1Click(); });
   pmChangeView->Add(L"MIGlobalHotkeys1", L"Global Hotkeys", [this] { MIGlobalHotkeys1Click(); });
+  pmChangeView->Add(L"MIRestoreReport1", L"Restore Report", [this] { MIRestoreReport1Click(); });
   pmChangeView->AddSeparator();
   pmChangeView->Add(L"MICommandLineOptions1", L"Command Line Options ...", [this] { MICommandLineOptions1Click(); });
   pmChangeView->onPopup = [this] { pmChangeViewPopup(); };
@@ -231,7 +242,7 @@ void TFrmMain::BuildControls() {
   timDelayedClear = &AddTimer(L"timDelayedClear", StatusClearMs, true, [this] { timDelayedClearTimer(); });
   timGetForeground = &AddTimer(L"timGetForeground", ForegroundPollMs, false, [this] { timGetForegroundTimer(); });
   timGetTopPrograms = &AddTimer(L"timGetTopPrograms", static_cast<uint32_t>(hiddenSetting.TopProgramsIntervalMS),
-                                false, [this] { timGetTopProgramsTimer(); });
+                                false, [this] { watcher.timGetTopProgramsTimer(); });
 }
 
 void TFrmMain::InitMainWindow() {
@@ -290,15 +301,15 @@ void TFrmMain::InitMainWindow() {
 
   // Monitor Watcher: switched from cbWatcherOnStart, with a first snapshot when on.
   SetMonitorWatcher(cbWatcherOnStart->Checked());
-  if (MonitorWatcher()) GatherTopLevelPrograms();
+  if (MonitorWatcher()) watcher.timGetTopProgramsTimer();
 
   fore.hwnd = 0;
 
   // Display event window: the watcher's connect, disconnect and resolution-change listeners.
   if (TFrmMonitorEvent* events = FrmMonitorEvent()) {
-    events->RegisterConnectListener([this] { OnMonitorConnect(); });
-    events->RegisterDisconnectListener([this] { OnMonitorDisconnect(); });
-    events->RegisterResolutionChange([this] { OnResolutionChange(); });
+    events->RegisterConnectListener([this] { watcher.OnMonitorConnect(); });
+    events->RegisterDisconnectListener([this] { watcher.OnMonitorDisconnect(); });
+    events->RegisterResolutionChange([this] { watcher.OnResolutionChange(); });
   }
 }
 
@@ -346,7 +357,8 @@ void TFrmMain::DetectMonitorLayout() {
 }
 
 void TFrmMain::WMDisplayChange() {
-  if (powerDetectionEventRunning) {
+  watcher.OnDisplayChange();
+  if (watcher.powerDetectionEventRunning) {
     AppendLog(L"WMDisplayChange - event running");
     return;
   }
@@ -413,10 +425,11 @@ void TFrmMain::btnViewClick() {
 
 void TFrmMain::pmChangeViewPopup() {
   static constexpr const wchar_t* byPage[] = {L"MIStatus1", L"MIDefaultConfig1", L"MIGettingStarted1",
-                                              L"MIGlobalHotkeys1"};
+                                              L"MIGlobalHotkeys1", L"MIRestoreReport1"};
+  constexpr int32_t pages = static_cast<int32_t>(std::size(byPage));
   for (const wchar_t* name : byPage) pmChangeView->Find(name)->enabled = true;
   const int32_t index = pcView->ActiveIndex();
-  if (index >= 0 && index < 4) pmChangeView->Find(byPage[index])->enabled = false;
+  if (index >= 0 && index < pages) pmChangeView->Find(byPage[index])->enabled = false;
 }
 
 void TFrmMain::SelectView(ui::Page* page) {
@@ -428,6 +441,30 @@ void TFrmMain::MIGettingStarted1Click() { SelectView(tsWelcome); }
 void TFrmMain::MIStatus1Click() { SelectView(tsStatus); }
 void TFrmMain::MIDefaultConfig1Click() { SelectView(tsDefaultConfig); }
 void TFrmMain::MIGlobalHotkeys1Click() { SelectView(tsHotkeys); }
+void TFrmMain::MIRestoreReport1Click() {
+  FillReport();
+  SelectView(tsReport);
+}
+
+void TFrmMain::ShowRestoreReport() {
+  ShowAndRaise();
+  // After the showing, which may say something on the status line and so turn to its page.
+  FillReport();
+  pcView->SetActivePage(tsReport);
+}
+
+void TFrmMain::FillReport() {
+  txtReport->ClearLines();
+  const std::vector<std::wstring>& report = watcher.LastReport();
+  if (report.empty()) txtReport->AddLine(L"No restore has run since Tessary started.");
+  for (const std::wstring& line : report) txtReport->AddLine(line);
+}
+
+void TFrmMain::btnCopyReportClick() {
+  const std::wstring text = watcher.ReportText();
+  if (text.empty()) return;
+  if (!ws().SetClipboardText(text)) AppendLog(L"Restore report: could not copy", true);
+}
 
 void TFrmMain::MICommandLineOptions1Click() {
   if (TFrmDummyInstance* instance = FrmDummyInstance())
@@ -444,16 +481,13 @@ void TFrmMain::ReturnForeground() {
 
 // ---------------------------------------------------------------- Monitor Watcher
 
-void TFrmMain::SetMonitorWatcher(bool on) {
-  if (on == fCheckMonitors) return;
-  fCheckMonitors = on;
+void TFrmMain::SetSnapshotTimer(bool on) {
   // The set-up loads the settings (which switch the watcher) before it registers the timers:
   // until then the timer is switched itself, and its registration takes that state over.
   if (TTimerManager::IsManaged(*timGetTopPrograms))
     TTimerManager::setEnabled(*timGetTopPrograms, on);
   else
     timGetTopPrograms->SetEnabled(on);
-  ShowStatus(std::wstring(L"Monitor Watcher [") + (on ? L"Enabled" : L"Disabled") + L"]", true);
 }
 
 void TFrmMain::PauseManagedTimers() { TTimerManager::pauseAllEnabled(); }
@@ -461,9 +495,15 @@ void TFrmMain::PauseManagedTimers() { TTimerManager::pauseAllEnabled(); }
 // The cycle's worker hands this to the user-interface thread: the timers are that thread's.
 void TFrmMain::ResumeManagedTimers() { TTimerManager::resumeAllPreviouslyEnabled(); }
 
+// A report page in view shows the newest report.
+void TFrmMain::WatcherCycleEnded() {
+  if (pcView->ActivePage() == tsReport) FillReport();
+}
+
 // ---------------------------------------------------------------- foreground watch
 
 void TFrmMain::timGetForegroundTimer() {
+  watcher.Tick();
   if (!Visible()) return;
   if (!TForeGround::isForeground(fore) || std::exchange(integrityRetryPending, false)) ShowForeground(false);
 }

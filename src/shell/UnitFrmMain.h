@@ -29,7 +29,7 @@ enum TMonitorLayout { ml_None, ml_Vert, ml_Horz };
 // "L T [%d, %d]  wd ht [%d x %d]"
 std::wstring RectToText(const TRect& r);
 
-class TFrmMain : public ui::Form, public TMonitorWatcher {
+class TFrmMain : public ui::Form, protected IWatcherHost {
  public:
   static constexpr const wchar_t* ClassName = L"Tessary.FrmMain";
   static constexpr int32_t DesignWidth = 618, DesignHeight = 275;
@@ -59,6 +59,11 @@ class TFrmMain : public ui::Form, public TMonitorWatcher {
   void MIDefaultConfig1Click();
   void MIGlobalHotkeys1Click();
   void MICommandLineOptions1Click();
+  void MIRestoreReport1Click();
+  // Shows the window at its page with the last restore's report (the tray's "Restore Report").
+  void ShowRestoreReport();
+  void FillReport();
+  void btnCopyReportClick();
   void timDelayedClearTimer();
   void timGetForegroundTimer();
   // When the main window itself is in front, hands the foreground to the window below it.
@@ -91,8 +96,8 @@ class TFrmMain : public ui::Form, public TMonitorWatcher {
   bool IsAutoRepeat(uint32_t pressTime);
 
   // ---- Monitor Watcher switch: starts or stops the snapshot timer and says so on the status line
-  bool MonitorWatcher() const { return fCheckMonitors; }
-  void SetMonitorWatcher(bool on);
+  bool MonitorWatcher() const { return watcher.MonitorWatcher(); }
+  void SetMonitorWatcher(bool on) { watcher.SetMonitorWatcher(on); }
 
   // ---- foreground display (UnitForegroundDisplay.cpp)
   void ShowForeground(bool alreadyCaptured) override;
@@ -119,7 +124,7 @@ class TFrmMain : public ui::Form, public TMonitorWatcher {
   static bool GetTaskbarRect(TRect& r);
 
   // ---- state
-  // (the Monitor Watcher's fields come with TMonitorWatcher)
+  TMonitorWatcher watcher{*this};
   TProgramInfo fore;
   std::wstring fLastMessage;
   int32_t flastMonitorID = -1;
@@ -191,6 +196,9 @@ class TFrmMain : public ui::Form, public TMonitorWatcher {
   ui::Label* lblMoveRightKey = nullptr;
   ui::Label* lblMoveNextKey = nullptr;
   ui::Panel* pnl2 = nullptr;
+  ui::Page* tsReport = nullptr;
+  ui::Memo* txtReport = nullptr;
+  ui::Button* btnCopyReport = nullptr;
   ui::Button* btnResetHotkeys = nullptr;
   ui::Button* btnSaveHotkey = nullptr;
   std::unique_ptr<ui::PopupMenu> pmChangeView;
@@ -207,8 +215,10 @@ class TFrmMain : public ui::Form, public TMonitorWatcher {
   int32_t RestoreDelayMs() override { return seDelay->Value(); }
   bool PowerStateTrigger() override { return rbDevicePowerState->Checked(); }
   bool ResolutionTrigger() override { return rbResolutionChange->Checked(); }
+  void SetSnapshotTimer(bool on) override;
   void PauseManagedTimers() override;
   void ResumeManagedTimers() override;
+  void WatcherCycleEnded() override;
   void RunOnUiThread(const std::function<void()>& fn) override { ui::app::RunOnUiThread(fn); }
 
  private:

@@ -205,6 +205,14 @@ void TfrmSysTrayMenu::ShowPopup(ui::MenuItem* inmenu) {
   });
   disable.checked = !on;
   items.push_back(std::move(watcher));
+
+  ui::MenuItem report;
+  report.name = L"MIRestoreReport";
+  report.caption = L"&Restore Report";
+  report.onClick = [] {
+    if (TFrmMain* m = FrmMain()) m->ShowRestoreReport();
+  };
+  items.push_back(std::move(report));
   items.push_back(ui::MenuItem{});
   items.push_back(ui::MenuItem{});
 

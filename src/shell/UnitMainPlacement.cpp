@@ -45,7 +45,7 @@ bool MonitorNearWindow(WindowHandle h, MonitorDesc& out) {
 }  // namespace
 
 void TFrmMain::FormShow() {
-  if (powerDetectionEventRunning) {
+  if (watcher.powerDetectionEventRunning) {
     PlaceAtWorkAreaCorner();
     TFocusManager::ForceForeground(Handle(), false);
   } else {
@@ -57,7 +57,7 @@ void TFrmMain::FormShow() {
   KeepInsideDesktop();
   ShowForeground(false);
 
-  if (!powerDetectionEventRunning) {
+  if (!watcher.powerDetectionEventRunning) {
     if (fore.hwnd == 0 || (IsOverflowWindow(fore.hwnd) && SameTextAscii(fore.EXEName, L"Explorer.exe")))
       FindNextForeground();
   }

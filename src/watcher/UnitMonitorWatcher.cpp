@@ -1,13 +1,17 @@
 #include "watcher/UnitMonitorWatcher.h"
 
+#include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "core/UnitForeground.h"
 #include "core/UnitMonitors.h"
+#include "desktop/WinConst.h"
 #include "diagnostics/DebugLog.h"
 #include "moving/UnitFocusManager.h"
 #include "moving/UnitMoveQueue.h"
@@ -57,14 +61,31 @@ struct TMonitorWatcher::Worker {
   }
 };
 
-TMonitorWatcher::TMonitorWatcher()
+TMonitorWatcher::TMonitorWatcher(IWatcherHost& host)
     : topLevelPrograms(std::make_shared<TProgramInfoComparer>()),
+      host_(host),
       liveWorkers_(std::make_shared<std::atomic<int32_t>>(0)) {}
 
 TMonitorWatcher::~TMonitorWatcher() {
   // The window has stopped the worker already; this only guards against one that did not, and
-  // a worker told to stop calls none of the window's hooks.
-  StopRestoreWorker();
+  // a worker told to stop calls none of the host's hooks.
+  if (!StopRestoreWorker()) AppendLog(L"CHM: the restore thread did not end");
+}
+
+void TMonitorWatcher::SetMonitorWatcher(bool on) {
+  if (on == fCheckMonitors) return;
+  fCheckMonitors = on;
+  host_.SetSnapshotTimer(on);
+  if (on) {
+    // Whatever the monitors are now is where snapshots go from here.
+    stable_ = TArrangement::Present();
+    changing_ = false;
+  } else if (!fCallbackRunning) {
+    // Nothing may stay flagged for a change the watcher no longer follows.
+    changing_ = false;
+    powerDetectionEventRunning = false;
+  }
+  host_.ShowStatus(std::wstring(L"Monitor Watcher [") + (on ? L"Enabled" : L"Disabled") + L"]", true);
 }
 
 // ---------------------------------------------------------------- snapshot
@@ -76,8 +97,8 @@ void TMonitorWatcher::GatherTopLevelPrograms() {
 
   // The retries may pump messages; nothing else takes a snapshot meanwhile: the snapshot timer is
   // paused while any managed timer's handler runs, and the cycle's snapshots run on this thread.
-  WindowHandle h = TFocusManager::FMGetForegroundWindow(kForegroundRetries);
-  if (h == 0) {
+  const WindowHandle foreground = TFocusManager::FMGetForegroundWindow(kForegroundRetries);
+  if (foreground == 0) {
     AppendLog(L"GTLP: Failed to get Foreground. Aborting. ", true);
     return;
   }
@@ -85,70 +106,162 @@ void TMonitorWatcher::GatherTopLevelPrograms() {
   // From the top of the z-order, not from the window in front: a restore raises the programs it
   // puts back without activating them, and a walk from the active one would miss those above it
   // until the user clicks one, so that a second sleep would leave them where the system put them.
+  WindowHandle h = foreground;
   if (const WindowHandle first = ws().GetWindow(h, wc::GW_HWNDFIRST); first != 0 && first != h)
     h = TFocusManager::IsLikelyOnTaskbar(first) ? first : TFocusManager::GetNextToFocus(first, false);
-  if (h == 0) h = TFocusManager::FMGetForegroundWindow(kForegroundRetries);
+  if (h == 0) h = foreground;
 
   const TReadCache cache;
+  const auto read = [](WindowHandle w, TProgramInfo& info) {
+    TForeGround::GatherProgramInfo(w, info);
+    info.className = ws().GetClassNameW(w);
+    if (ws().GetWindowThreadProcessId(w, &info.processId) == 0 || info.className.empty()) {
+      AppendLog(L"GTLP: window " + std::to_wstring(static_cast<int32_t>(w)) + L" went while it was read", true);
+      return false;
+    }
+    return !(SameTextAscii(info.EXEName, L"Tessary.exe") || info.bounds == TRect{} || info.bounds.Width() < 0 ||
+             info.bounds.Height() < 0 || info.isMinimized);
+  };
   std::vector<WindowHandle> seen;
+  std::vector<TProgramInfo> below;
   while (h != 0) {
     // The z-order can change under the walk; a window met twice would make it go round for ever.
     for (WindowHandle s : seen)
       if (s == h) h = 0;
     if (h == 0) break;
     seen.push_back(h);
-
     TProgramInfo info;
-    TForeGround::GatherProgramInfo(h, info);
-    const bool skip = SameTextAscii(info.EXEName, L"Tessary.exe") || info.bounds == TRect{} ||
-                      info.bounds.Width() < 0 || info.bounds.Height() < 0 || info.isMinimized;
-    if (!skip) topLevelPrograms.Add(info);
+    if (h != foreground && read(h, info)) below.push_back(info);
     h = TFocusManager::GetNextToFocus(h, false);
   }
+  // The window in front is recorded whatever it is (a dialog, a tool window) and comes first, so
+  // that a restore, which goes from the last record to the first, puts it back last.
+  if (TProgramInfo info; read(foreground, info)) topLevelPrograms.Add(info);
+  for (const TProgramInfo& info : below) topLevelPrograms.Add(info);
   if (powerDetectionEventRunning)
     AppendLog(L"GTLP: Ending - added count = " + std::to_wstring(topLevelPrograms.Count()));
+}
+
+void TMonitorWatcher::timGetTopProgramsTimer() {
+  GatherTopLevelPrograms();
+  RememberSnapshot();
+}
+
+void TMonitorWatcher::RememberSnapshot() {
+  // A snapshot taken while a monitor is half gone would send windows to the wrong monitor later.
+  if (!fCheckMonitors || changing_ || fCallbackRunning) return;
+  const TArrangement present = TArrangement::Present();
+  if (!present.Known()) return;
+  if (present != stable_) {
+    NoteMonitorChange(L"the snapshot found other monitors");
+    return;
+  }
+  // Programs closed since, or whose handle went to another program, leave every memory.
+  memory_.DropIf([](const TProgramInfo& p) {
+    if (!ws().IsWindow(p.hwnd)) return true;
+    uint32_t pid = 0;
+    ws().GetWindowThreadProcessId(p.hwnd, &pid);
+    return p.processId != 0 && pid != p.processId;
+  });
+  memory_.Store(present, topLevelPrograms);
+}
+
+// ---------------------------------------------------------------- arrangements
+
+void TMonitorWatcher::NoteMonitorChange(const std::wstring& reason) {
+  if (!fCheckMonitors) return;
+  ++changeSeq_;
+  lastChangeTick_ = ws().GetTickCount();
+  changingTo_ = TArrangement::Present();
+  if (!changing_) {
+    AppendLog(L"WA: monitors changing: " + reason);
+    left_ = stable_;
+  }
+  changing_ = true;
+}
+
+void TMonitorWatcher::OnDisplayChange() { NoteMonitorChange(L"display change"); }
+
+void TMonitorWatcher::Tick() {
+  if (!changing_ || fCallbackRunning || !fCheckMonitors) return;
+  const uint32_t now = ws().GetTickCount();
+  if (now - lastChangeTick_ < static_cast<uint32_t>(std::max(0, host_.RestoreDelayMs()))) return;
+  const TArrangement present = TArrangement::Present();
+  if (!present.Known()) return;
+  if (present != changingTo_) {  // changed again without an event saying so
+    changingTo_ = present;
+    lastChangeTick_ = now;
+    return;
+  }
+  Settle(present);
+}
+
+void TMonitorWatcher::Settle(const TArrangement& present) {
+  changing_ = false;
+  powerDetectionEventRunning = false;
+  stable_ = present;
+  const TRememberedLayout* layout = memory_.Find(present);
+  AppendLog(L"WA: arrangement " + present.Describe() +
+            (layout != nullptr ? L" remembered, " + std::to_wstring(layout->programs.Count()) + L" programs" : L" new"));
+  // With neither trigger chosen the user wants nothing put back by itself.
+  const bool restores = host_.PowerStateTrigger() || host_.ResolutionTrigger();
+  if (restores && layout != nullptr && AnyDisplaced(*layout)) {
+    // Back at a remembered arrangement with programs elsewhere, without a wake that said so (a
+    // display change only, a monitor of three gone).
+    StartRestoreWorker();
+    return;
+  }
+  timGetTopProgramsTimer();
+}
+
+bool TMonitorWatcher::AnyDisplaced(const TRememberedLayout& layout) const {
+  for (const TProgramInfo& p : layout.programs) {
+    if (!ws().IsWindow(p.hwnd) || ws().IsIconic(p.hwnd) || !layout.arrangement.Has(p.monitorBounds)) continue;
+    uint32_t pid = 0;
+    ws().GetWindowThreadProcessId(p.hwnd, &pid);
+    if (p.processId != 0 && pid != p.processId) continue;
+    MonitorDesc now;
+    if (ws().GetMonitorInfo(ws().MonitorFromWindow(p.hwnd, wc::MONITOR_DEFAULTTONEAREST), now) &&
+        now.bounds != p.monitorBounds)
+      return true;
+  }
+  return false;
 }
 
 // ---------------------------------------------------------------- listeners
 
 void TMonitorWatcher::OnMonitorConnect() {
   AppendLog(L"CC: connect");
-  if (!PowerStateTrigger()) return;
+  if (!host_.PowerStateTrigger()) return;
   if (fCheckMonitors) {
     AppendLog(L"CC: disconnect TRIGGER, CHM starting");
+    NoteMonitorChange(L"connect");
+    if (!fCallbackRunning) powerDetectionEventRunning = true;
     StartRestoreWorker();
     return;
   }
   AppendLog(L"CC: disconnect DISABLED");
-  ShowStatus(L"Monitor Watcher Disasbled: connection detected", true);
-  // A disconnect seen while the watcher was on froze the timers for a cycle that will not come
-  // now: let them run again, or the window would stop following the foreground for good.
-  if (powerDetectionEventRunning && !fCallbackRunning) {
-    powerDetectionEventRunning = false;
-    timersPaused_ = false;
-    ResumeManagedTimers();
-  }
+  host_.ShowStatus(L"Monitor Watcher Disasbled: connection detected", true);
 }
 
 void TMonitorWatcher::OnMonitorDisconnect() {
   AppendLog(L"DC: disconnect");
-  if (!PowerStateTrigger() || !fCheckMonitors) return;
+  if (!host_.PowerStateTrigger() || !fCheckMonitors) return;
   powerDetectionEventRunning = true;
   if (LastTopLevelProgramDetectTime != 0)
     AppendLog(L"DC: MS since GatherTopLevelPrograms - " +
               std::to_wstring(static_cast<uint32_t>(ws().GetTickCount() - LastTopLevelProgramDetectTime)));
-  // Once per cycle: a second pause would record the paused timers as off, and the cycle's end
-  // would then leave every one of them off.
-  if (!timersPaused_) {
-    timersPaused_ = true;
-    PauseManagedTimers();
-  }
+  // The snapshot of the arrangement that is going stays as it is: no snapshot is remembered until
+  // the monitors have settled, and then under the key of what is present. The timers go on: the
+  // window follows the program in front while a monitor is away, however long that is.
+  NoteMonitorChange(L"disconnect");
 }
 
 void TMonitorWatcher::OnResolutionChange() {
   AppendLog(L"RC: resolution");
-  if (!ResolutionTrigger() || !fCheckMonitors) return;
+  if (!host_.ResolutionTrigger() || !fCheckMonitors) return;
   AppendLog(L"RC: resolution TRIGGER");
+  NoteMonitorChange(L"resolution");
   StartRestoreWorker();
 }
 
@@ -190,7 +303,7 @@ void TMonitorWatcher::Execute(const std::shared_ptr<Worker>& worker) {
   bool done = false;
   std::wstring error;
   try {
-    RunOnUiThread([&] {
+    host_.RunOnUiThread([&] {
       AppendLog(L"CHM: Starting");
       IncLevel();
       ++levels;
@@ -199,28 +312,28 @@ void TMonitorWatcher::Execute(const std::shared_ptr<Worker>& worker) {
     int32_t repeat_cnt = 0;
     bool enough = false;
     // A monitor that went for good (unplugged while asleep) never comes back: the cycle gives up
-    // instead of waiting for ever with the snapshot's timers paused.
+    // instead of waiting for ever; what is present then settles as any change does.
     constexpr int32_t kMaxMonitorRounds = 20;
     while (!enough && !worker->stop && repeat_cnt < kMaxMonitorRounds) {
       std::vector<MonitorDesc> monitors = TMonitors::WaitForMonitors(&worker->stop);
-      RunOnUiThread([&] { TMonitors::RecordMonitors(monitors); });
+      host_.RunOnUiThread([&] { TMonitors::RecordMonitors(monitors); });
       ++repeat_cnt;
       // As the list does when asked with fewer than two recorded: one more gathering.
       if (monitors.size() < 2 && !worker->stop) {
         monitors = TMonitors::WaitForMonitors(&worker->stop);
-        RunOnUiThread([&] { TMonitors::RecordMonitors(monitors); });
+        host_.RunOnUiThread([&] { TMonitors::RecordMonitors(monitors); });
       }
       enough = monitors.size() >= 2;
     }
 
     if (!enough && !worker->stop) {
-      RunOnUiThread([&] { AppendLog(L"CHM: no second monitor, nothing restored"); });
+      host_.RunOnUiThread([&] { AppendLog(L"CHM: no second monitor, nothing restored"); });
     } else if (!worker->stop) {
-      if (repeat_cnt > 1) RunOnUiThread([&] { AppendLog(L"CHM: Getmonitors repeat=" + std::to_wstring(repeat_cnt)); });
+      if (repeat_cnt > 1) host_.RunOnUiThread([&] { AppendLog(L"CHM: Getmonitors repeat=" + std::to_wstring(repeat_cnt)); });
       // The restore moves windows: it is a move request like the others, so it never runs
       // inside a move (this hand-over may arrive in a move's wait) and none runs inside it (its
       // countdown pumps messages). When it has to wait its turn, this thread waits for it.
-      RunOnUiThread([&] {
+      host_.RunOnUiThread([&] {
         TMoveQueue::Run(L"restore", [this, worker] {
           std::exception_ptr failure;
           if (!worker->stop) {  // a stopped worker's window may be gone
@@ -244,14 +357,23 @@ void TMonitorWatcher::Execute(const std::shared_ptr<Worker>& worker) {
         worker->cv.wait(lk, [&] { return worker->restoreDone || worker->stop; });
         if (worker->restoreError) std::rethrow_exception(worker->restoreError);
       }
-      // So the snapshot shows the restored layout.
-      RunOnUiThread([&] { GatherTopLevelPrograms(); });
+      // So the snapshot shows the restored layout, remembered for the arrangement unless the
+      // monitors changed again meanwhile.
+      host_.RunOnUiThread([&] {
+        GatherTopLevelPrograms();
+        if (const TArrangement present = TArrangement::Present();
+            restoreSeq_ == changeSeq_ && fCheckMonitors && !worker->stop && present.Known()) {
+          changing_ = false;
+          stable_ = present;
+          memory_.Store(stable_, topLevelPrograms);
+        }
+      });
     }
 
     // One step: an event handled between the cycle's end and the resume would find no cycle
     // running and the timers still paused; its disconnect would not pause them, the resume would
     // then let the snapshot follow the displaced windows, and the next wake would restore nothing.
-    RunOnUiThread([&] {
+    host_.RunOnUiThread([&] {
       DecLevel();
       --levels;
       AppendLog(L"CHM: Ending");
@@ -266,7 +388,7 @@ void TMonitorWatcher::Execute(const std::shared_ptr<Worker>& worker) {
 
   // A step threw: the cycle ends cleanly, so that the next event can start a new one.
   try {
-    RunOnUiThread([&] {
+    host_.RunOnUiThread([&] {
       for (; levels > 0; --levels) DecLevel();
       AppendLog(L"CHM: cycle failed: " + error);
       if (!done) RestoreWorkerDone();
@@ -278,62 +400,131 @@ void TMonitorWatcher::Execute(const std::shared_ptr<Worker>& worker) {
 }
 
 void TMonitorWatcher::ResumeAfterCycle() {
-  timersPaused_ = false;
-  ResumeManagedTimers();
+  // A change the cycle did not settle is settled by the ticks, a whole delay from now.
+  if (changing_) lastChangeTick_ = ws().GetTickCount();
+  if (std::exchange(timersPaused_, false)) host_.ResumeManagedTimers();
+  host_.WatcherCycleEnded();
 }
 
 void TMonitorWatcher::HandleMovedPrograms() {
   LevelScope level;
-  DetectMonitorLayout();
-  if (!WatcherWindowShowing()) WatcherShowWindow();
+  host_.DetectMonitorLayout();
+  if (!host_.WatcherWindowShowing()) host_.WatcherShowWindow();
   if (fmainFormNeedsPlacing) {
     fmainFormNeedsPlacing = false;
     AppendLog(L"HMP: adjusting mainform position");
-    WatcherPlaceWindowAgain();
+    host_.WatcherPlaceWindowAgain();
+  }
+  // A wake's cycle holds the window's periodic work until it ends; a monitor away holds nothing.
+  if (powerDetectionEventRunning && !timersPaused_) {
+    timersPaused_ = true;
+    host_.PauseManagedTimers();
   }
 
-  const TTryList<TProgramInfo> saved = topLevelPrograms;
-  ShowStatus(L"Sleeping then restoring positions", false);
-  fsleepCount = 0;
-  // Pumps messages through the countdown: display events, clicks and timers run meanwhile.
-  SleepSlick(RestoreDelayMs(), this);
-  ShowStatus(L"-------------------", true);
-  ShowStatus(L"Restoring Positions", true);
+  host_.ShowStatus(L"Sleeping then restoring positions", false);
+  // Pumps messages through the countdown: display events, clicks and timers run meanwhile. A
+  // change of the monitors during it starts it again, so the restore looks at monitors that have
+  // stayed put for the whole delay; a storm that never ends is waited out for a minute at most.
+  constexpr uint32_t kMostSettlingMs = 60000;
+  const uint32_t began = ws().GetTickCount();
+  for (;;) {
+    const uint64_t seq = changeSeq_;
+    const TArrangement before = TArrangement::Present();
+    fsleepCount = 0;
+    SleepSlick(host_.RestoreDelayMs(), this);
+    if (seq == changeSeq_ && TArrangement::Present() == before) break;
+    if (ws().GetTickCount() - began >= kMostSettlingMs) {
+      AppendLog(L"HMP: the monitors keep changing; restoring now");
+      break;
+    }
+    AppendLog(L"HMP: the monitors changed during the wait; waiting again");
+  }
+  restoreSeq_ = changeSeq_;
+  host_.ShowStatus(L"-------------------", true);
+  host_.ShowStatus(L"Restoring Positions", true);
   // Monitors flap on a wake: the ones gathered before the countdown may be gone now, and a window
   // placed on a monitor that is no longer there would be lost from view.
   TMonitors::GatherMonitorsInfo();
+  const TArrangement present = TArrangement::Present();
+  const TRememberedLayout* layout = memory_.Find(present);
+  const bool remembered = layout != nullptr;
+  TTryList<TProgramInfo> saved(std::make_shared<TProgramInfoComparer>());
+  if (remembered) saved = layout->programs;  // a copy: the restore's waits may replace the memory
+  // Programs this arrangement does not know (opened since it was last here, or all of them when it
+  // is new: a monitor more, the primary moved) still get back what they had on the monitors it
+  // shares, by identity and bounds, with the arrangement that was left; another desk's monitor
+  // shares none.
+  int32_t fromLeft = 0;
+  std::vector<TProgramInfo> elsewhere;  // on a monitor of the arrangement left that is not here
+  if (const TRememberedLayout* before = memory_.Find(left_); before != nullptr && left_ != present)
+    for (const TProgramInfo& p : before->programs) {
+      if (TProgramInfo known = p; saved.TryAndGet(known)) continue;
+      if (SameMonitorIn(before->arrangement, present, p.monitorBounds)) {
+        saved.Add(p);
+        ++fromLeft;
+      } else if (ws().IsWindow(p.hwnd)) {
+        elsewhere.push_back(p);
+      }
+    }
+  AppendLog(L"WA: arrangement " + present.Describe() + (remembered ? L" remembered" : L" new") + L", " +
+            std::to_wstring(saved.Count()) + L" programs" +
+            (fromLeft > 0 ? L" (" + std::to_wstring(fromLeft) + L" from the arrangement left)" : std::wstring()));
 
   GatherTopLevelPrograms();
-  const TTryList<TProgramInfo> moved = TRestore::FindMovedPrograms(saved, topLevelPrograms);
+  TRestoreReport report;
+  const TTryList<TProgramInfo> fresh = topLevelPrograms;
+  const TTryList<TProgramInfo> moved = TRestore::FindMovedPrograms(saved, fresh, &report);
   bool failed = false;
   if (moved.Count() == 0) {
-    ShowStatus(L"No program moving needed.", true);
+    host_.ShowStatus(L"No program moving needed.", true);
   } else {
     failed = !TRestore::RestoreMovedPrograms(
-        moved, [this](const std::wstring& text, bool keep) { ShowStatus(text, keep); });
-    ShowStatus(L"Restoring Done.", true);
-    ShowForeground(false);
+        moved, [this](const std::wstring& text, bool keep) { host_.ShowStatus(text, keep); }, &report);
+    host_.ShowStatus(L"Restoring Done.", true);
+    host_.ShowForeground(false);
   }
+  for (const TProgramInfo& p : elsewhere) {
+    TRestoreEntry e;
+    e.saved = p;
+    e.title = ws().GetWindowTextW(p.hwnd);
+    ws().GetWindowRect(p.hwnd, e.from);
+    e.outcome = TRestoreOutcome::MonitorMissing;
+    report.push_back(e);
+  }
+  report_.clear();
+  report_.push_back(L"arrangement " + present.Describe() + (remembered ? L", remembered" : L", new"));
+  for (const TRestoreEntry& e : report) report_.push_back(RestoreEntryText(e));
+  for (const std::wstring& line : report_) AppendLog(L"RR: " + line);
   level.Release();
   // What did not go back stays in view with its status log.
-  if (!failed) WatcherHideWindow();
+  if (!failed) host_.WatcherHideWindow();
+}
+
+std::wstring TMonitorWatcher::ReportText() const {
+  std::wstring text;
+  for (const std::wstring& line : report_) text += line + L"\r\n";
+  return text;
 }
 
 void TMonitorWatcher::reportSleepSlick(int32_t remaining, bool& /*abort*/) {
   static constexpr const wchar_t* dots[] = {L" .", L" ..", L" ...", L" ...."};
-  ShowStatus(L"Sleeping (" + FixedText(remaining / 1000.0, 2) + L") then restoring positions" +
+  host_.ShowStatus(L"Sleeping (" + FixedText(remaining / 1000.0, 2) + L") then restoring positions" +
                  dots[((fsleepCount % 4) + 4) % 4],
              false);
   ++fsleepCount;
 }
 
-void TMonitorWatcher::StopRestoreWorker() {
+bool TMonitorWatcher::StopRestoreWorker(uint32_t timeoutMs) {
   if (worker_) worker_->Stop();
-  // Its last steps are handed to this thread: keep answering them until it is gone.
+  // Its last steps are handed to this thread: keep answering them until it is gone. Real time:
+  // a worker stuck in a call that never returns must not hang the caller with it.
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   while (liveWorkers_->load() > 0) {
+    if (std::chrono::steady_clock::now() >= giveUp) return false;
     ws().ProcessPendingMessages();
     if (liveWorkers_->load() > 0) ws().Sleep(5);
   }
+  return true;
 }
 
 bool TMonitorWatcher::WorkerAlive() const { return liveWorkers_->load() > 0; }

@@ -32,7 +32,47 @@ std::wstring ProgramText(const TProgramInfo& p) {
 
 enum class Outcome { Restored, Skipped, Failed };
 
+std::wstring RectText(const TRect& r) {
+  return L"[" + std::to_wstring(r.Left) + L", " + std::to_wstring(r.Top) + L", " + std::to_wstring(r.Right) + L", " +
+         std::to_wstring(r.Bottom) + L"]";
+}
+
+// A record whose window now belongs to another program (the system reuses handles).
+bool Reused(const TProgramInfo& old, const TProgramInfo& now) {
+  return (old.processId != 0 && now.processId != 0 && old.processId != now.processId) ||
+         (!old.className.empty() && !now.className.empty() && old.className != now.className);
+}
+
+TRestoreEntry* EntryOf(TRestoreReport* report, WindowHandle h) {
+  if (report != nullptr)
+    for (TRestoreEntry& e : *report)
+      if (e.saved.hwnd == h) return &e;
+  return nullptr;
+}
+
 }  // namespace
+
+std::wstring RestoreEntryText(const TRestoreEntry& e) {
+  std::wstring outcome;
+  switch (e.outcome) {
+    case TRestoreOutcome::PutBack: outcome = L"put back"; break;
+    case TRestoreOutcome::AlreadyInPlace: outcome = L"already in place"; break;
+    case TRestoreOutcome::LeftByUser: outcome = L"left where the user put it"; break;
+    case TRestoreOutcome::Gone: outcome = L"gone"; break;
+    case TRestoreOutcome::Minimized: outcome = L"skipped (minimized)"; break;
+    case TRestoreOutcome::Elevated: outcome = L"skipped (elevated)"; break;
+    case TRestoreOutcome::NotResponding: outcome = L"skipped (not responding)"; break;
+    case TRestoreOutcome::MonitorMissing: outcome = L"skipped (monitor missing)"; break;
+    case TRestoreOutcome::Failed: {
+      std::wstring text = e.error != 0 ? ws().ErrorText(e.error) : std::wstring(L"not where it was put");
+      while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
+      outcome = L"failed (" + (e.error != 0 ? std::to_wstring(e.error) + L" " : std::wstring()) + text + L")";
+      break;
+    }
+  }
+  const std::wstring from = e.from == TRect{} ? std::wstring(L"nowhere") : RectText(e.from);
+  return e.saved.EXEName + L" \"" + e.title + L"\" from " + from + L" to " + RectText(e.saved.bounds) + L": " + outcome;
+}
 
 std::wstring FixedText(double value, int32_t decimals) {
   wchar_t buf[64];
@@ -41,13 +81,39 @@ std::wstring FixedText(double value, int32_t decimals) {
 }
 
 TTryList<TProgramInfo> TRestore::FindMovedPrograms(const TTryList<TProgramInfo>& saved,
-                                                   const TTryList<TProgramInfo>& fresh) {
+                                                   const TTryList<TProgramInfo>& fresh, TRestoreReport* report) {
   TTryList<TProgramInfo> moved(std::make_shared<TProgramInfoComparer>());
   for (const TProgramInfo& old : saved) {
     TProgramInfo now;
     now.hwnd = old.hwnd;
-    if (!fresh.TryAndGet(now)) {
+    TRestoreEntry entry;
+    entry.saved = old;
+    const bool found = fresh.TryAndGet(now);
+    if (found) {
+      entry.from = now.bounds;
+      entry.title = ws().GetWindowTextW(old.hwnd);
+    }
+    const auto add = [&](TRestoreOutcome outcome) {
+      entry.outcome = outcome;
+      if (report != nullptr) report->push_back(entry);
+    };
+    if (!found) {
       Log(L"Program Handle Missing " + old.EXEName);
+      // Minimized windows are not in a snapshot: tell those from the ones that went.
+      const bool minimized = ws().IsWindow(old.hwnd) && ws().IsIconic(old.hwnd) &&
+                             (old.className.empty() || ws().GetClassNameW(old.hwnd) == old.className);
+      if (minimized) {
+        entry.title = ws().GetWindowTextW(old.hwnd);
+        ws().GetWindowRect(old.hwnd, entry.from);
+      }
+      add(minimized ? TRestoreOutcome::Minimized : TRestoreOutcome::Gone);
+      continue;
+    }
+    if (Reused(old, now)) {
+      Log(L"Program Handle Reused " + old.EXEName + L" -> " + now.EXEName);
+      entry.from = TRect{};
+      entry.title.clear();
+      add(TRestoreOutcome::Gone);
       continue;
     }
     // A program still on its monitor is left alone, even if it moved on it. A monitor that came
@@ -58,7 +124,17 @@ TTryList<TProgramInfo> TRestore::FindMovedPrograms(const TTryList<TProgramInfo>&
       if (old.monitorBounds != TRect{} && m.bounds == old.monitorBounds) recordedPresent = true;
     const bool otherMonitor =
         recordedPresent ? now.monitorBounds != old.monitorBounds : old.monitorID != now.monitorID;
-    if (!old.isMinimized && !now.isMinimized && otherMonitor) moved.Add(old);
+    if (old.monitorBounds != TRect{} && !recordedPresent) {
+      // Its monitor is not there: it stays on the one the system gave it, in view.
+      add(TRestoreOutcome::MonitorMissing);
+    } else if (old.isMinimized || now.isMinimized) {
+      add(TRestoreOutcome::Minimized);
+    } else if (otherMonitor) {
+      moved.Add(old);
+      add(TRestoreOutcome::PutBack);
+    } else {
+      add(now.bounds == old.bounds ? TRestoreOutcome::AlreadyInPlace : TRestoreOutcome::LeftByUser);
+    }
   }
   return moved;
 }
@@ -96,7 +172,8 @@ bool TRestore::VerifyRestored(const TProgramInfo& rec) {
   return true;
 }
 
-bool TRestore::RestoreMovedPrograms(const TTryList<TProgramInfo>& moved, const TStatusSink& status) {
+bool TRestore::RestoreMovedPrograms(const TTryList<TProgramInfo>& moved, const TStatusSink& status,
+                                    TRestoreReport* report) {
   Log(L"Restore count=" + std::to_wstring(moved.Count()));
   bool allRestored = true;
   const auto denied = [] { return TMove::getLastError() == wc::ERROR_ACCESS_DENIED; };
@@ -165,6 +242,24 @@ bool TRestore::RestoreMovedPrograms(const TTryList<TProgramInfo>& moved, const T
       if (outcome == Outcome::Failed && !hung()) Log(L"Restoring Position failed.");
     }
     if (outcome == Outcome::Failed) allRestored = false;
+
+    if (TRestoreEntry* e = EntryOf(report, rec.hwnd)) {
+      const uint32_t error = TMove::getLastError();
+      bool monitorThere = false;
+      for (const MonitorDesc& m : ws().EnumMonitors()) monitorThere = monitorThere || m.bounds == rec.monitorBounds;
+      if (outcome == Outcome::Restored) {
+        e->outcome = TRestoreOutcome::PutBack;
+      } else if (outcome == Outcome::Skipped) {
+        e->outcome = TRestoreOutcome::Elevated;
+      } else if (error == wc::ERROR_TIMEOUT) {
+        e->outcome = TRestoreOutcome::NotResponding;
+      } else if (!monitorThere && rec.monitorBounds != TRect{}) {
+        e->outcome = TRestoreOutcome::MonitorMissing;
+      } else {
+        e->outcome = TRestoreOutcome::Failed;
+        e->error = error;
+      }
+    }
   }
   return allRestored;
 }

@@ -23,8 +23,8 @@ TEST_F(FlapTest, SleepWakeSoak) {
   const int cycles = CyclesWanted();
   for (int i = 0; i < 19; ++i) Program(TRect{1940 + 40 * i, 20 + 30 * i, 2740 + 40 * i, 520 + 30 * i}, i % 7 == 3);
   RememberPlaces();
-  main->GatherTopLevelPrograms();
-  ASSERT_EQ(main->topLevelPrograms.Count(), 20);
+  main->watcher.timGetTopProgramsTimer();
+  ASSERT_EQ(main->watcher.topLevelPrograms.Count(), 20);
 
   const auto t0 = std::chrono::steady_clock::now();
   Held first;

@@ -154,7 +154,7 @@ void Env::CreateMain() {
 
 bool Env::FinishCycle() {
   const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (main && (main->fCallbackRunning || main->WorkerAlive())) {
+  while (main && (main->watcher.fCallbackRunning || main->watcher.WorkerAlive())) {
     ui::app::ProcessPendingMessages();
     std::this_thread::yield();
     if (std::chrono::steady_clock::now() > giveUp) return false;
@@ -177,9 +177,9 @@ std::string IdleMain(Env& env) {
   if (!env.main) return "";
   TFrmMain& m = *env.main;
   std::string why;
-  if (m.fCallbackRunning) why += " a restore cycle is still marked running;";
-  if (m.WorkerAlive()) why += " a restore worker is still alive;";
-  if (m.powerDetectionEventRunning) why += " the display event is still marked running;";
+  if (m.watcher.fCallbackRunning) why += " a restore cycle is still marked running;";
+  if (m.watcher.WorkerAlive()) why += " a restore worker is still alive;";
+  if (m.watcher.powerDetectionEventRunning) why += " the display event is still marked running;";
   if (m.cbWatcherOnStart->Checked() && (!m.timGetForeground->Enabled() || !m.timGetTopPrograms->Enabled()))
     why += " the watcher's timers stay paused;";
   if (TMoveQueue::Busy() || TMoveQueue::Waiting() > 0) why += " a move is left in the queue;";

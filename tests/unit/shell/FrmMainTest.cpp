@@ -190,7 +190,8 @@ TEST_F(FrmMainTest, EveryControlWithItsCaption) {
   EXPECT_EQ(captions(*main->pcConfig),
             (std::vector<std::wstring>{L"  Move Options  ", L"  Monitor Watcher  ", L"  Watcher Trigger  "}));
   EXPECT_EQ(captions(*main->pcWelcome), (std::vector<std::wstring>{L"  Getting Started  ", L"  Monitor Watcher  "}));
-  const std::vector<ui::Page*> views{main->tsStatus, main->tsDefaultConfig, main->tsWelcome, main->tsHotkeys};
+  const std::vector<ui::Page*> views{main->tsStatus, main->tsDefaultConfig, main->tsWelcome, main->tsHotkeys,
+                                     main->tsReport};
   EXPECT_EQ(main->pcView->Pages(), views);
   EXPECT_EQ(main->pcLayout->Pages(), (std::vector<ui::Page*>{main->tsHorz, main->tsVert}));
   EXPECT_EQ(main->cbAutoClose->Parent(), main->pcConfig->Pages()[0]);
@@ -252,11 +253,13 @@ TEST_F(FrmMainTest, EveryControlWithItsCaption) {
 
   // The view menu.
   EXPECT_EQ(MenuNames(), (std::vector<std::wstring>{L"MIGettingStarted1", L"MIStatus1", L"MIDefaultConfig1",
-                                                    L"MIGlobalHotkeys1", L"", L"MICommandLineOptions1"}));
+                                                    L"MIGlobalHotkeys1", L"MIRestoreReport1", L"",
+                                                    L"MICommandLineOptions1"}));
   std::vector<std::wstring> menuCaptions;
   for (const ui::MenuItem& item : main->pmChangeView->Items()) menuCaptions.push_back(item.caption);
   EXPECT_EQ(menuCaptions, (std::vector<std::wstring>{L"Getting Started", L"Status", L"Default Config",
-                                                     L"Global Hotkeys", L"", L"Command Line Options ..."}));
+                                                     L"Global Hotkeys", L"Restore Report", L"",
+                                                     L"Command Line Options ..."}));
   EXPECT_EQ(main->pmChangeView->Name(), L"pmChangeView");
 
   // Timers: the status clear runs from creation, the foreground watch from the set-up, the
@@ -445,12 +448,12 @@ TEST_F(FrmMainTest, LayoutChangesAreLoggedAndRegatherTheMonitors) {
 
 TEST_F(FrmMainTest, DisplayChangeDetectsTheLayoutUnlessARestoreRuns) {
   sim.SetLayout({MonLeft, TRect{0, 1100, 1920, 2180}});
-  main->powerDetectionEventRunning = true;
+  main->watcher.powerDetectionEventRunning = true;
   sim.SendMessageW(main->Handle(), wc::WM_DISPLAYCHANGE, 32, 0);
   EXPECT_EQ(main->ml, ml_None);
   EXPECT_EQ(Log().back(), L"WMDisplayChange - event running");
 
-  main->powerDetectionEventRunning = false;
+  main->watcher.powerDetectionEventRunning = false;
   sim.SendMessageW(main->Handle(), wc::WM_DISPLAYCHANGE, 32, 0);
   EXPECT_EQ(main->ml, ml_Vert);
   EXPECT_EQ(main->pcLayout->ActivePage(), main->tsVert);

@@ -23,12 +23,12 @@ class MainFixture : public MovingFixture {
   // program's own waits; the real-time bound only stops a test that would hang.
   void FinishCycle() {
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (main->fCallbackRunning || main->WorkerAlive()) {
+    while (main->watcher.fCallbackRunning || main->watcher.WorkerAlive()) {
       ui::app::ProcessPendingMessages();
       std::this_thread::yield();
       if (std::chrono::steady_clock::now() > giveUp) {
         ADD_FAILURE() << "the restore cycle did not end";
-        main->StopRestoreWorker();
+        main->watcher.StopRestoreWorker();
         return;
       }
     }

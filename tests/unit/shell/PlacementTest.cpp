@@ -252,7 +252,7 @@ TEST_F(PlacementTest, NothingUnderTheCursorMeansTheWorkAreaCorner) {
 }
 
 TEST_F(PlacementTest, RestoreOfTheWatcherOpensInTheCornerInFront) {
-  main->powerDetectionEventRunning = true;
+  main->watcher.powerDetectionEventRunning = true;
   sim.SetForeground(tray);
   OpenAt({1000, 1060});
   EXPECT_EQ(MainRect(), (TRect{0, 740, 600, 1040}));

@@ -203,7 +203,8 @@ TEST_F(TrayTest, RightClickShowsTheMenuBesideTheCursor) {
   EXPECT_EQ(menu->at, (TPoint{3005, 1056}));
   std::vector<std::wstring> captions;
   for (const auto& item : menu->items) captions.push_back(item.caption);
-  EXPECT_EQ(captions, (std::vector<std::wstring>{L"&Monitor Watcher ", L"", L"", L"About", L"Exit  Tessary"}));
+  EXPECT_EQ(captions, (std::vector<std::wstring>{L"&Monitor Watcher ", L"&Restore Report", L"", L"", L"About",
+                                                 L"Exit  Tessary"}));
   const auto& watcher = menu->items[0];
   EXPECT_EQ(watcher.image, tray->ilPopupIcon0);
   EXPECT_NE(watcher.image, 0u);
@@ -216,6 +217,28 @@ TEST_F(TrayTest, RightClickShowsTheMenuBesideTheCursor) {
   Choose(L"MIMonitorWatcher");
   EXPECT_EQ(hl::LastPopup()->chosen, -1);
   EXPECT_TRUE(main->MonitorWatcher());
+}
+
+// The last restore's report, from the tray: the main window at its page, refreshed when a cycle
+// ends while it is in view, and copied as text.
+TEST_F(TrayTest, RestoreReportShowsTheLastRestoreAndCopiesIt) {
+  Start(true);
+  Choose(L"MIRestoreReport");
+  EXPECT_TRUE(main->Visible());
+  EXPECT_EQ(main->pcView->ActivePage(), main->tsReport);
+  EXPECT_EQ(main->txtReport->Lines(), std::vector<std::wstring>{L"No restore has run since Tessary started."});
+
+  main->watcher.OnMonitorConnect();  // a wake with nothing displaced
+  FinishCycle();
+  main->ShowRestoreReport();
+  const std::vector<std::wstring> lines = main->txtReport->Lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].rfind(L"arrangement 2 monitors: ", 0), 0u);
+  EXPECT_NE(lines[1].find(L": already in place"), std::wstring::npos);
+  main->btnCopyReportClick();
+  std::wstring copied;
+  ASSERT_TRUE(sim.GetClipboardText(copied));
+  EXPECT_EQ(copied, lines[0] + L"\r\n" + lines[1] + L"\r\n");
 }
 
 struct SwitchCase {

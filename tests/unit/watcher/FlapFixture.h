@@ -30,8 +30,8 @@ class WatchedMain : public TFrmMain {
   std::function<void()> afterStep;
 
  protected:
-  void ResumeManagedTimers() override {
-    TFrmMain::ResumeManagedTimers();
+  void WatcherCycleEnded() override {
+    TFrmMain::WatcherCycleEnded();
     if (onCycleEnd) onCycleEnd();
   }
   void RunOnUiThread(const std::function<void()>& fn) override {

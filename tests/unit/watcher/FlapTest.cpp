@@ -25,8 +25,8 @@ TEST_P(FlapStormTest, EveryProgramEndsOnAMonitorWhereTheLastCycleLeftIt) {
   for (int i = 0; i < 19; ++i)
     Program(TRect{1940 + 40 * i, 20 + 30 * i, 2740 + 40 * i, 520 + 30 * i}, i % 7 == 3);
   RememberPlaces();
-  main->GatherTopLevelPrograms();
-  ASSERT_EQ(main->topLevelPrograms.Count(), 20);
+  main->watcher.timGetTopProgramsTimer();
+  ASSERT_EQ(main->watcher.topLevelPrograms.Count(), 20);
 
   MonitorGoes(MonRight);
   ui::app::ProcessPendingMessages();
@@ -42,7 +42,7 @@ TEST_P(FlapStormTest, EveryProgramEndsOnAMonitorWhereTheLastCycleLeftIt) {
     });
   MonitorComes(MonRight);
   ui::app::ProcessPendingMessages();
-  ASSERT_TRUE(main->fCallbackRunning);
+  ASSERT_TRUE(main->watcher.fCallbackRunning);
   LetTheStormPass(ran, kEvents);
 
   ASSERT_EQ(ran, kEvents);
@@ -54,7 +54,7 @@ TEST_P(FlapStormTest, EveryProgramEndsOnAMonitorWhereTheLastCycleLeftIt) {
   EXPECT_TRUE(EveryProgramOnAMonitor());
   for (WindowHandle h : programs) EXPECT_EQ(RectOf(h), decided[h]) << "window " << h;
   EXPECT_TRUE(main->timGetForeground->Enabled()) << "no timer left frozen";
-  EXPECT_FALSE(main->powerDetectionEventRunning);
+  EXPECT_FALSE(main->watcher.powerDetectionEventRunning);
   if (c.allBack) {
     EXPECT_EQ(started, 1);
     for (WindowHandle h : programs) EXPECT_EQ(RectOf(h), original[h]) << "window " << h;
@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(Storms, FlapStormTest,
 TEST_F(FlapTest, AMonitorThatGoesInTheMiddleOfARestoreLosesNoWindow) {
   std::vector<WindowHandle> right;
   for (int i = 0; i < 6; ++i) right.push_back(Program(TRect{2000 + 100 * i, 100 + 50 * i, 2800 + 100 * i, 600 + 50 * i}));
-  main->GatherTopLevelPrograms();
+  main->watcher.timGetTopProgramsTimer();
   MonitorGoes(MonRight);
   ui::app::ProcessPendingMessages();
   // The default countdown is 2000 ms; each program then takes at least 20 ms: two or three are
@@ -86,7 +86,7 @@ TEST_F(FlapTest, AMonitorThatGoesInTheMiddleOfARestoreLosesNoWindow) {
   EXPECT_TRUE(EveryProgramOnAMonitor());
   EXPECT_TRUE(Logged(L"RP: original monitor not found"));
   EXPECT_TRUE(main->Visible()) << "programs did not go back: the window stays in view";
-  EXPECT_FALSE(main->fCallbackRunning);
+  EXPECT_FALSE(main->watcher.fCallbackRunning);
 }
 
 // A monitor leaves the moment the cycle says it is over: the cycle is over with its timers
@@ -94,12 +94,12 @@ TEST_F(FlapTest, AMonitorThatGoesInTheMiddleOfARestoreLosesNoWindow) {
 TEST_F(FlapTest, AMonitorGoneRightAsTheCycleEndsIsRestoredByTheNextWake) {
   const WindowHandle editor = Program(TRect{2100, 200, 2900, 800});
   RememberPlaces();
-  main->GatherTopLevelPrograms();
+  main->watcher.timGetTopProgramsTimer();
   MonitorGoes(MonRight);
   ui::app::ProcessPendingMessages();
   bool fired = false;
   watched_->afterStep = [&] {
-    if (fired || main->fCallbackRunning || !Logged(L"CHM: Done.")) return;
+    if (fired || main->watcher.fCallbackRunning || !Logged(L"CHM: Done.")) return;
     fired = true;
     MonitorGoes(MonRight);
   };
@@ -151,7 +151,8 @@ TEST_F(FlapTest, AfterTheLayoutChangedEveryProgramIsBackOnItsOwnMonitor) {
     const WindowHandle browser = Program(TRect{3000, 50, 3700, 500}, true);
     const WindowHandle notes = Program(TRect{1200, 600, 1700, 1000});
     RememberPlaces();
-    main->GatherTopLevelPrograms();
+    Wait(3000);  // the reset of the layout is a change too: the watcher takes it up first
+    main->watcher.timGetTopProgramsTimer();
 
     MonitorGoes(c.sleeper);
     ui::app::ProcessPendingMessages();
@@ -174,7 +175,7 @@ TEST_F(FlapTest, AfterTheLayoutChangedEveryProgramIsBackOnItsOwnMonitor) {
 TEST_F(FlapTest, TwentyCyclesRestoreEveryTimeAndHoldNothingMore) {
   for (int i = 0; i < 19; ++i) Program(TRect{1940 + 40 * i, 20 + 30 * i, 2740 + 40 * i, 520 + 30 * i}, i % 7 == 3);
   RememberPlaces();
-  main->GatherTopLevelPrograms();
+  main->watcher.timGetTopProgramsTimer();
   SleepWakeCycle();
   ASSERT_TRUE(EveryProgramBack());
   const Held first = HeldNow();
@@ -185,7 +186,7 @@ TEST_F(FlapTest, TwentyCyclesRestoreEveryTimeAndHoldNothingMore) {
   const Held last = HeldNow(first.threads);
   EXPECT_TRUE(last == first) << "after the first: " << HeldText(first) << "\nafter the last:  " << HeldText(last);
   EXPECT_EQ(cyclesEnded, 20);
-  EXPECT_FALSE(main->WorkerAlive());
+  EXPECT_FALSE(main->watcher.WorkerAlive());
 }
 
 }  // namespace
