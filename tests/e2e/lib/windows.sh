@@ -142,6 +142,9 @@ e2e_cleanup() {
   local pid
   tessary_stop >/dev/null 2>&1
   for pid in "${E2E_PIDS[@]}"; do
+    # The id is the background shell's: its timeout (which passes the signal on to the program)
+    # would outlive it, and a test window with it for its whole life.
+    pkill -TERM -P "$pid" 2>/dev/null
     kill "$pid" 2>/dev/null
   done
   E2E_PIDS=()
