@@ -62,165 +62,191 @@ shows() {
   echo "$got"
 }
 
-# The log, through the debug window's Save button: oldest line first, without the time.
+# saved_log NAME: the log, through the debug window's Save button, into $E2E_OUT/log-NAME.txt:
+# oldest line first, without the time. Not in a command substitution: its failures must count.
 saved_log() {
-  local dir log
+  local dir
   dir="$(dirname "$exe")"
+  rm -f "$E2E_OUT/log-$1.txt"
   # A hidden main window is shown again by a later start without arguments, as a user does.
   if [ "$(main_visible)" = 0 ]; then
     lab_run 30 "$exe" >/dev/null 2>&1
     probe --wait "$MAIN" 10 >/dev/null
   fi
-  ui_click "$MAIN" "Debug" || { e2e_fail "$1: click Debug" "no visible button \"Debug\""; return 1; }
+  if ! ui_click "$MAIN" "Debug"; then
+    probe --list "$MAIN" >"$E2E_OUT/main-$1.txt" 2>&1
+    e2e_fail "$1: click Debug" "no visible button \"Debug\" (the main window: $E2E_OUT/main-$1.txt)"
+    return 1
+  fi
   probe --wait "$DEBUG" 10 >/dev/null || { e2e_fail "$1: the debug window opens" "no $DEBUG"; return 1; }
   rm -f "$dir/Debug.txt"
   ui_click "$DEBUG" "Save" || e2e_fail "$1: click Save" "no visible button \"Save\""
   lab_run 30 "$DLGTEXT" --read-and-close Tessary.exe 10 >/dev/null
   probe --close "$DEBUG" >/dev/null
-  log="$(iconv -f UTF-16LE -t UTF-8 "$dir/Debug.txt" 2>/dev/null | tr -d '\r' | sed 's/^\xEF\xBB\xBF//' | tac |
-    sed -E 's/^[0-9:. ]*([AP]M)?:(\(x\))? (>+ )?//')"
-  echo "$log" >"$E2E_OUT/log-$1.txt"
-  echo "$log"
+  [ -f "$dir/Debug.txt" ] || { e2e_fail "$1: Save writes Debug.txt" "no $dir/Debug.txt"; return 1; }
+  iconv -f UTF-16LE -t UTF-8 "$dir/Debug.txt" 2>/dev/null | tr -d '\r' | sed 's/^\xEF\xBB\xBF//' | tac |
+    sed -E 's/^[0-9:. ]*([AP]M)?:(\(x\))? (>+ )?//' >"$E2E_OUT/log-$1.txt"
+}
+
+# main_hides SECS: "hidden" once the main window is hidden (a cycle ends so unless a program could
+# not go back), within SECS; "never" otherwise.
+main_hides() {
+  local i
+  for i in $(seq 1 $(($1 * 4))); do
+    [ "$(main_visible)" = 0 ] && { echo hidden; return 0; }
+    sleep 0.25
+  done
+  echo never
+  return 1
 }
 
 # cycle_runs SECS: the main window shows (the countdown after a monitor's arrival) and hides again
 # within SECS; "shown hidden" when it did.
 cycle_runs() {
-  local shown=never hidden=never i
+  local shown=never
   probe --wait "$MAIN" "$1" >/dev/null && shown=shown
-  if [ "$shown" = shown ]; then
-    for i in $(seq 1 $(($1 * 4))); do
-      [ "$(main_visible)" = 0 ] && { hidden=hidden; break; }
-      sleep 0.25
-    done
-  fi
-  echo "$shown $hidden"
+  echo "$shown $([ "$shown" = shown ] && main_hides "$1" || echo never)"
 }
 
 # The user drags a window: the system's own placement from outside, as testwin --place does it.
 user_moves() { tw --place "$@" >/dev/null || e2e_fail "window $1 moved by the user" "testwin --place failed"; }
 
-lab_layout two
-
 # ------------------------------------------------------------------ away: 45 s on one monitor
-watcher_start away "$INI" || e2e_finish
-watcher_programs away
-a0="$(win_rect away-a)"; b0="$(win_rect away-b)"; c0="$(win_rect away-c)"
-probe --close "$MAIN" >/dev/null  # hidden, as it is between uses
-monitor_sleeps away
-t_away=$SECONDS
-e2e_eq "away: programs a and b pushed onto the primary" "0 0" "$(win_field away-a mon) $(win_field away-b mon)"
-lab_run 30 "$exe" >/dev/null 2>&1
-e2e_eq "away: a later start shows the main window" 1 "$(probe --wait "$MAIN" 10 >/dev/null; main_visible)"
-win_open_as "$other_exe" away-new 300 600 700 400 || e2e_fail "away: a new program opens" "no ready line"
-new0="$(win_rect away-new)"
-e2e_eq "away: the main window follows a program started meanwhile" "1 1" "$(shows otherwin.exe away-new)"
-win_front away-c
-e2e_eq "away: the main window follows the next program brought in front" "1 1" "$(shows testwin.exe away-c)"
-# The monitor stays away for 45 s; near the end the main window must still follow.
-while [ $((SECONDS - t_away)) -lt 40 ]; do sleep 1; done
-win_front away-new
-e2e_eq "away: after 40 s the main window still follows the program in front" "1 1" "$(shows otherwin.exe away-new)"
-while [ $((SECONDS - t_away)) -lt 45 ]; do sleep 1; done
-monitor_wakes away
-took="$(wait_rect away-a "$a0" 20)"
-e2e_eq "away: program a back at its exact rectangle (${took} s)" "$a0" "$(win_rect away-a)"
-e2e_eq "away: maximized program b back, maximized, on monitor 2" "$b0 max 1 mon 1" \
-  "$(win_rect away-b) max $(win_field away-b max) mon $(win_field away-b mon)"
-e2e_eq "away: program c on the primary untouched" "$c0" "$(win_rect away-c)"
-e2e_eq "away: the program started while the monitor was away stays where it is" "$new0" "$(win_rect away-new)"
-e2e_cleanup
+scenario_away() {
+  watcher_start away "$INI" || return
+  watcher_programs away
+  a0="$(win_rect away-a)"; b0="$(win_rect away-b)"; c0="$(win_rect away-c)"
+  probe --close "$MAIN" >/dev/null  # hidden, as it is between uses
+  monitor_sleeps away
+  t_away=$SECONDS
+  e2e_eq "away: programs a and b pushed onto the primary" "0 0" "$(win_field away-a mon) $(win_field away-b mon)"
+  lab_run 30 "$exe" >/dev/null 2>&1
+  e2e_eq "away: a later start shows the main window" 1 "$(probe --wait "$MAIN" 10 >/dev/null; main_visible)"
+  win_open_as "$other_exe" away-new 300 600 700 400 || e2e_fail "away: a new program opens" "no ready line"
+  new0="$(win_rect away-new)"
+  e2e_eq "away: the main window follows a program started meanwhile" "1 1" "$(shows otherwin.exe away-new)"
+  win_front away-c
+  e2e_eq "away: the main window follows the next program brought in front" "1 1" "$(shows testwin.exe away-c)"
+  # The monitor stays away for 45 s; near the end the main window must still follow.
+  while [ $((SECONDS - t_away)) -lt 40 ]; do sleep 1; done
+  win_front away-new
+  e2e_eq "away: after 40 s the main window still follows the program in front" "1 1" "$(shows otherwin.exe away-new)"
+  while [ $((SECONDS - t_away)) -lt 45 ]; do sleep 1; done
+  monitor_wakes away
+  took="$(wait_rect away-a "$a0" 20)"
+  e2e_eq "away: program a back at its exact rectangle (${took} s)" "$a0" "$(win_rect away-a)"
+  e2e_eq "away: maximized program b back, maximized, on monitor 2" "$b0 max 1 mon 1" \
+    "$(win_rect away-b) max $(win_field away-b max) mon $(win_field away-b mon)"
+  e2e_eq "away: program c on the primary untouched" "$c0" "$(win_rect away-c)"
+  e2e_eq "away: the program started while the monitor was away stays where it is" "$new0" "$(win_rect away-new)"
+  e2e_cleanup
+}
 
 # ------------------------------------------------------------------ undock, work, dock again
-watcher_start undock "$INI" || e2e_finish
-watcher_programs undock
-a0="$(win_rect undock-a)"; b0="$(win_rect undock-b)"; c0="$(win_rect undock-c)"
-monitor_sleeps undock
-# Working on one monitor: several snapshots of the one-monitor arrangement, a window dragged.
-sleep 2
-user_moves undock-a 700 400 960 540
-win_front undock-c
-sleep 2
-e2e_eq "undock: the dragged window stays where the user put it while undocked" "700 400 1660 940" "$(win_rect undock-a)"
-lab_hotplug two >/dev/null 2>&1 || e2e_fail "undock: hot-plug back to two monitors" "lab_hotplug two failed"
-took="$(wait_rect undock-a "$a0" 20)"
-e2e_eq "undock: docked by a display change alone, program a back exactly (${took} s)" "$a0" "$(win_rect undock-a)"
-e2e_eq "undock: maximized program b back, maximized, on monitor 2" "$b0 max 1 mon 1" \
-  "$(win_rect undock-b) max $(win_field undock-b max) mon $(win_field undock-b mon)"
-e2e_eq "undock: program c on the primary untouched" "$c0" "$(win_rect undock-c)"
-e2e_cleanup
+scenario_undock() {
+  watcher_start undock "$INI" || return
+  watcher_programs undock
+  a0="$(win_rect undock-a)"; b0="$(win_rect undock-b)"; c0="$(win_rect undock-c)"
+  monitor_sleeps undock
+  # Working on one monitor: several snapshots of the one-monitor arrangement, a window dragged.
+  sleep 2
+  user_moves undock-a 700 400 960 540
+  win_front undock-c
+  sleep 2
+  e2e_eq "undock: the dragged window stays where the user put it while undocked" "700 400 1660 940" "$(win_rect undock-a)"
+  lab_hotplug two >/dev/null 2>&1 || e2e_fail "undock: hot-plug back to two monitors" "lab_hotplug two failed"
+  took="$(wait_rect undock-a "$a0" 20)"
+  e2e_eq "undock: docked by a display change alone, program a back exactly (${took} s)" "$a0" "$(win_rect undock-a)"
+  e2e_eq "undock: maximized program b back, maximized, on monitor 2" "$b0 max 1 mon 1" \
+    "$(win_rect undock-b) max $(win_field undock-b max) mon $(win_field undock-b mon)"
+  e2e_eq "undock: program c on the primary untouched" "$c0" "$(win_rect undock-c)"
+  e2e_cleanup
+}
 
 # ------------------------------------------------------------------ another desk, then the first again
-watcher_start desks "$INI" || e2e_finish
-watcher_programs desks
-a0="$(win_rect desks-a)"; b0="$(win_rect desks-b)"
-monitor_sleeps desks
-pa="$(win_rect desks-a)"; pb="$(win_rect desks-b)"
-probe --close "$MAIN" >/dev/null
-# The other desk: its own monitor, larger, where the first desk's second one was.
-lab_hotplug mixed >/dev/null 2>&1 || e2e_fail "desks: hot-plug to the other desk" "lab_hotplug mixed failed"
-devchange arrival
-e2e_eq "desks: the arrival at the other desk runs a cycle (the main window shows and hides)" "shown hidden" \
-  "$(cycle_runs 20)"
-e2e_eq "desks: nothing from the first desk lands on the other desk's monitor" "$pa mon 0|$pb mon 0" \
-  "$(win_rect desks-a) mon $(win_field desks-a mon)|$(win_rect desks-b) mon $(win_field desks-b mon)"
-# Work at the other desk: a program on its monitor; program c dragged on the primary.
-win_open desks-d 2200 200 1280 720 normal || e2e_fail "desks: a program opens at the other desk" "no ready line"
-user_moves desks-c 600 300 800 500
-sleep 2
-# Undocked again, then back at the first desk.
-d="$(win_rect desks-d)"
-devchange removal
-lab_hotplug single >/dev/null 2>&1 || e2e_fail "desks: undocked again" "lab_hotplug single failed"
-read -r l t r b <<<"$d"
-user_moves desks-d $((l - 1920)) "$t" $((r - l)) $((b - t))
-pd="$(win_rect desks-d)"
-sleep 2
-monitor_wakes desks
-took="$(wait_rect desks-a "$a0" 20)"
-e2e_eq "desks: back at the first desk, program a back exactly (${took} s)" "$a0" "$(win_rect desks-a)"
-e2e_eq "desks: maximized program b back, maximized, on monitor 2" "$b0 max 1 mon 1" \
-  "$(win_rect desks-b) max $(win_field desks-b max) mon $(win_field desks-b mon)"
-e2e_eq "desks: program c, moved on the primary, left where the user put it" "600 300 1400 800" "$(win_rect desks-c)"
-e2e_eq "desks: the program the first desk never saw stays where it is" "$pd" "$(win_rect desks-d)"
-log="$(saved_log desks)"
-e2e_eq "desks: the log names the other desk new and the first remembered" "1 1" \
-  "$(has "$log" "^WA: arrangement $(re "$MIXED") new(,|$)") $(has "$log" "^WA: arrangement $(re "$TWO") remembered, [0-9]+ programs")"
-e2e_eq "desks: the report gives program c's outcome" 1 \
-  "$(grep -cxF 'RR: testwin.exe "desks-c" from [600, 300, 1400, 800] to [300, 200, 1100, 700]: left where the user put it' <<<"$log")"
-e2e_cleanup
+scenario_desks() {
+  watcher_start desks "$INI" || return
+  watcher_programs desks
+  a0="$(win_rect desks-a)"; b0="$(win_rect desks-b)"
+  monitor_sleeps desks
+  pa="$(win_rect desks-a)"; pb="$(win_rect desks-b)"
+  probe --close "$MAIN" >/dev/null
+  # The other desk: its own monitor, larger, where the first desk's second one was.
+  lab_hotplug mixed >/dev/null 2>&1 || e2e_fail "desks: hot-plug to the other desk" "lab_hotplug mixed failed"
+  devchange arrival
+  e2e_eq "desks: the arrival at the other desk runs a cycle (the main window shows and hides)" "shown hidden" \
+    "$(cycle_runs 20)"
+  e2e_eq "desks: nothing from the first desk lands on the other desk's monitor" "$pa mon 0|$pb mon 0" \
+    "$(win_rect desks-a) mon $(win_field desks-a mon)|$(win_rect desks-b) mon $(win_field desks-b mon)"
+  # Work at the other desk: a program on its monitor; program c dragged on the primary.
+  win_open desks-d 2200 200 1280 720 normal || e2e_fail "desks: a program opens at the other desk" "no ready line"
+  user_moves desks-c 600 300 800 500
+  sleep 2
+  # Undocked again, then back at the first desk.
+  d="$(win_rect desks-d)"
+  devchange removal
+  lab_hotplug single >/dev/null 2>&1 || e2e_fail "desks: undocked again" "lab_hotplug single failed"
+  read -r l t r b <<<"$d"
+  user_moves desks-d $((l - 1920)) "$t" $((r - l)) $((b - t))
+  pd="$(win_rect desks-d)"
+  sleep 2
+  monitor_wakes desks
+  took="$(wait_rect desks-a "$a0" 20)"
+  e2e_eq "desks: back at the first desk, program a back exactly (${took} s)" "$a0" "$(win_rect desks-a)"
+  e2e_eq "desks: maximized program b back, maximized, on monitor 2" "$b0 max 1 mon 1" \
+    "$(win_rect desks-b) max $(win_field desks-b max) mon $(win_field desks-b mon)"
+  e2e_eq "desks: program c, moved on the primary, left where the user put it" "600 300 1400 800" "$(win_rect desks-c)"
+  e2e_eq "desks: the program the first desk never saw stays where it is" "$pd" "$(win_rect desks-d)"
+  # The arrival's cycle has ended before the log is read.
+  main_hides 20 >/dev/null
+  saved_log desks
+  log="$(cat "$E2E_OUT/log-desks.txt" 2>/dev/null)"
+  e2e_eq "desks: the log names the other desk new and the first remembered" "1 1" \
+    "$(has "$log" "^WA: arrangement $(re "$MIXED") new(,|$)") $(has "$log" "^WA: arrangement $(re "$TWO") remembered, [0-9]+ programs")"
+  e2e_eq "desks: the report gives program c's outcome" 1 \
+    "$(grep -cxF 'RR: testwin.exe "desks-c" from [600, 300, 1400, 800] to [300, 200, 1100, 700]: left where the user put it' <<<"$log")"
+  e2e_cleanup
+}
 
 # ------------------------------------------------------------------ the restore report
-watcher_start report "$INI" || e2e_finish
-win_open report-a 2400 270 960 540 normal || e2e_fail "report: window a opens" "no ready line"
-win_open report-m 2200 150 800 600 normal || e2e_fail "report: window m opens" "no ready line"
-win_open report-h 2600 400 700 400 normal || e2e_fail "report: window h opens" "no ready line"
-sleep 2
-a0="$(win_rect report-a)"; m0="$(win_rect report-m)"; h0="$(win_rect report-h)"
-monitor_sleeps report a m h
-pa="$(win_rect report-a)"; ph="$(win_rect report-h)"
-# While the monitor is away the user minimizes one program, and another stops responding.
-xdotool search --name '^report-m$' 2>/dev/null | head -1 | xargs -r xdotool windowminimize
-for _ in $(seq 1 25); do [ "$(win_field report-m min)" = 1 ] && break; sleep 0.2; done
-e2e_eq "report: program m minimized" 1 "$(win_field report-m min)"
-tw --hang report-h 90 >/dev/null &
-sleep 1
-monitor_wakes report
-took="$(wait_rect report-a "$a0" 20)"
-e2e_eq "report: program a back (${took} s)" "$a0" "$(win_rect report-a)"
-e2e_eq "report: the program that does not respond stays where it was pushed" "$ph" "$(win_rect report-h)"
-tw --wake report-h >/dev/null
-log="$(saved_log report)"
-rr="$(grep '^RR: ' <<<"$log")"
-e2e_eq "report: it opens with the arrangement, remembered" 1 "$(grep -cxF "RR: arrangement $TWO, remembered" <<<"$rr")"
-e2e_eq "report: program a put back" 1 \
-  "$(grep -cxF "RR: testwin.exe \"report-a\" from $(brackets "$pa") to $(brackets "$a0"): put back" <<<"$rr")"
-e2e_eq "report: minimized program m skipped" 1 \
-  "$(grep -cE "^RR: testwin\.exe \"report-m\" from \[[^]]*\] to $(re "$(brackets "$m0")"): skipped \(minimized\)$" <<<"$rr")"
-e2e_eq "report: program h that did not respond skipped" 1 \
-  "$(grep -cxF "RR: testwin.exe \"report-h\" from $(brackets "$ph") to $(brackets "$h0"): skipped (not responding)" <<<"$rr")"
-echo "$rr" | sed 's/^/INFO: /'
-e2e_cleanup
+scenario_report() {
+  watcher_start report "$INI" || return
+  win_open report-a 2400 270 960 540 normal || e2e_fail "report: window a opens" "no ready line"
+  win_open report-m 2200 150 800 600 normal || e2e_fail "report: window m opens" "no ready line"
+  win_open report-h 2600 400 700 400 normal || e2e_fail "report: window h opens" "no ready line"
+  sleep 2
+  a0="$(win_rect report-a)"; m0="$(win_rect report-m)"; h0="$(win_rect report-h)"
+  monitor_sleeps report a m h
+  pa="$(win_rect report-a)"; ph="$(win_rect report-h)"
+  # While the monitor is away the user minimizes one program, and another stops responding.
+  xdotool search --name '^report-m$' 2>/dev/null | head -1 | xargs -r xdotool windowminimize
+  for _ in $(seq 1 25); do [ "$(win_field report-m min)" = 1 ] && break; sleep 0.2; done
+  e2e_eq "report: program m minimized" 1 "$(win_field report-m min)"
+  tw --hang report-h 90 >/dev/null &
+  sleep 1
+  monitor_wakes report
+  took="$(wait_rect report-a "$a0" 20)"
+  e2e_eq "report: program a back (${took} s)" "$a0" "$(win_rect report-a)"
+  e2e_eq "report: the program that does not respond stays where it was pushed" "$ph" "$(win_rect report-h)"
+  tw --wake report-h >/dev/null
+  main_hides 20 >/dev/null
+  saved_log report
+  log="$(cat "$E2E_OUT/log-report.txt" 2>/dev/null)"
+  rr="$(grep '^RR: ' <<<"$log")"
+  e2e_eq "report: it opens with the arrangement, remembered" "RR: arrangement $TWO, remembered" "$(head -1 <<<"$rr")"
+  e2e_eq "report: program a put back" 1 \
+    "$(grep -cxF "RR: testwin.exe \"report-a\" from $(brackets "$pa") to $(brackets "$a0"): put back" <<<"$rr")"
+  e2e_eq "report: minimized program m skipped" 1 \
+    "$(grep -cE "^RR: testwin\.exe \"report-m\" from \[[^]]*\] to $(re "$(brackets "$m0")"): skipped \(minimized\)$" <<<"$rr")"
+  e2e_eq "report: program h that did not respond skipped" 1 \
+    "$(grep -cxF "RR: testwin.exe \"report-h\" from $(brackets "$ph") to $(brackets "$h0"): skipped (not responding)" <<<"$rr")"
+  [ -n "$rr" ] && sed 's/^/INFO: /' <<<"$rr"
+  e2e_cleanup
+}
+
+lab_layout two
+# Arguments pick scenarios (away undock desks report); all of them by default.
+for s in ${*:-away undock desks report}; do "scenario_$s"; done
 
 if grep -qiE 'unhandled|page fault|backtrace' "$E2E_OUT"/*.txt 2>/dev/null; then
   e2e_fail "no crash report from any run" "$(grep -liE 'unhandled|page fault|backtrace' "$E2E_OUT"/*.txt)"
