@@ -6,10 +6,12 @@
 #    alone (no device arrival): back exactly;
 #  - desks: docked at another desk (a 2560x1440 monitor in the second place) nothing of the first
 #    desk lands on it; back at the first desk they go back, and a program the user moved on the
-#    primary, or one the first desk never saw, stays;
+#    primary, or one the first desk never saw, stays; the "Restore Report" page, from the view
+#    menu and from the tray menu, shows the newest report of the log (pictures of the page and of
+#    the tray menu go to E2E_SHOT_DIR when set);
 #  - report: the restore report in Debug.txt names a program put back, a minimized one and one that
-#    does not respond; the main window's "Restore Report" page and the tray menu are pictured
-#    (E2E_SHOT_DIR when set).
+#    does not respond.
+# Arguments pick scenarios: bash tests/e2e/arrangements.sh desks report
 set -uo pipefail
 . "$(dirname "$0")/lib/check.sh"
 . "$(dirname "$0")/lib/windows.sh"
@@ -205,6 +207,9 @@ scenario_desks() {
     "$(has "$log" "^WA: arrangement $(re "$MIXED") new(,|$)") $(has "$log" "^WA: arrangement $(re "$TWO") remembered, [0-9]+ programs")"
   e2e_eq "desks: the report gives program c's outcome" 1 \
     "$(grep -cxF 'RR: testwin.exe "desks-c" from [600, 300, 1400, 800] to [300, 200, 1100, 700]: left where the user put it' <<<"$log")"
+  # The report's page, from both menus, shows the newest report.
+  report_views desks "$(grep '^RR: ' <<<"$log" | awk '/^RR: arrangement / { n = 0 } { sub(/^RR: /, ""); line[++n] = $0 }
+    END { for (i = 1; i <= n; i++) print line[i] }')"
   e2e_cleanup
 }
 
@@ -242,6 +247,71 @@ scenario_report() {
     "$(grep -cxF "RR: testwin.exe \"report-h\" from $(brackets "$ph") to $(brackets "$h0"): skipped (not responding)" <<<"$rr")"
   [ -n "$rr" ] && sed 's/^/INFO: /' <<<"$rr"
   e2e_cleanup
+}
+
+# report_views NAME LINES: the report's page, from the view menu and from the tray menu, shows every
+# line of the newest report; pictures of the page and of the tray menu go to SHOTS.
+report_views() {
+  local p="$1" want="$2" listing win l t r b menu
+  [ -n "$want" ] || { e2e_fail "$p: the report page" "no report in the log"; return; }
+  [ "$(main_visible)" = 1 ] || { lab_run 30 "$exe" >/dev/null 2>&1; probe --wait "$MAIN" 10 >/dev/null; }
+  # The view menu: Getting Started, Status, Default Config, Global Hotkeys, Restore Report, a
+  # separator, Command Line Options (6.5 items high).
+  # shellcheck disable=SC2046
+  xdotool mousemove $(ui_glyph_center "$(probe --list "$MAIN")") sleep 0.2 click 1
+  ui_menu_pick 4 6.5 || e2e_fail "$p: the view menu opens" "no menu"
+  listing="$(report_page)"
+  e2e_eq "$p: the view menu's \"Restore Report\" shows the report with its Copy button" "1 1" \
+    "$(shows_lines "$listing" "$want") $(ui_shown "$listing" Copy)"
+  ui_shot_window "$listing" "$SHOTS/restore-report.png" 6 || e2e_fail "$p: picture of the page" "no screenshot"
+
+  # From the tray, with another page in view and the main window closed (hidden).
+  # shellcheck disable=SC2046
+  xdotool mousemove $(ui_glyph_center "$(probe --list "$MAIN")") sleep 0.2 click 1
+  ui_menu_pick 1 6.5 || e2e_fail "$p: the view menu opens again" "no menu"
+  sleep 0.5
+  probe --close "$MAIN" >/dev/null
+  main_hides 5 >/dev/null
+  win="$(wine_tray_window)"
+  [ -n "$win" ] || { e2e_fail "$p: the tray menu" "no Wine System Tray window"; return; }
+  read -r l t r b < <(xwininfo -id "$win" | awk '/Absolute upper-left X:/ { x = $4 } /Absolute upper-left Y:/ { y = $4 }
+    /^ *Width:/ { w = $2 } /^ *Height:/ { h = $2 } END { print x, y, x + w, y + h }')
+  # The first icon's middle: Wine gives each icon the small-icon size and a 2-pixel border.
+  xdotool mousemove $((l + 10)) $(((t + b) / 2)) sleep 0.2 click 3
+  for _ in $(seq 1 30); do menu="$(probe --rect '#32768')" && [ -n "$menu" ] && break; sleep 0.1; done
+  [ -n "$menu" ] || { e2e_fail "$p: a right click on the tray icon opens its menu" "no menu"; return; }
+  read -r ml mt mr mb <<<"$menu"
+  [ "$ml" -lt "$l" ] && l=$ml; [ "$mt" -lt "$t" ] && t=$mt; [ "$mr" -gt "$r" ] && r=$mr; [ "$mb" -gt "$b" ] && b=$mb
+  l=$((l > 12 ? l - 12 : 0)) t=$((t > 12 ? t - 12 : 0))
+  import -window root -display "$DISPLAY" "$E2E_OUT/tray-full.png" &&
+    convert "$E2E_OUT/tray-full.png" -crop "$((r + 12 - l))x$((b + 12 - t))+$l+$t" +repage "$SHOTS/tray-menu.png" ||
+    e2e_fail "$p: picture of the tray menu" "no screenshot"
+  # Monitor Watcher, Restore Report, two separators, About, Exit  Tessary: 5 items high.
+  ui_menu_pick 1 5 || e2e_fail "$p: the tray menu's item" "no menu"
+  listing="$(report_page)"
+  e2e_eq "$p: the tray menu's \"Restore Report\" shows the main window with the report" "1 1" \
+    "$(ui_field "$(ui_header "$listing")" visible) $(shows_lines "$listing" "$want")"
+}
+
+# shows_lines LISTING LINES: 1 when a shown memo holds LINES and nothing else.
+shows_lines() {
+  local text
+  text="$(awk "$UI_AWK_READ"'END { for (i = 1; i <= n; i++) if (kind[i] == "memo" && vis[i] == 1) print txt[i] }' <<<"$1")"
+  if [ -n "$text" ] && [ "$text" = "$(awk 'NR > 1 { printf "\\r\\n" } { printf "%s", $0 }' <<<"$2")" ]; then echo 1; else
+    printf 'page: %s\nwant: %s\n' "$text" "$(awk 'NR > 1 { printf "\\r\\n" } { printf "%s", $0 }' <<<"$2")" >>"$E2E_OUT/report-page.txt"
+    echo 0
+  fi
+}
+
+# The main window's listing once its report page is in view (up to 3 s); the last listing else.
+report_page() {
+  local listing i
+  for i in $(seq 1 15); do
+    listing="$(probe --list "$MAIN")"
+    [ "$(ui_shown "$listing" Copy)" = 1 ] && [ "$(ui_field "$(ui_header "$listing")" visible)" = 1 ] && break
+    sleep 0.2
+  done
+  echo "$listing"
 }
 
 lab_layout two
