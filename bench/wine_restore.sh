@@ -120,7 +120,9 @@ for i in $(seq 1 "$ROUNDS"); do
 done
 for s in Tessary minimal report; do
   [ -s "$E2E_OUT/$s.ms" ] || continue
-  printf '%-8s median %5d ms (min %d, max %d; %d rounds)\n' "$s" "$(median <"$E2E_OUT/$s.ms")" \
+  m="$(median <"$E2E_OUT/$s.ms")"
+  printf '%-8s median %5d ms, %.1f ms a program (min %d, max %d; %d rounds)\n' "$s" "$m" \
+    "$(awk -v m="$m" -v n="$PROGRAMS" 'BEGIN { print m / n }')" \
     "$(sort -n "$E2E_OUT/$s.ms" | head -1)" "$(sort -n "$E2E_OUT/$s.ms" | tail -1)" "$(wc -l <"$E2E_OUT/$s.ms")"
 done
 if [ -s "$E2E_OUT/Tessary.ms" ] && [ -s "$E2E_OUT/minimal.ms" ]; then
