@@ -99,18 +99,25 @@ icon_at "$win"
 probe --close "$MAIN" >/dev/null  # the start shows it; the tray brings it back
 e2e_eq "the icon is in colour while the watcher is on" "" "$(icon_is colour)"
 
-# The tray menu (4 units: "Monitor Watcher", two separators, "About", "Exit  Tessary").
+# The tray menu (5 units: "Monitor Watcher", "Restore Report", two separators, "About", "Exit  Tessary").
 right_click_icon
 menu="$(wait_menus 1)" || e2e_fail "right click opens the menu" "no menu within 3 s"
 e2e_eq "right click opens one menu" 1 "$(grep -c . <<<"$menu")"
-click_item "$menu" 2 4
+click_item "$menu" 3 5
 e2e_eq "\"About\" shows the About box" 0 "$(probe --wait "$ABOUT" 5 >/dev/null; echo $?)"
 probe --close "$ABOUT" >/dev/null
+
+# "Restore Report" shows the main window at the report's page; no restore has run yet.
+right_click_icon
+menu="$(wait_menus 1)" || e2e_fail "right click opens the menu for the report" "no menu within 3 s"
+click_item "$menu" 1 5
+e2e_eq "\"Restore Report\" shows the report's page" 0 "$(status_shows "No restore has run since Tessary started."; echo $?)"
+probe --close "$MAIN" >/dev/null
 
 # "Monitor Watcher" opens its submenu: "Enable" (ticked), "Disable".
 right_click_icon
 menu="$(wait_menus 1)" || e2e_fail "right click opens the menu again" "no menu within 3 s"
-click_item "$menu" 0 4
+click_item "$menu" 0 5
 menus="$(wait_menus 2)"
 sub="$(grep -vxF "$menu" <<<"$menus" | head -1)"
 e2e_eq "\"Monitor Watcher\" opens a submenu" 1 "$([ -n "$sub" ] && echo 1 || echo 0)"
@@ -135,7 +142,7 @@ fi
 
 right_click_icon
 menu="$(wait_menus 1)"
-click_item "$menu" 0 4
+click_item "$menu" 0 5
 menus="$(wait_menus 2)"
 sub="$(grep -vxF "$menu" <<<"$menus" | head -1)"
 if [ -n "$sub" ]; then
@@ -149,7 +156,7 @@ fi
 # "Exit  Tessary": the process ends with 0 within a second, the icon goes, the lists are there.
 right_click_icon
 menu="$(wait_menus 1)"
-click_item "$menu" 3 4
+click_item "$menu" 4 5
 t0=$(date +%s%N)
 for _ in $(seq 1 100); do kill -0 "$TESSARY_PID" 2>/dev/null || break; sleep 0.02; done
 t1=$(date +%s%N)
