@@ -45,6 +45,11 @@ struct MonitorDesc {
   TRect work;    // work area (without taskbars)
   bool primary = false;
   std::wstring deviceName;  // "\\.\DISPLAY1"
+  // The monitor's device interface path ("\\?\DISPLAY#DEL4071#...#{e6f07b5f-...}"): it comes from
+  // the monitor's EDID, so it names the same physical monitor across reboots and driver updates,
+  // which deviceName does not. Empty when the system gives none; Wine, without an EDID, names the
+  // output instead ("\\?\DISPLAY#Default_Monitor#0001&0000#{...}" whatever monitor is there).
+  std::wstring devicePath;
 };
 
 struct ProcessEntry {

@@ -66,6 +66,9 @@ class SimDesktop final : public IWindowSystem {
   // Convenience: side-by-side / stacked layouts as a list of rectangles (first is primary).
   void SetLayout(const std::vector<TRect>& monitors);
   void SetMonitorDpi(MonitorHandle m, uint32_t dpi);
+  // The device interface path EnumMonitors and GetMonitorInfo report: empty until set (as for a
+  // display with no monitor device behind it); it stays with the monitor when its bounds change.
+  void SetMonitorDevicePath(MonitorHandle m, const std::wstring& path);
 
   // Processes and threads.
   uint32_t AddProcess(const std::wstring& exeName, uint32_t integrityRid = wc::SECURITY_MANDATORY_MEDIUM_RID,

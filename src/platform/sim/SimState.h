@@ -52,6 +52,7 @@ struct SimMon {
   TRect bounds, work;
   bool primary = false;
   std::wstring name;
+  std::wstring path;  // device interface path
   uint32_t dpi = 96;
 };
 

@@ -247,6 +247,19 @@ uint32_t Win32WindowSystem::GetDpiForWindow(WindowHandle h) {
 // ---------------- Monitors ----------------
 
 namespace {
+// The device interface path of the active monitor on that display output; empty when there is none.
+std::wstring DevicePath(const wchar_t* adapter) {
+  KeepLastError keep;  // the end of the list is no failure of the caller's
+  DISPLAY_DEVICEW dd{};
+  dd.cb = sizeof dd;
+  for (DWORD i = 0; ::EnumDisplayDevicesW(adapter, i, &dd, EDD_GET_DEVICE_INTERFACE_NAME); ++i) {
+    if (dd.StateFlags & DISPLAY_DEVICE_ACTIVE) return dd.DeviceID;
+    dd = DISPLAY_DEVICEW{};
+    dd.cb = sizeof dd;
+  }
+  return std::wstring();
+}
+
 bool Describe(HMONITOR m, MonitorDesc& out) {
   MONITORINFOEXW info{};
   info.cbSize = sizeof info;
@@ -256,6 +269,7 @@ bool Describe(HMONITOR m, MonitorDesc& out) {
   out.work = R(info.rcWork);
   out.primary = (info.dwFlags & MONITORINFOF_PRIMARY) != 0;
   out.deviceName = info.szDevice;
+  out.devicePath = DevicePath(info.szDevice);
   return true;
 }
 
