@@ -266,6 +266,9 @@ class IWindowSystem {
   virtual void SetLastError(uint32_t code) = 0;
   virtual std::wstring ErrorText(uint32_t code) = 0;  // the system's message text, as FormatMessage gives it
   virtual std::wstring LocalTimeText() = 0;           // time of day, the user's long format + milliseconds
+  // The user's decimal separator (GetLocaleInfoEx LOCALE_SDECIMAL); "." when the locale gives
+  // none. Leaves the last error alone.
+  virtual std::wstring DecimalSeparator() = 0;
   virtual bool SetClipboardText(const std::wstring& text) = 0;
   virtual bool GetClipboardText(std::wstring& text) = 0;
   virtual int32_t MessageBoxW(WindowHandle owner, const std::wstring& text, const std::wstring& caption,

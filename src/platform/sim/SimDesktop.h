@@ -256,6 +256,7 @@ class SimDesktop final : public IWindowSystem {
   // read and renamed. False when there is no such file.
   bool SetFileReadOnly(const std::wstring& path, bool readOnly);
   void SetLocalTimeText(const std::wstring& text);
+  void SetDecimalSeparator(const std::wstring& separator);  // "." until set
   std::vector<std::wstring> OpenedTargets() const;  // ShellExecuteOpen calls
 
   // Icon resources: LoadIconResource answers any id from 1 to 0xFFFF with a fresh handle that
@@ -410,6 +411,7 @@ class SimDesktop final : public IWindowSystem {
   void SetLastError(uint32_t code) override;
   std::wstring ErrorText(uint32_t code) override;
   std::wstring LocalTimeText() override;
+  std::wstring DecimalSeparator() override;
   bool SetClipboardText(const std::wstring& text) override;
   bool GetClipboardText(std::wstring& text) override;
   int32_t MessageBoxW(WindowHandle owner, const std::wstring& text, const std::wstring& caption,

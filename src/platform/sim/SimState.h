@@ -255,6 +255,7 @@ struct SimDesktop::State {
   std::map<std::wstring, SimFile> files;                      // lower-case path
   std::map<std::wstring, std::wstring> dirs;                   // lower-case path -> path
   std::optional<std::wstring> localTime;
+  std::wstring decimal = L".";
   std::vector<std::wstring> opened;
   std::vector<MessageBoxRecord> boxes;
   int32_t boxAnswer = wc::IDOK;

@@ -996,6 +996,13 @@ std::wstring Win32WindowSystem::LocalTimeText() {
   return std::wstring(text) + ms;
 }
 
+std::wstring Win32WindowSystem::DecimalSeparator() {
+  KeepLastError keep;
+  wchar_t text[16] = {};  // the locale allows at most 3 characters
+  if (::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, text, 16) <= 0 || text[0] == L'\0') return L".";
+  return text;
+}
+
 bool Win32WindowSystem::SetClipboardText(const std::wstring& text) {
   // A clipboard opened without an owner cannot be written after emptying it.
   if (s_->clipboardOwner == nullptr) {

@@ -18,6 +18,10 @@ bool AnnounceDisplaySettings() {
 }
 void MarkNotResponding(WindowHandle h, bool notResponding) { g_desktop->SetHung(h, notResponding, 0); }
 bool SetReadOnlyAttribute(const std::wstring& path, bool readOnly) { return g_desktop->SetFileReadOnly(path, readOnly); }
+bool SetUserDecimalSeparator(const std::wstring& separator) {
+  g_desktop->SetDecimalSeparator(separator);
+  return true;
+}
 }  // namespace tessary::contract
 
 int main(int argc, char** argv) {

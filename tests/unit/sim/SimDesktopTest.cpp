@@ -638,6 +638,15 @@ TEST_F(SimTest, AMonitorKeepsItsDevicePathThroughChangesOfItsBounds) {
   EXPECT_EQ(info.bounds, (TRect{1920, 0, 4480, 1440}));
 }
 
+TEST_F(SimTest, AFailedDecimalSeparatorIsThePointAndLeavesTheLastErrorAlone) {
+  sim.SetDecimalSeparator(L",");
+  sim.FailOperation("DecimalSeparator", ERROR_NOT_ENOUGH_MEMORY);
+  sim.SetLastError(ERROR_ACCESS_DENIED);
+  EXPECT_EQ(sim.DecimalSeparator(), L".");
+  EXPECT_EQ(sim.GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(sim.DecimalSeparator(), L",");
+}
+
 TEST_F(SimTest, IntegrityChain) {
   const uint32_t high = sim.AddProcess(L"admin.exe", SECURITY_MANDATORY_HIGH_RID);
   const uint32_t shut = sim.AddProcess(L"guarded.exe", SECURITY_MANDATORY_SYSTEM_RID, false);
