@@ -45,8 +45,10 @@ struct MonitorDesc {
   TRect work;    // work area (without taskbars)
   bool primary = false;
   std::wstring deviceName;  // "\\.\DISPLAY1"
-  // The monitor's device interface path, derived from its EDID: the same screen keeps it across
-  // reboots and driver updates, unlike deviceName. Empty where the system gives none.
+  // The monitor's device interface path ("\\?\DISPLAY#DEL4071#...#{e6f07b5f-...}"): it comes from
+  // the monitor's EDID, so it names the same physical monitor across reboots and driver updates,
+  // which deviceName does not. Empty when the system gives none; Wine, without an EDID, names the
+  // output instead ("\\?\DISPLAY#Default_Monitor#0001&0000#{...}" whatever monitor is there).
   std::wstring devicePath;
 };
 
@@ -264,6 +266,9 @@ class IWindowSystem {
   virtual void SetLastError(uint32_t code) = 0;
   virtual std::wstring ErrorText(uint32_t code) = 0;  // the system's message text, as FormatMessage gives it
   virtual std::wstring LocalTimeText() = 0;           // time of day, the user's long format + milliseconds
+  // The user's decimal separator (GetLocaleInfoEx LOCALE_SDECIMAL); "." when the locale gives
+  // none. Leaves the last error alone.
+  virtual std::wstring DecimalSeparator() = 0;
   virtual bool SetClipboardText(const std::wstring& text) = 0;
   virtual bool GetClipboardText(std::wstring& text) = 0;
   virtual int32_t MessageBoxW(WindowHandle owner, const std::wstring& text, const std::wstring& caption,

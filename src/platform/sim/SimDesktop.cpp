@@ -529,6 +529,12 @@ void SimDesktop::SetMonitorDpi(MonitorHandle m, uint32_t dpi) {
     if (x.h == m) x.dpi = dpi;
 }
 
+void SimDesktop::SetMonitorDevicePath(MonitorHandle m, const std::wstring& path) {
+  std::lock_guard lk(s_->mu);
+  for (auto& x : s_->mons)
+    if (x.h == m) x.path = path;
+}
+
 // ---------------------------------------------------------------- window controls
 
 WindowHandle SimDesktop::AddWindow(const WindowSpec& desc) {
@@ -916,7 +922,7 @@ uint32_t SimDesktop::GetDpiForWindow(WindowHandle h) {
 std::vector<MonitorDesc> SimDesktop::EnumMonitors() {
   SIM_OP("EnumMonitors", {});
   std::vector<MonitorDesc> out;
-  for (auto& m : s_->mons) out.push_back(MonitorDesc{m.h, m.bounds, m.work, m.primary, m.name, {}});
+  for (auto& m : s_->mons) out.push_back(MonitorDesc{m.h, m.bounds, m.work, m.primary, m.name, m.path});
   return out;
 }
 
@@ -939,7 +945,7 @@ bool SimDesktop::GetMonitorInfo(MonitorHandle m, MonitorDesc& out) {
   SIM_OPT("GetMonitorInfo", FaultTarget::Monitor(m), false);
   for (auto& x : s_->mons) {
     if (x.h != m) continue;
-    out = MonitorDesc{x.h, x.bounds, x.work, x.primary, x.name, {}};
+    out = MonitorDesc{x.h, x.bounds, x.work, x.primary, x.name, x.path};
     return true;
   }
   s_->Err(1461);  // ERROR_INVALID_MONITOR_HANDLE

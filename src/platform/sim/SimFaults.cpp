@@ -77,13 +77,13 @@ constexpr std::array kRows{
 
 // Documented never to fail (or to fail only for arguments the program never passes: its own
 // valid window, timer, registration, handle or icon), or with no way to report a failure.
-constexpr std::array<std::string_view, 26> kCannotFail{
+constexpr std::array<std::string_view, 27> kCannotFail{
     "GetDesktopWindow", "WindowFromPoint", "GetVirtualScreenRect", "AdjustWindowRectExForDpi",
     "DestroyWindow", "SetClassStyle", "KillTimer", "ProcessPendingMessages", "PumpOneMessage",
     "PostQuitMessage", "UnregisterDeviceNotification", "UnregisterHotKey", "GetKeyState",
     "GetAsyncKeyState", "keybd_event", "VkKeyScanW", "MapVirtualKeyW", "GetVersion",
     "GetCurrentProcessId", "GetCurrentThreadId", "CloseHandle", "IsDebuggerPresent", "DestroyIcon",
-    "GetTickCount", "GetMessageTime", "KeyReleaseSeen"};
+    "GetTickCount", "GetMessageTime", "KeyReleaseSeen", "DecimalSeparator"};
 // Also never numbered: Sleep, GetLastError, SetLastError (no failure) and
 // GetPrivateProfileStringW (the program does not call it).
 

@@ -52,6 +52,7 @@ struct SimMon {
   TRect bounds, work;
   bool primary = false;
   std::wstring name;
+  std::wstring path;  // device interface path
   uint32_t dpi = 96;
 };
 
@@ -254,6 +255,7 @@ struct SimDesktop::State {
   std::map<std::wstring, SimFile> files;                      // lower-case path
   std::map<std::wstring, std::wstring> dirs;                   // lower-case path -> path
   std::optional<std::wstring> localTime;
+  std::wstring decimal = L".";
   std::vector<std::wstring> opened;
   std::vector<MessageBoxRecord> boxes;
   int32_t boxAnswer = wc::IDOK;

@@ -695,6 +695,11 @@ void SimDesktop::SetLocalTimeText(const std::wstring& text) {
   s_->localTime = text;
 }
 
+void SimDesktop::SetDecimalSeparator(const std::wstring& separator) {
+  std::lock_guard lk(s_->mu);
+  s_->decimal = separator;
+}
+
 std::vector<std::wstring> SimDesktop::OpenedTargets() const {
   std::lock_guard lk(s_->mu);
   return s_->opened;
@@ -757,6 +762,13 @@ std::wstring SimDesktop::LocalTimeText() {
   std::swprintf(buf, 32, L"%u:%02u:%02u", static_cast<unsigned>(secs / 3600), static_cast<unsigned>(secs / 60 % 60),
                 static_cast<unsigned>(secs % 60));
   return buf;
+}
+
+std::wstring SimDesktop::DecimalSeparator() {
+  std::lock_guard lk(s_->mu);
+  // A failure has nowhere to go: "." as on Windows, the last error untouched.
+  if (s_->Enter("DecimalSeparator")) return L".";
+  return s_->decimal.empty() ? L"." : s_->decimal;
 }
 
 bool SimDesktop::SetClipboardText(const std::wstring& text) {

@@ -247,6 +247,19 @@ uint32_t Win32WindowSystem::GetDpiForWindow(WindowHandle h) {
 // ---------------- Monitors ----------------
 
 namespace {
+// The device interface path of the active monitor on that display output; empty when there is none.
+std::wstring DevicePath(const wchar_t* adapter) {
+  KeepLastError keep;  // the end of the list is no failure of the caller's
+  DISPLAY_DEVICEW dd{};
+  dd.cb = sizeof dd;
+  for (DWORD i = 0; ::EnumDisplayDevicesW(adapter, i, &dd, EDD_GET_DEVICE_INTERFACE_NAME); ++i) {
+    if (dd.StateFlags & DISPLAY_DEVICE_ACTIVE) return dd.DeviceID;
+    dd = DISPLAY_DEVICEW{};
+    dd.cb = sizeof dd;
+  }
+  return std::wstring();
+}
+
 bool Describe(HMONITOR m, MonitorDesc& out) {
   MONITORINFOEXW info{};
   info.cbSize = sizeof info;
@@ -256,6 +269,7 @@ bool Describe(HMONITOR m, MonitorDesc& out) {
   out.work = R(info.rcWork);
   out.primary = (info.dwFlags & MONITORINFOF_PRIMARY) != 0;
   out.deviceName = info.szDevice;
+  out.devicePath = DevicePath(info.szDevice);
   return true;
 }
 
@@ -980,6 +994,13 @@ std::wstring Win32WindowSystem::LocalTimeText() {
   // A format without seconds (or one the call refuses): the milliseconds at the end.
   if (::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &now, nullptr, text, 160) <= 0) return std::wstring();
   return std::wstring(text) + ms;
+}
+
+std::wstring Win32WindowSystem::DecimalSeparator() {
+  KeepLastError keep;
+  wchar_t text[16] = {};  // the locale allows at most 3 characters
+  if (::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, text, 16) <= 0 || text[0] == L'\0') return L".";
+  return text;
 }
 
 bool Win32WindowSystem::SetClipboardText(const std::wstring& text) {

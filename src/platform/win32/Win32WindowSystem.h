@@ -148,6 +148,7 @@ class Win32WindowSystem final : public IWindowSystem {
   void SetLastError(uint32_t code) override;
   std::wstring ErrorText(uint32_t code) override;
   std::wstring LocalTimeText() override;
+  std::wstring DecimalSeparator() override;
   bool SetClipboardText(const std::wstring& text) override;
   bool GetClipboardText(std::wstring& text) override;
   int32_t MessageBoxW(WindowHandle owner, const std::wstring& text, const std::wstring& caption,
