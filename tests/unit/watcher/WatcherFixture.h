@@ -123,8 +123,9 @@ class WatcherFixture : public MovingFixture {
     watcher->OnDisplayChange();
   }
 
-  void MonitorComes(const TRect& bounds = MonRight, bool arrival = true) {
-    sim.AddMonitor(bounds);
+  void MonitorComes(const TRect& bounds = MonRight, bool arrival = true, const std::wstring& devicePath = L"") {
+    const MonitorHandle m = sim.AddMonitor(bounds);
+    if (!devicePath.empty()) sim.SetMonitorDevicePath(m, devicePath);
     ui::app::ProcessPendingMessages();
     watcher->OnDisplayChange();
     if (arrival) watcher->OnMonitorConnect();
