@@ -83,10 +83,19 @@ struct NotifyIconData {
   friend bool operator==(const NotifyIconData&, const NotifyIconData&) = default;
 };
 
+// GetWindowPlacement / SetWindowPlacement, in screen coordinates (the system's workspace
+// coordinates converted by the backend).
+struct TWindowPlacement {
+  int32_t showCmd = wc::SW_SHOWNORMAL;  // SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_MAXIMIZE, ...
+  TRect normal;                         // the restored window
+  bool restoreToMaximized = false;      // a minimized window that comes back maximized
+};
+
 // Handler for windows the program creates itself. Returns the message's result.
 using WindowProc = std::function<intptr_t(WindowHandle, uint32_t msg, uintptr_t wParam, intptr_t lParam)>;
 
-// What the registry lookup of one integer value found.
+// What the registry lookup of one value found. NotInteger: the value has another type than the
+// one asked for (a number where text was asked for too).
 enum class RegValueState { KeyMissing, ValueMissing, NotInteger, Present };
 
 // Registry hives used by the program.
@@ -135,6 +144,9 @@ class IWindowSystem {
   virtual bool RedrawWindow(WindowHandle h, uint32_t flags) = 0;  // whole window, no region
   virtual bool ShowWindow(WindowHandle h, int32_t cmd) = 0;       // true if it was visible before
   virtual bool BringWindowToTop(WindowHandle h) = 0;
+  virtual bool GetWindowPlacement(WindowHandle h, TWindowPlacement& out) = 0;
+  // Applies wp.showCmd as given (SW_SHOWMINNOACTIVE keeps a minimized window down and inactive).
+  virtual bool SetWindowPlacement(WindowHandle h, const TWindowPlacement& wp) = 0;
   virtual bool SetForegroundWindow(WindowHandle h) = 0;
   virtual WindowHandle SetFocus(WindowHandle h) = 0;
   virtual bool AttachThreadInput(uint32_t idAttach, uint32_t idAttachTo, bool attach) = 0;
@@ -215,6 +227,14 @@ class IWindowSystem {
   virtual bool CloseHandle(KernelHandle h) = 0;
   virtual RegValueState ReadRegistryDword(RegRoot root, const std::wstring& key, const std::wstring& value,
                                           uint32_t& out) = 0;
+  // REG_SZ or REG_EXPAND_SZ (not expanded), without the terminating zero.
+  virtual RegValueState ReadRegistryString(RegRoot root, const std::wstring& key, const std::wstring& value,
+                                           std::wstring& out) = 0;
+  // A REG_SZ value, the key created when missing; false with the last error on failure.
+  virtual bool WriteRegistryString(RegRoot root, const std::wstring& key, const std::wstring& value,
+                                   const std::wstring& data) = 0;
+  // True when the value is gone afterwards (also when it was never there).
+  virtual bool DeleteRegistryValue(RegRoot root, const std::wstring& key, const std::wstring& value) = 0;
   // CreateMutexW: the handle; GetLastError() is ERROR_ALREADY_EXISTS when it already existed.
   virtual KernelHandle CreateMutexW(const std::wstring& name) = 0;
   virtual bool IsDebuggerPresent() = 0;

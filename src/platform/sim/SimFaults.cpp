@@ -37,7 +37,8 @@ constexpr std::array kRows{
     E("GetTaskbarPos", ERROR_SUCCESS),  // SHAppBarMessage answers 0
     // placing: other programs' windows may refuse (UIPI) or go
     EV("SetWindowPos", ERROR_ACCESS_DENIED), V("RedrawWindow"), V("ShowWindow"),
-    EV("BringWindowToTop", ERROR_ACCESS_DENIED), EV("SetForegroundWindow", ERROR_SUCCESS),
+    EV("BringWindowToTop", ERROR_ACCESS_DENIED), V("GetWindowPlacement"),
+    EV("SetWindowPlacement", ERROR_ACCESS_DENIED), EV("SetForegroundWindow", ERROR_SUCCESS),
     EV("SetFocus", ERROR_ACCESS_DENIED), E("AttachThreadInput", ERROR_INVALID_PARAMETER),
     E("SystemParametersGet", ERROR_ACCESS_DENIED), E("SystemParametersSet", ERROR_ACCESS_DENIED),
     // the program's own windows and messages: the desktop heap or the user-object quota runs out
@@ -54,7 +55,9 @@ constexpr std::array kRows{
     E("GetProcessList", ERROR_NOT_ENOUGH_MEMORY), E("GetProcessImageName", ERROR_ACCESS_DENIED),
     E("OpenProcess", ERROR_ACCESS_DENIED), E("OpenProcessToken", ERROR_ACCESS_DENIED),
     E("GetTokenIntegritySize", ERROR_ACCESS_DENIED), E("GetTokenIntegrityLevel", ERROR_ACCESS_DENIED),
-    E("ReadRegistryDword", ERROR_ACCESS_DENIED),
+    E("ReadRegistryDword", ERROR_ACCESS_DENIED), E("ReadRegistryString", ERROR_ACCESS_DENIED),
+    E("WriteRegistryString", ERROR_ACCESS_DENIED),  // a policy, a hive mounted read-only
+    E("DeleteRegistryValue", ERROR_ACCESS_DENIED),
     E("CreateMutexW", ERROR_ACCESS_DENIED),  // the name is held in another session
     // shell and files: another program (a virus scanner, an editor) holds the file
     E("GetSpecialFolder", ERROR_ACCESS_DENIED), E("ShellExecuteOpen", ERROR_FILE_NOT_FOUND),

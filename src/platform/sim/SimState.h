@@ -199,6 +199,8 @@ struct SimDesktop::State {
   std::set<uint32_t> quitPosted;
   std::vector<SimTimer> timers;
   std::map<std::wstring, uint32_t> regMsgs;
+  // String values by key path ("HKCU\\software\\...") and value name, both lower-case.
+  std::map<std::wstring, std::map<std::wstring, std::wstring>> registry;
   std::map<std::wstring, uint32_t> classStyles;  // class name -> CS_* of its windows
   uint32_t nextRegMsg = 0xC0F0;
 
