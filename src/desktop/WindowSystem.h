@@ -45,8 +45,10 @@ struct MonitorDesc {
   TRect work;    // work area (without taskbars)
   bool primary = false;
   std::wstring deviceName;  // "\\.\DISPLAY1"
-  // The monitor's device interface path, derived from its EDID: the same screen keeps it across
-  // reboots and driver updates, unlike deviceName. Empty where the system gives none.
+  // The monitor's device interface path ("\\?\DISPLAY#DEL4071#...#{e6f07b5f-...}"): it comes from
+  // the monitor's EDID, so it names the same physical monitor across reboots and driver updates,
+  // which deviceName does not. Empty when the system gives none; Wine, without an EDID, names the
+  // output instead ("\\?\DISPLAY#Default_Monitor#0001&0000#{...}" whatever monitor is there).
   std::wstring devicePath;
 };
 
@@ -81,10 +83,19 @@ struct NotifyIconData {
   friend bool operator==(const NotifyIconData&, const NotifyIconData&) = default;
 };
 
+// GetWindowPlacement / SetWindowPlacement, in screen coordinates (the system's workspace
+// coordinates converted by the backend).
+struct TWindowPlacement {
+  int32_t showCmd = wc::SW_SHOWNORMAL;  // SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_MAXIMIZE, ...
+  TRect normal;                         // the restored window
+  bool restoreToMaximized = false;      // a minimized window that comes back maximized
+};
+
 // Handler for windows the program creates itself. Returns the message's result.
 using WindowProc = std::function<intptr_t(WindowHandle, uint32_t msg, uintptr_t wParam, intptr_t lParam)>;
 
-// What the registry lookup of one integer value found.
+// What the registry lookup of one value found. NotInteger: the value has another type than the
+// one asked for (a number where text was asked for too).
 enum class RegValueState { KeyMissing, ValueMissing, NotInteger, Present };
 
 // Registry hives used by the program.
@@ -133,6 +144,9 @@ class IWindowSystem {
   virtual bool RedrawWindow(WindowHandle h, uint32_t flags) = 0;  // whole window, no region
   virtual bool ShowWindow(WindowHandle h, int32_t cmd) = 0;       // true if it was visible before
   virtual bool BringWindowToTop(WindowHandle h) = 0;
+  virtual bool GetWindowPlacement(WindowHandle h, TWindowPlacement& out) = 0;
+  // Applies wp.showCmd as given (SW_SHOWMINNOACTIVE keeps a minimized window down and inactive).
+  virtual bool SetWindowPlacement(WindowHandle h, const TWindowPlacement& wp) = 0;
   virtual bool SetForegroundWindow(WindowHandle h) = 0;
   virtual WindowHandle SetFocus(WindowHandle h) = 0;
   virtual bool AttachThreadInput(uint32_t idAttach, uint32_t idAttachTo, bool attach) = 0;
@@ -213,6 +227,14 @@ class IWindowSystem {
   virtual bool CloseHandle(KernelHandle h) = 0;
   virtual RegValueState ReadRegistryDword(RegRoot root, const std::wstring& key, const std::wstring& value,
                                           uint32_t& out) = 0;
+  // REG_SZ or REG_EXPAND_SZ (not expanded), without the terminating zero.
+  virtual RegValueState ReadRegistryString(RegRoot root, const std::wstring& key, const std::wstring& value,
+                                           std::wstring& out) = 0;
+  // A REG_SZ value, the key created when missing; false with the last error on failure.
+  virtual bool WriteRegistryString(RegRoot root, const std::wstring& key, const std::wstring& value,
+                                   const std::wstring& data) = 0;
+  // True when the value is gone afterwards (also when it was never there).
+  virtual bool DeleteRegistryValue(RegRoot root, const std::wstring& key, const std::wstring& value) = 0;
   // CreateMutexW: the handle; GetLastError() is ERROR_ALREADY_EXISTS when it already existed.
   virtual KernelHandle CreateMutexW(const std::wstring& name) = 0;
   virtual bool IsDebuggerPresent() = 0;
@@ -264,6 +286,9 @@ class IWindowSystem {
   virtual void SetLastError(uint32_t code) = 0;
   virtual std::wstring ErrorText(uint32_t code) = 0;  // the system's message text, as FormatMessage gives it
   virtual std::wstring LocalTimeText() = 0;           // time of day, the user's long format + milliseconds
+  // The user's decimal separator (GetLocaleInfoEx LOCALE_SDECIMAL); "." when the locale gives
+  // none. Leaves the last error alone.
+  virtual std::wstring DecimalSeparator() = 0;
   virtual bool SetClipboardText(const std::wstring& text) = 0;
   virtual bool GetClipboardText(std::wstring& text) = 0;
   virtual int32_t MessageBoxW(WindowHandle owner, const std::wstring& text, const std::wstring& caption,

@@ -5,10 +5,13 @@
 #include "diagnostics/DebugLog.h"
 #include "hotkeys/UnitKeys.h"
 #include "moving/UnitFocusManager.h"
+#include "moving/UnitGather.h"
+#include "moving/UnitMoveQueue.h"
 #include "shell/UnitFrmAbout.h"
 #include "shell/UnitFrmMain.h"
 #include "shell/UnitMisc.h"
 #include "shell/UnitSettings.h"
+#include "shell/UnitSignIn.h"
 
 namespace tessary {
 
@@ -20,6 +23,42 @@ TfrmSysTrayMenu* g_tray = nullptr;
 
 // Larger list files are not ours; they are neither read nor overwritten.
 constexpr size_t kMaxListBytes = 16u << 20;
+
+// What a tray action did, on the main window's status line, shown so that the user sees it.
+void Say(const std::wstring& text) {
+  AppendLog(L"TRAY: " + text);
+  if (TFrmMain* m = FrmMain()) {
+    if (!m->Visible()) m->ShowAndRaise();
+    m->ShowStatus(text, true);
+  }
+}
+
+// It places windows: a move request like the others, never run inside one.
+void GatherWindowsClick() {
+  TMoveQueue::Run(L"gather", [] { TGather::GatherWindows(Say); });
+}
+
+// The switch reads the entry afresh: what it shows and what a click does follow the registry,
+// also when something else changed it meanwhile.
+void StartAtSignInClick() {
+  const TSignIn::TEntry entry = TSignIn::Read();
+  uint32_t error = 0;
+  const bool stop = entry.state == TSignIn::TState::ThisCopy;
+  const bool ok = stop ? TSignIn::Disable(error) : TSignIn::Enable(error);
+  if (!ok) {
+    const std::wstring why = ws().ErrorText(error);
+    AppendLog(L"TRAY: the sign-in entry could not be changed: (" + std::to_wstring(error) + L") " + why);
+    ws().MessageBoxW(0, L"Tessary could not change whether it starts when you sign in:\n" + why, L"Tessary",
+                     MB_OK | MB_ICONERROR);
+    return;
+  }
+  if (stop)
+    Say(L"Tessary no longer starts when you sign in");
+  else if (entry.state == TSignIn::TState::OtherCopy)
+    Say(L"Tessary starts when you sign in, this copy instead of " + entry.path);
+  else
+    Say(L"Tessary starts when you sign in");
+}
 
 }  // namespace
 
@@ -213,6 +252,22 @@ void TfrmSysTrayMenu::ShowPopup(ui::MenuItem* inmenu) {
     if (TFrmMain* m = FrmMain()) m->ShowRestoreReport();
   };
   items.push_back(std::move(report));
+
+  ui::MenuItem gather;
+  gather.name = L"MIGatherWindows";
+  gather.caption = L"&Gather windows";
+  gather.onClick = [] { GatherWindowsClick(); };
+  items.push_back(std::move(gather));
+
+  const TSignIn::TEntry signIn = TSignIn::Read();
+  ui::MenuItem startAtSignIn;
+  startAtSignIn.name = L"MIStartAtSignIn";
+  startAtSignIn.caption = L"&Start Tessary when I sign in";
+  startAtSignIn.checked = signIn.state == TSignIn::TState::ThisCopy;
+  startAtSignIn.onClick = [] { StartAtSignInClick(); };
+  items.push_back(std::move(startAtSignIn));
+  if (signIn.state == TSignIn::TState::OtherCopy)
+    if (TFrmMain* m = FrmMain()) m->ShowStatus(L"At sign-in Windows starts another copy: " + signIn.path, true);
   items.push_back(ui::MenuItem{});
   items.push_back(ui::MenuItem{});
 

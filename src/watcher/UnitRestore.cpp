@@ -7,6 +7,7 @@
 #include "core/UnitMonitors.h"
 #include "core/UnitSleep.h"
 #include "desktop/WinConst.h"
+#include "desktop/WindowSystem.h"
 #include "diagnostics/DebugLog.h"
 #include "moving/UnitMove.h"
 
@@ -77,7 +78,15 @@ std::wstring RestoreEntryText(const TRestoreEntry& e) {
 std::wstring FixedText(double value, int32_t decimals) {
   wchar_t buf[64];
   const int n = std::swprintf(buf, sizeof buf / sizeof buf[0], L"%.*f", decimals, value);
-  return n < 0 ? std::wstring() : std::wstring(buf, static_cast<size_t>(n));
+  if (n < 0) return std::wstring();
+  std::wstring text(buf, static_cast<size_t>(n));
+  // The user reads these numbers: the point the C library wrote (whatever its locale) becomes
+  // the user's separator. Its callers all run with the window system in place, as the log does.
+  const size_t digits = text.find_first_not_of(L'-');
+  const size_t point = text.find_first_not_of(L"0123456789", digits);
+  if (digits != std::wstring::npos && point != std::wstring::npos && point > digits)
+    text.replace(point, 1, ws().DecimalSeparator());
+  return text;
 }
 
 TTryList<TProgramInfo> TRestore::FindMovedPrograms(const TTryList<TProgramInfo>& saved,

@@ -25,6 +25,9 @@ bool AnnounceDisplaySettings();
 void MarkNotResponding(WindowHandle h, bool notResponding);
 // The file's read-only attribute, as a user sets it in the file's properties.
 bool SetReadOnlyAttribute(const std::wstring& path, bool readOnly);
+// The user's decimal separator, as the user sets it in the regional settings (on the real API
+// SetLocaleInfoW, which also writes HKCU\Control Panel\International\sDecimal).
+bool SetUserDecimalSeparator(const std::wstring& separator);
 
 // The lab display: two 1920x1080 monitors side by side, the primary at (0,0).
 inline constexpr TRect kPrimary{0, 0, 1920, 1080};

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -36,8 +37,37 @@ TEST(Monitors, EnumeratesTheLabDisplayPrimaryFirst) {
     EXPECT_EQ(again.work, m.work);
     EXPECT_EQ(again.primary, m.primary);
     EXPECT_EQ(again.deviceName, m.deviceName);
+    EXPECT_EQ(again.devicePath, m.devicePath);
   }
   EXPECT_EQ(Backend().GetVirtualScreenRect(), (TRect{0, 0, 3840, 1080}));
+}
+
+std::string Narrow(const std::wstring& s) { return std::string(s.begin(), s.end()); }
+
+// The device interface path names a monitor by its EDID on Windows. Wine has no EDID: it names
+// the output's place in its list ("\\?\DISPLAY#Default_Monitor#0001&0000#{...}" for the second,
+// whatever monitor sits there), so under Wine it tells no more than deviceName.
+TEST(Monitors, DevicePathsAreMonitorInterfacesOfOneMonitorEachAndSurviveARead) {
+  const std::vector<MonitorDesc> before = Backend().EnumMonitors();
+  ASSERT_EQ(before.size(), 2u);
+  ASSERT_TRUE(AnnounceDisplaySettings());
+  Backend().ProcessPendingMessages();
+  const std::vector<MonitorDesc> after = Backend().EnumMonitors();
+  ASSERT_EQ(after.size(), before.size());
+  const std::wstring monitorClass = L"#{e6f07b5f-ee97-4a90-b076-33f57bf4eaa7}";
+  for (size_t i = 0; i < before.size(); ++i) {
+    const std::wstring& path = before[i].devicePath;
+    SCOPED_TRACE(Narrow(before[i].deviceName) + " " + Narrow(path));
+    EXPECT_EQ(after[i].devicePath, path);
+    if (OnWine()) {
+      EXPECT_NE(path.find(L"#Default_Monitor#"), std::wstring::npos);
+    }
+    if (path.empty()) continue;
+    EXPECT_EQ(path.rfind(L"\\\\?\\", 0), 0u);
+    ASSERT_GT(path.size(), monitorClass.size());
+    EXPECT_TRUE(SameTextAscii(path.substr(path.size() - monitorClass.size()), monitorClass));
+    for (size_t j = 0; j < i; ++j) EXPECT_NE(before[j].devicePath, path);
+  }
 }
 
 TEST(Monitors, PointsFindTheNearestMonitor) {

@@ -105,5 +105,61 @@ TEST(Placement, HiddenWindowsMoveToo) {
   EXPECT_FALSE(Backend().IsWindowVisible(w.h()));
 }
 
+// The placement of a window in screen coordinates, whatever its state: how windows stranded off
+// every monitor are brought back without changing whether they are minimized or maximized.
+TEST(Placement, WindowPlacementReadsAndSetsTheNormalRectangleInEveryState) {
+  constexpr TRect kAway{400, 300, 1000, 700};
+  {
+    SCOPED_TRACE("normal");
+    TestWindow w(kStart);
+    TWindowPlacement wp;
+    ASSERT_TRUE(Backend().GetWindowPlacement(w.h(), wp));
+    EXPECT_EQ(wp.showCmd, wc::SW_SHOWNORMAL);
+    EXPECT_EQ(wp.normal, kStart);
+    wp.normal = kAway;
+    ASSERT_TRUE(Backend().SetWindowPlacement(w.h(), wp));
+    EXPECT_EQ(w.Rect(), kAway);
+  }
+  {
+    SCOPED_TRACE("minimized: its normal place moves, it stays down");
+    TestWindow w(kStart);
+    Backend().ShowWindow(w.h(), wc::SW_MINIMIZE);
+    TWindowPlacement wp;
+    ASSERT_TRUE(Backend().GetWindowPlacement(w.h(), wp));
+    EXPECT_EQ(wp.showCmd, wc::SW_SHOWMINIMIZED);
+    EXPECT_EQ(wp.normal, kStart);
+    wp.normal = kAway;
+    wp.showCmd = wc::SW_SHOWMINNOACTIVE;
+    ASSERT_TRUE(Backend().SetWindowPlacement(w.h(), wp));
+    EXPECT_TRUE(Backend().IsIconic(w.h()));
+    ASSERT_TRUE(Backend().GetWindowPlacement(w.h(), wp));
+    EXPECT_EQ(wp.normal, kAway);
+    Backend().ShowWindow(w.h(), wc::SW_RESTORE);
+    EXPECT_EQ(w.Rect(), kAway);
+  }
+  {
+    // Set back to its normal state at the new place, then maximized: Wine does not take a maximized
+    // window to another monitor by a placement that keeps it maximized.
+    SCOPED_TRACE("maximized: maximized again on the monitor of its new normal place");
+    TestWindow w(kStart);
+    Backend().ShowWindow(w.h(), wc::SW_MAXIMIZE);
+    TWindowPlacement wp;
+    ASSERT_TRUE(Backend().GetWindowPlacement(w.h(), wp));
+    EXPECT_EQ(wp.showCmd, wc::SW_MAXIMIZE);
+    EXPECT_EQ(wp.normal, kStart);
+    wp.normal = TRect{kSecond.Left + 100, 100, kSecond.Left + 700, 500};
+    wp.showCmd = wc::SW_SHOWNOACTIVATE;
+    ASSERT_TRUE(Backend().SetWindowPlacement(w.h(), wp));
+    EXPECT_FALSE(Backend().IsZoomed(w.h()));
+    EXPECT_EQ(w.Rect(), wp.normal);
+    Backend().ShowWindow(w.h(), wc::SW_MAXIMIZE);
+    EXPECT_TRUE(Backend().IsZoomed(w.h()));
+    const TRect r = w.Rect();
+    EXPECT_TRUE(kSecond.Contains(r.Left + r.Width() / 2, r.Top + r.Height() / 2)) << r.Left << "," << r.Top;
+    Backend().ShowWindow(w.h(), wc::SW_RESTORE);
+    EXPECT_EQ(w.Rect(), wp.normal);
+  }
+}
+
 }  // namespace
 }  // namespace tessary::contract

@@ -58,15 +58,16 @@ Static          -      0 -  [none]
 Static          -      0 -  [none]
 Button          push   0 -  Reset All
 Button          push   0 -  Save
+Button          push   0 -  Copy
 '
 # The other controls (no text, or a text that changes), by class and kind: how many of them, and how
-# many shown on the status view: glyph buttons, pictures, the status line, the log, the spin edit's
-# arrows, the tab controls.
+# many shown on the status view: glyph buttons, pictures, the status line, the log and the restore
+# report, the spin edit's arrows, the tab controls.
 OTHERS='
 Button  owner  2 2
 Static  owner  3 2
 Static  -      1 1
-Edit    memo   1 1
+Edit    memo   2 1
 msctls_updown32 - 1 0
 SysTabControl32 - 2 0
 '

@@ -99,18 +99,26 @@ icon_at "$win"
 probe --close "$MAIN" >/dev/null  # the start shows it; the tray brings it back
 e2e_eq "the icon is in colour while the watcher is on" "" "$(icon_is colour)"
 
-# The tray menu (4 units: "Monitor Watcher", two separators, "About", "Exit  Tessary").
+# The tray menu (7 units: "Monitor Watcher", "Restore Report", "Gather windows", "Start Tessary when I
+# sign in", two separators, "About", "Exit  Tessary").
 right_click_icon
 menu="$(wait_menus 1)" || e2e_fail "right click opens the menu" "no menu within 3 s"
 e2e_eq "right click opens one menu" 1 "$(grep -c . <<<"$menu")"
-click_item "$menu" 2 4
+click_item "$menu" 5 7
 e2e_eq "\"About\" shows the About box" 0 "$(probe --wait "$ABOUT" 5 >/dev/null; echo $?)"
 probe --close "$ABOUT" >/dev/null
+
+# "Restore Report" shows the main window at the report's page; no restore has run yet.
+right_click_icon
+menu="$(wait_menus 1)" || e2e_fail "right click opens the menu for the report" "no menu within 3 s"
+click_item "$menu" 1 7
+e2e_eq "\"Restore Report\" shows the report's page" 0 "$(status_shows "No restore has run since Tessary started."; echo $?)"
+probe --close "$MAIN" >/dev/null
 
 # "Monitor Watcher" opens its submenu: "Enable" (ticked), "Disable".
 right_click_icon
 menu="$(wait_menus 1)" || e2e_fail "right click opens the menu again" "no menu within 3 s"
-click_item "$menu" 0 4
+click_item "$menu" 0 7
 menus="$(wait_menus 2)"
 sub="$(grep -vxF "$menu" <<<"$menus" | head -1)"
 e2e_eq "\"Monitor Watcher\" opens a submenu" 1 "$([ -n "$sub" ] && echo 1 || echo 0)"
@@ -135,7 +143,7 @@ fi
 
 right_click_icon
 menu="$(wait_menus 1)"
-click_item "$menu" 0 4
+click_item "$menu" 0 7
 menus="$(wait_menus 2)"
 sub="$(grep -vxF "$menu" <<<"$menus" | head -1)"
 if [ -n "$sub" ]; then
@@ -146,10 +154,41 @@ else
   e2e_fail "\"Enable\" switches the watcher on" "no submenu"
 fi
 
+# "Gather windows": a program window off every monitor (x 4000 is past the second one) comes onto
+# the primary at the same place on a monitor of its size; one in view stays.
+win_open gather-off 4000 200 800 600 normal || e2e_fail "gather: window opens" "no ready line"
+win_open gather-in 2100 150 700 500 normal || e2e_fail "gather: second window opens" "no ready line"
+in0="$(win_rect gather-in)"
+right_click_icon
+menu="$(wait_menus 1)" || e2e_fail "right click opens the menu to gather" "no menu within 3 s"
+click_item "$menu" 2 7
+for _ in $(seq 1 25); do [ "$(win_rect gather-off)" = "160 200 960 800" ] && break; sleep 0.2; done
+e2e_eq "\"Gather windows\" brings the stranded window onto the primary" "160 200 960 800" "$(win_rect gather-off)"
+e2e_eq "\"Gather windows\" leaves the window in view" "$in0" "$(win_rect gather-in)"
+e2e_eq "\"Gather windows\" says what it did" 0 "$(status_shows "Gather windows: 1 brought onto the primary monitor"; echo $?)"
+probe --close "$MAIN" >/dev/null
+
+# "Start Tessary when I sign in": ticked by a click, the current user's Run entry names this exe
+# (quoted, no arguments); a second click removes it.
+run_entry() {
+  lab_run 30 reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Tessary 2>/dev/null | tr -d '\r' |
+    sed -n 's/^ *Tessary *REG_SZ *//p'
+}
+want_entry="\"Z:${exe//\//\\}\""
+for step in tick untick; do
+  right_click_icon
+  menu="$(wait_menus 1)" || e2e_fail "right click opens the menu to $step" "no menu within 3 s"
+  click_item "$menu" 3 7
+  want="$([ $step = tick ] && echo "$want_entry")"
+  got=""
+  for _ in $(seq 1 25); do got="$(run_entry)"; [ "$got" = "$want" ] && break; sleep 0.2; done
+  e2e_eq "sign-in: a click to $step leaves the Run entry as it should be" "$want" "$got"
+done
+
 # "Exit  Tessary": the process ends with 0 within a second, the icon goes, the lists are there.
 right_click_icon
 menu="$(wait_menus 1)"
-click_item "$menu" 3 4
+click_item "$menu" 6 7
 t0=$(date +%s%N)
 for _ in $(seq 1 100); do kill -0 "$TESSARY_PID" 2>/dev/null || break; sleep 0.02; done
 t1=$(date +%s%N)

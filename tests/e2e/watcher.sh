@@ -67,9 +67,11 @@ sleep 1
 e2e_eq "wake: the main window hides again once everything is back" "0" \
   "$(probe --list "$MAIN" 2>/dev/null | grep -c '^WINDOW.*visible=1')"
 log="$(saved_log wake)"
-cycle="$(awk '/^DC: disconnect/ { on = 1 } on' <<<"$log" | grep -E '^(DC: disconnect|WP: DEVICEREMOVALCOMPLETE|WMDisplayChange - event running|CC: connect|CC: disconnect TRIGGER, CHM starting|WP: DEVICEARRIVAL|CHM: Starting|GMI: populated = 2|CHM: HandleMovedPrograms|GTLP: Starting\.|HMP: Restore count=2|CHM: Ending|CHM: Done\.)' | awk '!seen[$0]++' | paste -sd'|')"
+# Snapshots go on while the monitor is away: the cycle's own is the one after HandleMovedPrograms.
+cycle="$(awk '/^DC: disconnect/ { on = 1 } /^CHM: HandleMovedPrograms/ { h = 1 } /^GTLP: Starting/ && !h { next } on' <<<"$log" |
+  grep -E '^(DC: disconnect|WA: monitors changing: disconnect|WP: DEVICEREMOVALCOMPLETE|WMDisplayChange - event running|CC: connect|CC: disconnect TRIGGER, CHM starting|WP: DEVICEARRIVAL|CHM: Starting|GMI: populated = 2|CHM: HandleMovedPrograms|GTLP: Starting\.|HMP: Restore count=2|CHM: Ending|CHM: Done\.)' | awk '!seen[$0]++' | paste -sd'|')"
 e2e_eq "wake: Debug.txt holds the cycle's lines in order" \
-  "DC: disconnect|WP: DEVICEREMOVALCOMPLETE|WMDisplayChange - event running|CC: connect|CC: disconnect TRIGGER, CHM starting|WP: DEVICEARRIVAL|CHM: Starting|GMI: populated = 2|CHM: HandleMovedPrograms|GTLP: Starting.|HMP: Restore count=2|CHM: Ending|CHM: Done." \
+  "DC: disconnect|WA: monitors changing: disconnect|WP: DEVICEREMOVALCOMPLETE|WMDisplayChange - event running|CC: connect|CC: disconnect TRIGGER, CHM starting|WP: DEVICEARRIVAL|CHM: Starting|GMI: populated = 2|CHM: HandleMovedPrograms|GTLP: Starting.|HMP: Restore count=2|CHM: Ending|CHM: Done." \
   "$cycle"
 e2e_eq "wake: two arrivals in a row give one cycle" "1 1" \
   "$(grep -c '^CHM: Starting' <<<"$log") $(grep -c '^CHM: ignoring, thread still running\.' <<<"$log")"

@@ -529,6 +529,12 @@ void SimDesktop::SetMonitorDpi(MonitorHandle m, uint32_t dpi) {
     if (x.h == m) x.dpi = dpi;
 }
 
+void SimDesktop::SetMonitorDevicePath(MonitorHandle m, const std::wstring& path) {
+  std::lock_guard lk(s_->mu);
+  for (auto& x : s_->mons)
+    if (x.h == m) x.path = path;
+}
+
 // ---------------------------------------------------------------- window controls
 
 WindowHandle SimDesktop::AddWindow(const WindowSpec& desc) {
@@ -916,7 +922,7 @@ uint32_t SimDesktop::GetDpiForWindow(WindowHandle h) {
 std::vector<MonitorDesc> SimDesktop::EnumMonitors() {
   SIM_OP("EnumMonitors", {});
   std::vector<MonitorDesc> out;
-  for (auto& m : s_->mons) out.push_back(MonitorDesc{m.h, m.bounds, m.work, m.primary, m.name, {}});
+  for (auto& m : s_->mons) out.push_back(MonitorDesc{m.h, m.bounds, m.work, m.primary, m.name, m.path});
   return out;
 }
 
@@ -939,7 +945,7 @@ bool SimDesktop::GetMonitorInfo(MonitorHandle m, MonitorDesc& out) {
   SIM_OPT("GetMonitorInfo", FaultTarget::Monitor(m), false);
   for (auto& x : s_->mons) {
     if (x.h != m) continue;
-    out = MonitorDesc{x.h, x.bounds, x.work, x.primary, x.name, {}};
+    out = MonitorDesc{x.h, x.bounds, x.work, x.primary, x.name, x.path};
     return true;
   }
   s_->Err(1461);  // ERROR_INVALID_MONITOR_HANDLE
@@ -1179,6 +1185,63 @@ bool SimDesktop::BringWindowToTop(WindowHandle h) {
     s.fg = h;
     s.focus = h;
   }
+  return true;
+}
+
+bool SimDesktop::GetWindowPlacement(WindowHandle h, TWindowPlacement& out) {
+  SIM_OPT("GetWindowPlacement", FaultTarget::Window(h), false);
+  const SimWin* w = s_->WErr(h);
+  if (!w) return false;
+  const bool min = (w->style & WS_MINIMIZE) != 0, max = (w->style & WS_MAXIMIZE) != 0;
+  out.showCmd = min ? SW_SHOWMINIMIZED : max ? SW_MAXIMIZE : SW_SHOWNORMAL;
+  out.normal = min || max ? w->restore : w->rect;
+  out.restoreToMaximized = min && w->restoreToMax;
+  return true;
+}
+
+bool SimDesktop::SetWindowPlacement(WindowHandle h, const TWindowPlacement& wp) {
+  SIM_OPT("SetWindowPlacement", FaultTarget::Window(h), false);
+  State& s = *s_;
+  SimWin* w = s.WErr(h);
+  if (!w) return false;
+  auto owner = s.procs.find(w->pid);
+  auto own = s.procs.find(s.ownPid);
+  if (owner != s.procs.end() && own != s.procs.end() && owner->second.rid > own->second.rid) {
+    s.Err(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  const bool min = (w->style & WS_MINIMIZE) != 0, max = (w->style & WS_MAXIMIZE) != 0;
+  switch (wp.showCmd) {
+    case SW_SHOWMINIMIZED:
+    case SW_MINIMIZE:
+    case SW_SHOWMINNOACTIVE:
+      if (min) {
+        w->restore = wp.normal;
+      } else {
+        if (!max) w->rect = wp.normal;
+        else w->restore = wp.normal;
+        s.Minimize(*w);
+      }
+      w->restoreToMax = w->restoreToMax || wp.restoreToMaximized;
+      if (w->restoreToMax) w->maxFrom = wp.normal;
+      break;
+    case SW_MAXIMIZE:
+      w->style &= ~(WS_MINIMIZE | WS_MAXIMIZE);
+      w->rect = wp.normal;
+      s.Maximize(*w);
+      break;
+    case SW_SHOWNORMAL:
+    case SW_RESTORE:
+    case SW_SHOWNOACTIVATE:
+      w->style &= ~(WS_MINIMIZE | WS_MAXIMIZE);
+      w->restoreToMax = false;
+      w->rect = wp.normal;
+      break;
+    default:
+      s.Err(ERROR_INVALID_PARAMETER);
+      return false;
+  }
+  w->style |= WS_VISIBLE;
   return true;
 }
 

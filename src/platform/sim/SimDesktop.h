@@ -66,6 +66,9 @@ class SimDesktop final : public IWindowSystem {
   // Convenience: side-by-side / stacked layouts as a list of rectangles (first is primary).
   void SetLayout(const std::vector<TRect>& monitors);
   void SetMonitorDpi(MonitorHandle m, uint32_t dpi);
+  // The device interface path EnumMonitors and GetMonitorInfo report: empty until set (as for a
+  // display with no monitor device behind it); it stays with the monitor when its bounds change.
+  void SetMonitorDevicePath(MonitorHandle m, const std::wstring& path);
 
   // Processes and threads.
   uint32_t AddProcess(const std::wstring& exeName, uint32_t integrityRid = wc::SECURITY_MANDATORY_MEDIUM_RID,
@@ -253,6 +256,7 @@ class SimDesktop final : public IWindowSystem {
   // read and renamed. False when there is no such file.
   bool SetFileReadOnly(const std::wstring& path, bool readOnly);
   void SetLocalTimeText(const std::wstring& text);
+  void SetDecimalSeparator(const std::wstring& separator);  // "." until set
   std::vector<std::wstring> OpenedTargets() const;  // ShellExecuteOpen calls
 
   // Icon resources: LoadIconResource answers any id from 1 to 0xFFFF with a fresh handle that
@@ -316,6 +320,8 @@ class SimDesktop final : public IWindowSystem {
   bool RedrawWindow(WindowHandle h, uint32_t flags) override;
   bool ShowWindow(WindowHandle h, int32_t cmd) override;
   bool BringWindowToTop(WindowHandle h) override;
+  bool GetWindowPlacement(WindowHandle h, TWindowPlacement& out) override;
+  bool SetWindowPlacement(WindowHandle h, const TWindowPlacement& wp) override;
   bool SetForegroundWindow(WindowHandle h) override;
   WindowHandle SetFocus(WindowHandle h) override;
   bool AttachThreadInput(uint32_t idAttach, uint32_t idAttachTo, bool attach) override;
@@ -368,6 +374,11 @@ class SimDesktop final : public IWindowSystem {
   bool GetTokenIntegritySize(KernelHandle token, uint32_t& needed) override;
   bool GetTokenIntegrityLevel(KernelHandle token, uint32_t size, uint32_t& rid, bool& sidValid) override;
   bool CloseHandle(KernelHandle h) override;
+  RegValueState ReadRegistryString(RegRoot root, const std::wstring& key, const std::wstring& value,
+                                   std::wstring& out) override;
+  bool WriteRegistryString(RegRoot root, const std::wstring& key, const std::wstring& value,
+                           const std::wstring& data) override;
+  bool DeleteRegistryValue(RegRoot root, const std::wstring& key, const std::wstring& value) override;
   RegValueState ReadRegistryDword(RegRoot root, const std::wstring& key, const std::wstring& value,
                                   uint32_t& out) override;
   KernelHandle CreateMutexW(const std::wstring& name) override;
@@ -407,6 +418,7 @@ class SimDesktop final : public IWindowSystem {
   void SetLastError(uint32_t code) override;
   std::wstring ErrorText(uint32_t code) override;
   std::wstring LocalTimeText() override;
+  std::wstring DecimalSeparator() override;
   bool SetClipboardText(const std::wstring& text) override;
   bool GetClipboardText(std::wstring& text) override;
   int32_t MessageBoxW(WindowHandle owner, const std::wstring& text, const std::wstring& caption,

@@ -37,7 +37,8 @@ constexpr std::array kRows{
     E("GetTaskbarPos", ERROR_SUCCESS),  // SHAppBarMessage answers 0
     // placing: other programs' windows may refuse (UIPI) or go
     EV("SetWindowPos", ERROR_ACCESS_DENIED), V("RedrawWindow"), V("ShowWindow"),
-    EV("BringWindowToTop", ERROR_ACCESS_DENIED), EV("SetForegroundWindow", ERROR_SUCCESS),
+    EV("BringWindowToTop", ERROR_ACCESS_DENIED), V("GetWindowPlacement"),
+    EV("SetWindowPlacement", ERROR_ACCESS_DENIED), EV("SetForegroundWindow", ERROR_SUCCESS),
     EV("SetFocus", ERROR_ACCESS_DENIED), E("AttachThreadInput", ERROR_INVALID_PARAMETER),
     E("SystemParametersGet", ERROR_ACCESS_DENIED), E("SystemParametersSet", ERROR_ACCESS_DENIED),
     // the program's own windows and messages: the desktop heap or the user-object quota runs out
@@ -54,7 +55,9 @@ constexpr std::array kRows{
     E("GetProcessList", ERROR_NOT_ENOUGH_MEMORY), E("GetProcessImageName", ERROR_ACCESS_DENIED),
     E("OpenProcess", ERROR_ACCESS_DENIED), E("OpenProcessToken", ERROR_ACCESS_DENIED),
     E("GetTokenIntegritySize", ERROR_ACCESS_DENIED), E("GetTokenIntegrityLevel", ERROR_ACCESS_DENIED),
-    E("ReadRegistryDword", ERROR_ACCESS_DENIED),
+    E("ReadRegistryDword", ERROR_ACCESS_DENIED), E("ReadRegistryString", ERROR_ACCESS_DENIED),
+    E("WriteRegistryString", ERROR_ACCESS_DENIED),  // a policy, a hive mounted read-only
+    E("DeleteRegistryValue", ERROR_ACCESS_DENIED),
     E("CreateMutexW", ERROR_ACCESS_DENIED),  // the name is held in another session
     // shell and files: another program (a virus scanner, an editor) holds the file
     E("GetSpecialFolder", ERROR_ACCESS_DENIED), E("ShellExecuteOpen", ERROR_FILE_NOT_FOUND),
@@ -77,13 +80,13 @@ constexpr std::array kRows{
 
 // Documented never to fail (or to fail only for arguments the program never passes: its own
 // valid window, timer, registration, handle or icon), or with no way to report a failure.
-constexpr std::array<std::string_view, 26> kCannotFail{
+constexpr std::array<std::string_view, 27> kCannotFail{
     "GetDesktopWindow", "WindowFromPoint", "GetVirtualScreenRect", "AdjustWindowRectExForDpi",
     "DestroyWindow", "SetClassStyle", "KillTimer", "ProcessPendingMessages", "PumpOneMessage",
     "PostQuitMessage", "UnregisterDeviceNotification", "UnregisterHotKey", "GetKeyState",
     "GetAsyncKeyState", "keybd_event", "VkKeyScanW", "MapVirtualKeyW", "GetVersion",
     "GetCurrentProcessId", "GetCurrentThreadId", "CloseHandle", "IsDebuggerPresent", "DestroyIcon",
-    "GetTickCount", "GetMessageTime", "KeyReleaseSeen"};
+    "GetTickCount", "GetMessageTime", "KeyReleaseSeen", "DecimalSeparator"};
 // Also never numbered: Sleep, GetLastError, SetLastError (no failure) and
 // GetPrivateProfileStringW (the program does not call it).
 

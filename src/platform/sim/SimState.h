@@ -52,6 +52,7 @@ struct SimMon {
   TRect bounds, work;
   bool primary = false;
   std::wstring name;
+  std::wstring path;  // device interface path
   uint32_t dpi = 96;
 };
 
@@ -198,6 +199,8 @@ struct SimDesktop::State {
   std::set<uint32_t> quitPosted;
   std::vector<SimTimer> timers;
   std::map<std::wstring, uint32_t> regMsgs;
+  // String values by key path ("HKCU\\software\\...") and value name, both lower-case.
+  std::map<std::wstring, std::map<std::wstring, std::wstring>> registry;
   std::map<std::wstring, uint32_t> classStyles;  // class name -> CS_* of its windows
   uint32_t nextRegMsg = 0xC0F0;
 
@@ -254,6 +257,7 @@ struct SimDesktop::State {
   std::map<std::wstring, SimFile> files;                      // lower-case path
   std::map<std::wstring, std::wstring> dirs;                   // lower-case path -> path
   std::optional<std::wstring> localTime;
+  std::wstring decimal = L".";
   std::vector<std::wstring> opened;
   std::vector<MessageBoxRecord> boxes;
   int32_t boxAnswer = wc::IDOK;

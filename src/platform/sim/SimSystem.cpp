@@ -2,6 +2,7 @@
 // faults and the small shell services.
 #include <algorithm>
 #include <cstdio>
+#include <cwctype>
 
 #include "platform/sim/SimState.h"
 
@@ -205,6 +206,54 @@ RegValueState SimDesktop::ReadRegistryDword(RegRoot root, const std::wstring& ke
   }
   out = *s_->enableLua;
   return RegValueState::Present;
+}
+
+namespace {
+// Keys and value names compare without case, as the registry's do.
+std::wstring RegPath(RegRoot root, const std::wstring& key) {
+  std::wstring p = root == RegRoot::LocalMachine ? L"HKLM\\" : L"HKCU\\";
+  for (wchar_t c : key) p += static_cast<wchar_t>(c < 128 ? std::towlower(c) : c);
+  return p;
+}
+std::wstring RegName(const std::wstring& value) {
+  std::wstring n;
+  for (wchar_t c : value) n += static_cast<wchar_t>(c < 128 ? std::towlower(c) : c);
+  return n;
+}
+}  // namespace
+
+RegValueState SimDesktop::ReadRegistryString(RegRoot root, const std::wstring& key, const std::wstring& value,
+                                             std::wstring& out) {
+  SIM_OP("ReadRegistryString", RegValueState::KeyMissing);
+  const auto k = s_->registry.find(RegPath(root, key));
+  if (k == s_->registry.end()) {
+    s_->Err(ERROR_FILE_NOT_FOUND);
+    return RegValueState::KeyMissing;
+  }
+  const auto v = k->second.find(RegName(value));
+  if (v == k->second.end()) {
+    s_->Err(ERROR_FILE_NOT_FOUND);
+    return RegValueState::ValueMissing;
+  }
+  out = v->second;
+  s_->Err(ERROR_SUCCESS);
+  return RegValueState::Present;
+}
+
+bool SimDesktop::WriteRegistryString(RegRoot root, const std::wstring& key, const std::wstring& value,
+                                     const std::wstring& data) {
+  SIM_OP("WriteRegistryString", false);
+  s_->registry[RegPath(root, key)][RegName(value)] = data;
+  s_->Err(ERROR_SUCCESS);
+  return true;
+}
+
+bool SimDesktop::DeleteRegistryValue(RegRoot root, const std::wstring& key, const std::wstring& value) {
+  SIM_OP("DeleteRegistryValue", false);
+  const auto k = s_->registry.find(RegPath(root, key));
+  if (k != s_->registry.end()) k->second.erase(RegName(value));
+  s_->Err(ERROR_SUCCESS);
+  return true;
 }
 
 KernelHandle SimDesktop::CreateMutexW(const std::wstring& name) {
@@ -695,6 +744,11 @@ void SimDesktop::SetLocalTimeText(const std::wstring& text) {
   s_->localTime = text;
 }
 
+void SimDesktop::SetDecimalSeparator(const std::wstring& separator) {
+  std::lock_guard lk(s_->mu);
+  s_->decimal = separator;
+}
+
 std::vector<std::wstring> SimDesktop::OpenedTargets() const {
   std::lock_guard lk(s_->mu);
   return s_->opened;
@@ -757,6 +811,13 @@ std::wstring SimDesktop::LocalTimeText() {
   std::swprintf(buf, 32, L"%u:%02u:%02u", static_cast<unsigned>(secs / 3600), static_cast<unsigned>(secs / 60 % 60),
                 static_cast<unsigned>(secs % 60));
   return buf;
+}
+
+std::wstring SimDesktop::DecimalSeparator() {
+  std::lock_guard lk(s_->mu);
+  // A failure has nowhere to go: "." as on Windows, the last error untouched.
+  if (s_->Enter("DecimalSeparator")) return L".";
+  return s_->decimal.empty() ? L"." : s_->decimal;
 }
 
 bool SimDesktop::SetClipboardText(const std::wstring& text) {

@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <vector>
 
 #include <windows.h>
 #include <dbt.h>
@@ -247,6 +248,19 @@ uint32_t Win32WindowSystem::GetDpiForWindow(WindowHandle h) {
 // ---------------- Monitors ----------------
 
 namespace {
+// The device interface path of the active monitor on that display output; empty when there is none.
+std::wstring DevicePath(const wchar_t* adapter) {
+  KeepLastError keep;  // the end of the list is no failure of the caller's
+  DISPLAY_DEVICEW dd{};
+  dd.cb = sizeof dd;
+  for (DWORD i = 0; ::EnumDisplayDevicesW(adapter, i, &dd, EDD_GET_DEVICE_INTERFACE_NAME); ++i) {
+    if (dd.StateFlags & DISPLAY_DEVICE_ACTIVE) return dd.DeviceID;
+    dd = DISPLAY_DEVICEW{};
+    dd.cb = sizeof dd;
+  }
+  return std::wstring();
+}
+
 bool Describe(HMONITOR m, MonitorDesc& out) {
   MONITORINFOEXW info{};
   info.cbSize = sizeof info;
@@ -256,6 +270,7 @@ bool Describe(HMONITOR m, MonitorDesc& out) {
   out.work = R(info.rcWork);
   out.primary = (info.dwFlags & MONITORINFOF_PRIMARY) != 0;
   out.deviceName = info.szDevice;
+  out.devicePath = DevicePath(info.szDevice);
   return true;
 }
 
@@ -321,6 +336,41 @@ WindowHandle Win32WindowSystem::SetFocus(WindowHandle h) { return W(::SetFocus(H
 
 bool Win32WindowSystem::AttachThreadInput(uint32_t idAttach, uint32_t idAttachTo, bool attach) {
   return ::AttachThreadInput(idAttach, idAttachTo, attach ? TRUE : FALSE) != FALSE;
+}
+
+namespace {
+// Workspace coordinates start at the primary monitor's work area; tool windows and child windows
+// use screen coordinates.
+TPoint WorkspaceOffset(HWND h) {
+  if ((::GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0 || ::GetParent(h) != nullptr) return TPoint{0, 0};
+  MONITORINFO mi{};
+  mi.cbSize = sizeof mi;
+  if (!::GetMonitorInfoW(::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &mi)) return TPoint{0, 0};
+  return TPoint{mi.rcWork.left - mi.rcMonitor.left, mi.rcWork.top - mi.rcMonitor.top};
+}
+}  // namespace
+
+bool Win32WindowSystem::GetWindowPlacement(WindowHandle h, TWindowPlacement& out) {
+  WINDOWPLACEMENT wp{};
+  wp.length = sizeof wp;
+  if (!::GetWindowPlacement(H(h), &wp)) return false;
+  const TPoint o = WorkspaceOffset(H(h));
+  out.showCmd = static_cast<int32_t>(wp.showCmd);
+  out.normal = TRect{wp.rcNormalPosition.left + o.x, wp.rcNormalPosition.top + o.y, wp.rcNormalPosition.right + o.x,
+                     wp.rcNormalPosition.bottom + o.y};
+  out.restoreToMaximized = (wp.flags & WPF_RESTORETOMAXIMIZED) != 0;
+  return true;
+}
+
+bool Win32WindowSystem::SetWindowPlacement(WindowHandle h, const TWindowPlacement& in) {
+  WINDOWPLACEMENT wp{};
+  wp.length = sizeof wp;
+  if (!::GetWindowPlacement(H(h), &wp)) return false;
+  const TPoint o = WorkspaceOffset(H(h));
+  wp.showCmd = static_cast<UINT>(in.showCmd);
+  wp.flags = in.restoreToMaximized ? WPF_RESTORETOMAXIMIZED : 0;
+  wp.rcNormalPosition = RECT{in.normal.Left - o.x, in.normal.Top - o.y, in.normal.Right - o.x, in.normal.Bottom - o.y};
+  return ::SetWindowPlacement(H(h), &wp) != FALSE;
 }
 
 bool Win32WindowSystem::SystemParametersGet(uint32_t action, uint32_t& value) {
@@ -654,6 +704,67 @@ RegValueState Win32WindowSystem::ReadRegistryDword(RegRoot root, const std::wstr
   return RegValueState::Present;
 }
 
+namespace {
+HKEY Hive(RegRoot root) { return root == RegRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
+}  // namespace
+
+RegValueState Win32WindowSystem::ReadRegistryString(RegRoot root, const std::wstring& key, const std::wstring& value,
+                                                    std::wstring& out) {
+  HKEY hk = nullptr;
+  LSTATUS rc = ::RegOpenKeyExW(Hive(root), key.c_str(), 0, KEY_QUERY_VALUE, &hk);
+  if (rc != ERROR_SUCCESS) {
+    ::SetLastError(static_cast<DWORD>(rc));
+    return RegValueState::KeyMissing;
+  }
+  // The value may grow between the two calls: ask again with the size the second call reports.
+  std::vector<wchar_t> buf(64);
+  DWORD type = 0;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    DWORD size = static_cast<DWORD>(buf.size() * sizeof(wchar_t));
+    rc = ::RegQueryValueExW(hk, value.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf.data()), &size);
+    if (rc == ERROR_MORE_DATA) {
+      buf.resize(size / sizeof(wchar_t) + 2);
+      continue;
+    }
+    if (rc == ERROR_SUCCESS) {
+      // The stored data need not end in a zero.
+      size_t n = size / sizeof(wchar_t);
+      while (n > 0 && buf[n - 1] == L'\0') --n;
+      out.assign(buf.data(), n);
+    }
+    break;
+  }
+  ::RegCloseKey(hk);
+  ::SetLastError(static_cast<DWORD>(rc));
+  if (rc == ERROR_FILE_NOT_FOUND) return RegValueState::ValueMissing;
+  if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return RegValueState::NotInteger;
+  return RegValueState::Present;
+}
+
+bool Win32WindowSystem::WriteRegistryString(RegRoot root, const std::wstring& key, const std::wstring& value,
+                                            const std::wstring& data) {
+  HKEY hk = nullptr;
+  LSTATUS rc = ::RegCreateKeyExW(Hive(root), key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &hk, nullptr);
+  if (rc == ERROR_SUCCESS) {
+    rc = ::RegSetValueExW(hk, value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                          static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+    ::RegCloseKey(hk);
+  }
+  ::SetLastError(static_cast<DWORD>(rc));
+  return rc == ERROR_SUCCESS;
+}
+
+bool Win32WindowSystem::DeleteRegistryValue(RegRoot root, const std::wstring& key, const std::wstring& value) {
+  HKEY hk = nullptr;
+  LSTATUS rc = ::RegOpenKeyExW(Hive(root), key.c_str(), 0, KEY_SET_VALUE, &hk);
+  if (rc == ERROR_SUCCESS) {
+    rc = ::RegDeleteValueW(hk, value.c_str());
+    ::RegCloseKey(hk);
+  }
+  ::SetLastError(static_cast<DWORD>(rc));
+  return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
+}
+
 KernelHandle Win32WindowSystem::CreateMutexW(const std::wstring& name) {
   // Nothing may run after the call: the caller reads ERROR_ALREADY_EXISTS from the last error.
   return reinterpret_cast<KernelHandle>(::CreateMutexW(nullptr, TRUE, OrNull(name)));
@@ -980,6 +1091,13 @@ std::wstring Win32WindowSystem::LocalTimeText() {
   // A format without seconds (or one the call refuses): the milliseconds at the end.
   if (::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &now, nullptr, text, 160) <= 0) return std::wstring();
   return std::wstring(text) + ms;
+}
+
+std::wstring Win32WindowSystem::DecimalSeparator() {
+  KeepLastError keep;
+  wchar_t text[16] = {};  // the locale allows at most 3 characters
+  if (::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, text, 16) <= 0 || text[0] == L'\0') return L".";
+  return text;
 }
 
 bool Win32WindowSystem::SetClipboardText(const std::wstring& text) {

@@ -58,6 +58,8 @@ class Win32WindowSystem final : public IWindowSystem {
   bool RedrawWindow(WindowHandle h, uint32_t flags) override;
   bool ShowWindow(WindowHandle h, int32_t cmd) override;
   bool BringWindowToTop(WindowHandle h) override;
+  bool GetWindowPlacement(WindowHandle h, TWindowPlacement& out) override;
+  bool SetWindowPlacement(WindowHandle h, const TWindowPlacement& wp) override;
   bool SetForegroundWindow(WindowHandle h) override;
   WindowHandle SetFocus(WindowHandle h) override;
   bool AttachThreadInput(uint32_t idAttach, uint32_t idAttachTo, bool attach) override;
@@ -111,6 +113,11 @@ class Win32WindowSystem final : public IWindowSystem {
   bool GetTokenIntegritySize(KernelHandle token, uint32_t& needed) override;
   bool GetTokenIntegrityLevel(KernelHandle token, uint32_t size, uint32_t& rid, bool& sidValid) override;
   bool CloseHandle(KernelHandle h) override;
+  RegValueState ReadRegistryString(RegRoot root, const std::wstring& key, const std::wstring& value,
+                                   std::wstring& out) override;
+  bool WriteRegistryString(RegRoot root, const std::wstring& key, const std::wstring& value,
+                           const std::wstring& data) override;
+  bool DeleteRegistryValue(RegRoot root, const std::wstring& key, const std::wstring& value) override;
   RegValueState ReadRegistryDword(RegRoot root, const std::wstring& key, const std::wstring& value,
                                   uint32_t& out) override;
   KernelHandle CreateMutexW(const std::wstring& name) override;
@@ -148,6 +155,7 @@ class Win32WindowSystem final : public IWindowSystem {
   void SetLastError(uint32_t code) override;
   std::wstring ErrorText(uint32_t code) override;
   std::wstring LocalTimeText() override;
+  std::wstring DecimalSeparator() override;
   bool SetClipboardText(const std::wstring& text) override;
   bool GetClipboardText(std::wstring& text) override;
   int32_t MessageBoxW(WindowHandle owner, const std::wstring& text, const std::wstring& caption,

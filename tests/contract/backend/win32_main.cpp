@@ -25,6 +25,9 @@ bool SetReadOnlyAttribute(const std::wstring& path, bool readOnly) {
   const DWORD b = readOnly ? (a | FILE_ATTRIBUTE_READONLY) : (a & ~DWORD{FILE_ATTRIBUTE_READONLY});
   return ::SetFileAttributesW(path.c_str(), b == 0 ? FILE_ATTRIBUTE_NORMAL : b) != FALSE;
 }
+bool SetUserDecimalSeparator(const std::wstring& separator) {
+  return ::SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator.c_str()) != FALSE;
+}
 }  // namespace tessary::contract
 
 int main(int argc, char** argv) {

@@ -145,12 +145,12 @@ ui_menu_pick() {
 }
 
 # ui_view_page INDEX: a page of the main window through its view menu (the menu button, then item
-# INDEX of "Getting Started", "Status", "Default Config", "Global Hotkeys"; the menu has a
-# separator and one more item, 5.5 items high).
+# INDEX of "Getting Started", "Status", "Default Config", "Global Hotkeys", "Restore Report"; the
+# menu has a separator and one more item, 6.5 items high).
 ui_view_page() {
   # shellcheck disable=SC2046
   xdotool mousemove $(ui_glyph_center "$(probe --list Tessary.FrmMain)") sleep 0.2 click 1
-  ui_menu_pick "$1" 5.5 || return 1
+  ui_menu_pick "$1" 6.5 || return 1
   sleep 0.5
 }
 

@@ -30,6 +30,23 @@ class MovingFixture : public CoreFixture {
     const auto log = Log();
     return std::find(log.begin(), log.end(), message) != log.end();
   }
+  // Each of the parts, in this order, in the log's messages (others may come between).
+  static ::testing::AssertionResult LoggedInOrder(const std::vector<std::wstring>& wanted) {
+    const auto log = Log();
+    size_t at = 0;
+    for (const std::wstring& w : wanted) {
+      while (at < log.size() && log[at].find(w) == std::wstring::npos) ++at;
+      if (at == log.size()) return ::testing::AssertionFailure() << "missing in order: " << std::string(w.begin(), w.end());
+      ++at;
+    }
+    return ::testing::AssertionSuccess();
+  }
+  static size_t CountLogged(const std::wstring& part) {
+    size_t n = 0;
+    for (const std::wstring& line : Log())
+      if (line.find(part) != std::wstring::npos) ++n;
+    return n;
+  }
 
   // An ordinary program window: visible, titled, unowned, with an extended style.
   WindowHandle AddApp(TRect rect, sim::WindowSpec desc = {}) {

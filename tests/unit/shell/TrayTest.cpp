@@ -13,6 +13,7 @@
 #include "diagnostics/DebugLog.h"
 #include "shell/UnitFrmAbout.h"
 #include "shell/UnitFrmSysTrayMenu.h"
+#include "shell/UnitSignIn.h"
 #include "shell/UnitMisc.h"
 #include "shell/UnitStartup.h"
 
@@ -203,7 +204,8 @@ TEST_F(TrayTest, RightClickShowsTheMenuBesideTheCursor) {
   EXPECT_EQ(menu->at, (TPoint{3005, 1056}));
   std::vector<std::wstring> captions;
   for (const auto& item : menu->items) captions.push_back(item.caption);
-  EXPECT_EQ(captions, (std::vector<std::wstring>{L"&Monitor Watcher ", L"&Restore Report", L"", L"", L"About",
+  EXPECT_EQ(captions, (std::vector<std::wstring>{L"&Monitor Watcher ", L"&Restore Report", L"&Gather windows",
+                                                 L"&Start Tessary when I sign in", L"", L"", L"About",
                                                  L"Exit  Tessary"}));
   const auto& watcher = menu->items[0];
   EXPECT_EQ(watcher.image, tray->ilPopupIcon0);
@@ -239,6 +241,78 @@ TEST_F(TrayTest, RestoreReportShowsTheLastRestoreAndCopiesIt) {
   std::wstring copied;
   ASSERT_TRUE(sim.GetClipboardText(copied));
   EXPECT_EQ(copied, lines[0] + L"\r\n" + lines[1] + L"\r\n");
+}
+
+// "Start Tessary when I sign in": the tick is the current user's Run entry naming this very exe,
+// and a click writes or removes that entry; another copy's entry is said and replaced only by a
+// tick.
+TEST_F(TrayTest, StartAtSignInFollowsAndChangesTheRunEntry) {
+  const std::wstring key = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  struct Case {
+    const char* what;
+    const wchar_t* entry;  // nullptr: none
+    bool ticked;
+    const wchar_t* after;  // nullptr: none
+    const wchar_t* said;
+  };
+  const Case cases[] = {
+      {"none", nullptr, false, L"\"C:\\Tools\\Tessary.exe\"", L"Tessary starts when you sign in"},
+      {"this copy", L"\"C:\\Tools\\Tessary.exe\"", true, nullptr, L"Tessary no longer starts when you sign in"},
+      {"this copy, unquoted, other case", L"c:\\tools\\TESSARY.EXE", true, nullptr,
+       L"Tessary no longer starts when you sign in"},
+      {"the installed copy", L"\"C:\\Program Files\\Tessary\\Tessary.exe\"", false, L"\"C:\\Tools\\Tessary.exe\"",
+       L"Tessary starts when you sign in, this copy instead of C:\\Program Files\\Tessary\\Tessary.exe"},
+  };
+  Start(true);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.entry != nullptr)
+      sim.WriteRegistryString(RegRoot::CurrentUser, key, L"Tessary", c.entry);
+    else
+      sim.DeleteRegistryValue(RegRoot::CurrentUser, key, L"Tessary");
+    Choose(L"MIStartAtSignIn");
+    const hl::PopupRecord* menu = hl::LastPopup();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->items[3].checked, c.ticked);
+    std::wstring now;
+    const RegValueState state = sim.ReadRegistryString(RegRoot::CurrentUser, key, L"Tessary", now);
+    if (c.after == nullptr) {
+      EXPECT_EQ(state, RegValueState::ValueMissing);
+    } else {
+      EXPECT_EQ(now, c.after);
+    }
+    EXPECT_EQ(main->lblMessage->Text(), c.said);
+  }
+}
+
+TEST_F(TrayTest, StartAtSignInRefusedSaysWhyAndShowsTheRealState) {
+  Start(true);
+  sim.FailOperation("WriteRegistryString", ERROR_ACCESS_DENIED, -1);
+  Choose(L"MIStartAtSignIn");
+  sim.ClearFaults();
+  ASSERT_EQ(sim.MessageBoxes().size(), 1u);
+  EXPECT_EQ(sim.MessageBoxes()[0].text.rfind(L"Tessary could not change whether it starts when you sign in:", 0), 0u);
+  std::wstring now;
+  EXPECT_NE(sim.ReadRegistryString(RegRoot::CurrentUser, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                                   L"Tessary", now),
+            RegValueState::Present);
+  Choose(L"MIMonitorWatcher");
+  EXPECT_FALSE(hl::LastPopup()->items[3].checked) << "the item shows what the registry holds";
+}
+
+TEST(SignInTest, TheExeARunCommandStarts) {
+  struct Case {
+    const wchar_t* command;
+    const wchar_t* path;
+  };
+  for (const Case& c : {Case{L"\"C:\\Program Files\\Tessary\\Tessary.exe\" -x", L"C:\\Program Files\\Tessary\\Tessary.exe"},
+                        Case{L"C:\\Program Files\\Tessary\\Tessary.exe -x", L"C:\\Program Files\\Tessary\\Tessary.exe"},
+                        Case{L"  D:\\t.EXE", L"D:\\t.EXE"}, Case{L"D:\\tool -x", L"D:\\tool"},
+                        Case{L"\"D:\\open quote", L"D:\\open quote"}, Case{L"   ", L""}}) {
+    EXPECT_EQ(TSignIn::PathOf(c.command), c.path);
+  }
+  EXPECT_TRUE(TSignIn::SamePath(L"C:/Tools/tessary.exe", L"c:\\TOOLS\\Tessary.exe"));
+  EXPECT_FALSE(TSignIn::SamePath(L"C:\\Tools\\Tessary.exe", L"C:\\Tools2\\Tessary.exe"));
 }
 
 struct SwitchCase {

@@ -620,6 +620,33 @@ TEST_F(SimTest, ShellWindowsFollowThePrimaryMonitor) {
   EXPECT_EQ(sim.MonitorFromWindow(sim.AddWindow(desc), MONITOR_DEFAULTTONULL), left);
 }
 
+TEST_F(SimTest, AMonitorKeepsItsDevicePathThroughChangesOfItsBounds) {
+  const std::vector<MonitorDesc> before = sim.EnumMonitors();
+  ASSERT_EQ(before.size(), 2u);
+  EXPECT_EQ(before[0].devicePath, L"");  // none until set
+  EXPECT_EQ(before[1].devicePath, L"");
+  const std::wstring path = L"\\\\?\\DISPLAY#DEL4071#5&1a2b3c4d&0&UID4352#{e6f07b5f-ee97-4a90-b076-33f57bf4eaa7}";
+  sim.SetMonitorDevicePath(before[1].handle, path);
+  sim.SetMonitorBounds(before[1].handle, {1920, 0, 4480, 1440});
+  const std::vector<MonitorDesc> after = sim.EnumMonitors();
+  ASSERT_EQ(after.size(), 2u);
+  EXPECT_EQ(after[0].devicePath, L"");
+  EXPECT_EQ(after[1].devicePath, path);
+  MonitorDesc info;
+  ASSERT_TRUE(sim.GetMonitorInfo(before[1].handle, info));
+  EXPECT_EQ(info.devicePath, path);
+  EXPECT_EQ(info.bounds, (TRect{1920, 0, 4480, 1440}));
+}
+
+TEST_F(SimTest, AFailedDecimalSeparatorIsThePointAndLeavesTheLastErrorAlone) {
+  sim.SetDecimalSeparator(L",");
+  sim.FailOperation("DecimalSeparator", ERROR_NOT_ENOUGH_MEMORY);
+  sim.SetLastError(ERROR_ACCESS_DENIED);
+  EXPECT_EQ(sim.DecimalSeparator(), L".");
+  EXPECT_EQ(sim.GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(sim.DecimalSeparator(), L",");
+}
+
 TEST_F(SimTest, IntegrityChain) {
   const uint32_t high = sim.AddProcess(L"admin.exe", SECURITY_MANDATORY_HIGH_RID);
   const uint32_t shut = sim.AddProcess(L"guarded.exe", SECURITY_MANDATORY_SYSTEM_RID, false);

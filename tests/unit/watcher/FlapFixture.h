@@ -126,13 +126,6 @@ class FlapTest : public MainFixture {
     ++cyclesEnded;
   }
 
-  static size_t CountLogged(const std::wstring& part) {
-    size_t n = 0;
-    for (const std::wstring& line : Log())
-      if (line.find(part) != std::wstring::npos) ++n;
-    return n;
-  }
-
   // Cycles running at once, from the log's order: "CHM: Starting" opens one, "CHM: Done." closes it.
   static int MostCyclesAtOnce(int* started = nullptr) {
     int running = 0, most = 0, n = 0;

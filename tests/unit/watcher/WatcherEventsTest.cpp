@@ -31,22 +31,6 @@ class WatcherEventsTest : public MainFixture {
     ui::app::ProcessPendingMessages();
     return reached;
   }
-  static ::testing::AssertionResult LoggedInOrder(const std::vector<std::wstring>& wanted) {
-    const auto log = Log();
-    size_t at = 0;
-    for (const std::wstring& w : wanted) {
-      while (at < log.size() && log[at].find(w) == std::wstring::npos) ++at;
-      if (at == log.size()) return ::testing::AssertionFailure() << "missing in order: " << std::string(w.begin(), w.end());
-      ++at;
-    }
-    return ::testing::AssertionSuccess();
-  }
-  static size_t CountLogged(const std::wstring& part) {
-    size_t n = 0;
-    for (const std::wstring& line : Log())
-      if (line.find(part) != std::wstring::npos) ++n;
-    return n;
-  }
   WindowHandle Program(TRect rect) {
     const WindowHandle h = AddApp(rect);
     sim.SetForeground(app);

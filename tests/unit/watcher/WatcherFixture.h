@@ -123,8 +123,9 @@ class WatcherFixture : public MovingFixture {
     watcher->OnDisplayChange();
   }
 
-  void MonitorComes(const TRect& bounds = MonRight, bool arrival = true) {
-    sim.AddMonitor(bounds);
+  void MonitorComes(const TRect& bounds = MonRight, bool arrival = true, const std::wstring& devicePath = L"") {
+    const MonitorHandle m = sim.AddMonitor(bounds);
+    if (!devicePath.empty()) sim.SetMonitorDevicePath(m, devicePath);
     ui::app::ProcessPendingMessages();
     watcher->OnDisplayChange();
     if (arrival) watcher->OnMonitorConnect();
@@ -162,24 +163,6 @@ class WatcherFixture : public MovingFixture {
     }
   }
 
-  // Each of the messages, in this order, among the log's messages (others may come between).
-  static ::testing::AssertionResult LoggedInOrder(const std::vector<std::wstring>& wanted) {
-    const auto log = Log();
-    size_t at = 0;
-    for (const std::wstring& w : wanted) {
-      while (at < log.size() && log[at].find(w) == std::wstring::npos) ++at;
-      if (at == log.size()) return ::testing::AssertionFailure() << "missing in order: " << std::string(w.begin(), w.end());
-      ++at;
-    }
-    return ::testing::AssertionSuccess();
-  }
-
-  static size_t CountLogged(const std::wstring& part) {
-    size_t n = 0;
-    for (const std::wstring& line : Log())
-      if (line.find(part) != std::wstring::npos) ++n;
-    return n;
-  }
 
   // The report line of the program with this title, or "" when it has none.
   std::wstring ReportOf(const std::wstring& title) const {

@@ -508,6 +508,46 @@ TEST_F(WatcherTest, TwoDesksKeepTheirOwnLayouts) {
   EXPECT_EQ(watcher->Memory().Count(), 3u);
 }
 
+// Two docks whose second screens have the same size: where the system names the screens, a screen
+// of the other desk is another monitor, and nothing of the first desk lands on it.
+TEST_F(WatcherTest, IdenticalDocksWithOtherScreensStayApart) {
+  constexpr const wchar_t* ScreenA = L"\\\\?\\DISPLAY#DEL4071#5&1a2b&0&UID1#{e6f07b5f-ee97-4a90-b076-33f57bf4eaa7}";
+  constexpr const wchar_t* ScreenB = L"\\\\?\\DISPLAY#DEL4071#5&9f8e&0&UID7#{e6f07b5f-ee97-4a90-b076-33f57bf4eaa7}";
+  sim.SetMonitorDevicePath(MonitorAt(MonRight), ScreenA);
+  Snapshot();  // finds the screen named now: a change, taken up once it has lasted
+  Idle(3000);
+  const WindowHandle editor = Program(OnRight);
+  Snapshot();
+  MonitorGoes();
+  Idle(3000);
+  MonitorComes(MonRight, true, ScreenB);
+  FinishCycle();
+  EXPECT_TRUE(MonLeft.Contains(RectOf(editor).Left, RectOf(editor).Top)) << "nothing lands on the other desk's screen";
+  EXPECT_NE(ReportOf(L"Document").find(L"already in place"), std::wstring::npos);
+  Idle(11000);
+
+  MonitorGoes();
+  Idle(3000);
+  MonitorComes(MonRight, true, ScreenA);
+  FinishCycle();
+  EXPECT_EQ(RectOf(editor), OnRight);
+}
+
+// The countdown and the restore's log lines write numbers the way the user's locale does.
+TEST_F(WatcherTest, NumbersFollowTheUsersDecimalSeparator) {
+  sim.SetDecimalSeparator(L",");
+  Program(TRect{2400, 108, 3360, 648});  // 0.50 x 0.50 of the right-hand monitor
+  Snapshot();
+  host.delayMs = 1000;
+  std::wstring first;
+  sim.At(10, [&] { first = host.status; });
+  MonitorGoes();
+  MonitorComes();
+  FinishCycle();
+  EXPECT_EQ(first, L"Sleeping (1,00) then restoring positions .");
+  EXPECT_TRUE(LoggedInOrder({L"app.exe left False [0,50 x 0,50]"}));
+}
+
 // The restore delay starts again with every change: a storm of display changes without any device
 // event (a dock's monitors coming up one by one) settles once, after the last, on what is there.
 TEST_F(WatcherTest, AStormOfChangesSettlesOnceAfterTheLast) {
