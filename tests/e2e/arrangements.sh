@@ -255,21 +255,20 @@ report_views() {
   local p="$1" want="$2" listing win l t r b menu
   [ -n "$want" ] || { e2e_fail "$p: the report page" "no report in the log"; return; }
   [ "$(main_visible)" = 1 ] || { lab_run 30 "$exe" >/dev/null 2>&1; probe --wait "$MAIN" 10 >/dev/null; }
-  # The view menu: Getting Started, Status, Default Config, Global Hotkeys, Restore Report, a
-  # separator, Command Line Options (6.5 items high).
-  # shellcheck disable=SC2046
-  xdotool mousemove $(ui_glyph_center "$(probe --list "$MAIN")") sleep 0.2 click 1
-  ui_menu_pick 4 6.5 || e2e_fail "$p: the view menu opens" "no menu"
+  # The view menu's fifth item.
+  ui_view_page 4 || e2e_fail "$p: the view menu opens" "no menu"
   listing="$(report_page)"
   e2e_eq "$p: the view menu's \"Restore Report\" shows the report with its Copy button" "1 1" \
     "$(shows_lines "$listing" "$want") $(ui_shown "$listing" Copy)"
-  ui_shot_window "$listing" "$SHOTS/restore-report.png" 6 || e2e_fail "$p: picture of the page" "no screenshot"
+  # The client area: the window manager's title bar would be cut by a margin.
+  IFS=, read -r l t <<<"$(ui_field "$(ui_header "$listing")" clientat)"
+  IFS=, read -r r b <<<"$(ui_field "$(ui_header "$listing")" client)"
+  import -window root -display "$DISPLAY" "$E2E_OUT/page-full.png" &&
+    convert "$E2E_OUT/page-full.png" -crop "${r}x${b}+$l+$t" +repage "$SHOTS/restore-report.png" ||
+    e2e_fail "$p: picture of the page" "no screenshot"
 
   # From the tray, with another page in view and the main window closed (hidden).
-  # shellcheck disable=SC2046
-  xdotool mousemove $(ui_glyph_center "$(probe --list "$MAIN")") sleep 0.2 click 1
-  ui_menu_pick 1 6.5 || e2e_fail "$p: the view menu opens again" "no menu"
-  sleep 0.5
+  ui_view_page 1 || e2e_fail "$p: the view menu opens again" "no menu"
   probe --close "$MAIN" >/dev/null
   main_hides 5 >/dev/null
   win="$(wine_tray_window)"
@@ -286,8 +285,9 @@ report_views() {
   import -window root -display "$DISPLAY" "$E2E_OUT/tray-full.png" &&
     convert "$E2E_OUT/tray-full.png" -crop "$((r + 12 - l))x$((b + 12 - t))+$l+$t" +repage "$SHOTS/tray-menu.png" ||
     e2e_fail "$p: picture of the tray menu" "no screenshot"
-  # Monitor Watcher, Restore Report, two separators, About, Exit  Tessary: 5 items high.
-  ui_menu_pick 1 5 || e2e_fail "$p: the tray menu's item" "no menu"
+  # Monitor Watcher, Restore Report, Gather windows, Start Tessary when I sign in, two separators,
+  # About, Exit  Tessary: 7 items high.
+  ui_menu_pick 1 7 || e2e_fail "$p: the tray menu's item" "no menu"
   listing="$(report_page)"
   e2e_eq "$p: the tray menu's \"Restore Report\" shows the main window with the report" "1 1" \
     "$(ui_field "$(ui_header "$listing")" visible) $(shows_lines "$listing" "$want")"
