@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Draws the tray's icons into src/app/icons/*.ico, each with 16, 20, 24 and 32 pixel images, and
-the program's icon src/app/Tessary.ico (48, 32 and 16 pixels).
+"""Draws the tray's icons into src/app/icons/*.ico, each with 16, 20, 24 and 32 pixel images, the
+program's icon src/app/Tessary.ico (48, 32 and 16 pixels), and the README's pictures of the tray
+icon on a light and a dark taskbar, docs/tray-icon-light.png and docs/tray-icon-dark.png.
 
 Every size is drawn on its own pixel grid (shapes given on a 48-unit grid, edges rounded to whole
 pixels, the frames and stands without anti-aliasing), so the shell never has to scale an image
@@ -123,6 +124,24 @@ ICONS = {
 }
 
 
+# The README's pictures: the watcher on and off at 100 % (16 px) and at 200 % (32 px), side by
+# side on Windows 11's light and dark taskbar.
+TASKBARS = {"tray-icon-light.png": "#F3F3F3", "tray-icon-dark.png": "#202020"}
+STRIP = (172, 56)
+PLACES = [("tray-on.ico", 16, 12, 20), ("tray-off.ico", 16, 40, 20), ("tray-on.ico", 32, 80, 12),
+          ("tray-off.ico", 32, 128, 12)]
+
+
+def write_pictures(tmp):
+    for name, colour in TASKBARS.items():
+        cmd = ["convert", "-size", "%dx%d" % STRIP, "xc:" + colour]
+        for icon, s, x, y in PLACES:
+            cmd += [os.path.join(tmp, "%s-%d.png" % (icon, s)), "-geometry", "+%d+%d" % (x, y), "-composite"]
+        path = os.path.join(ROOT, "docs", name)
+        subprocess.run(cmd + PNG_OPTIONS + ["PNG24:" + path], check=True)
+        print("wrote", os.path.relpath(path, ROOT))
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
     with tempfile.TemporaryDirectory() as tmp:
@@ -144,6 +163,7 @@ def main():
             pngs.append(png)
         write_png_icon(pngs, os.path.join(ROOT, "src", "app", "Tessary.ico"))
         print("wrote", os.path.relpath(os.path.join(ROOT, "src", "app", "Tessary.ico"), ROOT))
+        write_pictures(tmp)
     return 0
 
 
