@@ -87,10 +87,11 @@ def warning(s):
     return d
 
 
-# The program's icon: drawn at 48 pixels and scaled to 32 and 16.
-PROGRAM_ICON = ["-size", "48x48", "xc:none", "-fill", "#3A6EA5", "-stroke", "#404040", "-strokewidth", "2",
+# The program's icon: drawn at 48 pixels and scaled to 32 and 16; the tray's colours, as dark
+# Start menus and Explorer windows are common too.
+PROGRAM_ICON = ["-size", "48x48", "xc:none", "-fill", ON["screen"], "-stroke", "#404040", "-strokewidth", "2",
                 "-draw", "rectangle 2,12 22,30", "-draw", "rectangle 25,12 45,30", "-stroke", "none",
-                "-fill", "#404040", "-draw", "rectangle 10,31 14,34", "-draw", "rectangle 6,35 18,37",
+                "-fill", ON["stand"], "-draw", "rectangle 10,31 14,34", "-draw", "rectangle 6,35 18,37",
                 "-draw", "rectangle 33,31 37,34", "-draw", "rectangle 29,35 41,37", "-fill", "#F5A623",
                 "-stroke", "#8A5A00", "-strokewidth", "1", "-draw", "polygon 7,18 31,18 31,13 41,21 31,29 31,24 7,24",
                 "-define", "icon:auto-resize=48,32,16"]
