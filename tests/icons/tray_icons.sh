@@ -101,8 +101,8 @@ for name in tray-on tray-off; do
       continue
     fi
     txt="$(pixels "$ico" "$found")"
-    for bgspec in $BACKGROUNDS; do
-      mode="${bgspec%%:*}" bg="${bgspec#*:}"
+    for taskbar in $BACKGROUNDS; do
+      mode="${taskbar%%:*}" bg="${taskbar#*:}"
       got="$(outline_contrast "$bg" <<<"$txt")"
       check="$name $want px on the $mode taskbar (#$bg): outline contrast $got"
       if awk -v g="${got:-0}" -v m="$MIN_CONTRAST" 'BEGIN { exit !(g >= m) }'; then pass "$check"
