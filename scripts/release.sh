@@ -20,7 +20,8 @@ fi
 cmake -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-w64-x86_64.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DTESSARY_VERSION="${TESSARY_VERSION:-}" >/dev/null
 cmake --build "$BUILD" -j2 --target Tessary
-bash scripts/check-imports.sh "$BUILD/Tessary.exe" || { echo "release: Tessary.exe would need DLLs of its own" >&2; exit 1; }
+bash scripts/check-imports.sh --safe-dll-search "$BUILD/Tessary.exe" ||
+  { echo "release: Tessary.exe would need DLLs of its own, or could load one planted beside it" >&2; exit 1; }
 version="$(cat "$BUILD/version.txt")"
 epoch="${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 315532800)}"
 
