@@ -4,12 +4,12 @@
 # its entry point. Its winget manifest parses as YAML, has winget's required keys, the installer's
 # real hash and the release's version, the same in both builds; the installer's address is a
 # placeholder unless TESSARY_RELEASE_URL gives one, and no web address appears anywhere (About box,
-# uninstall entry, manifest) unless TESSARY_WEB_ADDRESS gives one. Under Wine: the installer
-# installs silently (files, shortcut, uninstall entry, Run entry); the installed copy keeps its
-# settings in the user's application data and writes nothing under Program Files; an upgrade over
-# a running copy ends it cleanly and leaves one running copy of the new version; the silent
-# uninstall removes everything but the user's settings; the zip's exe runs from an ordinary folder
-# and keeps its files beside itself.
+# uninstall entry, manifest) unless TESSARY_WEB_ADDRESS gives one. Under Wine: the installer, run
+# from a folder with DLLs planted in it, loads none of them and installs silently (files, shortcut,
+# uninstall entry, Run entry); the installed copy keeps its settings in the user's application data
+# and writes nothing under Program Files; an upgrade over a running copy ends it cleanly and leaves
+# one running copy of the new version; the silent uninstall removes everything but the user's
+# settings; the zip's exe runs from an ordinary folder and keeps its files beside itself.
 set -uo pipefail
 . "$(dirname "$0")/lib/check.sh"
 . "$(dirname "$0")/lib/windows.sh"
@@ -152,9 +152,26 @@ wait_until() {  # SECS COMMAND...: polls until the command succeeds
 }
 no_dir() { [ ! -e "$1" ]; }
 
-# Silent install.
-lab_run 120 "$A/Tessary-$version-setup.exe" /S >"$E2E_OUT/install.txt" 2>&1
+# Silent install, from a download folder where an attacker left DLLs (tests/e2e/plant; each leaves
+# "NAME.loaded" when loaded) under names the installer's stub and Windows' own DLLs load by name.
+DL="$E2E_OUT/Downloads"
+rm -rf "$DL" && mkdir -p "$DL"
+cp "$A/Tessary-$version-setup.exe" "$DL/"
+for dll in dwmapi userenv apphelp propsys cryptbase clbcatq ntmarta uxtheme version; do
+  cp "$LAB_TOOLS/planted.dll" "$DL/$dll.dll"
+done
+planted_loaded() { (cd "$DL" && ls -- *.loaded 2>/dev/null | paste -sd' '); }
+if LOADER="$(lab_tool loadbyname)" && cp "$LOADER" "$DL/"; then
+  lab_run 30 "$DL/loadbyname.exe" dwmapi.dll userenv.dll >/dev/null 2>&1
+  e2e_eq "an ordinary program in the download folder loads the DLLs planted there" \
+    "dwmapi.dll.loaded userenv.dll.loaded" "$(planted_loaded)"
+  rm -f "$DL"/*.loaded
+else
+  e2e_fail "an ordinary program in the download folder loads the DLLs planted there" "no loadbyname.exe"
+fi
+lab_run 120 "$DL/Tessary-$version-setup.exe" /S >"$E2E_OUT/install.txt" 2>&1
 e2e_eq "the silent install ends with code 0" 0 "$?"
+e2e_eq "the installer loads none of the DLLs planted beside it" "" "$(planted_loaded)"
 e2e_eq "the program's files are under Program Files" "LICENSE.txt README.txt Tessary.exe Uninstall.exe" \
   "$(ls "$PF" 2>/dev/null | paste -sd' ')"
 cmp -s "$A/Tessary.exe" "$PF/Tessary.exe" && e2e_pass "the installed exe is the release's" ||
