@@ -1,6 +1,6 @@
 ; Tessary's installer (64-bit Windows), built by scripts/release.sh:
 ;   makensis -DVERSION=x.y.z -DSTAGE=<folder with Tessary.exe, README.txt, LICENSE.txt>
-;            -DICON=<Tessary.ico> -DOUTFILE=<setup.exe> Tessary.nsi
+;            -DICON=<Tessary.ico> -DOUTFILE=<setup.exe> [-DWEBSITE=<the project's address>] Tessary.nsi
 ; Installs for all users under Program Files. Silent: /S (the defaults: start at sign-in ticked);
 ; /NOAUTOSTART leaves the Run entry out.
 
@@ -19,7 +19,6 @@ RequestExecutionLevel admin
 !include "Sections.nsh"
 
 !define PUBLISHER "The Tessary developers"
-!define WEBSITE "https://github.com/tessary/tessary"
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessary"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 ; The running copy's hidden window: closing it ends the program as "Exit" in its tray menu does.
@@ -124,7 +123,12 @@ Section "Tessary" SecProgram
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "Tessary"
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINST_KEY}" "Publisher" "${PUBLISHER}"
-  WriteRegStr HKLM "${UNINST_KEY}" "URLInfoAbout" "${WEBSITE}"
+  ; Only an address the project owns; none by default.
+  !ifdef WEBSITE
+    WriteRegStr HKLM "${UNINST_KEY}" "URLInfoAbout" "${WEBSITE}"
+  !else
+    DeleteRegValue HKLM "${UNINST_KEY}" "URLInfoAbout"
+  !endif
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayIcon" "$INSTDIR\Tessary.exe"
   WriteRegStr HKLM "${UNINST_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKLM "${UNINST_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # The whole test suite, every layer:
+#   the tray icons' contrast on light and dark taskbars;
 #   native build + unit_tests + contract_sim; the same with AddressSanitizer/UBSan;
 #   the libFuzzer targets (clang), 15 s each on their seed corpus;
 #   mingw-w64 cross build + import check (only DLLs that Windows ships);
@@ -99,14 +100,17 @@ native_layer() {
   layer_end
 }
 
-# Imports of a Windows executable must be system DLLs: the program ships as one file.
+# Imports of a Windows executable must be system DLLs: the program ships as one file. The program
+# itself also restricts the DLL search to System32 at its entry point.
 check_imports() {
-  local exe out
+  local exe out safe
   for exe in "$WIN_DIR"/*.exe; do
     [ -e "$exe" ] || continue
-    if out="$(bash "$REPO/scripts/check-imports.sh" "$exe")"; then
+    safe=()
+    [ "$(basename "$exe")" = Tessary.exe ] && safe=(--safe-dll-search)
+    if out="$(bash "$REPO/scripts/check-imports.sh" "${safe[@]}" "$exe")"; then
       PASSED=$((PASSED + 1))
-      echo "   imports of $(basename "$exe"): system DLLs only"
+      echo "   imports of $(basename "$exe"): system DLLs only${safe:+, DLL search restricted at the entry point}"
     else
       FAILED=$((FAILED + 1))
       note_problem "$out"
@@ -123,6 +127,13 @@ if ! bash "$REPO/scripts/setup.sh" >"$LOGS/setup.log" 2>&1; then
 else
   tail -1 "$LOGS/setup.log" | sed 's/^/   /'
 fi
+layer_end
+
+# Quick, and needs no build: the tray's pictures read on a light and on a dark taskbar.
+layer_start "icons: the tray's pictures on a light and a dark taskbar"
+log="$LOGS/icons.log"
+bash "$REPO/tests/icons/tray_icons.sh" >"$log" 2>&1 </dev/null
+count_checks icons "$log" $? '/^FAIL: /'
 layer_end
 
 native_layer native "$REPO/build/native"

@@ -9,6 +9,18 @@
 
 #include <windows.h>
 
+// The C runtime's own entry, which runs the static initialisers and then wWinMain.
+extern "C" int WinMainCRTStartup();
+
+// The process's entry point (linked with -e): a copy started from the Downloads folder must never
+// load a DLL planted beside it. Only KnownDLLs are imported at load time; every later load (the
+// delay-loaded dwmapi.dll and version.dll, and what system DLLs load themselves) then searches
+// System32 alone. Nothing else, not even the runtime's initialisers, has run yet.
+extern "C" int TessaryEntry() {
+  ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  return WinMainCRTStartup();
+}
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   static tessary::win32::Win32WindowSystem backend;
   tessary::SetWindowSystem(&backend);

@@ -1,8 +1,15 @@
 #include "shell/UnitFrmAbout.h"
 
+#include <utility>
+
 #include "desktop/WinConst.h"
 #include "desktop/WindowSystem.h"
 #include "diagnostics/DebugLog.h"
+
+// A string literal, set by CMake from its cache entry of the same name.
+#ifndef TESSARY_WEB_ADDRESS
+#define TESSARY_WEB_ADDRESS ""
+#endif
 
 namespace tessary {
 
@@ -20,10 +27,13 @@ ui::FontDesc Verdana(bool underline = false) {
 
 TFrmAbout* FrmAbout() { return g_about; }
 
+std::wstring TFrmAbout::BuiltWebAddress() { return L"" TESSARY_WEB_ADDRESS; }
+
 // No system menu, so no caption buttons: it closes through "Close" or Escape.
-TFrmAbout::TFrmAbout()
+TFrmAbout::TFrmAbout(std::wstring webAddress)
     : ui::Form(ClassName, L"About ", DesignWidth, DesignHeight,
-               ui::FormStyle{wc::WS_POPUP | wc::WS_CAPTION, wc::WS_EX_DLGMODALFRAME, 0}) {
+               ui::FormStyle{wc::WS_POPUP | wc::WS_CAPTION, wc::WS_EX_DLGMODALFRAME, 0}),
+      webAddress_(std::move(webAddress)) {
   g_about = this;
   keyPreview = true;
 
@@ -32,23 +42,24 @@ TFrmAbout::TFrmAbout()
   Label4 = &Add<ui::Label>(nullptr, L"Label4", ui::Box{85, 32, 55, 13}, L"Version:");
   lblVersion = &Add<ui::Label>(nullptr, L"lblVersion", ui::Box{143, 32, 40, 13}, L"X.X.X");
   lblBuild = &Add<ui::Label>(nullptr, L"lblBuild", ui::Box{184, 32, 160, 13}, L"lblBuild");
-  lblURL = &Add<ui::Label>(nullptr, L"lblURL", ui::Box{73, 64, 178, 13}, WebAddress);
+  const bool link = !webAddress_.empty();
+  lblURL = &Add<ui::Label>(nullptr, L"lblURL", ui::Box{73, 64, 178, 13}, link ? webAddress_ : std::wstring(Maker));
   // Three lines high: in Tahoma the text wraps onto a third line at this width.
-  Label3 =
-      &Add<ui::Label>(nullptr, L"Label3", ui::Box{73, 88, 214, 39},
-                      L"Got an idea for improvement, a bug to report, or want to donate? Click on the above link.");
+  Label3 = &Add<ui::Label>(nullptr, L"Label3", ui::Box{73, 88, 214, 39}, link ? LinkHint : ReportHint);
   Button1 = &Add<ui::Button>(nullptr, L"Button1", ui::Box{279, 132, 57, 25}, L"Close");
 
   for (ui::Label* l : {Label1, Label4, lblVersion, lblBuild}) l->SetFont(Verdana());
-  lblURL->SetFont(Verdana(true));
+  lblURL->SetFont(Verdana(link));
   lblURL->transparent = true;
   Label3->wordWrap = true;
   Button1->isCancel = true;
 
   Button1->onClick = [this] { Button1Click(); };
-  lblURL->onClick = [this] { lblURLClick(); };
-  lblURL->onMouseEnter = [this] { lblURLMouseEnter(); };
-  lblURL->onMouseLeave = [this] { lblURLMouseLeave(); };
+  if (link) {
+    lblURL->onClick = [this] { lblURLClick(); };
+    lblURL->onMouseEnter = [this] { lblURLMouseEnter(); };
+    lblURL->onMouseLeave = [this] { lblURLMouseLeave(); };
+  }
   onKeyUp = [this](uint16_t key) { FormKeyUp(key); };
 
   CreateWindow();
@@ -76,7 +87,8 @@ std::wstring TFrmAbout::GetVersion() const { return lblVersion->Text() + lblBuil
 void TFrmAbout::Button1Click() { Hide(); }
 
 void TFrmAbout::lblURLClick() {
-  if (!ws().ShellExecuteOpen(lblURL->Text())) AppendLog(L"FA: could not open " + lblURL->Text(), true);
+  if (webAddress_.empty()) return;
+  if (!ws().ShellExecuteOpen(webAddress_)) AppendLog(L"FA: could not open " + webAddress_, true);
 }
 
 void TFrmAbout::lblURLMouseEnter() { lblURL->SetCursor(ui::Cursor::UpArrow); }

@@ -14,7 +14,7 @@ namespace tessary {
 class TFrmHotkey : public ui::Form {
  public:
   static constexpr const wchar_t* ClassName = L"Tessary.FrmHotkey";
-  static constexpr const wchar_t* Caption = L"Quillet - Hotkey";
+  static constexpr const wchar_t* Caption = L"Tessary - Hotkey";
   static constexpr int32_t DesignWidth = 272, DesignHeight = 107;
 
   // Builds the controls and creates the window, hidden and centred on the screen.

@@ -145,6 +145,7 @@ ui_click "$MAIN" Set || e2e_fail "page: Set clicked" "no visible Set button"
 probe --wait Tessary.FrmHotkey 20 >/dev/null || e2e_fail "page: the capture dialog opens" "not within 20 s"
 dialog="$(probe --list Tessary.FrmHotkey)"
 e2e_eq "page: the dialog is in front" "Tessary.FrmHotkey" "$(ui_field "$(probe --fg)" class)"
+e2e_eq "page: the dialog's caption" "Tessary - Hotkey" "$(ui_field "$(ui_header "$dialog")" text)"
 sleep 0.5
 xdotool key --clearmodifiers ctrl+alt+Left
 sleep 0.5

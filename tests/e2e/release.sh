@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # The release as a user gets it. scripts/release.sh builds it twice, in two build folders, and gives
-# the same bytes; the exe is small and imports only Windows' own DLLs. Under Wine: the installer
-# installs silently (files, shortcut, uninstall entry, Run entry); the installed copy keeps its
-# settings in the user's application data and writes nothing under Program Files; an upgrade over
-# a running copy ends it cleanly and leaves one running copy of the new version; the silent
-# uninstall removes everything but the user's settings; the zip's exe runs from an ordinary folder
-# and keeps its files beside itself.
+# the same bytes; the exe is small, imports only Windows' own DLLs and restricts the DLL search at
+# its entry point. Its winget manifest parses as YAML, has winget's required keys, the installer's
+# real hash and the release's version, the same in both builds; the installer's address is a
+# placeholder unless TESSARY_RELEASE_URL gives one, and no web address appears anywhere (About box,
+# uninstall entry, manifest) unless TESSARY_WEB_ADDRESS gives one. Under Wine: the installer, run
+# from a folder with DLLs planted in it, loads none of them and installs silently (files, shortcut,
+# uninstall entry, Run entry); the installed copy keeps its settings in the user's application data
+# and writes nothing under Program Files; an upgrade over a running copy ends it cleanly and leaves
+# one running copy of the new version; the silent uninstall removes everything but the user's
+# settings; the zip's exe runs from an ordinary folder and keeps its files beside itself.
 set -uo pipefail
 . "$(dirname "$0")/lib/check.sh"
 . "$(dirname "$0")/lib/windows.sh"
@@ -16,42 +20,104 @@ e2e_tools || { e2e_fail "test tools built" "testwin/dlgtext missing"; e2e_finish
 E2E_OUT="$LAB_ROOT/release"
 version="$(sed -nE 's/^project\(Tessary VERSION ([0-9.]+).*/\1/p' "$E2E_REPO/CMakeLists.txt")"
 next=9.1.0  # an upgrade: any version other than the project's
+# Addresses for the later version's build: reserved names (RFC 2606) that can never be anyone's.
+next_url=https://downloads.example.invalid/tessary/
+next_web=https://tessary.example.invalid/
 
 # ---- the release command, twice in two folders, and a later version for the upgrade
-release() {  # OUT BUILD [VERSION]
-  RELEASE_OUT="$1" RELEASE_BUILD="$2" TESSARY_VERSION="${3:-}" \
-    bash "$E2E_REPO/scripts/release.sh" >"$1.log" 2>&1
+release() {  # OUT BUILD [VERSION [RELEASE_URL [WEB_ADDRESS]]]; none from the caller's environment
+  RELEASE_OUT="$1" RELEASE_BUILD="$2" TESSARY_VERSION="${3:-}" TESSARY_RELEASE_URL="${4:-}" \
+    TESSARY_WEB_ADDRESS="${5:-}" bash "$E2E_REPO/scripts/release.sh" >"$1.log" 2>&1
 }
+# The three files of a release's winget manifest, one "FILE:KEY=VALUE" line per value.
+WV=Tessary.Tessary.yaml WI=Tessary.Tessary.installer.yaml WL=Tessary.Tessary.locale.en-US.yaml
+manifest() { python3 "$E2E_REPO/tests/e2e/lib/yaml_flat.py" "$1/winget/$WV" "$1/winget/$WI" "$1/winget/$WL" 2>&1; }
+mval() { awk -v k="$2=" 'index($0, k) == 1 { print substr($0, length(k) + 1); exit }' <<<"$1"; }  # FLAT FILE:KEY
+# Keys winget requires in each file (manifest schema 1.12.0) that are missing.
+missing_keys() {
+  local k out=""
+  for k in "$WV:"{PackageIdentifier,PackageVersion,DefaultLocale,ManifestType,ManifestVersion} \
+    "$WI:"{PackageIdentifier,PackageVersion,InstallerType,Installers.0.Architecture,Installers.0.InstallerUrl} \
+    "$WI:"{Installers.0.InstallerSha256,ManifestType,ManifestVersion} \
+    "$WL:"{PackageIdentifier,PackageVersion,PackageLocale,Publisher,PackageName,License,ShortDescription} \
+    "$WL:"{ManifestType,ManifestVersion}; do
+    grep -q "^$k=." <<<"$1" || out="$out $k"
+  done
+  echo "${out# }"
+}
+sha_upper() { sha256sum "$1" | cut -d' ' -f1 | tr 'a-f' 'A-F'; }
+# Addresses in the exe's UTF-16 texts (the About box's link).
+exe_addresses() { strings -el "$1" | grep -o 'https\?://[^ ]*' | sort -u | paste -sd' '; }
 mkdir -p "$E2E_OUT"
 A="$E2E_OUT/dist-a" B="$E2E_OUT/dist-b" N="$E2E_OUT/dist-next"
 release "$A" "$E2E_REPO/build/release" ||
   { e2e_fail "scripts/release.sh builds the release" "$(tail -5 "$A.log")"; e2e_finish; }
-e2e_eq "the release holds the exe, the zip, the installer and the sums" \
-  "SHA256SUMS Tessary-$version-setup.exe Tessary-$version-win64.zip Tessary.exe" "$(ls "$A" | sort | paste -sd' ')"
+e2e_eq "the release holds the exe, the zip, the installer, the sums and the winget manifest" \
+  "SHA256SUMS Tessary-$version-setup.exe Tessary-$version-win64.zip Tessary.exe winget" "$(ls "$A" | sort | paste -sd' ')"
 (cd "$A" && sha256sum -c --quiet SHA256SUMS) >/dev/null 2>&1 &&
   e2e_pass "SHA256SUMS matches the files" || e2e_fail "SHA256SUMS matches the files" "$(cat "$A/SHA256SUMS")"
 e2e_eq "the zip holds the exe, README.txt and LICENSE.txt" "LICENSE.txt README.txt Tessary.exe" \
   "$(unzip -Z1 "$A/Tessary-$version-win64.zip" | sort | paste -sd' ')"
+
+# The winget manifest of the release.
+e2e_eq "the winget manifest is three files" "$WI $WL $WV" "$(ls "$A/winget" | sort | paste -sd' ')"
+flat="$(manifest "$A")" && e2e_pass "its files parse as YAML" ||
+  e2e_fail "its files parse as YAML" "$(grep -E ': (does not parse|not a mapping)' <<<"$flat")"
+e2e_eq "each file has the keys winget requires" "" "$(missing_keys "$flat")"
+e2e_eq "the files are a version, an installer and a default-locale file of one package and version" \
+  "version installer defaultLocale|Tessary.Tessary $version|en-US en-US|1.12.0 1.12.0 1.12.0" \
+  "$(mval "$flat" "$WV:ManifestType") $(mval "$flat" "$WI:ManifestType") $(mval "$flat" "$WL:ManifestType")|$(
+    for f in "$WV" "$WI" "$WL"; do echo "$(mval "$flat" "$f:PackageIdentifier") $(mval "$flat" "$f:PackageVersion")"; done |
+      sort -u | paste -sd' ')|$(mval "$flat" "$WV:DefaultLocale") $(mval "$flat" "$WL:PackageLocale")|$(
+    mval "$flat" "$WV:ManifestVersion") $(mval "$flat" "$WI:ManifestVersion") $(mval "$flat" "$WL:ManifestVersion")"
+e2e_eq "InstallerSha256 is the installer's hash" "$(sha_upper "$A/Tessary-$version-setup.exe")" \
+  "$(mval "$flat" "$WI:Installers.0.InstallerSha256")"
+e2e_eq "the installer is nullsoft, x64, for the machine, silent with /S" "nullsoft x64 machine /S /S" \
+  "$(mval "$flat" "$WI:InstallerType") $(mval "$flat" "$WI:Installers.0.Architecture") $(mval "$flat" "$WI:Scope") $(
+    mval "$flat" "$WI:InstallerSwitches.Silent") $(mval "$flat" "$WI:InstallerSwitches.SilentWithProgress")"
+e2e_eq "without TESSARY_RELEASE_URL the installer's address is a placeholder, and the release says so" \
+  "<TESSARY_RELEASE_URL>/Tessary-$version-setup.exe warned" \
+  "$(mval "$flat" "$WI:Installers.0.InstallerUrl") $(grep -q 'TESSARY_RELEASE_URL is not set' "$A.log" && echo warned)"
+e2e_eq "the licence and copyright are LICENSE's" "$(head -1 "$E2E_REPO/LICENSE" | cut -d' ' -f1)|$(grep -m1 '^Copyright' "$E2E_REPO/LICENSE")" \
+  "$(mval "$flat" "$WL:License")|$(mval "$flat" "$WL:Copyright")"
+short="$(mval "$flat" "$WL:ShortDescription")"
+readme="$(sed -n '4,/^$/p' "$E2E_REPO/packaging/README.txt" | paste -sd' ')"
+[ "${#short}" -ge 20 ] && [ "${#short}" -le 256 ] && [ "${readme#"$short"}" != "$readme" ] &&
+  e2e_pass "the short description opens README.txt and fits winget's 256 characters (${#short})" ||
+  e2e_fail "the short description opens README.txt and fits winget's 256 characters" "[$short]"
+e2e_eq "no web address in the manifest, the exe or its texts" "||" \
+  "$(mval "$flat" "$WL:PackageUrl")|$(mval "$flat" "$WL:PublisherUrl")|$(exe_addresses "$A/Tessary.exe")"
+
 if release "$B" "$E2E_REPO/build/release-again"; then
   e2e_eq "a second build of the same tree in another folder gives the same bytes" \
     "$(cat "$A/SHA256SUMS")" "$(cat "$B/SHA256SUMS")"
+  diff -r "$A/winget" "$B/winget" >"$E2E_OUT/winget.diff" 2>&1 &&
+    e2e_pass "and the same winget manifest" || e2e_fail "and the same winget manifest" "$(head -5 "$E2E_OUT/winget.diff")"
 else
   e2e_fail "a second build of the same tree in another folder gives the same bytes" "$(tail -5 "$B.log")"
 fi
 size=$(stat -c %s "$A/Tessary.exe")
 [ "$size" -le $((512 * 1024)) ] && e2e_pass "the exe is at most 512 KB ($size bytes)" ||
   e2e_fail "the exe is at most 512 KB" "$size bytes"
-imports="$(bash "$E2E_REPO/scripts/check-imports.sh" "$A/Tessary.exe")" &&
-  e2e_pass "the exe imports only Windows' own DLLs ($imports)" || e2e_fail "the exe imports only Windows' own DLLs" "$imports"
+imports="$(bash "$E2E_REPO/scripts/check-imports.sh" --safe-dll-search "$A/Tessary.exe")" &&
+  e2e_pass "the exe imports only Windows' own DLLs and restricts the DLL search ($imports)" ||
+  e2e_fail "the exe imports only Windows' own DLLs and restricts the DLL search" "$imports"
 # The version resource (About box, tray tip, status line) follows the build's version.
 has_version() { strings -el "$1" | grep -qx "$2.0"; }
 has_version "$A/Tessary.exe" "$version" && e2e_pass "the exe's version resource says $version" ||
   e2e_fail "the exe's version resource says $version" "$(strings -el "$A/Tessary.exe" | grep -m3 -E '^[0-9]+\.[0-9]+\.')"
-release "$N" "$E2E_REPO/build/release-again" "$next" ||
+release "$N" "$E2E_REPO/build/release-again" "$next" "$next_url" "$next_web" ||
   { e2e_fail "a build of version $next" "$(tail -5 "$N.log")"; e2e_finish; }
 has_version "$N/Tessary.exe" "$next" && [ -f "$N/Tessary-$next-setup.exe" ] &&
   e2e_pass "TESSARY_VERSION=$next names the files and the version resource" ||
   e2e_fail "TESSARY_VERSION=$next names the files and the version resource" "$(ls "$N")"
+nflat="$(manifest "$N")"
+e2e_eq "its manifest: version $next, the installer at TESSARY_RELEASE_URL with its hash" \
+  "$next $next $next|${next_url}Tessary-$next-setup.exe|$(sha_upper "$N/Tessary-$next-setup.exe")" \
+  "$(mval "$nflat" "$WV:PackageVersion") $(mval "$nflat" "$WI:PackageVersion") $(mval "$nflat" "$WL:PackageVersion")|$(
+    mval "$nflat" "$WI:Installers.0.InstallerUrl")|$(mval "$nflat" "$WI:Installers.0.InstallerSha256")"
+e2e_eq "TESSARY_WEB_ADDRESS is the manifest's PackageUrl and the About box's link" "$next_web|$next_web" \
+  "$(mval "$nflat" "$WL:PackageUrl")|$(exe_addresses "$N/Tessary.exe")"
 
 # ---- under Wine
 C="$WINEPREFIX/drive_c"
@@ -86,9 +152,26 @@ wait_until() {  # SECS COMMAND...: polls until the command succeeds
 }
 no_dir() { [ ! -e "$1" ]; }
 
-# Silent install.
-lab_run 120 "$A/Tessary-$version-setup.exe" /S >"$E2E_OUT/install.txt" 2>&1
+# Silent install, from a download folder where an attacker left DLLs (tests/e2e/plant; each leaves
+# "NAME.loaded" when loaded) under names the installer's stub and Windows' own DLLs load by name.
+DL="$E2E_OUT/Downloads"
+rm -rf "$DL" && mkdir -p "$DL"
+cp "$A/Tessary-$version-setup.exe" "$DL/"
+for dll in dwmapi userenv apphelp propsys cryptbase clbcatq ntmarta uxtheme version; do
+  cp "$LAB_TOOLS/planted.dll" "$DL/$dll.dll"
+done
+planted_loaded() { (cd "$DL" && ls -- *.loaded 2>/dev/null | paste -sd' '); }
+if LOADER="$(lab_tool loadbyname)" && cp "$LOADER" "$DL/"; then
+  lab_run 30 "$DL/loadbyname.exe" dwmapi.dll userenv.dll >/dev/null 2>&1
+  e2e_eq "an ordinary program in the download folder loads the DLLs planted there" \
+    "dwmapi.dll.loaded userenv.dll.loaded" "$(planted_loaded)"
+  rm -f "$DL"/*.loaded
+else
+  e2e_fail "an ordinary program in the download folder loads the DLLs planted there" "no loadbyname.exe"
+fi
+lab_run 120 "$DL/Tessary-$version-setup.exe" /S >"$E2E_OUT/install.txt" 2>&1
 e2e_eq "the silent install ends with code 0" 0 "$?"
+e2e_eq "the installer loads none of the DLLs planted beside it" "" "$(planted_loaded)"
 e2e_eq "the program's files are under Program Files" "LICENSE.txt README.txt Tessary.exe Uninstall.exe" \
   "$(ls "$PF" 2>/dev/null | paste -sd' ')"
 cmp -s "$A/Tessary.exe" "$PF/Tessary.exe" && e2e_pass "the installed exe is the release's" ||
@@ -97,6 +180,12 @@ cmp -s "$A/Tessary.exe" "$PF/Tessary.exe" && e2e_pass "the installed exe is the 
 e2e_eq "the uninstall entry: name, version, publisher, uninstaller" \
   "Tessary|$version|The Tessary developers|\"C:\\Program Files\\Tessary\\Uninstall.exe\" /S" \
   "$(reg_value "$UNINST" DisplayName)|$(reg_value "$UNINST" DisplayVersion)|$(reg_value "$UNINST" Publisher)|$(reg_value "$UNINST" QuietUninstallString)"
+e2e_eq "the uninstall entry is the one the manifest names (winget matches them)" \
+  "$(mval "$flat" "$WL:PackageName")|$(mval "$flat" "$WL:PackageVersion")|$(mval "$flat" "$WL:Publisher")" \
+  "$(reg_value "$UNINST" DisplayName)|$(reg_value "$UNINST" DisplayVersion)|$(reg_value "$UNINST" Publisher)"
+wine reg query "$UNINST" /v URLInfoAbout >/dev/null 2>&1 &&
+  e2e_fail "no web address in the uninstall entry" "URLInfoAbout: $(reg_value "$UNINST" URLInfoAbout)" ||
+  e2e_pass "no web address in the uninstall entry"
 est=$(($(reg_value "$UNINST" EstimatedSize)))
 [ "$est" -gt 0 ] && e2e_pass "the uninstall entry gives the size ($est KB)" || e2e_fail "the uninstall entry gives the size" "$est"
 wine uninstaller --list 2>/dev/null | tr -d '\r' | grep -q '|||Tessary$' &&
@@ -130,7 +219,8 @@ e2e_eq "one copy runs after the upgrade, the installed one" "C:\\Program Files\\
   "$(cut -d' ' -f2- <<<"$procs")"
 cmp -s "$N/Tessary.exe" "$PF/Tessary.exe" && e2e_pass "the installed exe is version $next" ||
   e2e_fail "the installed exe is version $next" "differs from the new release's"
-e2e_eq "the uninstall entry says $next" "$next" "$(reg_value "$UNINST" DisplayVersion)"
+e2e_eq "the uninstall entry says $next, with the build's web address" "$next $next_web" \
+  "$(reg_value "$UNINST" DisplayVersion) $(reg_value "$UNINST" URLInfoAbout)"
 
 # Silent uninstall: the uninstaller runs from a copy of itself, so the folder's end is awaited.
 lab_run 120 "$PF/Uninstall.exe" /S >"$E2E_OUT/uninstall.txt" 2>&1

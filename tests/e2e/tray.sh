@@ -36,7 +36,7 @@ icon_at() {
   h="$(awk '/^ *Height:/ { print $2 }' <<<"$info")"
   ICON_X=$((x + 10)) ICON_Y=$((y + h / 2))
 }
-# Mean colour saturation (0..1) of the icon's 16 x 16 pixels: about 0.2 for the blue and orange
+# Mean colour saturation (0..1) of the icon's 16 x 16 pixels: about 0.14 for the blue and orange
 # picture on the tray's white, none for the grey one.
 icon_saturation() {
   import -window root -display "$DISPLAY" "$E2E_OUT/icon.png" 2>/dev/null &&

@@ -31,8 +31,8 @@ class AboutTest : public MovingFixture {
     MovingFixture::TearDown();
   }
 
-  TFrmAbout& Create() {
-    about = std::make_unique<TFrmAbout>();
+  TFrmAbout& Create(const std::wstring& webAddress = L"") {
+    about = std::make_unique<TFrmAbout>(webAddress);
     return *about;
   }
 
@@ -115,19 +115,57 @@ TEST_F(AboutTest, EscapeAndCloseHideTheWindowOtherKeysDoNot) {
   EXPECT_FALSE(form.Visible());
 }
 
-TEST_F(AboutTest, TheLinkOpensTheWebAddressAndShowsTheHandCursorOverIt) {
-  TFrmAbout& form = Create();
+TEST_F(AboutTest, WithAWebAddressTheLinkOpensItAndShowsTheHandCursorOverIt) {
+  const std::wstring address = L"https://tessary.example.invalid/";
+  TFrmAbout& form = Create(address);
   form.Show();
+  EXPECT_EQ(form.lblURL->Text(), address);
   EXPECT_EQ(form.lblURL->Font().underline, true);
+  EXPECT_EQ(form.Label3->Text(),
+            L"Got an idea for improvement, a bug to report, or want to donate? Click on the above link.");
 
   EXPECT_TRUE(ui::headless::Click(*form.lblURL));
-  EXPECT_EQ(sim.OpenedTargets(), (std::vector<std::wstring>{TFrmAbout::WebAddress}));
+  EXPECT_EQ(sim.OpenedTargets(), (std::vector<std::wstring>{address}));
 
   ASSERT_TRUE(form.lblURL->onMouseEnter && form.lblURL->onMouseLeave);
   form.lblURL->onMouseEnter();
   EXPECT_EQ(form.lblURL->GetCursor(), ui::Cursor::UpArrow);
   form.lblURL->onMouseLeave();
   EXPECT_EQ(form.lblURL->GetCursor(), ui::Cursor::Default);
+}
+
+// No public home: nothing may send the user to an address nobody owns.
+TEST_F(AboutTest, WithoutAWebAddressTheMakerIsPlainTextAndTheHintSaysHowToReport) {
+  TFrmAbout& form = Create(L"");
+  form.Show();
+  EXPECT_EQ(form.lblURL->Text(), L"The Tessary developers");
+  EXPECT_EQ(form.lblURL->Font().underline, false);
+  EXPECT_EQ(form.lblURL->Font().face, L"Verdana");
+  EXPECT_NE(form.Label3->Text().find(L"\"Debug.txt\""), std::wstring::npos) << form.Label3->Text();
+  EXPECT_EQ(form.Label3->Text().find(L"link"), std::wstring::npos) << form.Label3->Text();
+
+  ui::headless::Click(*form.lblURL);
+  form.lblURLClick();
+  EXPECT_TRUE(sim.OpenedTargets().empty());
+  EXPECT_FALSE(form.lblURL->onMouseEnter) << "no hand cursor over plain text";
+  EXPECT_EQ(form.lblURL->GetCursor(), ui::Cursor::Default);
+}
+
+TEST_F(AboutTest, TheLayoutIsTheSameWithAndWithoutAWebAddress) {
+  auto boxes = [this](const std::wstring& address) {
+    TFrmAbout& form = Create(address);
+    std::vector<std::array<int32_t, 4>> out;
+    for (const ui::Control* c : {static_cast<ui::Control*>(form.lblURL), static_cast<ui::Control*>(form.Label3)}) {
+      const TRect r = c->ClientRect();
+      out.push_back({c->Design().x, c->Design().y, r.Right - r.Left, r.Bottom - r.Top});
+    }
+    out.push_back({0, 0, form.ClientWidth(), form.ClientHeight()});
+    return out;
+  };
+  const auto plain = boxes(L"");
+  EXPECT_EQ(plain, boxes(L"https://tessary.example.invalid/"));
+  EXPECT_EQ(plain[0], (std::array<int32_t, 4>{73, 64, 178, 13}));
+  EXPECT_EQ(plain[1], (std::array<int32_t, 4>{73, 88, 214, 39}));
 }
 
 TEST_F(AboutTest, TheLogoIsDrawnAndRedrawnAtANewDpi) {

@@ -92,7 +92,7 @@ TEST_F(FrmHotkeyTest, CreatedHiddenCentredWithTheControlsAsDesigned) {
   ASSERT_NE(h, 0u);
   EXPECT_EQ(FrmHotkey(), dialog.get());
   EXPECT_FALSE(sim.IsWindowVisible(h));
-  EXPECT_EQ(sim.GetWindowTextW(h), L"Quillet - Hotkey");
+  EXPECT_EQ(sim.GetWindowTextW(h), L"Tessary - Hotkey");
   const auto style = static_cast<uint32_t>(sim.GetWindowLongW(h, GWL_STYLE));
   EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
   EXPECT_EQ(style & (WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_HSCROLL | WS_VSCROLL), 0u);
