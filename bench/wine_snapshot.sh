@@ -39,7 +39,7 @@ for count in $COUNTS; do
     win_open "snap$open" "$x" "$y" 800 500 normal || { echo "window $open did not open" >&2; exit 1; }
   done
   : >"$E2E_OUT/rounds-$count.txt"
-  for round in $(seq 1 "$ROUNDS"); do
+  for _ in $(seq 1 "$ROUNDS"); do
     out="$(lab_run 900 "$bench" "$RUNS" | tr -d '\r')"
     awk '/^windows walked/ { walked = $3; snapped = $7 } /^median us:/ { gsub(/,/, ""); snap = $4; bare = $7 }
       END { print snap, bare, (bare > 0 ? snap / bare : 0), walked, snapped }' <<<"$out" >>"$E2E_OUT/rounds-$count.txt"

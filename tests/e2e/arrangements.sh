@@ -55,8 +55,8 @@ main_visible() { probe --list "$MAIN" 2>/dev/null | grep -c '^WINDOW.*visible=1'
 
 # shows EXE TITLE: "1 1" once the main window's labels show that program (polled up to 5 s).
 shows() {
-  local got="" i
-  for i in $(seq 1 25); do
+  local got=""
+  for _ in $(seq 1 25); do
     got="$(ui_shown "$(probe --list "$MAIN")" "$1" "Title: $2")"
     [ "$got" = "1 1" ] && break
     sleep 0.2
@@ -93,8 +93,7 @@ saved_log() {
 # main_hides SECS: "hidden" once the main window is hidden (a cycle ends so unless a program could
 # not go back), within SECS; "never" otherwise.
 main_hides() {
-  local i
-  for i in $(seq 1 $(($1 * 4))); do
+  for _ in $(seq 1 $(($1 * 4))); do
     [ "$(main_visible)" = 0 ] && { echo hidden; return 0; }
     sleep 0.25
   done
@@ -305,8 +304,8 @@ shows_lines() {
 
 # The main window's listing once its report page is in view (up to 3 s); the last listing else.
 report_page() {
-  local listing i
-  for i in $(seq 1 15); do
+  local listing
+  for _ in $(seq 1 15); do
     listing="$(probe --list "$MAIN")"
     [ "$(ui_shown "$listing" Copy)" = 1 ] && [ "$(ui_field "$(ui_header "$listing")" visible)" = 1 ] && break
     sleep 0.2
@@ -316,7 +315,8 @@ report_page() {
 
 lab_layout two
 # Arguments pick scenarios (away undock desks report); all of them by default.
-for s in ${*:-away undock desks report}; do "scenario_$s"; done
+[ $# -gt 0 ] || set -- away undock desks report
+for s in "$@"; do "scenario_$s"; done
 
 if grep -qiE 'unhandled|page fault|backtrace' "$E2E_OUT"/*.txt 2>/dev/null; then
   e2e_fail "no crash report from any run" "$(grep -liE 'unhandled|page fault|backtrace' "$E2E_OUT"/*.txt)"
