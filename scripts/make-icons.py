@@ -117,11 +117,13 @@ def write_png_icon(pngs, path):
         f.write(out + b"".join(data for _, _, data in images))
 
 
+# The up and warning pictures complete the tray's image list but are never shown: one small size
+# each keeps the exe small.
 ICONS = {
-    "tray-off.ico": program_off,
-    "tray-on.ico": program_on,
-    "tray-up.ico": arrow_up,
-    "tray-warning.ico": warning,
+    "tray-off.ico": (program_off, SIZES),
+    "tray-on.ico": (program_on, SIZES),
+    "tray-up.ico": (arrow_up, [16]),
+    "tray-warning.ico": (warning, [16]),
 }
 
 
@@ -146,9 +148,9 @@ def write_pictures(tmp):
 def main():
     os.makedirs(OUT, exist_ok=True)
     with tempfile.TemporaryDirectory() as tmp:
-        for name, draw in ICONS.items():
+        for name, (draw, sizes) in ICONS.items():
             pngs = []
-            for s in SIZES:
+            for s in sizes:
                 png = os.path.join(tmp, "%s-%d.png" % (name, s))
                 subprocess.run(["convert", "-size", "%dx%d" % (s, s), "xc:none"] + draw(s) + PNG_OPTIONS +
                                ["PNG32:" + png], check=True)

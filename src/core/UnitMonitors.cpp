@@ -4,6 +4,7 @@
 #include <string>
 
 #include "diagnostics/DebugLog.h"
+#include "util/UnitText.h"
 
 namespace tessary {
 namespace {
@@ -80,7 +81,7 @@ void TMonitors::RecordMonitors(const std::vector<MonitorDesc>& mons) {
   }
   l.left.Sort();
   l.top.Sort();
-  AppendLog(L"GMI: populated = " + std::to_wstring(mons.size()), false);
+  AppendLog(L"GMI: populated = " + IntText(mons.size()), false);
 }
 
 size_t TMonitors::RecordIfChanged() {

@@ -5,6 +5,15 @@
 
 namespace tessary {
 
+uint32_t ClassHash(const std::wstring& className) {
+  uint32_t h = 2166136261u;
+  for (wchar_t c : className) {
+    h ^= static_cast<uint32_t>(c);
+    h *= 16777619u;
+  }
+  return h == 0 ? 1 : h;
+}
+
 // The fractions and pixels must come out the same with every compiler we ship with: products and
 // quotients are formed with a 64-bit mantissa. A compiler whose long double is narrower would
 // silently move windows by a pixel, so refuse to build instead.

@@ -32,8 +32,11 @@ struct TProgramInfo {
   // Filled by the watcher's snapshot: a handle the system gave to another program since is told
   // apart by its process and class.
   uint32_t processId = 0;
-  std::wstring className;
+  uint32_t classHash = 0;  // ClassHash of the window's class name; 0 when not read
 };
+
+// A short fingerprint of a window class name (FNV-1a), never 0.
+uint32_t ClassHash(const std::wstring& className);
 
 struct TMonitorInfo {
   int32_t id = 0;

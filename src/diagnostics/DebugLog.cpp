@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "desktop/WindowSystem.h"
+#include "util/UnitText.h"
 
 namespace tessary {
 namespace {
@@ -48,7 +49,7 @@ std::wstring PrefixL(const LogState& st) {
 }
 
 std::wstring RepeatLine(const std::wstring& prefix, const std::wstring& msg, int32_t n) {
-  return prefix + msg + L" [REPEAT x" + std::to_wstring(n) + L"]";
+  return prefix + msg + L" [REPEAT x" + IntText(n) + L"]";
 }
 
 void ReplaceFront(std::deque<std::wstring>& d, std::wstring line) {
@@ -106,7 +107,7 @@ void AppendLog(const std::wstring& s, bool IncludeLastError) {
   if (IncludeLastError) {
     // Read first: anything else, the lock included, may change the thread's last error.
     const uint32_t e = ws().GetLastError();
-    msg += L" :(" + std::to_wstring(e) + L") " + ws().ErrorText(e);
+    msg += L" :(" + IntText(e) + L") " + ws().ErrorText(e);
     while (!msg.empty() && IsTrimmedAtEnd(msg.back())) msg.pop_back();
   }
   LogState& st = L();
@@ -167,7 +168,7 @@ void EndTimerLog(const std::wstring& s, int32_t onlyWhenMSReaches) {
   }
   const uint32_t elapsed = now - start;  // wraps with the tick counter
   if (onlyWhenMSReaches < 0 || elapsed > static_cast<uint32_t>(onlyWhenMSReaches)) {
-    AppendLog(L"ms(" + std::to_wstring(elapsed) + L"): " + s, false);
+    AppendLog(L"ms(" + IntText(elapsed) + L"): " + s, false);
   }
 }
 
@@ -229,8 +230,8 @@ bool SaveLog(const std::wstring& filename) {
   }
   if (ws().FileExists(path)) {
     uint32_t n = 1;
-    while (ws().FileExists(path + L".bak" + std::to_wstring(n))) ++n;
-    ws().MoveFileW(path, path + L".bak" + std::to_wstring(n));  // a failed rename only loses the old file
+    while (ws().FileExists(path + L".bak" + IntText(n))) ++n;
+    ws().MoveFileW(path, path + L".bak" + IntText(n));  // a failed rename only loses the old file
   }
   return ws().WriteWholeFile(path, EncodeUtf16LeWithBom(text));
 }

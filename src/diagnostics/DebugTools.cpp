@@ -9,6 +9,7 @@
 #include "hotkeys/UnitKeys.h"
 #include "moving/UnitFocusManager.h"
 #include "util/UnitToken.h"
+#include "util/UnitText.h"
 
 namespace tessary {
 
@@ -36,7 +37,7 @@ void WalkZOrder(WindowHandle self, WindowHandle h, Visit visit) {
   // A walk that started at self has not come back to it.
   if (h == self && h != 0) AppendLog(L"repeating");
   if (count > kMaxWalk) AppendLog(L"max reached");
-  AppendLog(L"tested=" + std::to_wstring(count));
+  AppendLog(L"tested=" + IntText(count));
 }
 
 // From h down; the walk ends when it comes back to self. Self in front (it usually is: its

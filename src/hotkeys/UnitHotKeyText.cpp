@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "desktop/WindowSystem.h"
+#include "util/UnitText.h"
 
 namespace tessary {
 
@@ -58,8 +59,8 @@ std::wstring THotkeyText::KeyName(uint16_t vk) {
   if ((vk >= 0x30 && vk <= 0x39) || (vk >= 0x41 && vk <= 0x5A) || (vk >= 0xBA && vk <= 0xC0) ||
       (vk >= 0xDB && vk <= 0xDE))
     return LayoutChar(vk);
-  if (vk >= 0x60 && vk <= 0x69) return L"NUMPAD " + std::to_wstring(vk - 0x60);
-  if (vk >= 0x70 && vk <= 0x7B) return L"F" + std::to_wstring(vk - 0x6F);
+  if (vk >= 0x60 && vk <= 0x69) return L"NUMPAD " + IntText(vk - 0x60);
+  if (vk >= 0x70 && vk <= 0x7B) return L"F" + IntText(vk - 0x6F);
   return L"";
 }
 
@@ -86,10 +87,9 @@ std::wstring THotkeyText::GetHumanReadable(uint8_t kAlt, uint8_t kShift, uint8_t
 }
 
 std::wstring THotkeyText::ToHKString(const THotkeyData& hkd, bool NoName) {
-  wchar_t key[8];
-  std::swprintf(key, sizeof key / sizeof key[0], L"%02X", static_cast<unsigned>(hkd.key));
-  std::wstring s = std::to_wstring(hkd.alt) + std::to_wstring(hkd.ctrl) + std::to_wstring(hkd.shft) +
-                   std::to_wstring(hkd.win) + key;
+  const std::wstring key = HexText(hkd.key, 2, true);
+  std::wstring s = IntText(hkd.alt) + IntText(hkd.ctrl) + IntText(hkd.shft) +
+                   IntText(hkd.win) + key;
   if (!NoName) s += hkd.name;
   return s;
 }

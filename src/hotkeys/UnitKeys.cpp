@@ -4,6 +4,7 @@
 
 #include "desktop/WindowSystem.h"
 #include "diagnostics/DebugLog.h"
+#include "util/UnitText.h"
 
 namespace tessary {
 
@@ -50,7 +51,7 @@ void TKeys::ReleaseKey(uint16_t vk) {
     ws().ProcessPendingMessages();  // lets the queue's key state catch up
   }
   if (rounds >= MaxReleaseRounds && IsPressedInQueue(vk))
-    AppendLog(L"HSK: key " + std::to_wstring(vk) + L" still down after " + std::to_wstring(rounds) + L" key-up events");
+    AppendLog(L"HSK: key " + IntText(vk) + L" still down after " + IntText(rounds) + L" key-up events");
 }
 
 void TKeys::HandleStuckKeys(const THotkeyData& hk) {

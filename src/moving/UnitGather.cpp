@@ -1,7 +1,6 @@
 #include "moving/UnitGather.h"
 
 #include <algorithm>
-#include <set>
 
 #include "core/UnitForeground.h"
 #include "desktop/WinConst.h"
@@ -16,10 +15,7 @@ namespace {
 
 int32_t Mod(int32_t a, int32_t m) { return m <= 0 ? 0 : ((a % m) + m) % m; }
 
-std::wstring RectText(const TRect& r) {
-  return L"[" + std::to_wstring(r.Left) + L", " + std::to_wstring(r.Top) + L", " + std::to_wstring(r.Right) + L", " +
-         std::to_wstring(r.Bottom) + L"]";
-}
+std::wstring RectText(const TRect& r) { return Format(L"[%d, %d, %d, %d]", r.Left, r.Top, r.Right, r.Bottom); }
 
 }  // namespace
 
@@ -54,11 +50,12 @@ TGather::TResult TGather::GatherWindows(const TStatus& status) {
     if (m.primary) primary = m;
 
   // The candidates first: placing windows changes the z-order the walk follows.
-  std::vector<WindowHandle> candidates;
-  std::set<WindowHandle> seen;
+  std::vector<WindowHandle> candidates, seen;
   const uint32_t self = sys.GetCurrentProcessId();
-  for (WindowHandle h = sys.GetWindow(sys.GetDesktopWindow(), wc::GW_CHILD); h != 0 && seen.insert(h).second;
-       h = sys.GetWindow(h, wc::GW_HWNDNEXT)) {
+  // The z-order may change under the walk; a window met twice ends it.
+  for (WindowHandle h = sys.GetWindow(sys.GetDesktopWindow(), wc::GW_CHILD);
+       h != 0 && std::find(seen.begin(), seen.end(), h) == seen.end(); h = sys.GetWindow(h, wc::GW_HWNDNEXT)) {
+    seen.push_back(h);
     uint32_t pid = 0;
     sys.GetWindowThreadProcessId(h, &pid);
     if (pid == self || !sys.IsWindowVisible(h) || !TFocusManager::IsLikelyOnTaskbar(h) || TMove::IsShellOrDesktop(h))
@@ -96,9 +93,9 @@ TGather::TResult TGather::GatherWindows(const TStatus& status) {
       ok = TMove::ResizeMove(h, to);
     }
     const uint32_t error = ok ? 0 : (minimized || maximized ? sys.GetLastError() : TMove::getLastError());
-    AppendLog(L"GW: " + exe + L" " + RectText(from) + L" -> " + RectText(to) +
-              (minimized ? L" (minimized)" : maximized ? L" (maximized)" : L"") +
-              (ok ? std::wstring() : L" failed (" + std::to_wstring(error) + L")"));
+    AppendLog(Format(L"GW: %s %s -> %s%s", exe.c_str(), RectText(from).c_str(), RectText(to).c_str(),
+                     minimized ? L" (minimized)" : maximized ? L" (maximized)" : L"") +
+              (ok ? std::wstring() : Format(L" failed (%u)", error)));
     if (ok) {
       ++result.gathered;
     } else if (error == wc::ERROR_ACCESS_DENIED) {
@@ -110,8 +107,8 @@ TGather::TResult TGather::GatherWindows(const TStatus& status) {
   }
   status(result.gathered == 0 && result.skipped == 0 && result.failed == 0
              ? std::wstring(L"Gather windows: every window is on a monitor")
-             : L"Gather windows: " + std::to_wstring(result.gathered) + L" brought onto the primary monitor" +
-                   (result.failed > 0 ? L", " + std::to_wstring(result.failed) + L" could not be moved" : L""));
+             : Format(L"Gather windows: %d brought onto the primary monitor", result.gathered) +
+                   (result.failed > 0 ? Format(L", %d could not be moved", result.failed) : std::wstring()));
   return result;
 }
 

@@ -53,13 +53,6 @@ constexpr uint32_t kResizeFlags = kPlaceFlags | wc::SWP_NOMOVE;
 constexpr uint32_t kFrameFlags = wc::SWP_NOSIZE | wc::SWP_NOMOVE | wc::SWP_FRAMECHANGED;
 constexpr uint32_t kRedrawFlags = wc::RDW_INVALIDATE | wc::RDW_ALLCHILDREN | wc::RDW_UPDATENOW;
 
-template <class... Args>
-std::wstring Format(const wchar_t* fmt, Args... args) {
-  wchar_t buf[256];
-  const int n = std::swprintf(buf, sizeof buf / sizeof buf[0], fmt, args...);
-  return n < 0 ? std::wstring() : std::wstring(buf, static_cast<size_t>(n));
-}
-
 void RecordError(const wchar_t* message) {
   gLastError = ws().GetLastError();
   AppendLog(message, true);

@@ -7,6 +7,7 @@
 
 #include "core/UnitSleep.h"
 #include "diagnostics/DebugLog.h"
+#include "util/UnitText.h"
 
 namespace tessary {
 
@@ -75,7 +76,7 @@ bool TMoveQueue::Enqueue(const std::wstring& what, std::function<void()> work, b
     }
   }
   if (waiting > 0) {
-    AppendLog(L"MQ: " + what + L" waits (" + std::to_wstring(waiting) + L" waiting)");
+    AppendLog(L"MQ: " + what + L" waits (" + IntText(waiting) + L" waiting)");
     return false;
   }
   Drain(false);

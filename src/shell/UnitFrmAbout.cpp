@@ -5,6 +5,7 @@
 #include "desktop/WinConst.h"
 #include "desktop/WindowSystem.h"
 #include "diagnostics/DebugLog.h"
+#include "util/UnitText.h"
 
 // A string literal, set by CMake from its cache entry of the same name.
 #ifndef TESSARY_WEB_ADDRESS
@@ -78,8 +79,8 @@ void TFrmAbout::FormCreate() {
   lblVersion->SetText(L"");
   uint16_t v[4] = {};
   if (!ws().GetFileVersion(ws().GetModuleFileNameW(), v)) return;
-  lblVersion->SetText(std::to_wstring(v[0]) + L"." + std::to_wstring(v[1]));
-  lblBuild->SetText(L" build " + std::to_wstring(v[2]) + L"-" + std::to_wstring(v[3]));
+  lblVersion->SetText(IntText(v[0]) + L"." + IntText(v[1]));
+  lblBuild->SetText(L" build " + IntText(v[2]) + L"-" + IntText(v[3]));
 }
 
 std::wstring TFrmAbout::GetVersion() const { return lblVersion->Text() + lblBuild->Text(); }

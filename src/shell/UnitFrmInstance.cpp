@@ -12,6 +12,7 @@
 #include "moving/UnitMoveQueue.h"
 #include "shell/UnitMisc.h"
 #include "util/UnitToken.h"
+#include "util/UnitText.h"
 
 namespace tessary {
 
@@ -144,13 +145,13 @@ void TFrmDummyInstance::GetDataMessage(const CopyDataRecord* msg) {
   // sensible amounts of them.
   std::wstring text;
   if (msg == nullptr || msg->lpData == nullptr || msg->cbData < 2) {
-    AppendLog(L"FDI: empty message ignored (" + std::to_wstring(msg ? msg->cbData : 0) + L" bytes)");
+    AppendLog(L"FDI: empty message ignored (" + IntText(msg ? msg->cbData : 0) + L" bytes)");
     return;
   }
   const uint32_t units = msg->cbData / 2;  // an odd last byte is no code unit
   if (units > MaxTextUnits) {
-    AppendLog(L"FDI: message of " + std::to_wstring(msg->cbData) + L" bytes refused (more than " +
-              std::to_wstring(MaxTextUnits) + L" characters)");
+    AppendLog(L"FDI: message of " + IntText(msg->cbData) + L" bytes refused (more than " +
+              IntText(MaxTextUnits) + L" characters)");
     return;
   }
   std::u16string buffer(units, u'\0');
@@ -173,7 +174,7 @@ void TFrmDummyInstance::GetDataMessage(const CopyDataRecord* msg) {
       HandleCommandLine(text);
       break;
     default:
-      AppendLog(L"FDI: command " + std::to_wstring(static_cast<int>(command)) + L" ignored");
+      AppendLog(L"FDI: command " + IntText(static_cast<int>(command)) + L" ignored");
       break;
   }
 }
@@ -250,7 +251,7 @@ void CheckInstance(TInstanceCommand command) {
     if (st.mutex != 0 && st.mutex != mutex) ws().CloseHandle(st.mutex);
     st.mutex = mutex;
   }
-  AppendLog(L"CI: mutex " + name + L" error " + std::to_wstring(err) + (st.isFirstInstance ? L" first" : L" later"));
+  AppendLog(L"CI: mutex " + name + L" error " + IntText(err) + (st.isFirstInstance ? L" first" : L" later"));
 
   switch (command) {
     case INST_INIT:
@@ -259,7 +260,7 @@ void CheckInstance(TInstanceCommand command) {
     case INST_POPUP:
       SetTerminating(true);
       ws().ProcessPendingMessages();
-      st.delivered = SendToInstance(std::to_wstring(static_cast<int>(INST_POPUP)));
+      st.delivered = SendToInstance(IntText(static_cast<int>(INST_POPUP)));
       ws().ProcessPendingMessages();
       break;
     case INST_PARAM:
@@ -290,7 +291,7 @@ bool SendToInstance(const std::wstring& text) {
     AppendLog(L"SI: no running instance window, not delivered: " + text);
     return false;
   }
-  if (waitedMs > 0) AppendLog(L"SI: instance window found after " + std::to_wstring(waitedMs) + L" ms");
+  if (waitedMs > 0) AppendLog(L"SI: instance window found after " + IntText(waitedMs) + L" ms");
   CopyDataRecord data;
   data.dwData = 0;
   data.cbData = static_cast<uint32_t>(units.size() * 2);

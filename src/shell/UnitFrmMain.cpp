@@ -17,6 +17,7 @@
 #include "util/UnitError.h"
 #include "watcher/UnitFrmMonitorEvent.h"
 #include "watcher/UnitTimerManager.h"
+#include "util/UnitText.h"
 
 namespace tessary {
 
@@ -61,10 +62,7 @@ const wchar_t* LayoutName(TMonitorLayout layout) { return layout == ml_Vert ? L"
 }  // namespace
 
 std::wstring RectToText(const TRect& r) {
-  wchar_t buf[96];
-  std::swprintf(buf, sizeof buf / sizeof buf[0], L"L T [%d, %d]  wd ht [%d x %d]", r.Left, r.Top, r.Width(),
-                r.Height());
-  return buf;
+  return Format(L"L T [%d, %d]  wd ht [%d x %d]", r.Left, r.Top, r.Width(), r.Height());
 }
 
 TFrmMain* FrmMain() { return g_frmMain; }
@@ -289,8 +287,8 @@ void TFrmMain::InitMainWindow() {
   if (hiddenSetting.TopProgramsIntervalMS > 0) {
     timGetTopPrograms->SetInterval(static_cast<uint32_t>(hiddenSetting.TopProgramsIntervalMS));
   } else {
-    AppendLog(L"TopProgramsIntervalMS " + std::to_wstring(hiddenSetting.TopProgramsIntervalMS) +
-              L" is not an interval; the snapshot runs every " + std::to_wstring(RHiddenSettings{}.TopProgramsIntervalMS) +
+    AppendLog(L"TopProgramsIntervalMS " + IntText(hiddenSetting.TopProgramsIntervalMS) +
+              L" is not an interval; the snapshot runs every " + IntText(RHiddenSettings{}.TopProgramsIntervalMS) +
               L" ms");
     timGetTopPrograms->SetInterval(static_cast<uint32_t>(RHiddenSettings{}.TopProgramsIntervalMS));
   }

@@ -12,6 +12,7 @@
 #include "shell/UnitMisc.h"
 #include "shell/UnitSettings.h"
 #include "shell/UnitSignIn.h"
+#include "util/UnitText.h"
 
 namespace tessary {
 
@@ -47,7 +48,7 @@ void StartAtSignInClick() {
   const bool ok = stop ? TSignIn::Disable(error) : TSignIn::Enable(error);
   if (!ok) {
     const std::wstring why = ws().ErrorText(error);
-    AppendLog(L"TRAY: the sign-in entry could not be changed: (" + std::to_wstring(error) + L") " + why);
+    AppendLog(Format(L"TRAY: the sign-in entry could not be changed: (%u) %s", error, why.c_str()));
     ws().MessageBoxW(0, L"Tessary could not change whether it starts when you sign in:\n" + why, L"Tessary",
                      MB_OK | MB_ICONERROR);
     return;
@@ -94,7 +95,7 @@ void TfrmSysTrayMenu::LoadImages() {
   const int32_t size = ws().GetSmallIconSize();
   for (size_t i = 0; i < ilTrayIcons.size(); ++i) {
     ilTrayIcons[i] = ws().LoadIconResource(IDI_TRAY_FIRST + static_cast<int32_t>(i), size);
-    if (ilTrayIcons[i] == 0) AppendLog(L"Tray: image " + std::to_wstring(i) + L" not loaded", true);
+    if (ilTrayIcons[i] == 0) AppendLog(L"Tray: image " + IntText(i) + L" not loaded", true);
   }
   ilPopupIcon0 = ws().LoadIconResource(IDI_TRAY_ON, size);
 }

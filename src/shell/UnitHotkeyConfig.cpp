@@ -19,6 +19,7 @@
 #include "moving/UnitMoveQueue.h"
 #include "shell/UnitFrmMain.h"
 #include "shell/UnitSettings.h"
+#include "util/UnitText.h"
 
 namespace tessary {
 
@@ -286,7 +287,7 @@ void TFrmMain::WMHotKey(uintptr_t wParam, intptr_t lParam) {
     HeldHotkeyVk = vk;
     if (!ws().WatchKeyRelease(vk, pressTime)) {
       // Without the watch only the repeat window tells repeats apart.
-      AppendLog(L"WMHK: key release watch failed, error " + std::to_wstring(ws().GetLastError()));
+      AppendLog(L"WMHK: key release watch failed, error " + IntText(ws().GetLastError()));
       HeldHotkeyVk = 0;
     }
     // After the move running now, when this press came in the middle of one.

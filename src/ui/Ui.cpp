@@ -11,6 +11,7 @@
 #include "core/AppState.h"
 #include "diagnostics/DebugLog.h"
 #include "util/UnitError.h"
+#include "util/UnitText.h"
 
 namespace tessary::ui {
 
@@ -366,7 +367,7 @@ void SpinEdit::UserEdited(const std::wstring& text) {
     const int32_t before = value_;
     SetValue(clamped);
     // The box shows a number the value is not (clamped, or written differently): show the value.
-    if (before == value_ && std::to_wstring(value_) != text) Changed(Change::Value);
+    if (before == value_ && IntText(value_) != text) Changed(Change::Value);
   }
   if (onChange) onChange();
 }

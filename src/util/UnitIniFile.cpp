@@ -1,4 +1,5 @@
 #include "util/UnitIniFile.h"
+#include "util/UnitText.h"
 
 #include <algorithm>
 
@@ -405,7 +406,7 @@ bool TIniDocument::Latin1ReadsAsUtf8() const {
 }
 
 void TIniDocument::WriteInteger(const std::wstring& section, const std::wstring& key, int32_t value) {
-  Set(section, key, std::to_wstring(value));
+  Set(section, key, IntText(value));
 }
 
 void TIniDocument::WriteBool(const std::wstring& section, const std::wstring& key, bool value) {

@@ -1,17 +1,22 @@
 #include "watcher/UnitArrangements.h"
+#include "util/UnitText.h"
 
 #include <algorithm>
-#include <tuple>
+#include <utility>
 
 namespace tessary {
 
 TArrangement TArrangement::FromMonitors(const std::vector<MonitorDesc>& monitors) {
   TArrangement a;
   for (const MonitorDesc& m : monitors) a.monitors.push_back({m.devicePath, m.bounds, m.primary});
-  std::sort(a.monitors.begin(), a.monitors.end(), [](const TArrangementMonitor& x, const TArrangementMonitor& y) {
-    return std::tie(x.bounds.Left, x.bounds.Top, x.bounds.Right, x.bounds.Bottom, x.devicePath) <
-           std::tie(y.bounds.Left, y.bounds.Top, y.bounds.Right, y.bounds.Bottom, y.devicePath);
-  });
+  // A handful of monitors: an insertion by position is all the sorting they need.
+  const auto before = [](const TArrangementMonitor& x, const TArrangementMonitor& y) {
+    if (x.bounds.Left != y.bounds.Left) return x.bounds.Left < y.bounds.Left;
+    if (x.bounds.Top != y.bounds.Top) return x.bounds.Top < y.bounds.Top;
+    return x.devicePath < y.devicePath;
+  };
+  for (size_t i = 1; i < a.monitors.size(); ++i)
+    for (size_t j = i; j > 0 && before(a.monitors[j], a.monitors[j - 1]); --j) std::swap(a.monitors[j], a.monitors[j - 1]);
   return a;
 }
 
@@ -24,11 +29,11 @@ TArrangement TArrangement::Present() {
 }
 
 std::wstring TArrangement::Describe() const {
-  std::wstring s = std::to_wstring(monitors.size()) + (monitors.size() == 1 ? L" monitor:" : L" monitors:");
+  std::wstring s = Format(L"%u %s", monitors.size(), monitors.size() == 1 ? L"monitor:" : L"monitors:");
   for (size_t i = 0; i < monitors.size(); ++i) {
     const TRect& b = monitors[i].bounds;
-    s += (i == 0 ? L" " : L"; ") + std::to_wstring(b.Width()) + L"x" + std::to_wstring(b.Height()) + L" at (" +
-         std::to_wstring(b.Left) + L", " + std::to_wstring(b.Top) + L")" + (monitors[i].primary ? L" primary" : L"");
+    s += Format(L"%s%dx%d at (%d, %d)%s", i == 0 ? L" " : L"; ", b.Width(), b.Height(), b.Left, b.Top,
+                monitors[i].primary ? L" primary" : L"");
   }
   return s;
 }
@@ -45,30 +50,32 @@ bool SameMonitorIn(const TArrangement& a, const TArrangement& b, const TRect& bo
 }
 
 const TRememberedLayout* TArrangementMemory::Find(const TArrangement& a) const {
-  for (const TRememberedLayout& e : entries_)
-    if (e.arrangement == a) return &e;
+  for (size_t i = 0; i < count_; ++i)
+    if (slots_[i].arrangement == a) return &slots_[i];
   return nullptr;
 }
 
 void TArrangementMemory::Store(const TArrangement& a, const TTryList<TProgramInfo>& programs) {
-  auto it = std::find_if(entries_.begin(), entries_.end(), [&](const TRememberedLayout& e) { return e.arrangement == a; });
-  if (it == entries_.end()) {
-    if (entries_.size() >= Capacity)
-      entries_.erase(std::min_element(entries_.begin(), entries_.end(), [](const auto& x, const auto& y) {
-        return x.lastSeen < y.lastSeen;
-      }));
-    entries_.emplace_back();
-    entries_.back().arrangement = a;
-    it = entries_.end() - 1;
+  size_t slot = 0;
+  while (slot < count_ && slots_[slot].arrangement != a) ++slot;
+  if (slot == count_) {
+    if (count_ < Capacity) {
+      ++count_;
+    } else {
+      slot = 0;
+      for (size_t i = 1; i < count_; ++i)
+        if (slots_[i].lastSeen < slots_[slot].lastSeen) slot = i;
+    }
+    slots_[slot].arrangement = a;
   }
-  it->programs = programs;
-  it->lastSeen = ++clock_;
+  slots_[slot].programs = programs;
+  slots_[slot].lastSeen = ++clock_;
 }
 
 void TArrangementMemory::DropIf(const std::function<bool(const TProgramInfo&)>& gone) {
-  for (TRememberedLayout& e : entries_)
-    for (int32_t i = e.programs.Count() - 1; i >= 0; --i)
-      if (gone(e.programs[i])) e.programs.Delete(i);
+  for (size_t k = 0; k < count_; ++k)
+    for (int32_t i = slots_[k].programs.Count() - 1; i >= 0; --i)
+      if (gone(slots_[k].programs[i])) slots_[k].programs.Delete(i);
 }
 
 }  // namespace tessary

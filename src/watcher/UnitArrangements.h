@@ -3,6 +3,7 @@
 // (where the system gives one), its bounds and whether it is primary; two identical docks with
 // different screens stay apart, and where no identity is given the bounds alone tell them apart.
 #pragma once
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -53,10 +54,12 @@ class TArrangementMemory {
   void Store(const TArrangement& a, const TTryList<TProgramInfo>& programs);
   // Drops, in every memory, the programs for which gone says yes.
   void DropIf(const std::function<bool(const TProgramInfo&)>& gone);
-  size_t Count() const { return entries_.size(); }
+  size_t Count() const { return count_; }
 
  private:
-  std::vector<TRememberedLayout> entries_;
+  // Fixed slots: a full memory reuses the least recently seen one in place.
+  std::array<TRememberedLayout, Capacity> slots_;
+  size_t count_ = 0;
   uint64_t clock_ = 0;
 };
 

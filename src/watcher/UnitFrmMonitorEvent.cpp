@@ -9,6 +9,7 @@
 #include "diagnostics/DebugLog.h"
 #include "util/UnitError.h"
 #include "util/UnitToken.h"
+#include "util/UnitText.h"
 
 namespace tessary {
 
@@ -88,10 +89,8 @@ TFrmMonitorEvent::TFrmMonitorEvent() : self_(std::make_shared<TFrmMonitorEvent*>
   if (FDevNotifyHandle == 0) AppendLog(L"HRE: failed;", true);
 
   NearestMonitorBounds(startingRect);
-  wchar_t buf[96];
-  std::swprintf(buf, sizeof buf / sizeof buf[0], L"TL [%d, %d] WDxHT [%d x %d]", startingRect.Top, startingRect.Left,
-                startingRect.Width(), startingRect.Height());
-  AppendLog(std::wstring(L"FC: Starting MonitorNum=") + buf);
+  AppendLog(L"FC: Starting MonitorNum=" + Format(L"TL [%d, %d] WDxHT [%d x %d]", startingRect.Top,
+                                                startingRect.Left, startingRect.Width(), startingRect.Height()));
 }
 
 TFrmMonitorEvent::~TFrmMonitorEvent() {
@@ -149,10 +148,8 @@ void TFrmMonitorEvent::DeviceChange(uintptr_t event, intptr_t lParam) {
 
 void TFrmMonitorEvent::DisplayChange(uintptr_t wParam, intptr_t lParam) {
   const auto l = static_cast<uintptr_t>(lParam);
-  wchar_t buf[64];
-  std::swprintf(buf, sizeof buf / sizeof buf[0], L"WP: Display Change %dx%d %d", static_cast<int>(l & 0xFFFF),
-                static_cast<int>((l >> 16) & 0xFFFF), static_cast<int>(static_cast<int32_t>(wParam)));
-  AppendLog(buf);
+  AppendLog(Format(L"WP: Display Change %dx%d %d", static_cast<int>(l & 0xFFFF), static_cast<int>((l >> 16) & 0xFFFF),
+                   static_cast<int>(static_cast<int32_t>(wParam))));
 
   TRect r;
   // Without a monitor to compare there is no change to tell.

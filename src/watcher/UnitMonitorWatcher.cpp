@@ -114,9 +114,10 @@ void TMonitorWatcher::GatherTopLevelPrograms() {
   const TReadCache cache;
   const auto read = [](WindowHandle w, TProgramInfo& info) {
     TForeGround::GatherProgramInfo(w, info);
-    info.className = ws().GetClassNameW(w);
-    if (ws().GetWindowThreadProcessId(w, &info.processId) == 0 || info.className.empty()) {
-      AppendLog(L"GTLP: window " + std::to_wstring(static_cast<int32_t>(w)) + L" went while it was read", true);
+    const std::wstring cls = ws().GetClassNameW(w);
+    info.classHash = cls.empty() ? 0 : ClassHash(cls);
+    if (ws().GetWindowThreadProcessId(w, &info.processId) == 0 || cls.empty()) {
+      AppendLog(Format(L"GTLP: window %d went while it was read", static_cast<int32_t>(w)), true);
       return false;
     }
     return !(SameTextAscii(info.EXEName, L"Tessary.exe") || info.bounds == TRect{} || info.bounds.Width() < 0 ||
@@ -139,7 +140,7 @@ void TMonitorWatcher::GatherTopLevelPrograms() {
   if (TProgramInfo info; read(foreground, info)) topLevelPrograms.Add(info);
   for (const TProgramInfo& info : below) topLevelPrograms.Add(info);
   if (powerDetectionEventRunning)
-    AppendLog(L"GTLP: Ending - added count = " + std::to_wstring(topLevelPrograms.Count()));
+    AppendLog(L"GTLP: Ending - added count = " + IntText(topLevelPrograms.Count()));
 }
 
 void TMonitorWatcher::timGetTopProgramsTimer() {
@@ -201,8 +202,9 @@ void TMonitorWatcher::Settle(const TArrangement& present) {
   powerDetectionEventRunning = false;
   stable_ = present;
   const TRememberedLayout* layout = memory_.Find(present);
-  AppendLog(L"WA: arrangement " + present.Describe() +
-            (layout != nullptr ? L" remembered, " + std::to_wstring(layout->programs.Count()) + L" programs" : L" new"));
+  AppendLog(layout != nullptr ? Format(L"WA: arrangement %s remembered, %d programs", present.Describe().c_str(),
+                                       layout->programs.Count())
+                              : L"WA: arrangement " + present.Describe() + L" new");
   // With neither trigger chosen the user wants nothing put back by itself.
   const bool restores = host_.PowerStateTrigger() || host_.ResolutionTrigger();
   if (restores && layout != nullptr && AnyDisplaced(*layout)) {
@@ -250,7 +252,7 @@ void TMonitorWatcher::OnMonitorDisconnect() {
   powerDetectionEventRunning = true;
   if (LastTopLevelProgramDetectTime != 0)
     AppendLog(L"DC: MS since GatherTopLevelPrograms - " +
-              std::to_wstring(static_cast<uint32_t>(ws().GetTickCount() - LastTopLevelProgramDetectTime)));
+              IntText(static_cast<uint32_t>(ws().GetTickCount() - LastTopLevelProgramDetectTime)));
   // The snapshot of the arrangement that is going stays as it is: no snapshot is remembered until
   // the monitors have settled, and then under the key of what is present. The timers go on: the
   // window follows the program in front while a monitor is away, however long that is.
@@ -329,7 +331,7 @@ void TMonitorWatcher::Execute(const std::shared_ptr<Worker>& worker) {
     if (!enough && !worker->stop) {
       host_.RunOnUiThread([&] { AppendLog(L"CHM: no second monitor, nothing restored"); });
     } else if (!worker->stop) {
-      if (repeat_cnt > 1) host_.RunOnUiThread([&] { AppendLog(L"CHM: Getmonitors repeat=" + std::to_wstring(repeat_cnt)); });
+      if (repeat_cnt > 1) host_.RunOnUiThread([&] { AppendLog(L"CHM: Getmonitors repeat=" + IntText(repeat_cnt)); });
       // The restore moves windows: it is a move request like the others, so it never runs
       // inside a move (this hand-over may arrive in a move's wait) and none runs inside it (its
       // countdown pumps messages). When it has to wait its turn, this thread waits for it.
@@ -466,9 +468,9 @@ void TMonitorWatcher::HandleMovedPrograms() {
         elsewhere.push_back(p);
       }
     }
-  AppendLog(L"WA: arrangement " + present.Describe() + (remembered ? L" remembered" : L" new") + L", " +
-            std::to_wstring(saved.Count()) + L" programs" +
-            (fromLeft > 0 ? L" (" + std::to_wstring(fromLeft) + L" from the arrangement left)" : std::wstring()));
+  AppendLog(Format(L"WA: arrangement %s %s, %d programs", present.Describe().c_str(),
+                   remembered ? L"remembered" : L"new", saved.Count()) +
+            (fromLeft > 0 ? Format(L" (%d from the arrangement left)", fromLeft) : std::wstring()));
 
   GatherTopLevelPrograms();
   TRestoreReport report;
@@ -492,7 +494,7 @@ void TMonitorWatcher::HandleMovedPrograms() {
     report.push_back(e);
   }
   report_.clear();
-  report_.push_back(L"arrangement " + present.Describe() + (remembered ? L", remembered" : L", new"));
+  report_.push_back(Format(L"arrangement %s, %s", present.Describe().c_str(), remembered ? L"remembered" : L"new"));
   for (const TRestoreEntry& e : report) report_.push_back(RestoreEntryText(e));
   for (const std::wstring& line : report_) AppendLog(L"RR: " + line);
   level.Release();
@@ -508,7 +510,7 @@ std::wstring TMonitorWatcher::ReportText() const {
 
 void TMonitorWatcher::reportSleepSlick(int32_t remaining, bool& /*abort*/) {
   static constexpr const wchar_t* dots[] = {L" .", L" ..", L" ...", L" ...."};
-  host_.ShowStatus(L"Sleeping (" + FixedText(remaining / 1000.0, 2) + L") then restoring positions" +
+  host_.ShowStatus(Format(L"Sleeping (%s) then restoring positions", FixedText(remaining / 1000.0, 2).c_str()) +
                  dots[((fsleepCount % 4) + 4) % 4],
              false);
   ++fsleepCount;

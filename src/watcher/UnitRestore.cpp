@@ -10,6 +10,7 @@
 #include "desktop/WindowSystem.h"
 #include "diagnostics/DebugLog.h"
 #include "moving/UnitMove.h"
+#include "util/UnitText.h"
 
 namespace tessary {
 
@@ -27,21 +28,18 @@ const wchar_t* BoolWord(bool b) { return b ? L"True" : L"False"; }
 
 // "[%d] %s left %s [%f x %f]"
 std::wstring ProgramText(const TProgramInfo& p) {
-  return L"[" + std::to_wstring(static_cast<int32_t>(p.hwnd)) + L"] " + p.EXEName + L" left " +
-         BoolWord(p.isLeftMonitor) + L" [" + FixedText(p.wdpercent, 2) + L" x " + FixedText(p.htpercent, 2) + L"]";
+  return Format(L"[%d] %s left %s [%s x %s]", static_cast<int32_t>(p.hwnd), p.EXEName.c_str(), BoolWord(p.isLeftMonitor),
+                FixedText(p.wdpercent, 2).c_str(), FixedText(p.htpercent, 2).c_str());
 }
 
 enum class Outcome { Restored, Skipped, Failed };
 
-std::wstring RectText(const TRect& r) {
-  return L"[" + std::to_wstring(r.Left) + L", " + std::to_wstring(r.Top) + L", " + std::to_wstring(r.Right) + L", " +
-         std::to_wstring(r.Bottom) + L"]";
-}
+std::wstring RectText(const TRect& r) { return Format(L"[%d, %d, %d, %d]", r.Left, r.Top, r.Right, r.Bottom); }
 
 // A record whose window now belongs to another program (the system reuses handles).
 bool Reused(const TProgramInfo& old, const TProgramInfo& now) {
   return (old.processId != 0 && now.processId != 0 && old.processId != now.processId) ||
-         (!old.className.empty() && !now.className.empty() && old.className != now.className);
+         (old.classHash != 0 && now.classHash != 0 && old.classHash != now.classHash);
 }
 
 TRestoreEntry* EntryOf(TRestoreReport* report, WindowHandle h) {
@@ -54,39 +52,25 @@ TRestoreEntry* EntryOf(TRestoreReport* report, WindowHandle h) {
 }  // namespace
 
 std::wstring RestoreEntryText(const TRestoreEntry& e) {
-  std::wstring outcome;
-  switch (e.outcome) {
-    case TRestoreOutcome::PutBack: outcome = L"put back"; break;
-    case TRestoreOutcome::AlreadyInPlace: outcome = L"already in place"; break;
-    case TRestoreOutcome::LeftByUser: outcome = L"left where the user put it"; break;
-    case TRestoreOutcome::Gone: outcome = L"gone"; break;
-    case TRestoreOutcome::Minimized: outcome = L"skipped (minimized)"; break;
-    case TRestoreOutcome::Elevated: outcome = L"skipped (elevated)"; break;
-    case TRestoreOutcome::NotResponding: outcome = L"skipped (not responding)"; break;
-    case TRestoreOutcome::MonitorMissing: outcome = L"skipped (monitor missing)"; break;
-    case TRestoreOutcome::Failed: {
-      std::wstring text = e.error != 0 ? ws().ErrorText(e.error) : std::wstring(L"not where it was put");
-      while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
-      outcome = L"failed (" + (e.error != 0 ? std::to_wstring(e.error) + L" " : std::wstring()) + text + L")";
-      break;
-    }
+  static constexpr const wchar_t* kOutcomes[] = {
+      L"put back", L"already in place", L"left where the user put it", L"gone", L"skipped (minimized)",
+      L"skipped (elevated)", L"skipped (not responding)", L"skipped (monitor missing)", L"failed"};
+  std::wstring outcome = kOutcomes[static_cast<int>(e.outcome)];
+  if (e.outcome == TRestoreOutcome::Failed) {
+    std::wstring text = e.error != 0 ? ws().ErrorText(e.error) : std::wstring(L"not where it was put");
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
+    outcome += e.error != 0 ? Format(L" (%u %s)", e.error, text.c_str()) : L" (" + text + L")";
   }
-  const std::wstring from = e.from == TRect{} ? std::wstring(L"nowhere") : RectText(e.from);
-  return e.saved.EXEName + L" \"" + e.title + L"\" from " + from + L" to " + RectText(e.saved.bounds) + L": " + outcome;
+  return Format(L"%s \"%s\" from %s to %s: %s", e.saved.EXEName.c_str(), e.title.c_str(),
+                e.from == TRect{} ? L"nowhere" : RectText(e.from).c_str(), RectText(e.saved.bounds).c_str(),
+                outcome.c_str());
 }
 
 std::wstring FixedText(double value, int32_t decimals) {
-  wchar_t buf[64];
-  const int n = std::swprintf(buf, sizeof buf / sizeof buf[0], L"%.*f", decimals, value);
-  if (n < 0) return std::wstring();
-  std::wstring text(buf, static_cast<size_t>(n));
-  // The user reads these numbers: the point the C library wrote (whatever its locale) becomes
-  // the user's separator. Its callers all run with the window system in place, as the log does.
-  const size_t digits = text.find_first_not_of(L'-');
-  const size_t point = text.find_first_not_of(L"0123456789", digits);
-  if (digits != std::wstring::npos && point != std::wstring::npos && point > digits)
-    text.replace(point, 1, ws().DecimalSeparator());
-  return text;
+  // The user reads these numbers: the user's separator. Its callers all run with the window system
+  // in place, as the log does.
+  const std::wstring separator = ws().DecimalSeparator();
+  return FixedDigits(value, decimals, separator.empty() ? std::wstring(L".") : separator);
 }
 
 TTryList<TProgramInfo> TRestore::FindMovedPrograms(const TTryList<TProgramInfo>& saved,
@@ -110,7 +94,7 @@ TTryList<TProgramInfo> TRestore::FindMovedPrograms(const TTryList<TProgramInfo>&
       Log(L"Program Handle Missing " + old.EXEName);
       // Minimized windows are not in a snapshot: tell those from the ones that went.
       const bool minimized = ws().IsWindow(old.hwnd) && ws().IsIconic(old.hwnd) &&
-                             (old.className.empty() || ws().GetClassNameW(old.hwnd) == old.className);
+                             (old.classHash == 0 || ClassHash(ws().GetClassNameW(old.hwnd)) == old.classHash);
       if (minimized) {
         entry.title = ws().GetWindowTextW(old.hwnd);
         ws().GetWindowRect(old.hwnd, entry.from);
@@ -119,7 +103,7 @@ TTryList<TProgramInfo> TRestore::FindMovedPrograms(const TTryList<TProgramInfo>&
       continue;
     }
     if (Reused(old, now)) {
-      Log(L"Program Handle Reused " + old.EXEName + L" -> " + now.EXEName);
+      Log(Format(L"Program Handle Reused %s -> %s", old.EXEName.c_str(), now.EXEName.c_str()));
       entry.from = TRect{};
       entry.title.clear();
       add(TRestoreOutcome::Gone);
@@ -175,7 +159,7 @@ bool TRestore::VerifyRestored(const TProgramInfo& rec) {
     const double diff = std::fabs(c.now - c.want);
     // The bound itself matches; a hair of floating-point noise must not turn 0.01 into a miss.
     if (diff <= kTolerance + 1e-9) continue;
-    Log(L"Failed " + std::wstring(c.label) + FixedText(diff, 4) + L" diff " + ProgramText(now));
+    Log(Format(L"Failed %s%s diff %s", c.label, FixedText(diff, 4).c_str(), ProgramText(now).c_str()));
     return false;
   }
   return true;
@@ -183,7 +167,7 @@ bool TRestore::VerifyRestored(const TProgramInfo& rec) {
 
 bool TRestore::RestoreMovedPrograms(const TTryList<TProgramInfo>& moved, const TStatusSink& status,
                                     TRestoreReport* report) {
-  Log(L"Restore count=" + std::to_wstring(moved.Count()));
+  Log(L"Restore count=" + IntText(moved.Count()));
   bool allRestored = true;
   const auto denied = [] { return TMove::getLastError() == wc::ERROR_ACCESS_DENIED; };
   const auto hung = [] { return TMove::getLastError() == wc::ERROR_TIMEOUT; };

@@ -6,6 +6,7 @@
 
 #include "desktop/WindowSystem.h"
 #include "diagnostics/DebugLog.h"
+#include "util/UnitText.h"
 
 namespace tessary {
 
@@ -127,7 +128,7 @@ void TTimerManager::InterceptedOnTimer(IManagedTimer& Sender) {
     ++failed;
     ws().Sleep(10);
   }
-  if (failed > 0) AppendLog(L"TTM.OT: TryEnterCriticalSection was locked = " + std::to_wstring(failed), true);
+  if (failed > 0) AppendLog(L"TTM.OT: TryEnterCriticalSection was locked = " + IntText(failed), true);
   std::unique_lock<std::recursive_mutex> held(lock, std::adopt_lock);
 
   bool resumed = false;

@@ -1,5 +1,6 @@
 // Our headers first: <windows.h> defines macros with the names of our portable constants.
 #include "platform/win32/Win32WindowSystem.h"
+#include "util/UnitText.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -1080,8 +1081,7 @@ std::wstring Win32WindowSystem::LocalTimeText() {
   wchar_t picture[80] = {};
   std::wstring format;
   if (::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STIMEFORMAT, picture, 80) > 0) format = picture;
-  wchar_t ms[8];
-  std::swprintf(ms, 8, L".%03u", static_cast<unsigned>(now.wMilliseconds));
+  const std::wstring ms = Format(L".%03u", static_cast<unsigned>(now.wMilliseconds));
   const size_t seconds = format.find(L"ss");
   wchar_t text[160] = {};
   if (seconds != std::wstring::npos) {

@@ -1,5 +1,6 @@
 // Our headers first: <windows.h> defines macros with the names of our portable constants.
 #include "ui/win32/Win32Ui.h"
+#include "util/UnitText.h"
 
 #include <algorithm>
 #include <map>
@@ -254,7 +255,7 @@ void Win32Backend::CreateMirror(FormState& fs, Control& c) {
       cls = L"EDIT";
       ex = WS_EX_CLIENTEDGE;
       style |= WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL | (s.alignment == Align::Right ? ES_RIGHT : ES_LEFT);
-      text = std::to_wstring(s.Value());
+      text = IntText(s.Value());
       break;
     }
     case Kind::GroupBox:
@@ -522,7 +523,7 @@ void Win32Backend::SyncSpin(FormState& fs, Mirror& m) {
   }
   // While the user types, the text stays theirs (a half-typed number is often out of range); it is
   // brought in line with the value when the edit loses the focus.
-  const std::wstring text = std::to_wstring(s.Value());
+  const std::wstring text = IntText(s.Value());
   if (!m.typing && WindowText(m.hwnd) != text) ::SetWindowTextW(m.hwnd, text.c_str());
   fs.syncing = false;
 }
@@ -1140,7 +1141,7 @@ LRESULT CALLBACK Win32Backend::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPAR
       break;
     case WM_KILLFOCUS:
       if (m->control->GetKind() == Kind::SpinEdit && hwnd == m->hwnd) {
-        const std::wstring text = std::to_wstring(static_cast<SpinEdit*>(m->control)->Value());
+        const std::wstring text = IntText(static_cast<SpinEdit*>(m->control)->Value());
         if (WindowText(hwnd) != text) {
           // The model already holds the clamped value; the text it reports back changes nothing.
           const LRESULT r = ::DefSubclassProc(hwnd, msg, wp, lp);

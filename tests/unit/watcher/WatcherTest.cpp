@@ -648,7 +648,7 @@ TEST_F(WatcherTest, TheSnapshotSkipsOwnMinimizedAndEmptyWindowsAndAsksEachProces
     EXPECT_NE(p.EXEName, L"Tessary.exe");
     EXPECT_FALSE(p.isMinimized);
     EXPECT_NE(p.processId, 0u);
-    EXPECT_FALSE(p.className.empty());
+    EXPECT_NE(p.classHash, 0u);
   }
 }
 
@@ -711,7 +711,7 @@ TEST_F(WatcherTest, AReusedHandleIsNotMoved) {
   TProgramInfo old;
   TForeGround::GatherProgramInfo(h, old);
   old.processId = 4242;
-  old.className = L"Recorded";
+  old.classHash = ClassHash(L"Recorded");
   TProgramInfo now;
   TForeGround::GatherProgramInfo(h, now);
   now.monitorBounds = MonLeft;
@@ -726,7 +726,7 @@ TEST_F(WatcherTest, AReusedHandleIsNotMoved) {
                         Case{"another class", 4242, L"Other", false}}) {
     SCOPED_TRACE(c.what);
     now.processId = c.pid;
-    now.className = c.cls;
+    now.classHash = ClassHash(c.cls);
     TTryList<TProgramInfo> saved(std::make_shared<TProgramInfoComparer>()), fresh(std::make_shared<TProgramInfoComparer>());
     saved.Add(old);
     fresh.Add(now);
