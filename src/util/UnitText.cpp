@@ -46,11 +46,12 @@ std::wstring FixedDigits(double v, int decimals, const std::wstring& separator) 
   if (std::isinf(v)) return v < 0 ? L"-inf" : L"inf";
   if (decimals < 0) decimals = 0;
   if (decimals > 9) decimals = 9;
-  double scale = 1;
+  long double scale = 1;
   for (int i = 0; i < decimals; ++i) scale *= 10;
   const bool negative = std::signbit(v);
-  // nearbyint rounds ties to even in the default rounding mode, as printf does.
-  const double scaled = std::nearbyint(std::fabs(v) * scale);
+  // The product in extended precision keeps which side of a half the exact value lies on (0.015
+  // is a little below it, 0.005 a little above); exact halves go to even, as printf rounds them.
+  const long double scaled = std::nearbyint(std::fabs(static_cast<long double>(v)) * scale);
   if (!(scaled < 1.8e19)) return negative ? L"-inf" : L"inf";  // beyond what the program writes
   const unsigned long long n = static_cast<unsigned long long>(scaled);
   const unsigned long long whole = n / static_cast<unsigned long long>(scale);
