@@ -164,7 +164,32 @@ void TMonitorWatcher::RememberSnapshot() {
     ws().GetWindowThreadProcessId(p.hwnd, &pid);
     return p.processId != 0 && pid != p.processId;
   });
-  memory_.Store(present, topLevelPrograms);
+  memory_.Store(present, WithPending(topLevelPrograms));
+}
+
+TTryList<TProgramInfo> TMonitorWatcher::WithPending(const TTryList<TProgramInfo>& snapshot) {
+  TTryList<TProgramInfo> out = snapshot;
+  for (size_t k = pending_.size(); k-- > 0;) {
+    const TPending& p = pending_[k];
+    TRect now;
+    uint32_t pid = 0;
+    ws().GetWindowThreadProcessId(p.recorded.hwnd, &pid);
+    const bool same = ws().IsWindow(p.recorded.hwnd) && ws().GetWindowRect(p.recorded.hwnd, now) &&
+                      (p.recorded.processId == 0 || pid == p.recorded.processId);
+    // Moved since (by the user, or put back after all) or gone: the snapshot has the last word.
+    if (!same || (now != p.leftAt && !ws().IsIconic(p.recorded.hwnd))) {
+      pending_.erase(pending_.begin() + static_cast<std::ptrdiff_t>(k));
+      continue;
+    }
+    bool replaced = false;
+    for (int32_t i = 0; i < out.Count() && !replaced; ++i)
+      if (out[i].hwnd == p.recorded.hwnd) {
+        out[i] = p.recorded;
+        replaced = true;
+      }
+    if (!replaced) out.Add(p.recorded);
+  }
+  return out;
 }
 
 // ---------------------------------------------------------------- arrangements
@@ -177,6 +202,7 @@ void TMonitorWatcher::NoteMonitorChange(const std::wstring& reason) {
   if (!changing_) {
     AppendLog(L"WA: monitors changing: " + reason);
     left_ = stable_;
+    pending_.clear();  // they belong to the arrangement that is going
   }
   changing_ = true;
 }
@@ -367,7 +393,7 @@ void TMonitorWatcher::Execute(const std::shared_ptr<Worker>& worker) {
             restoreSeq_ == changeSeq_ && fCheckMonitors && !worker->stop && present.Known()) {
           changing_ = false;
           stable_ = present;
-          memory_.Store(stable_, topLevelPrograms);
+          memory_.Store(stable_, WithPending(topLevelPrograms));
         }
       });
     }
@@ -493,6 +519,11 @@ void TMonitorWatcher::HandleMovedPrograms() {
     e.outcome = TRestoreOutcome::MonitorMissing;
     report.push_back(e);
   }
+  pending_.clear();
+  for (const TRestoreEntry& e : report)
+    if (e.outcome == TRestoreOutcome::NotResponding || e.outcome == TRestoreOutcome::Elevated ||
+        e.outcome == TRestoreOutcome::Failed || e.outcome == TRestoreOutcome::Minimized)
+      pending_.push_back(TPending{e.saved, e.from});
   report_.clear();
   report_.push_back(Format(L"arrangement %s, %s", present.Describe().c_str(), remembered ? L"remembered" : L"new"));
   for (const TRestoreEntry& e : report) report_.push_back(RestoreEntryText(e));

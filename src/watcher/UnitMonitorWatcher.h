@@ -107,6 +107,9 @@ class TMonitorWatcher : public ISleepCallback {
   void Settle(const TArrangement& present);
   void RememberSnapshot();
   bool AnyDisplaced(const TRememberedLayout& layout) const;
+  // The snapshot as it is remembered: programs a restore could not put back keep their recorded
+  // place until they are moved or gone, so that a later restore still puts them back.
+  TTryList<TProgramInfo> WithPending(const TTryList<TProgramInfo>& snapshot);
   void EndCycleChange();
 
   IWatcherHost& host_;
@@ -119,6 +122,11 @@ class TMonitorWatcher : public ISleepCallback {
   uint64_t changeSeq_ = 0;   // one more for every change seen
   uint64_t restoreSeq_ = 0;  // changeSeq_ when the running cycle's restore looked at the monitors
   std::vector<std::wstring> report_;
+  struct TPending {
+    TProgramInfo recorded;
+    TRect leftAt;  // where the restore left it
+  };
+  std::vector<TPending> pending_;
   bool timersPaused_ = false;  // paused by a cycle, until its end resumes them
   std::shared_ptr<Worker> worker_;  // the newest worker; older ones have reported their end
   std::shared_ptr<std::atomic<int32_t>> liveWorkers_;

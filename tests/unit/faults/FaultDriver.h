@@ -5,6 +5,7 @@
 // clean run's. Every broken rule is collected with the scenario, k, the operation and the kind.
 #pragma once
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -42,6 +43,7 @@ struct Env {
   void EndProgram();
 
   std::unique_ptr<sim::SimDesktop> sim;
+  std::map<WindowHandle, TRect> home;  // where a scenario's programs were first put
   std::optional<ui::headless::HeadlessUi> widgets;
   std::unique_ptr<TFrmMain> main;
   std::unique_ptr<TfrmSysTrayMenu> tray;

@@ -188,6 +188,7 @@ TEST(FaultInjection, SleepAndWakeCycle) {
     env.AddProgram(L"mail.exe", TRect{2500, 100, 3300, 900});
     env.AddProgram(L"notes.exe", TRect{3400, 600, 3800, 1000});
     env.sim->SetForeground(env.app);
+    for (WindowHandle h : env.programs) env.home[h] = RectOf(env, h);
     env.CreateMain();
     env.main->watcher.timGetTopProgramsTimer();
   };
@@ -224,7 +225,8 @@ TEST(FaultInjection, SleepAndWakeCycle) {
     std::string why;
     for (const auto& [h, r] : before) {
       if (h == env.programs[3]) continue;  // elevated: skipped by design
-      if (!(RectOf(env, h) == r)) why += " a program did not go back;";
+      // A program a faulted restore could not put back goes back to its first place at this wake.
+      if (!(RectOf(env, h) == r) && !(RectOf(env, h) == env.home[h])) why += " a program did not go back;";
     }
     Quiet q(*env.sim);
     if (env.sim->IsWindow(env.programs[2]) && !env.sim->IsZoomed(env.programs[2])) why += " the maximized program is no longer maximized;";

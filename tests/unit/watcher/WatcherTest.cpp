@@ -457,6 +457,32 @@ TEST_F(WatcherTest, AMonitorGoneAgainBeforeTheRestoreLosesNoWindow) {
   EXPECT_FALSE(watcher->fCallbackRunning);
 }
 
+// A program that could not go back (it did not answer) keeps its recorded place in the memory, so
+// that the next wake puts it back once it answers again; one the user moves meanwhile does not.
+TEST_F(WatcherTest, AProgramThatCouldNotGoBackKeepsItsRecordedPlace) {
+  sim::WindowSpec frozenDesc, movedDesc;
+  frozenDesc.title = L"frozen";
+  movedDesc.title = L"moved";
+  const WindowHandle frozen = Program(OnRight, frozenDesc);
+  const WindowHandle moved = Program(OnRight2, movedDesc);
+  Snapshot();
+  MonitorGoes();
+  sim.SetHung(frozen, true);
+  sim.SetHung(moved, true);
+  MonitorComes();
+  FinishCycle();
+  ASSERT_NE(RectOf(frozen), OnRight);
+  sim.SetHung(frozen, false);
+  sim.SetHung(moved, false);
+  sim.MoveWindowAsSystem(moved, TRect{300, 300, 900, 700});  // the user puts it somewhere
+  Idle(21000);  // snapshots of the wrong places meanwhile
+  MonitorGoes();
+  MonitorComes();
+  FinishCycle();
+  EXPECT_EQ(RectOf(frozen), OnRight) << "it goes back at the next wake";
+  EXPECT_EQ(RectOf(moved), (TRect{300, 300, 900, 700})) << "where the user put it";
+}
+
 // ---------------------------------------------------------------- arrangements
 
 // Undocked, the user works on the laptop alone (snapshots go on, a program moved there); docked
