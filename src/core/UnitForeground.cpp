@@ -120,6 +120,8 @@ std::wstring GetProcessExeName(WindowHandle h) {
   }
   uint32_t pid = 0;
   w.GetWindowThreadProcessId(h, &pid);
+  c->pidWindow_ = h;
+  c->pid_ = pid;
   if (pid == 0) return L"";
   if (auto known = c->names_.find(pid); known != c->names_.end()) return known->second;
   // One process's name is far cheaper than the whole list (under Wine the list costs tens of
@@ -144,6 +146,13 @@ std::wstring GetProcessExeName(WindowHandle h) {
     it = c->byPid_.find(pid);
   }
   return it == c->byPid_.end() ? std::wstring() : c->processes_[it->second].exeName.substr(0, 260);
+}
+
+uint32_t WindowProcessId(WindowHandle h) {
+  if (const TReadCache* c = t_cache; c != nullptr && c->pidWindow_ == h && h != 0) return c->pid_;
+  uint32_t pid = 0;
+  ws().GetWindowThreadProcessId(h, &pid);
+  return pid;
 }
 
 void TForeGround::GatherProgramInfo(WindowHandle h, TProgramInfo& info) {

@@ -33,12 +33,15 @@ class TReadCache {
 
  private:
   friend std::wstring GetProcessExeName(WindowHandle h);
+  friend uint32_t WindowProcessId(WindowHandle h);
   friend int32_t MonitorNumber(MonitorHandle m);
   friend class TForeGround;
   friend WindowHandle ShellWindow();
   friend int32_t WindowLong(WindowHandle h, int32_t index);
   friend MonitorHandle MostOverlapped(TReadCache& c, const TRect& r);
   TReadCache* outer_;
+  WindowHandle pidWindow_ = 0;  // the window whose process GetProcessExeName read last
+  uint32_t pid_ = 0;
   bool haveProcesses_ = false, processesOk_ = false, processesFresh_ = false;
   std::vector<ProcessEntry> processes_;
   std::unordered_map<uint32_t, size_t> byPid_;  // index into processes_
@@ -64,6 +67,9 @@ int32_t WindowLong(WindowHandle h, int32_t index);
 // File name of the executable of the process owning h: empty for 0 or when no process matches,
 // "[error]" when the process list cannot be read.
 std::wstring GetProcessExeName(WindowHandle h);
+// The process of h: inside a read cache, the one GetProcessExeName just read for h is not asked for
+// again. 0 for a window that is gone.
+uint32_t WindowProcessId(WindowHandle h);
 
 // "Program [exe] min [True|False] max [True|False] ", the line logged for a minimized or maximized window.
 std::wstring ProgramStateText(const TProgramInfo& info);

@@ -112,14 +112,21 @@ void TMonitorWatcher::GatherTopLevelPrograms() {
   if (h == 0) h = foreground;
 
   const TReadCache cache;
-  const auto read = [](WindowHandle w, TProgramInfo& info) {
+  std::vector<TClassSeen> classes;
+  const auto read = [&](WindowHandle w, TProgramInfo& info) {
     TForeGround::GatherProgramInfo(w, info);
-    const std::wstring cls = ws().GetClassNameW(w);
-    info.classHash = cls.empty() ? 0 : ClassHash(cls);
-    if (ws().GetWindowThreadProcessId(w, &info.processId) == 0 || cls.empty()) {
+    info.processId = WindowProcessId(w);
+    for (const TClassSeen& k : classes_)
+      if (k.h == w && k.pid == info.processId) info.classHash = k.hash;
+    if (info.classHash == 0 && info.processId != 0) {
+      const std::wstring cls = ws().GetClassNameW(w);
+      info.classHash = cls.empty() ? 0 : ClassHash(cls);
+    }
+    if (info.processId == 0 || info.classHash == 0) {
       AppendLog(Format(L"GTLP: window %d went while it was read", static_cast<int32_t>(w)), true);
       return false;
     }
+    classes.push_back(TClassSeen{w, info.processId, info.classHash});
     return !(SameTextAscii(info.EXEName, L"Tessary.exe") || info.bounds == TRect{} || info.bounds.Width() < 0 ||
              info.bounds.Height() < 0 || info.isMinimized);
   };
@@ -139,6 +146,7 @@ void TMonitorWatcher::GatherTopLevelPrograms() {
   // that a restore, which goes from the last record to the first, puts it back last.
   if (TProgramInfo info; read(foreground, info)) topLevelPrograms.Add(info);
   for (const TProgramInfo& info : below) topLevelPrograms.Add(info);
+  classes_ = std::move(classes);
   if (powerDetectionEventRunning)
     AppendLog(L"GTLP: Ending - added count = " + IntText(topLevelPrograms.Count()));
 }

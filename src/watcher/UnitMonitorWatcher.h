@@ -127,6 +127,14 @@ class TMonitorWatcher : public ISleepCallback {
     TRect leftAt;  // where the restore left it
   };
   std::vector<TPending> pending_;
+  // Window classes by window and process, from the last snapshot: a window's class never changes,
+  // so only windows new to the walk are asked for theirs.
+  struct TClassSeen {
+    WindowHandle h;
+    uint32_t pid;
+    uint32_t hash;
+  };
+  std::vector<TClassSeen> classes_;
   bool timersPaused_ = false;  // paused by a cycle, until its end resumes them
   std::shared_ptr<Worker> worker_;  // the newest worker; older ones have reported their end
   std::shared_ptr<std::atomic<int32_t>> liveWorkers_;

@@ -659,6 +659,12 @@ TEST_F(WatcherTest, TheSnapshotSkipsOwnMinimizedAndEmptyWindowsAndAsksEachProces
   EXPECT_EQ(sim.CallCount("GetProcessList"), 0);
   EXPECT_EQ(sim.CallCount("GetProcessImageName"), 25);
   EXPECT_EQ(watcher->topLevelPrograms.Count(), 22);  // the walk went on below our own: app, max and the twenty
+  const int classReads = sim.CallCount("GetClassNameW"), pidReads = sim.CallCount("GetWindowThreadProcessId");
+  // Again: a window's class is asked once in its life, its process once per walk.
+  sim.ResetCallCounts();
+  watcher->GatherTopLevelPrograms();
+  EXPECT_LT(sim.CallCount("GetClassNameW"), classReads - 20);
+  EXPECT_EQ(sim.CallCount("GetWindowThreadProcessId"), pidReads);
   // Processes that cannot be asked: the list, once for the whole walk.
   sim.FailOperation("GetProcessImageName", wc::ERROR_ACCESS_DENIED, -1);
   sim.ResetCallCounts();
