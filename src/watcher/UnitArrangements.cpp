@@ -38,10 +38,6 @@ std::wstring TArrangement::Describe() const {
   return s;
 }
 
-bool TArrangement::Has(const TRect& bounds) const {
-  return std::any_of(monitors.begin(), monitors.end(), [&](const TArrangementMonitor& m) { return m.bounds == bounds; });
-}
-
 bool SameMonitorIn(const TArrangement& a, const TArrangement& b, const TRect& bounds) {
   for (const TArrangementMonitor& x : a.monitors)
     for (const TArrangementMonitor& y : b.monitors)
@@ -70,12 +66,6 @@ void TArrangementMemory::Store(const TArrangement& a, const TTryList<TProgramInf
   }
   slots_[slot].programs = programs;
   slots_[slot].lastSeen = ++clock_;
-}
-
-void TArrangementMemory::DropIf(const std::function<bool(const TProgramInfo&)>& gone) {
-  for (size_t k = 0; k < count_; ++k)
-    for (int32_t i = slots_[k].programs.Count() - 1; i >= 0; --i)
-      if (gone(slots_[k].programs[i])) slots_[k].programs.Delete(i);
 }
 
 }  // namespace tessary

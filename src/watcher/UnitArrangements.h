@@ -32,7 +32,6 @@ struct TArrangement {
   bool Known() const { return !monitors.empty(); }
   // "2 monitors: 1920x1080 at (0, 0) primary; 1920x1080 at (1920, 0)"
   std::wstring Describe() const;
-  bool Has(const TRect& bounds) const;
 };
 
 // The monitor at these bounds is in both arrangements, with the same identity.
@@ -53,7 +52,12 @@ class TArrangementMemory {
   // The arrangement's snapshot, replacing the one before; the least recently seen goes when full.
   void Store(const TArrangement& a, const TTryList<TProgramInfo>& programs);
   // Drops, in every memory, the programs for which gone says yes.
-  void DropIf(const std::function<bool(const TProgramInfo&)>& gone);
+  template <class Gone>
+  void DropIf(const Gone& gone) {
+    for (size_t k = 0; k < count_; ++k)
+      for (int32_t i = slots_[k].programs.Count() - 1; i >= 0; --i)
+        if (gone(slots_[k].programs[i])) slots_[k].programs.Delete(i);
+  }
   size_t Count() const { return count_; }
 
  private:

@@ -250,14 +250,12 @@ void TMonitorWatcher::Settle(const TArrangement& present) {
   timGetTopProgramsTimer();
 }
 
+// Whether a cycle is worth starting: the cycle itself tells reused handles and the rest apart.
 bool TMonitorWatcher::AnyDisplaced(const TRememberedLayout& layout) const {
   for (const TProgramInfo& p : layout.programs) {
-    if (!ws().IsWindow(p.hwnd) || ws().IsIconic(p.hwnd) || !layout.arrangement.Has(p.monitorBounds)) continue;
-    uint32_t pid = 0;
-    ws().GetWindowThreadProcessId(p.hwnd, &pid);
-    if (p.processId != 0 && pid != p.processId) continue;
     MonitorDesc now;
-    if (ws().GetMonitorInfo(ws().MonitorFromWindow(p.hwnd, wc::MONITOR_DEFAULTTONEAREST), now) &&
+    if (!ws().IsIconic(p.hwnd) &&
+        ws().GetMonitorInfo(ws().MonitorFromWindow(p.hwnd, wc::MONITOR_DEFAULTTONULL), now) &&
         now.bounds != p.monitorBounds)
       return true;
   }

@@ -1,5 +1,6 @@
 #include "watcher/UnitRestore.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cwchar>
 
@@ -58,7 +59,7 @@ std::wstring RestoreEntryText(const TRestoreEntry& e) {
   std::wstring outcome = kOutcomes[static_cast<int>(e.outcome)];
   if (e.outcome == TRestoreOutcome::Failed) {
     std::wstring text = e.error != 0 ? ws().ErrorText(e.error) : std::wstring(L"not where it was put");
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
+    text.erase(std::min(text.size(), text.find_last_not_of(L"\r\n ") + 1));
     outcome += e.error != 0 ? Format(L" (%u %s)", e.error, text.c_str()) : L" (" + text + L")";
   }
   return Format(L"%s \"%s\" from %s to %s: %s", e.saved.EXEName.c_str(), e.title.c_str(),
