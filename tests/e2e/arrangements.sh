@@ -236,7 +236,9 @@ scenario_report() {
   main_hides 20 >/dev/null
   saved_log report
   log="$(cat "$E2E_OUT/log-report.txt" 2>/dev/null)"
-  rr="$(grep '^RR: ' <<<"$log")"
+  # The wake's report: a later cycle (the lab's display change and the arrival can each start
+  # one) writes a report of its own after it.
+  rr="$(grep '^RR: ' <<<"$log" | awk '/^RR: arrangement/ { n++ } n == 1')"
   e2e_eq "report: it opens with the arrangement, remembered" "RR: arrangement $TWO, remembered" "$(head -1 <<<"$rr")"
   e2e_eq "report: program a put back" 1 \
     "$(grep -cxF "RR: testwin.exe \"report-a\" from $(brackets "$pa") to $(brackets "$a0"): put back" <<<"$rr")"

@@ -13,10 +13,13 @@
 set -uo pipefail
 . "$(dirname "$0")/lib/check.sh"
 . "$(dirname "$0")/lib/windows.sh"
+. "$(dirname "$0")/lib/ui.sh"
 
 lab_attach_or_up two || { e2e_fail "lab starts" "could not start the Wine lab"; e2e_finish; }
 trap 'e2e_cleanup; lab_down' EXIT
 e2e_tools || { e2e_fail "test tools built" "testwin/dlgtext missing"; e2e_finish; }
+# shellcheck disable=SC2034 # UIPROBE: for lib/ui.sh
+UIPROBE="$(lab_tool uiprobe)" || { e2e_fail "test tools built" "uiprobe missing"; e2e_finish; }
 E2E_OUT="$LAB_ROOT/release"
 version="$(sed -nE 's/^project\(Tessary VERSION ([0-9.]+).*/\1/p' "$E2E_REPO/CMakeLists.txt")"
 next=9.1.0  # an upgrade: any version other than the project's
@@ -200,6 +203,25 @@ if tessary_start "$PF/Tessary.exe"; then
     e2e_fail "it writes Tessary.ini under the application data folder" "nothing in $DATA"
   e2e_eq "it writes nothing under Program Files" "LICENSE.txt README.txt Tessary.exe Uninstall.exe" \
     "$(ls "$PF" | paste -sd' ')"
+  # Its tray item "Start Tessary when I sign in" is the installer's entry: a click removes it, the
+  # next writes it back exactly as the installer wrote it.
+  tray=""
+  for _ in $(seq 1 50); do tray="$(wine_tray_window)" && [ -n "$tray" ] && break; sleep 0.2; done
+  if [ -n "$tray" ]; then
+    icon_at "$tray"
+    for want in "" '"C:\Program Files\Tessary\Tessary.exe"'; do
+      right_click_icon
+      if menu="$(wait_menus 1)"; then
+        click_item "$menu" 3 7
+        wait_until 5 test "$(reg_value "$RUN" Tessary)" = "$want"
+        e2e_eq "the installed copy's sign-in item leaves the Run entry ${want:-removed}" "$want" "$(reg_value "$RUN" Tessary)"
+      else
+        e2e_fail "the installed copy's tray menu opens" "no menu within 3 s"
+      fi
+    done
+  else
+    e2e_fail "the installed copy's tray icon shows" "no Wine System Tray window"
+  fi
 else
   e2e_fail "the installed copy starts" "no instance window"
 fi

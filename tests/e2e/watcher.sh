@@ -122,7 +122,9 @@ watcher_start hung "$INI" && {
     "$(probe --list "$MAIN" 2>/dev/null | grep -c '^WINDOW.*visible=1')"
   tw --wake hung-b >/dev/null
   log="$(saved_log hung)"
-  e2e_eq "hung: the log names it" "1" "$(grep -c '^HMP: not responding, skipped testwin.exe' <<<"$log")"
+  # Once per cycle that tried it: a display change and the arrival may each run one.
+  n="$(grep -c '^HMP: not responding, skipped testwin.exe' <<<"$log")"
+  e2e_eq "hung: the log names it" 1 "$([ "$n" -ge 1 ] && echo 1 || echo "$n")"
   e2e_cleanup
 }
 

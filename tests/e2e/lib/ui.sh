@@ -192,3 +192,36 @@ ui_dpi_restore() {
   wineserver -w 2>/dev/null
   UI_DPI_SAVED=""
 }
+
+# ---- the tray icon and its menu under Wine's own "Wine System Tray" window (needs windows.sh)
+POPUP_MENU_CLASS='#32768'
+# ICON_X ICON_Y: the middle of the first icon (Wine gives each icon the small-icon size and a
+# 2-pixel border on each side).
+icon_at() {
+  local info x y h
+  info="$(xwininfo -id "$1")"
+  x="$(awk '/Absolute upper-left X:/ { print $4 }' <<<"$info")"
+  y="$(awk '/Absolute upper-left Y:/ { print $4 }' <<<"$info")"
+  h="$(awk '/^ *Height:/ { print $2 }' <<<"$info")"
+  ICON_X=$((x + 10)) ICON_Y=$((y + h / 2))
+}
+right_click_icon() { xdotool mousemove "$ICON_X" "$ICON_Y" sleep 0.2 click 3; }
+# The menu's rectangles, top first.
+menu_rects() { probe --rects "$POPUP_MENU_CLASS"; }
+wait_menus() { # COUNT: waits until that many menus are open; prints the rectangles
+  local r
+  for _ in $(seq 1 30); do
+    r="$(menu_rects)"
+    [ "$(grep -c . <<<"$r")" -ge "$1" ] && { echo "$r"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+# click_item "l t r b" INDEX UNITS: the middle of item INDEX of a menu UNITS items high (a
+# separator counts half).
+click_item() {
+  local l t r b
+  read -r l t r b <<<"$1"
+  xdotool mousemove $(((l + r) / 2)) "$(awk -v t="$t" -v b="$b" -v i="$2" -v u="$3" \
+    'BEGIN { print int(t + (b - t) * (i + 0.5) / u) }')" sleep 0.2 click 1
+}
