@@ -29,7 +29,6 @@ E2E_OUT="$LAB_ROOT/arrangements"
 mkdir -p "$E2E_OUT"
 SHOTS="${E2E_SHOT_DIR:-$E2E_OUT}"
 mkdir -p "$SHOTS"
-DEBUG=Tessary.FrmDebug
 
 INI='[Main]\r\nseDelay=1000\r\n[Hidden]\r\nTopProgramsIntervalMS=500\r\n'
 TWO='2 monitors: 1920x1080 at (0, 0) primary; 1920x1080 at (1920, 0)'
@@ -51,7 +50,6 @@ re() { sed 's/[][().*^$+?{}|\\]/\\&/g' <<<"$1"; }
 # "[l, t, r, b]" of "l t r b", as the report writes a rectangle.
 brackets() { sed -E 's/^([-0-9]+) ([-0-9]+) ([-0-9]+) ([-0-9]+)$/[\1, \2, \3, \4]/' <<<"$1"; }
 
-main_visible() { probe --list "$MAIN" 2>/dev/null | grep -c '^WINDOW.*visible=1'; }
 
 # shows EXE TITLE: "1 1" once the main window's labels show that program (polled up to 5 s).
 shows() {
@@ -64,31 +62,6 @@ shows() {
   echo "$got"
 }
 
-# saved_log NAME: the log, through the debug window's Save button, into $E2E_OUT/log-NAME.txt:
-# oldest line first, without the time. Not in a command substitution: its failures must count.
-saved_log() {
-  local dir
-  dir="$(dirname "$exe")"
-  rm -f "$E2E_OUT/log-$1.txt"
-  # A hidden main window is shown again by a later start without arguments, as a user does.
-  if [ "$(main_visible)" = 0 ]; then
-    lab_run 30 "$exe" >/dev/null 2>&1
-    probe --wait "$MAIN" 10 >/dev/null
-  fi
-  if ! ui_click "$MAIN" "Debug"; then
-    probe --list "$MAIN" >"$E2E_OUT/main-$1.txt" 2>&1
-    e2e_fail "$1: click Debug" "no visible button \"Debug\" (the main window: $E2E_OUT/main-$1.txt)"
-    return 1
-  fi
-  probe --wait "$DEBUG" 10 >/dev/null || { e2e_fail "$1: the debug window opens" "no $DEBUG"; return 1; }
-  rm -f "$dir/Debug.txt"
-  ui_click "$DEBUG" "Save" || e2e_fail "$1: click Save" "no visible button \"Save\""
-  lab_run 30 "$DLGTEXT" --read-and-close Tessary.exe 10 >/dev/null
-  probe --close "$DEBUG" >/dev/null
-  [ -f "$dir/Debug.txt" ] || { e2e_fail "$1: Save writes Debug.txt" "no $dir/Debug.txt"; return 1; }
-  iconv -f UTF-16LE -t UTF-8 "$dir/Debug.txt" 2>/dev/null | tr -d '\r' | sed 's/^\xEF\xBB\xBF//' | tac |
-    sed -E 's/^[0-9:. ]*([AP]M)?:(\(x\))? (>+ )?//' >"$E2E_OUT/log-$1.txt"
-}
 
 # main_hides SECS: "hidden" once the main window is hidden (a cycle ends so unless a program could
 # not go back), within SECS; "never" otherwise.

@@ -18,30 +18,7 @@ if ! e2e_tools || ! UIPROBE="$(lab_tool uiprobe)" || ! DEVCHANGE="$(lab_tool dev
 fi
 E2E_OUT="$LAB_ROOT/watcher"
 mkdir -p "$E2E_OUT"
-DEBUG=Tessary.FrmDebug
 
-# The log, through the debug window's Save button: oldest line first, without the time.
-saved_log() {
-  local dir log
-  dir="$(dirname "$exe")"
-  # A hidden main window is shown again by a later start without arguments, as a user does.
-  if [ "$(probe --list "$MAIN" 2>/dev/null | grep -c '^WINDOW.*visible=1')" = 0 ]; then
-    lab_run 30 "$exe" >/dev/null 2>&1
-    probe --wait "$MAIN" 10 >/dev/null
-  fi
-  ui_click "$MAIN" "Debug" || { e2e_fail "$1: click Debug" "no visible button \"Debug\""; return 1; }
-  probe --wait "$DEBUG" 10 >/dev/null || { e2e_fail "$1: the debug window opens" "no $DEBUG"; return 1; }
-  rm -f "$dir/Debug.txt"
-  ui_click "$DEBUG" "Save" || e2e_fail "$1: click Save" "no visible button \"Save\""
-  lab_run 30 "$DLGTEXT" --read-and-close Tessary.exe 10 >/dev/null
-  probe --close "$DEBUG" >/dev/null
-  # "<time>: " or "<time>:(x) ", then the indentation ">> " of the cycle's levels.
-  log="$(iconv -f UTF-16LE -t UTF-8 "$dir/Debug.txt" 2>/dev/null | tr -d '\r' | sed 's/^\xEF\xBB\xBF//' | tac |
-    sed -E 's/^[0-9:. ]*([AP]M)?:(\(x\))? (>+ )?//')"
-  echo "$log" >"$E2E_OUT/log-$1.txt"
-  [ -n "${E2E_KEEP:-}" ] && cp "$dir/Debug.txt" "$E2E_KEEP/Debug-$1.txt"
-  echo "$log"
-}
 
 INI='[Main]\r\nseDelay=1000\r\n[Hidden]\r\nTopProgramsIntervalMS=1000\r\n'
 
@@ -66,7 +43,8 @@ e2e_eq "wake: program c on the other monitor untouched" "$c0" "$(win_rect wake-c
 sleep 1
 e2e_eq "wake: the main window hides again once everything is back" "0" \
   "$(probe --list "$MAIN" 2>/dev/null | grep -c '^WINDOW.*visible=1')"
-log="$(saved_log wake)"
+saved_log wake
+log="$(cat "$E2E_OUT/log-wake.txt" 2>/dev/null)"
 # Snapshots go on while the monitor is away: the cycle's own is the one after HandleMovedPrograms.
 cycle="$(awk '/^DC: disconnect/ { on = 1 } /^CHM: HandleMovedPrograms/ { h = 1 } /^GTLP: Starting/ && !h { next } on' <<<"$log" |
   grep -E '^(DC: disconnect|WA: monitors changing: disconnect|WP: DEVICEREMOVALCOMPLETE|WMDisplayChange - event running|CC: connect|CC: disconnect TRIGGER, CHM starting|WP: DEVICEARRIVAL|CHM: Starting|GMI: populated = 2|CHM: HandleMovedPrograms|GTLP: Starting\.|HMP: Restore count=2|CHM: Ending|CHM: Done\.)' | awk '!seen[$0]++' | paste -sd'|')"
@@ -121,7 +99,8 @@ watcher_start hung "$INI" && {
   e2e_eq "hung: the main window stays in view (one program could not go back)" "1" \
     "$(probe --list "$MAIN" 2>/dev/null | grep -c '^WINDOW.*visible=1')"
   tw --wake hung-b >/dev/null
-  log="$(saved_log hung)"
+  saved_log hung
+  log="$(cat "$E2E_OUT/log-hung.txt" 2>/dev/null)"
   # Once per cycle that tried it: a display change and the arrival may each run one.
   n="$(grep -c '^HMP: not responding, skipped testwin.exe' <<<"$log")"
   e2e_eq "hung: the log names it" 1 "$([ "$n" -ge 1 ] && echo 1 || echo "$n")"

@@ -7,6 +7,7 @@
 # ui.sh for probe).
 
 MAIN=Tessary.FrmMain
+DEBUG=Tessary.FrmDebug
 
 # watcher_start NAME INI: a fresh private copy with that Tessary.ini beside it, running as the instance.
 watcher_start() {
@@ -57,4 +58,34 @@ wait_rect() {
   done
   echo never
   return 1
+}
+
+# 1 when the main window is shown, 0 when not.
+main_visible() { probe --list "$MAIN" 2>/dev/null | grep -c '^WINDOW.*visible=1'; }
+
+# saved_log NAME: the log, through the debug window's Save button, into $E2E_OUT/log-NAME.txt:
+# oldest line first, without the time. Not in a command substitution: its failures must count.
+saved_log() {
+  local dir
+  dir="$(dirname "$exe")"
+  rm -f "$E2E_OUT/log-$1.txt"
+  # A hidden main window is shown again by a later start without arguments, as a user does.
+  if [ "$(main_visible)" = 0 ]; then
+    lab_run 30 "$exe" >/dev/null 2>&1
+    probe --wait "$MAIN" 10 >/dev/null
+  fi
+  if ! ui_click "$MAIN" "Debug"; then
+    probe --list "$MAIN" >"$E2E_OUT/main-$1.txt" 2>&1
+    e2e_fail "$1: click Debug" "no visible button \"Debug\" (the main window: $E2E_OUT/main-$1.txt)"
+    return 1
+  fi
+  probe --wait "$DEBUG" 10 >/dev/null || { e2e_fail "$1: the debug window opens" "no $DEBUG"; return 1; }
+  rm -f "$dir/Debug.txt"
+  ui_click "$DEBUG" "Save" || e2e_fail "$1: click Save" "no visible button \"Save\""
+  lab_run 30 "$DLGTEXT" --read-and-close Tessary.exe 10 >/dev/null
+  probe --close "$DEBUG" >/dev/null
+  [ -f "$dir/Debug.txt" ] || { e2e_fail "$1: Save writes Debug.txt" "no $dir/Debug.txt"; return 1; }
+  iconv -f UTF-16LE -t UTF-8 "$dir/Debug.txt" 2>/dev/null | tr -d '\r' | sed 's/^\xEF\xBB\xBF//' | tac |
+    sed -E 's/^[0-9:. ]*([AP]M)?:(\(x\))? (>+ )?//' >"$E2E_OUT/log-$1.txt"
+  if [ -n "${E2E_KEEP:-}" ]; then cp "$dir/Debug.txt" "$E2E_KEEP/Debug-$1.txt"; fi
 }
