@@ -31,8 +31,8 @@ std::wstring TextOf(HWND h) {
 
 // Bounded waits for the dialog's thread, which answers while its modal loop pumps.
 template <class F>
-bool WaitUntil(F done) {
-  for (int i = 0; i < 300 && !done(); ++i) ::Sleep(10);
+bool WaitUntil(F done, int ms = 3000) {
+  for (int i = 0; i < ms / 10 && !done(); ++i) ::Sleep(10);
   return done();
 }
 
@@ -89,13 +89,16 @@ class HotkeyDialogWin32 : public ::testing::Test {
     const HWND h = Hw(dialog->Handle());
     const DWORD uiThread = ::GetCurrentThreadId();
     std::thread t([&, h, uiThread] {
-      if (WaitUntil([&] {
-            return ::IsWindowVisible(h) && ::GetForegroundWindow() == h && FocusOf(uiThread) == Edit();
-          })) {
+      // Generous: under a loaded lab the window manager's focus answer has come after 3 s.
+      if (WaitUntil(
+              [&] { return ::IsWindowVisible(h) && ::GetForegroundWindow() == h && FocusOf(uiThread) == Edit(); },
+              15000)) {
         ::Sleep(300);  // the window manager's focus events settle
         user();
       } else {
-        ADD_FAILURE() << "the dialog did not come to the front with the focus in its edit box";
+        ADD_FAILURE() << "the dialog did not come to the front with the focus in its edit box: visible "
+                      << ::IsWindowVisible(h) << ", foreground " << (::GetForegroundWindow() == h) << ", focus "
+                      << (FocusOf(uiThread) == Edit());
       }
       if (!WaitUntil([h] { return !::IsWindowVisible(h); })) ::PostMessageW(h, WM_CLOSE, 0, 0);
     });
