@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "util/UnitText.h"
+
 namespace tessary {
 
 uint32_t ClassHash(const std::wstring& className) {
@@ -150,5 +152,7 @@ TRect MapRect(const TRect& rect, const TRect& fromBase, const TRect& toBase) {
   RectToPercents(rect, fromBase, l, t, w, h);
   return PercentsToRect(toBase, l, t, w, h);
 }
+
+std::wstring RectText(const TRect& r) { return Format(L"[%d, %d, %d, %d]", r.Left, r.Top, r.Right, r.Bottom); }
 
 }  // namespace tessary

@@ -153,4 +153,7 @@ void RectToPercents(const TRect& rect, const TRect& base, double& leftpercent, d
 TRect PercentsToRect(const TRect& base, double leftpercent, double toppercent, double wdpercent, double htpercent);
 TRect MapRect(const TRect& rect, const TRect& fromBase, const TRect& toBase);
 
+// "[left, top, right, bottom]": how the log writes a rectangle.
+std::wstring RectText(const TRect& r);
+
 }  // namespace tessary

@@ -15,8 +15,6 @@ namespace {
 
 int32_t Mod(int32_t a, int32_t m) { return m <= 0 ? 0 : ((a % m) + m) % m; }
 
-std::wstring RectText(const TRect& r) { return Format(L"[%d, %d, %d, %d]", r.Left, r.Top, r.Right, r.Bottom); }
-
 }  // namespace
 
 bool TGather::Shown(const TRect& r, const std::vector<MonitorDesc>& monitors) {

@@ -147,8 +147,8 @@ bool TMove::MoveProgram(WindowHandle h, bool makeForeground, TMoveDirection dire
       GetTargetInfo(h, makeForeground, info);
     } while (ReadsADeparture(info, ws().GetTickCount(), later));
     // Past the wait the read stands: the window may really be back there.
-    AppendLog(Format(L"MP: read [%d, %d, %d, %d], a place it left %u ms before; read again for %u ms", seen.Left,
-                     seen.Top, seen.Right, seen.Bottom, age, ws().GetTickCount() - since));
+    AppendLog(Format(L"MP: read %s, a place it left %u ms before; read again for %u ms", RectText(seen).c_str(), age,
+                     ws().GetTickCount() - since));
   }
   if (IsShellOrDesktop(info.hwnd, info.EXEName)) {
     AppendLog(L"MP: skipping shell");
@@ -198,15 +198,13 @@ bool TMove::MoveToNextMonitor(const TProgramInfo& info, WindowHandle requested, 
 // What a move read, beside what the move before it did: a move that reads a window where it no
 // longer is shows here.
 void TMove::LogCapture(const TProgramInfo& info) {
-  const TRect& r = info.bounds;
-  std::wstring line = Format(L"MP: captured %llx ", static_cast<unsigned long long>(info.hwnd)) + info.EXEName +
-                     Format(L" [%d, %d, %d, %d] monitor %d; ", r.Left, r.Top, r.Right, r.Bottom, info.monitorID);
+  std::wstring line = Format(L"MP: captured %llx %s %s monitor %d; ", static_cast<unsigned long long>(info.hwnd),
+                             info.EXEName.c_str(), RectText(info.bounds).c_str(), info.monitorID);
   if (gPlacedWindow == 0) {
     line += L"nothing placed before";
   } else {
-    const TRect& p = gPlacedRect;
-    line += Format(L"placed last %llx [%d, %d, %d, %d] %u ms ago", static_cast<unsigned long long>(gPlacedWindow),
-                   p.Left, p.Top, p.Right, p.Bottom, ws().GetTickCount() - gPlacedTick);
+    line += Format(L"placed last %llx %s %u ms ago", static_cast<unsigned long long>(gPlacedWindow),
+                   RectText(gPlacedRect).c_str(), ws().GetTickCount() - gPlacedTick);
   }
   AppendLog(line);
 }

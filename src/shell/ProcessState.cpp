@@ -8,7 +8,7 @@
 #include "moving/UnitMoveQueue.h"
 #include "shell/UnitFrmInstance.h"
 #include "shell/UnitMisc.h"
-#include "watcher/UnitTimerManager.h"
+#include "core/UnitTimerManager.h"
 
 namespace tessary {
 

@@ -16,7 +16,7 @@
 #include "shell/UnitFrmInstance.h"
 #include "util/UnitError.h"
 #include "watcher/UnitFrmMonitorEvent.h"
-#include "watcher/UnitTimerManager.h"
+#include "core/UnitTimerManager.h"
 #include "util/UnitText.h"
 
 namespace tessary {

@@ -8,7 +8,7 @@
 #include "core/AppState.h"
 #include "desktop/WindowSystem.h"
 #include "diagnostics/DebugLog.h"
-#include "diagnostics/UnitFrmDebug.h"
+#include "shell/UnitFrmDebug.h"
 #include "moving/UnitFocusManager.h"
 #include "moving/UnitMoveQueue.h"
 #include "shell/UnitFrmAbout.h"

@@ -18,8 +18,9 @@
 #include <utility>
 #include <vector>
 
+#include "core/AppState.h"
+#include "core/UnitTimerManager.h"
 #include "desktop/WindowSystem.h"
-#include "watcher/UnitTimerManager.h"
 
 namespace tessary::ui {
 
@@ -564,26 +565,7 @@ class Form {
 
 // ---------------------------------------------------------------- application
 
-namespace app {
-// Dispatches every message already waiting (timers included); never blocks.
-void ProcessPendingMessages();
-// Asks the application to end: the message loop ends as soon as it runs.
-void Terminate();
-bool Terminated();
-// Call once on the UI thread before any other thread may use RunOnUiThread.
-void InitUiThread();
-// Runs fn on the UI thread and returns when it has run. On the UI thread itself it runs at once.
-void RunOnUiThread(const std::function<void()>& fn);
-bool OnUiThread();
-// The process runs under a debugger (or the developer switch TESSARY_DEVELOPER=1 is set).
-bool DebuggerPresent();
-// Exceptions that escape a form's handler or timer end there: they go to this handler (start-up
-// installs the debug window's), which logs and tells the user; the program goes on. Before one is
-// installed they are only logged.
-void SetExceptionHandler(std::function<void(const std::wstring& message)> handler);
-void HandleException(const std::wstring& message);
-// For test fixtures.
-void ResetApplication();
-}  // namespace app
+// The application's state lives below the widgets; forms reach it as ui::app.
+namespace app = ::tessary::app;
 
 }  // namespace tessary::ui

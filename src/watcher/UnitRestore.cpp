@@ -35,8 +35,6 @@ std::wstring ProgramText(const TProgramInfo& p) {
 
 enum class Outcome { Restored, Skipped, Failed };
 
-std::wstring RectText(const TRect& r) { return Format(L"[%d, %d, %d, %d]", r.Left, r.Top, r.Right, r.Bottom); }
-
 // A record whose window now belongs to another program (the system reuses handles).
 bool Reused(const TProgramInfo& old, const TProgramInfo& now) {
   return (old.processId != 0 && now.processId != 0 && old.processId != now.processId) ||

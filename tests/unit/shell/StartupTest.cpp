@@ -11,7 +11,7 @@
 #include "ShellFixture.h"
 #include "core/AppState.h"
 #include "diagnostics/DebugLog.h"
-#include "diagnostics/UnitFrmDebug.h"
+#include "shell/UnitFrmDebug.h"
 #include "shell/UnitFrmAbout.h"
 #include "shell/UnitFrmHotkey.h"
 #include "shell/UnitFrmMain.h"

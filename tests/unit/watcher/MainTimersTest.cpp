@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../shell/MainFixture.h"
-#include "watcher/UnitTimerManager.h"
+#include "core/UnitTimerManager.h"
 
 namespace tessary::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "watcher/UnitTimerManager.h"
+#include "core/UnitTimerManager.h"
 
 #include <mutex>
 #include <string>

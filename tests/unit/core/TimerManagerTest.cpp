@@ -16,7 +16,7 @@
 #include "../moving/MovingFixture.h"
 #include "ui/Ui.h"
 #include "ui/headless/Headless.h"
-#include "watcher/UnitTimerManager.h"
+#include "core/UnitTimerManager.h"
 
 namespace tessary::test {
 namespace {

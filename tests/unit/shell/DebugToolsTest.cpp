@@ -1,4 +1,4 @@
-#include "diagnostics/DebugTools.h"
+#include "shell/DebugTools.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 
 #include "../moving/MovingFixture.h"
 #include "diagnostics/DebugLog.h"
-#include "diagnostics/UnitFrmDebug.h"
+#include "shell/UnitFrmDebug.h"
 #include "ui/headless/Headless.h"
 
 namespace tessary::test {

@@ -1,4 +1,4 @@
-#include "diagnostics/UnitFrmDebug.h"
+#include "shell/UnitFrmDebug.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -8,7 +8,7 @@
 
 #include "desktop/WinConst.h"
 #include "diagnostics/DebugLog.h"
-#include "diagnostics/DebugTools.h"
+#include "shell/DebugTools.h"
 #include "moving/UnitFocusManager.h"
 
 namespace tessary {
