@@ -89,11 +89,17 @@ build() {
 }
 
 native_layer() {
-  local tag="$1" dir="$2"; shift 2
+  local tag="$1" dir="$2" log; shift 2
   layer_start "$tag: build and run"
   if build "$tag" "$dir" "$@"; then
     run_native_gtest "$dir" unit_tests "$tag"
     run_native_gtest "$dir" contract_sim "$tag"
+    if [ "$tag" = native ]; then
+      # An include from a layer into one above it must not compile.
+      log="$LOGS/layers.log"
+      bash "$REPO/scripts/check-layers.sh" "$dir" >"$log" 2>&1 </dev/null
+      count_checks layers "$log" $? '/^FAIL: /'
+    fi
   else
     fail_layer "$tag: unit_tests and contract_sim could not run (build failed)"
   fi
