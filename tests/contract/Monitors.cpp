@@ -150,5 +150,45 @@ TEST(Monitors, ADisplayChangeReachesEveryTopLevelWindowHiddenOnesToo) {
   Backend().DestroyWindow(messageOnly);
 }
 
+// The taskbar lies along one edge of the primary monitor, across the whole edge, and the work
+// area stops where it starts.
+TEST(Monitors, TheTaskbarLiesAlongAnEdgeOfThePrimaryOutsideItsWorkArea) {
+  TaskbarPos bar;
+  ASSERT_TRUE(Backend().GetTaskbarPos(bar));
+  MonitorDesc primary;
+  ASSERT_TRUE(Backend().GetMonitorInfo(Backend().MonitorFromPoint(TPoint{0, 0}, wc::MONITOR_DEFAULTTOPRIMARY), primary));
+  const TRect& b = primary.bounds;
+  const TRect& r = bar.rect;
+  const TRect& work = primary.work;
+  switch (bar.edge) {
+    case wc::ABE_BOTTOM:
+      EXPECT_EQ(r.Bottom, b.Bottom);
+      EXPECT_EQ(work.Bottom, r.Top);
+      break;
+    case wc::ABE_TOP:
+      EXPECT_EQ(r.Top, b.Top);
+      EXPECT_EQ(work.Top, r.Bottom);
+      break;
+    case wc::ABE_LEFT:
+      EXPECT_EQ(r.Left, b.Left);
+      EXPECT_EQ(work.Left, r.Right);
+      break;
+    case wc::ABE_RIGHT:
+      EXPECT_EQ(r.Right, b.Right);
+      EXPECT_EQ(work.Right, r.Left);
+      break;
+    default:
+      FAIL() << "edge " << bar.edge;
+  }
+  const bool across = bar.edge == wc::ABE_BOTTOM || bar.edge == wc::ABE_TOP;
+  if (across) {
+    EXPECT_EQ(r.Left, b.Left);
+    EXPECT_EQ(r.Right, b.Right);
+  } else {
+    EXPECT_EQ(r.Top, b.Top);
+    EXPECT_EQ(r.Bottom, b.Bottom);
+  }
+}
+
 }  // namespace
 }  // namespace tessary::contract
