@@ -114,7 +114,7 @@ TEST(Keyboard, TheKeyboardStateAgreesWithEachKeysState) {
   for (int32_t vk = 1; vk < 256; ++vk) {
     const auto state = static_cast<uint16_t>(Backend().GetKeyState(vk));
     EXPECT_EQ((keys[vk] & 0x80) != 0, (state & 0x8000u) != 0) << vk;
-    EXPECT_EQ(keys[vk] & 0x01, state & 0x01u) << vk;
+    EXPECT_EQ(keys[vk] & 0x01u, state & 0x01u) << vk;
   }
 }
 

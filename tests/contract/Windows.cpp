@@ -145,13 +145,22 @@ TEST(Windows, APointFindsTheVisibleWindowOnTopThereDownToItsChild) {
 TEST(Windows, TheCursorIsOnTheDesktop) {
   TPoint p{-100000, -100000};
   ASSERT_TRUE(Backend().GetCursorPos(p));
-  EXPECT_TRUE(Backend().GetVirtualScreenRect().Contains(p.x, p.y)) << p.x << "," << p.y;
+  TRect v = Backend().GetVirtualScreenRect();
+  // Windows keeps the cursor inside the screen; Wine reports the X pointer, which may rest on the
+  // far edge (measured: y 1080 on the 1080-line lab display).
+  if (OnWine()) v = TRect{v.Left, v.Top, v.Right + 1, v.Bottom + 1};
+  EXPECT_TRUE(v.Contains(p.x, p.y)) << p.x << "," << p.y;
 }
 
 // The shell's desktop window, which the mover must leave alone: a visible top-level window of
 // another process, behind every other top-level window.
 TEST(Windows, TheShellWindowIsAnotherProcesssWindowAtTheBottom) {
   const WindowHandle shell = Backend().GetShellWindow();
+  // The lab's Wine desktop runs no shell: no shell window (the program then skips only the desktop).
+  if (OnWine()) {
+    EXPECT_EQ(shell, 0u);
+    return;
+  }
   ASSERT_NE(shell, 0u);
   uint32_t pid = 0;
   Backend().GetWindowThreadProcessId(shell, &pid);
