@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "contract/ContractBackend.h"
@@ -36,6 +37,21 @@ TEST(Errors, CallsOnAVanishedWindowFailWith1400) {
   Backend().SetLastError(0);
   EXPECT_FALSE(Backend().PostMessageW(gone, wc::WM_APP, 0, 0));
   EXPECT_EQ(Backend().GetLastError(), wc::ERROR_INVALID_WINDOW_HANDLE);
+
+  // The calls whose failure the logic tells by 0 / false alone.
+  const struct {
+    const char* name;
+    std::function<bool()> failed;
+  } calls[] = {
+      {"RedrawWindow", [&] { return !Backend().RedrawWindow(gone, wc::RDW_INVALIDATE | wc::RDW_UPDATENOW); }},
+      {"SetFocus", [&] { return Backend().SetFocus(gone) == 0; }},
+      {"GetClassIcon", [&] { return Backend().GetClassIcon(gone, wc::GCLP_HICONSM) == 0; }},
+  };
+  for (const auto& c : calls) {
+    Backend().SetLastError(0);
+    EXPECT_TRUE(c.failed()) << c.name;
+    EXPECT_EQ(Backend().GetLastError(), wc::ERROR_INVALID_WINDOW_HANDLE) << c.name;
+  }
 }
 
 TEST(Errors, LastErrorRoundTripsAndBelongsToItsThread) {

@@ -165,5 +165,16 @@ TEST(ModuleFile, NamesOurExecutable) {
   EXPECT_EQ(path[path.size() - OwnExeName().size() - 1], L'\\');
 }
 
+// The About box reads the executable's version; without a file or a version resource it fails.
+TEST_F(Files, AFileVersionNeedsAFileWithAVersionResource) {
+  uint16_t v[4] = {7, 7, 7, 7};
+  Backend().SetLastError(0);
+  EXPECT_FALSE(Backend().GetFileVersion(Path(L"none.exe"), v));
+  EXPECT_EQ(Backend().GetLastError(), wc::ERROR_FILE_NOT_FOUND);
+  ASSERT_TRUE(Backend().WriteWholeFile(Path(L"plain.exe"), {'M', 'Z', 0, 0}));
+  EXPECT_FALSE(Backend().GetFileVersion(Path(L"plain.exe"), v));
+  EXPECT_EQ(v[0], 7);
+}
+
 }  // namespace
 }  // namespace tessary::contract

@@ -83,5 +83,40 @@ TEST(Keyboard, TheWatchSeesTheReleaseWhenItHappens) {
   EXPECT_TRUE(Backend().KeyReleaseSeen(HeldKey::kVk, released));
 }
 
+// The keys' names and the hotkey's key come from the layout (the lab's and the simulator's are US
+// English): letters and digits are their own keys and characters, capitals need Shift, a key
+// without a character answers 0 and a character without a key -1.
+TEST(Keyboard, TheLayoutMapsLettersAndDigitsToTheirKeys) {
+  for (wchar_t c = L'A'; c <= L'Z'; ++c) {
+    const auto vk = static_cast<uint32_t>(c);
+    EXPECT_EQ(Backend().VkKeyScanW(static_cast<wchar_t>(c - L'A' + L'a')), static_cast<int16_t>(vk)) << char(c);
+    EXPECT_EQ(Backend().VkKeyScanW(c), static_cast<int16_t>(0x100 | vk)) << char(c);
+    EXPECT_EQ(Backend().MapVirtualKeyW(vk, wc::MAPVK_VK_TO_CHAR), vk) << char(c);
+  }
+  for (wchar_t c = L'0'; c <= L'9'; ++c) {
+    EXPECT_EQ(Backend().VkKeyScanW(c), static_cast<int16_t>(c)) << char(c);
+    EXPECT_EQ(Backend().MapVirtualKeyW(c, wc::MAPVK_VK_TO_CHAR), static_cast<uint32_t>(c)) << char(c);
+  }
+  constexpr uint32_t kF1 = 0x70;
+  EXPECT_EQ(Backend().MapVirtualKeyW(kF1, wc::MAPVK_VK_TO_CHAR), 0u);
+  EXPECT_EQ(Backend().VkKeyScanW(L'\u4E00'), -1);
+  // Scan codes of the first set: A is 0x1E, and back.
+  EXPECT_EQ(Backend().MapVirtualKeyW('A', wc::MAPVK_VK_TO_VSC), 0x1Eu);
+  EXPECT_EQ(Backend().MapVirtualKeyW(0x1E, wc::MAPVK_VSC_TO_VK), static_cast<uint32_t>('A'));
+}
+
+// The hotkey editor reads the whole keyboard at once; it agrees key by key with GetKeyState.
+TEST(Keyboard, TheKeyboardStateAgreesWithEachKeysState) {
+  TestWindow w;
+  Backend().ProcessPendingMessages();
+  uint8_t keys[256] = {};
+  ASSERT_TRUE(Backend().GetKeyboardState(keys));
+  for (int32_t vk = 1; vk < 256; ++vk) {
+    const auto state = static_cast<uint16_t>(Backend().GetKeyState(vk));
+    EXPECT_EQ((keys[vk] & 0x80) != 0, (state & 0x8000u) != 0) << vk;
+    EXPECT_EQ(keys[vk] & 0x01u, state & 0x01u) << vk;
+  }
+}
+
 }  // namespace
 }  // namespace tessary::contract

@@ -35,5 +35,18 @@ TEST(Locale, TheDecimalSeparatorIsTheOneTheUserSet) {
   }
 }
 
+// The log's time stamp: the time of day to the millisecond, "14:03:22.417" or "2:03:22.417 PM".
+TEST(Locale, TheTimeOfDayEndsItsSecondsWithMilliseconds) {
+  const std::wstring t = Backend().LocalTimeText();
+  SCOPED_TRACE(Narrow(t));
+  auto digit = [&](size_t i) { return i < t.size() && t[i] >= L'0' && t[i] <= L'9'; };
+  const size_t dot = t.find(L'.');
+  ASSERT_NE(dot, std::wstring::npos);
+  ASSERT_GE(dot, 5u);
+  EXPECT_TRUE(digit(dot - 5) && t[dot - 3] == L':' && digit(dot - 2) && digit(dot - 1));
+  EXPECT_TRUE(digit(dot + 1) && digit(dot + 2) && digit(dot + 3));
+  EXPECT_FALSE(digit(dot + 4));
+}
+
 }  // namespace
 }  // namespace tessary::contract

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "contract/ContractBackend.h"
 
@@ -157,6 +158,37 @@ TEST(Messages, AThreadWaitingInSendMessageHandlesAMessageSentToItMeanwhile) {
   EXPECT_EQ(handledOn.load(), mainThread);
   EXPECT_TRUE(handledInsideSend.load());
   Backend().DestroyWindow(mine);
+}
+
+// Registered messages: one number per name whatever its case, from the range Windows keeps for them.
+TEST(Messages, ARegisteredNameHasOneNumberInTheRegisteredRange) {
+  const uint32_t a = Backend().RegisterWindowMessageW(L"Tessary.Contract.Alpha");
+  const uint32_t b = Backend().RegisterWindowMessageW(L"Tessary.Contract.Beta");
+  for (uint32_t m : {a, b}) {
+    EXPECT_GE(m, 0xC000u);
+    EXPECT_LE(m, 0xFFFFu);
+  }
+  EXPECT_NE(a, b);
+  EXPECT_EQ(Backend().RegisterWindowMessageW(L"Tessary.Contract.Alpha"), a);
+  EXPECT_EQ(Backend().RegisterWindowMessageW(L"TESSARY.contract.alpha"), a);
+}
+
+// The main loop ends on the quit message, which comes only after the messages posted before and
+// after it; the queue goes on working afterwards.
+TEST(Messages, TheQuitMessageEndsThePumpAfterThePostedMessages) {
+  TestWindow w;
+  Backend().ProcessPendingMessages();
+  ASSERT_TRUE(Backend().PostMessageW(w.h(), wc::WM_APP, 1, 0));
+  Backend().PostQuitMessage(0);
+  ASSERT_TRUE(Backend().PostMessageW(w.h(), wc::WM_APP, 2, 0));
+  int pumped = 0;
+  while (Backend().PumpOneMessage() && pumped < 100) ++pumped;
+  EXPECT_EQ(w.inbox().posted, (std::vector<uintptr_t>{1, 2}));
+  ASSERT_LT(pumped, 100);
+
+  ASSERT_TRUE(Backend().PostMessageW(w.h(), wc::WM_APP, 3, 0));
+  for (int i = 0; i < 100 && w.inbox().posted.size() < 3; ++i) ASSERT_TRUE(Backend().PumpOneMessage());
+  EXPECT_EQ(w.inbox().posted, (std::vector<uintptr_t>{1, 2, 3}));
 }
 
 }  // namespace

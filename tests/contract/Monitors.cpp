@@ -150,5 +150,47 @@ TEST(Monitors, ADisplayChangeReachesEveryTopLevelWindowHiddenOnesToo) {
   Backend().DestroyWindow(messageOnly);
 }
 
+// The taskbar lies along one edge of the primary monitor, across the whole edge, and the work
+// area stops where it starts.
+TEST(Monitors, TheTaskbarLiesAlongAnEdgeOfThePrimaryOutsideItsWorkArea) {
+  TaskbarPos bar;
+  ASSERT_TRUE(Backend().GetTaskbarPos(bar));
+  MonitorDesc primary;
+  ASSERT_TRUE(Backend().GetMonitorInfo(Backend().MonitorFromPoint(TPoint{0, 0}, wc::MONITOR_DEFAULTTOPRIMARY), primary));
+  const TRect& b = primary.bounds;
+  const TRect& r = bar.rect;
+  const TRect& work = primary.work;
+  // Wine's taskbar (measured: one line at the bottom) takes nothing from the work area.
+  const bool reserved = !OnWine();
+  switch (bar.edge) {
+    case wc::ABE_BOTTOM:
+      EXPECT_EQ(r.Bottom, b.Bottom);
+      EXPECT_EQ(work.Bottom, reserved ? r.Top : b.Bottom);
+      break;
+    case wc::ABE_TOP:
+      EXPECT_EQ(r.Top, b.Top);
+      EXPECT_EQ(work.Top, reserved ? r.Bottom : b.Top);
+      break;
+    case wc::ABE_LEFT:
+      EXPECT_EQ(r.Left, b.Left);
+      EXPECT_EQ(work.Left, reserved ? r.Right : b.Left);
+      break;
+    case wc::ABE_RIGHT:
+      EXPECT_EQ(r.Right, b.Right);
+      EXPECT_EQ(work.Right, reserved ? r.Left : b.Right);
+      break;
+    default:
+      FAIL() << "edge " << bar.edge;
+  }
+  const bool across = bar.edge == wc::ABE_BOTTOM || bar.edge == wc::ABE_TOP;
+  if (across) {
+    EXPECT_EQ(r.Left, b.Left);
+    EXPECT_EQ(r.Right, b.Right);
+  } else {
+    EXPECT_EQ(r.Top, b.Top);
+    EXPECT_EQ(r.Bottom, b.Bottom);
+  }
+}
+
 }  // namespace
 }  // namespace tessary::contract

@@ -2,10 +2,15 @@
 // maximized windows look to the logic.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "contract/ContractBackend.h"
 
 namespace tessary::contract {
 namespace {
+
+constexpr uint32_t kWmKillFocus = 0x0008, kWmPaint = 0x000F;  // not among the portable constants
 
 constexpr TRect kStart{100, 100, 900, 700};
 
@@ -159,6 +164,94 @@ TEST(Placement, WindowPlacementReadsAndSetsTheNormalRectangleInEveryState) {
     Backend().ShowWindow(w.h(), wc::SW_RESTORE);
     EXPECT_EQ(w.Rect(), wp.normal);
   }
+}
+
+// After a move the program repaints the window: painting now reaches the window before
+// RedrawWindow returns; invalidating alone leaves the painting to the window's next pump. A hidden
+// window is not painted.
+TEST(Placement, RedrawingNowPaintsAVisibleWindowBeforeItReturns) {
+  auto paints = [](TestWindow& w) {
+    const auto& m = w.inbox().messages;
+    return std::count(m.begin(), m.end(), kWmPaint);
+  };
+  TestWindow w;
+  Backend().ProcessPendingMessages();
+  w.inbox().messages.clear();
+  ASSERT_TRUE(Backend().RedrawWindow(w.h(), wc::RDW_INVALIDATE));
+  EXPECT_EQ(paints(w), 0);
+  ASSERT_TRUE(Backend().RedrawWindow(w.h(), wc::RDW_INVALIDATE | wc::RDW_ALLCHILDREN | wc::RDW_UPDATENOW));
+  EXPECT_EQ(paints(w), 1);
+
+  Backend().ShowWindow(w.h(), wc::SW_HIDE);
+  Backend().ProcessPendingMessages();
+  w.inbox().messages.clear();
+  ASSERT_TRUE(Backend().RedrawWindow(w.h(), wc::RDW_INVALIDATE | wc::RDW_ALLCHILDREN | wc::RDW_UPDATENOW));
+  EXPECT_EQ(paints(w), 0);
+}
+
+// SetFocus answers the window that had the focus before, and tells both windows. Between two
+// children of one window: focusing a top-level window may activate it first, and the activation
+// moves the focus by itself.
+TEST(Placement, FocusMovesBetweenOurWindowsAndNamesTheOneBefore) {
+  TestWindow top;
+  std::vector<uint32_t> seen[2];
+  WindowHandle child[2] = {};
+  for (int i = 0; i < 2; ++i) {
+    child[i] = Backend().CreateWindowExW(0, L"Tessary.ContractChild", L"", wc::WS_CHILD | wc::WS_VISIBLE, 10 + 200 * i,
+                                         10, 150, 100, top.h(),
+                                         [&seen, i](WindowHandle, uint32_t msg, uintptr_t, intptr_t) -> intptr_t {
+                                           seen[i].push_back(msg);
+                                           return 0;
+                                         });
+    ASSERT_NE(child[i], 0u);
+  }
+  auto got = [&](int i, uint32_t msg) { return std::find(seen[i].begin(), seen[i].end(), msg) != seen[i].end(); };
+  Backend().SetFocus(child[0]);
+  Backend().ProcessPendingMessages();
+  ASSERT_EQ(Backend().SetFocus(child[0]), child[0]);
+  seen[0].clear();
+  seen[1].clear();
+  EXPECT_EQ(Backend().SetFocus(child[1]), child[0]);
+  EXPECT_TRUE(got(0, kWmKillFocus));
+  EXPECT_TRUE(got(1, wc::WM_SETFOCUS));
+  EXPECT_FALSE(got(1, kWmKillFocus));
+  EXPECT_EQ(Backend().SetFocus(child[0]), child[1]);
+  // The children go with the window; their procs must not outlive `seen`.
+  top.Destroy();
+}
+
+// The settings the focus manager and the hotkey editor read, and the foreground lock time-out it
+// lowers and puts back while it holds the foreground.
+TEST(Placement, SystemParametersReadAndTheLockTimeOutRoundTrips) {
+  uint32_t speed = 99;
+  ASSERT_TRUE(Backend().SystemParametersGet(wc::SPI_GETKEYBOARDSPEED, speed));
+  EXPECT_LE(speed, 31u);
+  uint32_t delay = 99;
+  ASSERT_TRUE(Backend().SystemParametersGet(wc::SPI_GETKEYBOARDDELAY, delay));
+  EXPECT_LE(delay, 3u);
+
+  TestWindow w;
+  const uint32_t me = Backend().GetCurrentThreadId();
+  const WindowHandle before = Backend().GetForegroundWindow();
+  const uint32_t fgThread = before == 0 ? 0 : Backend().GetWindowThreadProcessId(before, nullptr);
+  const bool attach = fgThread != 0 && fgThread != me;
+  if (attach) {
+    ASSERT_TRUE(Backend().AttachThreadInput(me, fgThread, true));
+  }
+  const bool took = Backend().SetForegroundWindow(w.h());
+  if (attach) Backend().AttachThreadInput(me, fgThread, false);
+  ASSERT_TRUE(took);
+
+  uint32_t original = 0;
+  ASSERT_TRUE(Backend().SystemParametersGet(wc::SPI_GETFOREGROUNDLOCKTIMEOUT, original));
+  const uint32_t other = original == 0 ? 200000 : 0;
+  ASSERT_TRUE(Backend().SystemParametersSet(wc::SPI_SETFOREGROUNDLOCKTIMEOUT, 0, other, wc::SPIF_SENDCHANGE));
+  uint32_t now = 1;
+  EXPECT_TRUE(Backend().SystemParametersGet(wc::SPI_GETFOREGROUNDLOCKTIMEOUT, now));
+  EXPECT_EQ(now, other);
+  ASSERT_TRUE(Backend().SystemParametersSet(wc::SPI_SETFOREGROUNDLOCKTIMEOUT, 0, original, wc::SPIF_SENDCHANGE));
+  EXPECT_TRUE(Backend().SystemParametersGet(wc::SPI_GETFOREGROUNDLOCKTIMEOUT, now));
+  EXPECT_EQ(now, original);
 }
 
 }  // namespace

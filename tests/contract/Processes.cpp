@@ -115,5 +115,13 @@ TEST(Processes, CloakingQuery) {
   }
 }
 
+// The integrity check asks for Vista or later; an NT system has bit 31 clear.
+TEST(Processes, TheVersionIsAnNtVersionFromVistaOn) {
+  const uint32_t v = Backend().GetVersion();
+  EXPECT_GE(v & 0xFFu, 6u);
+  EXPECT_EQ(v & 0x80000000u, 0u);
+  EXPECT_FALSE(Backend().IsDebuggerPresent());
+}
+
 }  // namespace
 }  // namespace tessary::contract

@@ -119,5 +119,57 @@ TEST(Environment, UnscaledWindowsReport96Dpi) {
   EXPECT_EQ(Backend().GetDpiForWindow(w.h()), 96u);
 }
 
+// What the program finds under the cursor and behind the taskbar: the visible window on top at a
+// point, the innermost child there; a hidden window is passed over.
+TEST(Windows, APointFindsTheVisibleWindowOnTopThereDownToItsChild) {
+  TestWindow w({300, 300, 900, 700});
+  ASSERT_TRUE(Backend().SetWindowPos(w.h(), wc::HWND_TOPMOST, 0, 0, 0, 0,
+                                     wc::SWP_NOMOVE | wc::SWP_NOSIZE | wc::SWP_NOACTIVATE));
+  const WindowHandle child = Backend().CreateWindowExW(0, L"Tessary.ContractChild", L"", wc::WS_CHILD | wc::WS_VISIBLE,
+                                                       20, 20, 100, 80, w.h(), [](WindowHandle, uint32_t, uintptr_t,
+                                                                                  intptr_t) -> intptr_t { return 0; });
+  ASSERT_NE(child, 0u);
+  TRect c;
+  ASSERT_TRUE(Backend().GetWindowRect(child, c));
+  const TPoint inChild{c.Left + 10, c.Top + 10};
+  const TPoint beside{c.Right + 50, c.Bottom + 50};  // in the window, off the child
+  ASSERT_TRUE(w.Rect().Contains(beside.x, beside.y));
+  EXPECT_EQ(Backend().WindowFromPoint(inChild), child);
+  EXPECT_EQ(Backend().WindowFromPoint(beside), w.h());
+
+  Backend().ShowWindow(w.h(), wc::SW_HIDE);
+  EXPECT_NE(Backend().WindowFromPoint(beside), w.h());
+  EXPECT_NE(Backend().WindowFromPoint(inChild), child);
+}
+
+TEST(Windows, TheCursorIsOnTheDesktop) {
+  TPoint p{-100000, -100000};
+  ASSERT_TRUE(Backend().GetCursorPos(p));
+  TRect v = Backend().GetVirtualScreenRect();
+  // Windows keeps the cursor inside the screen; Wine reports the X pointer, which may rest on the
+  // far edge (measured: y 1080 on the 1080-line lab display).
+  if (OnWine()) v = TRect{v.Left, v.Top, v.Right + 1, v.Bottom + 1};
+  EXPECT_TRUE(v.Contains(p.x, p.y)) << p.x << "," << p.y;
+}
+
+// The shell's desktop window, which the mover must leave alone: a visible top-level window of
+// another process, behind every other top-level window.
+TEST(Windows, TheShellWindowIsAnotherProcesssWindowAtTheBottom) {
+  const WindowHandle shell = Backend().GetShellWindow();
+  // The lab's Wine desktop runs no shell: no shell window (the program then skips only the desktop).
+  if (OnWine()) {
+    EXPECT_EQ(shell, 0u);
+    return;
+  }
+  ASSERT_NE(shell, 0u);
+  uint32_t pid = 0;
+  Backend().GetWindowThreadProcessId(shell, &pid);
+  EXPECT_NE(pid, Backend().GetCurrentProcessId());
+  EXPECT_EQ(Backend().GetParent(shell), 0u);
+  EXPECT_TRUE(Backend().IsWindowVisible(shell));
+  TestWindow w;
+  EXPECT_TRUE(IsBelow(shell, w.h()));
+}
+
 }  // namespace
 }  // namespace tessary::contract

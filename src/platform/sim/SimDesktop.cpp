@@ -618,13 +618,13 @@ void SimDesktop::SetHung(WindowHandle h, bool hung, uint32_t hungForMs) {
   for (const SimDeferredPos& d : deferred) SetWindowPos(h, d.insertAfter, d.x, d.y, d.cx, d.cy, d.flags);
 }
 
-std::vector<std::string> SimDesktop::HangsSuffered() const {
+std::vector<Op> SimDesktop::HangsSuffered() const {
   std::lock_guard lk(s_->mu);
   return s_->hangs;
 }
 
-void SimDesktop::SufferHang(std::unique_lock<std::mutex>& lk, const char* op) {
-  s_->hangs.emplace_back(op);
+void SimDesktop::SufferHang(std::unique_lock<std::mutex>& lk, Op op) {
+  s_->hangs.push_back(op);
   lk.unlock();
   AdvanceTime(kHangMs);
   lk.lock();
@@ -692,12 +692,12 @@ TRect SimDesktop::RestoreRect(WindowHandle h) const {
 // ---------------------------------------------------------------- windows
 
 WindowHandle SimDesktop::GetForegroundWindow() {
-  SIM_OP("GetForegroundWindow", 0);
+  SIM_OP(Op::GetForegroundWindow, 0);
   return s_->fg;
 }
 
 WindowHandle SimDesktop::GetWindow(WindowHandle h, uint32_t cmd) {
-  SIM_OPT("GetWindow", FaultTarget::Window(h), 0);
+  SIM_OPT(Op::GetWindow, FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (!w) return 0;
   if (cmd == GW_OWNER) return w->owner;
@@ -720,7 +720,7 @@ WindowHandle SimDesktop::GetWindow(WindowHandle h, uint32_t cmd) {
 }
 
 WindowHandle SimDesktop::GetParent(WindowHandle h) {
-  SIM_OPT("GetParent", FaultTarget::Window(h), 0);
+  SIM_OPT(Op::GetParent, FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (!w) return 0;
   if (w->style & WS_CHILD) return w->parent;
@@ -729,7 +729,7 @@ WindowHandle SimDesktop::GetParent(WindowHandle h) {
 }
 
 WindowHandle SimDesktop::GetAncestor(WindowHandle h, uint32_t flags) {
-  SIM_OPT("GetAncestor", FaultTarget::Window(h), 0);
+  SIM_OPT(Op::GetAncestor, FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (!w || h == s_->desktop) return 0;
   if (flags == GA_PARENT) return w->parent ? w->parent : s_->desktop;
@@ -753,22 +753,22 @@ WindowHandle SimDesktop::GetAncestor(WindowHandle h, uint32_t flags) {
 }
 
 WindowHandle SimDesktop::GetDesktopWindow() {
-  SIM_OP("GetDesktopWindow", 0);
+  SIM_OP(Op::GetDesktopWindow, 0);
   return s_->desktop;
 }
 
 WindowHandle SimDesktop::GetShellWindow() {
-  SIM_OP("GetShellWindow", 0);
+  SIM_OP(Op::GetShellWindow, 0);
   return s_->W(s_->shell) ? s_->shell : 0;
 }
 
 bool SimDesktop::IsWindow(WindowHandle h) {
-  SIM_OPT("IsWindow", FaultTarget::Window(h), false);
+  SIM_OPT(Op::IsWindow, FaultTarget::Window(h), false);
   return s_->W(h) != nullptr;
 }
 
 bool SimDesktop::IsWindowVisible(WindowHandle h) {
-  SIM_OPT("IsWindowVisible", FaultTarget::Window(h), false);
+  SIM_OPT(Op::IsWindowVisible, FaultTarget::Window(h), false);
   if (!s_->WErr(h)) return false;
   for (int i = 0; i < 64 && h; ++i) {
     SimWin* w = s_->W(h);
@@ -779,19 +779,19 @@ bool SimDesktop::IsWindowVisible(WindowHandle h) {
 }
 
 bool SimDesktop::IsIconic(WindowHandle h) {
-  SIM_OPT("IsIconic", FaultTarget::Window(h), false);
+  SIM_OPT(Op::IsIconic, FaultTarget::Window(h), false);
   SimWin* w = s_->WErr(h);
   return w && (w->style & WS_MINIMIZE);
 }
 
 bool SimDesktop::IsZoomed(WindowHandle h) {
-  SIM_OPT("IsZoomed", FaultTarget::Window(h), false);
+  SIM_OPT(Op::IsZoomed, FaultTarget::Window(h), false);
   SimWin* w = s_->WErr(h);
   return w && (w->style & WS_MAXIMIZE);
 }
 
 int32_t SimDesktop::GetWindowLongW(WindowHandle h, int32_t index) {
-  SIM_OPT("GetWindowLongW", FaultTarget::Window(h), 0);
+  SIM_OPT(Op::GetWindowLongW, FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (!w) return 0;
   if (index == GWL_STYLE) return static_cast<int32_t>(w->style);
@@ -803,33 +803,33 @@ int32_t SimDesktop::GetWindowLongW(WindowHandle h, int32_t index) {
 // Windows asks a window of this process for its text with WM_GETTEXT (so a thread of ours that
 // does not respond holds the caller); another program's text it reads without asking.
 int32_t SimDesktop::GetWindowTextLengthW(WindowHandle h) {
-  SIM_OPT("GetWindowTextLengthW", FaultTarget::Window(h), 0);
+  SIM_OPT(Op::GetWindowTextLengthW, FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (w && w->pid == s_->ownPid && s_->WaitsForL(*w)) {
-    SufferHang(lk, "GetWindowTextLengthW");
+    SufferHang(lk, Op::GetWindowTextLengthW);
     w = s_->WErr(h);
   }
   return w ? static_cast<int32_t>(w->title.size()) : 0;
 }
 
 std::wstring SimDesktop::GetWindowTextW(WindowHandle h) {
-  SIM_OPT("GetWindowTextW", FaultTarget::Window(h), L"");
+  SIM_OPT(Op::GetWindowTextW, FaultTarget::Window(h), L"");
   SimWin* w = s_->WErr(h);
   if (w && w->pid == s_->ownPid && s_->WaitsForL(*w)) {
-    SufferHang(lk, "GetWindowTextW");
+    SufferHang(lk, Op::GetWindowTextW);
     w = s_->WErr(h);
   }
   return w ? w->title : L"";
 }
 
 std::wstring SimDesktop::GetClassNameW(WindowHandle h) {
-  SIM_OPT("GetClassNameW", FaultTarget::Window(h), L"");
+  SIM_OPT(Op::GetClassNameW, FaultTarget::Window(h), L"");
   SimWin* w = s_->WErr(h);
   return w ? w->cls : L"";
 }
 
 WindowHandle SimDesktop::WindowFromPoint(TPoint pt) {
-  SIM_OP("WindowFromPoint", 0);
+  SIM_OP(Op::WindowFromPoint, 0);
   State& s = *s_;
   for (auto x : s.top) {
     SimWin* w = s.W(x);
@@ -856,13 +856,13 @@ WindowHandle SimDesktop::WindowFromPoint(TPoint pt) {
 }
 
 bool SimDesktop::GetCursorPos(TPoint& pt) {
-  SIM_OP("GetCursorPos", false);
+  SIM_OP(Op::GetCursorPos, false);
   pt = s_->cursor;
   return true;
 }
 
 bool SimDesktop::GetWindowRect(WindowHandle h, TRect& r) {
-  SIM_OPT("GetWindowRect", FaultTarget::Window(h), false);
+  SIM_OPT(Op::GetWindowRect, FaultTarget::Window(h), false);
   SimWin* w = s_->WErr(h);
   if (!w) return false;
   r = w->rect;
@@ -870,7 +870,7 @@ bool SimDesktop::GetWindowRect(WindowHandle h, TRect& r) {
 }
 
 bool SimDesktop::GetClientSize(WindowHandle h, int32_t& width, int32_t& height) {
-  SIM_OPT("GetClientSize", FaultTarget::Window(h), false);
+  SIM_OPT(Op::GetClientSize, FaultTarget::Window(h), false);
   SimWin* w = s_->WErr(h);
   if (!w) return false;
   if (w->style & WS_MINIMIZE) {
@@ -878,16 +878,14 @@ bool SimDesktop::GetClientSize(WindowHandle h, int32_t& width, int32_t& height) 
     return true;
   }
   int32_t fx = 0, top = 0;
-  if (w->style & WS_THICKFRAME) fx = 8;
-  else if (w->style & (WS_BORDER | WS_DLGFRAME)) fx = (w->style & WS_DLGFRAME) ? 3 : 1;
-  if ((w->style & WS_CAPTION) == WS_CAPTION) top = 23;
+  FrameOf(*w, fx, top);
   width = std::max(0, w->rect.Width() - 2 * fx);
   height = std::max(0, w->rect.Height() - 2 * fx - top);
   return true;
 }
 
 uint32_t SimDesktop::GetWindowThreadProcessId(WindowHandle h, uint32_t* pid) {
-  SIM_OPT("GetWindowThreadProcessId", FaultTarget::Window(h), 0);
+  SIM_OPT(Op::GetWindowThreadProcessId, FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (!w) {
     if (pid) *pid = 0;
@@ -899,7 +897,7 @@ uint32_t SimDesktop::GetWindowThreadProcessId(WindowHandle h, uint32_t* pid) {
 
 int32_t SimDesktop::DwmGetCloaked(WindowHandle h, uint32_t& cloaked) {
   std::unique_lock<std::mutex> lk(s_->mu);
-  if (auto f = s_->Enter("DwmGetCloaked", FaultTarget::Window(h))) {
+  if (auto f = s_->Enter(Op::DwmGetCloaked, FaultTarget::Window(h))) {
     s_->Err(*f);
     return static_cast<int32_t>(0x80070000u | (*f & 0xFFFFu));  // HRESULT_FROM_WIN32
   }
@@ -910,7 +908,7 @@ int32_t SimDesktop::DwmGetCloaked(WindowHandle h, uint32_t& cloaked) {
 }
 
 uint32_t SimDesktop::GetDpiForWindow(WindowHandle h) {
-  SIM_OPT("GetDpiForWindow", FaultTarget::Window(h), 0);
+  SIM_OPT(Op::GetDpiForWindow, FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (!w) return 0;
   const SimMon* m = s_->MonFromRect((w->style & WS_MINIMIZE) ? w->restore : w->rect, MONITOR_DEFAULTTONEAREST);
@@ -920,14 +918,14 @@ uint32_t SimDesktop::GetDpiForWindow(WindowHandle h) {
 // ---------------------------------------------------------------- monitors
 
 std::vector<MonitorDesc> SimDesktop::EnumMonitors() {
-  SIM_OP("EnumMonitors", {});
+  SIM_OP(Op::EnumMonitors, {});
   std::vector<MonitorDesc> out;
   for (auto& m : s_->mons) out.push_back(MonitorDesc{m.h, m.bounds, m.work, m.primary, m.name, m.path});
   return out;
 }
 
 MonitorHandle SimDesktop::MonitorFromWindow(WindowHandle h, uint32_t flags) {
-  SIM_OPT("MonitorFromWindow", FaultTarget::Window(h), 0);
+  SIM_OPT(Op::MonitorFromWindow, FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (!w) return 0;
   const TRect r = (w->style & WS_MINIMIZE) ? w->restore : w->rect;
@@ -936,13 +934,13 @@ MonitorHandle SimDesktop::MonitorFromWindow(WindowHandle h, uint32_t flags) {
 }
 
 MonitorHandle SimDesktop::MonitorFromPoint(TPoint pt, uint32_t flags) {
-  SIM_OPT("MonitorFromPoint", FaultTarget::Point(pt), 0);
+  SIM_OPT(Op::MonitorFromPoint, FaultTarget::Point(pt), 0);
   const SimMon* m = s_->MonFromPoint(pt, flags);
   return m ? m->h : 0;
 }
 
 bool SimDesktop::GetMonitorInfo(MonitorHandle m, MonitorDesc& out) {
-  SIM_OPT("GetMonitorInfo", FaultTarget::Monitor(m), false);
+  SIM_OPT(Op::GetMonitorInfo, FaultTarget::Monitor(m), false);
   for (auto& x : s_->mons) {
     if (x.h != m) continue;
     out = MonitorDesc{x.h, x.bounds, x.work, x.primary, x.name, x.path};
@@ -953,13 +951,13 @@ bool SimDesktop::GetMonitorInfo(MonitorHandle m, MonitorDesc& out) {
 }
 
 TRect SimDesktop::GetVirtualScreenRect() {
-  SIM_OP("GetVirtualScreenRect", TRect{});
+  SIM_OP(Op::GetVirtualScreenRect, TRect{});
   SimWin* sh = s_->W(s_->shell);
   return sh ? sh->rect : TRect{};
 }
 
 bool SimDesktop::GetTaskbarPos(TaskbarPos& out) {
-  SIM_OP("GetTaskbarPos", false);
+  SIM_OP(Op::GetTaskbarPos, false);
   SimWin* t = s_->W(s_->tray);
   if (!t || s_->mons.empty()) return false;
   out.edge = ABE_BOTTOM;
@@ -971,7 +969,7 @@ bool SimDesktop::GetTaskbarPos(TaskbarPos& out) {
 
 bool SimDesktop::SetWindowPos(WindowHandle h, WindowHandle insertAfter, int32_t x, int32_t y, int32_t cx,
                               int32_t cy, uint32_t flags) {
-  SIM_OPT("SetWindowPos", FaultTarget::Window(h), false);
+  SIM_OPT(Op::SetWindowPos, FaultTarget::Window(h), false);
   State& s = *s_;
   SimWin* w = s.WErr(h);
   if (!w) return false;
@@ -982,7 +980,7 @@ bool SimDesktop::SetWindowPos(WindowHandle h, WindowHandle insertAfter, int32_t 
   }
   const bool activates = !(flags & (SWP_NOACTIVATE | SWP_HIDEWINDOW));
   if (s.WaitsForL(*w) || (activates && s.DeactivationWaitsL(h))) {
-    SufferHang(lk, "SetWindowPos");
+    SufferHang(lk, Op::SetWindowPos);
     w = s.WErr(h);
     if (!w) return false;
   }
@@ -1091,28 +1089,38 @@ bool SimDesktop::SetWindowPos(WindowHandle h, WindowHandle insertAfter, int32_t 
 }
 
 bool SimDesktop::RedrawWindow(WindowHandle h, uint32_t flags) {
-  SIM_OPT("RedrawWindow", FaultTarget::Window(h), false);
+  SIM_OPT(Op::RedrawWindow, FaultTarget::Window(h), false);
   if (h == 0) return true;  // the desktop
   SimWin* w = s_->WErr(h);
   if (!w) return false;
   // Painting now is done by the window's own thread, and the caller waits for it.
   if ((flags & RDW_UPDATENOW) && s_->WaitsForL(*w)) {
-    SufferHang(lk, "RedrawWindow");
+    SufferHang(lk, Op::RedrawWindow);
     if (!s_->WErr(h)) return false;
   }
-  if (flags & RDW_UPDATENOW) return RunWhileWaiting(lk, h) || s_->WErr(h) != nullptr;
+  if (!(flags & RDW_UPDATENOW)) return true;
+  if (!RunWhileWaiting(lk, h)) return s_->WErr(h) != nullptr;
+  // Our own visible window is painted before the call returns; the update region is not modelled,
+  // so only an invalidation asked for here makes it paint.
+  w = s_->W(h);
+  if (!w || w->pid != s_->ownPid || !w->proc || w->tid != s_->Me().tid || !(flags & RDW_INVALIDATE)) return true;
+  for (const SimWin* v = w; v; v = v->parent ? s_->W(v->parent) : nullptr)
+    if (!(v->style & WS_VISIBLE)) return true;
+  const std::shared_ptr<WindowProc> proc = w->proc;
+  lk.unlock();
+  (*proc)(h, kWmPaint, 0, 0);
   return true;
 }
 
 bool SimDesktop::ShowWindow(WindowHandle h, int32_t cmd) {
-  SIM_OPT("ShowWindow", FaultTarget::Window(h), false);
+  SIM_OPT(Op::ShowWindow, FaultTarget::Window(h), false);
   State& s = *s_;
   SimWin* w = s.WErr(h);
   if (!w) return false;
   const bool activates = cmd == SW_SHOWNORMAL || cmd == SW_RESTORE || cmd == 10 || cmd == SW_SHOWMINIMIZED ||
                          cmd == SW_MAXIMIZE || cmd == SW_SHOW;
   if (s.WaitsForL(*w) || (activates && s.DeactivationWaitsL(h))) {
-    SufferHang(lk, "ShowWindow");
+    SufferHang(lk, Op::ShowWindow);
     w = s.WErr(h);
     if (!w) return false;
   }
@@ -1170,12 +1178,12 @@ bool SimDesktop::ShowWindow(WindowHandle h, int32_t cmd) {
 }
 
 bool SimDesktop::BringWindowToTop(WindowHandle h) {
-  SIM_OPT("BringWindowToTop", FaultTarget::Window(h), false);
+  SIM_OPT(Op::BringWindowToTop, FaultTarget::Window(h), false);
   State& s = *s_;
   SimWin* w = s.WErr(h);
   if (!w) return false;
   if (s.WaitsForL(*w) || s.DeactivationWaitsL(h)) {
-    SufferHang(lk, "BringWindowToTop");
+    SufferHang(lk, Op::BringWindowToTop);
     w = s.WErr(h);
     if (!w) return false;
   }
@@ -1189,7 +1197,7 @@ bool SimDesktop::BringWindowToTop(WindowHandle h) {
 }
 
 bool SimDesktop::GetWindowPlacement(WindowHandle h, TWindowPlacement& out) {
-  SIM_OPT("GetWindowPlacement", FaultTarget::Window(h), false);
+  SIM_OPT(Op::GetWindowPlacement, FaultTarget::Window(h), false);
   const SimWin* w = s_->WErr(h);
   if (!w) return false;
   const bool min = (w->style & WS_MINIMIZE) != 0, max = (w->style & WS_MAXIMIZE) != 0;
@@ -1200,7 +1208,7 @@ bool SimDesktop::GetWindowPlacement(WindowHandle h, TWindowPlacement& out) {
 }
 
 bool SimDesktop::SetWindowPlacement(WindowHandle h, const TWindowPlacement& wp) {
-  SIM_OPT("SetWindowPlacement", FaultTarget::Window(h), false);
+  SIM_OPT(Op::SetWindowPlacement, FaultTarget::Window(h), false);
   State& s = *s_;
   SimWin* w = s.WErr(h);
   if (!w) return false;
@@ -1246,13 +1254,13 @@ bool SimDesktop::SetWindowPlacement(WindowHandle h, const TWindowPlacement& wp) 
 }
 
 bool SimDesktop::SetForegroundWindow(WindowHandle h) {
-  SIM_OPT("SetForegroundWindow", FaultTarget::Window(h), false);
+  SIM_OPT(Op::SetForegroundWindow, FaultTarget::Window(h), false);
   State& s = *s_;
   SimWin* w = s.WErr(h);
   if (!w) return false;
   // The window's own thread learns of it later; only a deactivation inside shared input waits.
   if (s.DeactivationWaitsL(h)) {
-    SufferHang(lk, "SetForegroundWindow");
+    SufferHang(lk, Op::SetForegroundWindow);
     w = s.WErr(h);
     if (!w) return false;
   }
@@ -1262,7 +1270,7 @@ bool SimDesktop::SetForegroundWindow(WindowHandle h) {
 }
 
 WindowHandle SimDesktop::SetFocus(WindowHandle h) {
-  SIM_OPT("SetFocus", FaultTarget::Window(h), 0);
+  SIM_OPT(Op::SetFocus, FaultTarget::Window(h), 0);
   State& s = *s_;
   const WindowHandle prev = s.focus;
   if (h == 0) {
@@ -1278,11 +1286,21 @@ WindowHandle SimDesktop::SetFocus(WindowHandle h) {
     return 0;
   }
   s.focus = h;
+  if (prev == h) return prev;
+  // Our own windows on this thread are told, the one losing the focus first.
+  auto ownProc = [&](WindowHandle x) -> std::shared_ptr<WindowProc> {
+    const SimWin* o = s.W(x);
+    return o && o->pid == s.ownPid && o->tid == me ? o->proc : nullptr;
+  };
+  const std::shared_ptr<WindowProc> losing = ownProc(prev), gaining = ownProc(h);
+  lk.unlock();
+  if (losing) (*losing)(prev, kWmKillFocus, h, 0);
+  if (gaining) (*gaining)(h, WM_SETFOCUS, prev, 0);
   return prev;
 }
 
 bool SimDesktop::AttachThreadInput(uint32_t idAttach, uint32_t idAttachTo, bool attach) {
-  SIM_OP("AttachThreadInput", false);
+  SIM_OP(Op::AttachThreadInput, false);
   State& s = *s_;
   if (idAttach == idAttachTo || !s.threadPid.count(idAttach) || !s.threadPid.count(idAttachTo)) {
     s.Err(ERROR_INVALID_PARAMETER);
@@ -1300,7 +1318,7 @@ bool SimDesktop::AttachThreadInput(uint32_t idAttach, uint32_t idAttachTo, bool 
 }
 
 bool SimDesktop::SystemParametersGet(uint32_t action, uint32_t& value) {
-  SIM_OP("SystemParametersGet", false);
+  SIM_OP(Op::SystemParametersGet, false);
   switch (action) {
     case SPI_GETFOREGROUNDLOCKTIMEOUT: value = s_->lockTimeout; return true;
     case SPI_GETKEYBOARDSPEED: value = s_->keyboardSpeed; return true;
@@ -1310,7 +1328,7 @@ bool SimDesktop::SystemParametersGet(uint32_t action, uint32_t& value) {
 }
 
 bool SimDesktop::SystemParametersSet(uint32_t action, uint32_t /*uiParam*/, uintptr_t pvParam, uint32_t /*winIni*/) {
-  SIM_OP("SystemParametersSet", false);
+  SIM_OP(Op::SystemParametersSet, false);
   State& s = *s_;
   if (action != SPI_SETFOREGROUNDLOCKTIMEOUT) {
     s.Err(ERROR_INVALID_PARAMETER);

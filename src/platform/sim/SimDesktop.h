@@ -3,6 +3,7 @@
 // the interface). Time is virtual: GetTickCount moves only when something sleeps or a test
 // advances it.
 #pragma once
+#include <iosfwd>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -12,6 +13,10 @@
 #include <vector>
 
 #include "desktop/WindowSystem.h"
+
+namespace tessary {
+std::ostream& operator<<(std::ostream& o, Op op);  // its name, for test messages
+}  // namespace tessary
 
 namespace tessary::sim {
 
@@ -120,7 +125,7 @@ class SimDesktop final : public IWindowSystem {
   // window reads its new place, then flips back once. forMs 0 ends the mode.
   void EchoPlacements(WindowHandle h, uint32_t afterMs, uint32_t forMs);
   // The operations that waited for a thread that did not respond, in call order.
-  std::vector<std::string> HangsSuffered() const;
+  std::vector<Op> HangsSuffered() const;
   // Windows keep the foreground lock: SetForegroundWindow from a process that is not the
   // foreground one only flashes the taskbar button unless the lock timeout is 0.
   void SetForegroundLockEnforced(bool enforced);
@@ -148,11 +153,11 @@ class SimDesktop final : public IWindowSystem {
   void ReserveHotkey(uint32_t modifiers, uint32_t vk);
 
   // Faults: the next `count` calls (or all, count < 0) of the named operation fail with `code`.
-  // The name is the interface method's name, e.g. "SetWindowPos". With skip, that many calls
+  // With skip, that many calls
   // still succeed first (to fail, say, only the second of three calls).
-  void FailOperation(std::string_view op, uint32_t code, int count = 1, int skip = 0);
+  void FailOperation(Op op, uint32_t code, int count = 1, int skip = 0);
   void ClearFaults();
-  int CallCount(std::string_view op) const;  // calls made so far of a named operation
+  int CallCount(Op op) const;  // calls made so far of the operation
   void ResetCallCounts();
 
   // Faults by call number. Once numbering starts, every call of an operation that can fail on
@@ -171,17 +176,17 @@ class SimDesktop final : public IWindowSystem {
   enum class FaultKind { Error, Vanished, Timeout, MonitorGone, PartialWrite };
   static const char* FaultKindName(FaultKind kind);
   struct NumberedCall {
-    std::string op;
+    Op op;
     std::vector<FaultKind> kinds;  // the ways this call, with its arguments, can fail
   };
   struct InjectedFault {
     uint64_t number = 0;
-    std::string op;
+    Op op = Op::GetForegroundWindow;
     FaultKind kind = FaultKind::Error;
     uint32_t code = 0;   // the last error it left (0: none, as for a vanished window)
     bool fitted = true;  // false: call k did not fit the kind (a run that took another path)
   };
-  static std::vector<std::string> CannotFail();
+  static std::vector<Op> CannotFail();
   void StartCallNumbering();  // numbering from 1, record cleared, no fault planned
   std::vector<NumberedCall> NumberedCalls() const;
   void FailCallNumber(uint64_t number, FaultKind kind);  // 0: none
@@ -266,6 +271,8 @@ class SimDesktop final : public IWindowSystem {
     int32_t size = 0;
   };
   std::optional<LoadedIcon> LoadedAs(IconHandle icon) const;
+  size_t LiveIconCopies() const;  // copies made by CopyIconHandle and not yet destroyed
+  IconHandle CopiedFrom(IconHandle copy) const;  // the icon a live copy was made from; 0 otherwise
   size_t LiveLoadedIcons() const;  // loaded and not yet destroyed
   // The dpi the system was started with: GetSmallIconSize is 16 scaled by it (96 by default).
   void SetSystemDpi(uint32_t dpi);
@@ -286,149 +293,13 @@ class SimDesktop final : public IWindowSystem {
   void SetMessageBoxAnswer(int32_t answer);
 
   // ---------------- IWindowSystem ----------------
-  WindowHandle GetForegroundWindow() override;
-  WindowHandle GetWindow(WindowHandle h, uint32_t cmd) override;
-  WindowHandle GetParent(WindowHandle h) override;
-  WindowHandle GetAncestor(WindowHandle h, uint32_t flags) override;
-  WindowHandle GetDesktopWindow() override;
-  WindowHandle GetShellWindow() override;
-  bool IsWindow(WindowHandle h) override;
-  bool IsWindowVisible(WindowHandle h) override;
-  bool IsIconic(WindowHandle h) override;
-  bool IsZoomed(WindowHandle h) override;
-  int32_t GetWindowLongW(WindowHandle h, int32_t index) override;
-  int32_t GetWindowTextLengthW(WindowHandle h) override;
-  std::wstring GetWindowTextW(WindowHandle h) override;
-  std::wstring GetClassNameW(WindowHandle h) override;
-  WindowHandle WindowFromPoint(TPoint pt) override;
-  bool GetCursorPos(TPoint& pt) override;
-  bool GetWindowRect(WindowHandle h, TRect& r) override;
-  bool GetClientSize(WindowHandle h, int32_t& width, int32_t& height) override;
-  uint32_t GetWindowThreadProcessId(WindowHandle h, uint32_t* pid) override;
-  int32_t DwmGetCloaked(WindowHandle h, uint32_t& cloaked) override;
-  uint32_t GetDpiForWindow(WindowHandle h) override;
-
-  std::vector<MonitorDesc> EnumMonitors() override;
-  MonitorHandle MonitorFromWindow(WindowHandle h, uint32_t flags) override;
-  MonitorHandle MonitorFromPoint(TPoint pt, uint32_t flags) override;
-  bool GetMonitorInfo(MonitorHandle m, MonitorDesc& out) override;
-  TRect GetVirtualScreenRect() override;
-  bool GetTaskbarPos(TaskbarPos& out) override;
-
-  bool SetWindowPos(WindowHandle h, WindowHandle insertAfter, int32_t x, int32_t y, int32_t cx, int32_t cy,
-                    uint32_t flags) override;
-  bool RedrawWindow(WindowHandle h, uint32_t flags) override;
-  bool ShowWindow(WindowHandle h, int32_t cmd) override;
-  bool BringWindowToTop(WindowHandle h) override;
-  bool GetWindowPlacement(WindowHandle h, TWindowPlacement& out) override;
-  bool SetWindowPlacement(WindowHandle h, const TWindowPlacement& wp) override;
-  bool SetForegroundWindow(WindowHandle h) override;
-  WindowHandle SetFocus(WindowHandle h) override;
-  bool AttachThreadInput(uint32_t idAttach, uint32_t idAttachTo, bool attach) override;
-  bool SystemParametersGet(uint32_t action, uint32_t& value) override;
-  bool SystemParametersSet(uint32_t action, uint32_t uiParam, uintptr_t pvParam, uint32_t winIni) override;
-
-  WindowHandle CreateWindowExW(uint32_t exStyle, const std::wstring& className, const std::wstring& title,
-                               uint32_t style, int32_t x, int32_t y, int32_t width, int32_t height,
-                               WindowHandle parent, WindowProc proc) override;
-  bool DestroyWindow(WindowHandle h) override;
-  void SetClassStyle(const std::wstring& className, uint32_t classStyle) override;
-  uint32_t GetClassStyle(WindowHandle h) override;
-  bool AdjustWindowRectExForDpi(TRect& r, uint32_t style, uint32_t exStyle, uint32_t dpi) override;
-  bool SetWindowTextW(WindowHandle h, const std::wstring& text) override;
-  bool SetWindowLongW(WindowHandle h, int32_t index, int32_t value) override;
-  bool PostMessageW(WindowHandle h, uint32_t msg, uintptr_t wParam, intptr_t lParam) override;
-  intptr_t SendMessageW(WindowHandle h, uint32_t msg, uintptr_t wParam, intptr_t lParam) override;
-  bool SendMessageTimeoutW(WindowHandle h, uint32_t msg, uintptr_t wParam, intptr_t lParam, uint32_t flags,
-                           uint32_t timeoutMs, uintptr_t& result) override;
-  bool SendCopyData(WindowHandle from, WindowHandle to, const CopyDataRecord& data, intptr_t& result) override;
-  WindowHandle FindWindowW(const std::wstring& className, const std::wstring& title) override;
-  uint32_t RegisterWindowMessageW(const std::wstring& name) override;
-  bool SetTimer(WindowHandle h, uintptr_t id, uint32_t elapseMs) override;
-  bool KillTimer(WindowHandle h, uintptr_t id) override;
-  void ProcessPendingMessages() override;
-  bool PumpOneMessage() override;
-  uint32_t GetMessageTime() override;
-  void PostQuitMessage(int32_t exitCode) override;
-  KernelHandle RegisterDeviceNotificationW(WindowHandle h, const std::wstring& interfaceClassGuid) override;
-  bool UnregisterDeviceNotification(KernelHandle n) override;
-
-  bool RegisterHotKey(WindowHandle h, int32_t id, uint32_t modifiers, uint32_t vk) override;
-  bool UnregisterHotKey(WindowHandle h, int32_t id) override;
-  int16_t GetKeyState(int32_t vk) override;
-  int16_t GetAsyncKeyState(int32_t vk) override;
-  bool GetKeyboardState(uint8_t (&keys)[256]) override;
-  void keybd_event(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t extraInfo) override;
-  int16_t VkKeyScanW(wchar_t ch) override;
-  uint32_t MapVirtualKeyW(uint32_t code, uint32_t mapType) override;
-  bool WatchKeyRelease(int32_t vk, uint32_t downTick) override;
-  bool KeyReleaseSeen(int32_t vk, uint32_t& releaseTick) override;
-
-  bool GetProcessList(std::vector<ProcessEntry>& out) override;
-  bool GetProcessImageName(uint32_t pid, std::wstring& exeName) override;
-  uint32_t GetVersion() override;
-  uint32_t GetCurrentProcessId() override;
-  uint32_t GetCurrentThreadId() override;
-  KernelHandle OpenProcess(uint32_t access, bool inherit, uint32_t pid) override;
-  KernelHandle OpenProcessToken(KernelHandle process, uint32_t access) override;
-  bool GetTokenIntegritySize(KernelHandle token, uint32_t& needed) override;
-  bool GetTokenIntegrityLevel(KernelHandle token, uint32_t size, uint32_t& rid, bool& sidValid) override;
-  bool CloseHandle(KernelHandle h) override;
-  RegValueState ReadRegistryString(RegRoot root, const std::wstring& key, const std::wstring& value,
-                                   std::wstring& out) override;
-  bool WriteRegistryString(RegRoot root, const std::wstring& key, const std::wstring& value,
-                           const std::wstring& data) override;
-  bool DeleteRegistryValue(RegRoot root, const std::wstring& key, const std::wstring& value) override;
-  RegValueState ReadRegistryDword(RegRoot root, const std::wstring& key, const std::wstring& value,
-                                  uint32_t& out) override;
-  KernelHandle CreateMutexW(const std::wstring& name) override;
-  bool IsDebuggerPresent() override;
-
-  std::wstring GetSpecialFolder(int32_t csidl) override;
-  bool ShellExecuteOpen(const std::wstring& target) override;
-  std::wstring GetModuleFileNameW() override;
-  std::vector<std::wstring> GetCommandLineArgs() override;
-  bool GetFileVersion(const std::wstring& path, uint16_t (&version)[4]) override;
-  bool FileExists(const std::wstring& path) override;
-  bool DirectoryExists(const std::wstring& path) override;
-  bool CreateDirectoryTree(const std::wstring& path) override;
-  bool MoveFileW(const std::wstring& from, const std::wstring& to) override;
-  bool MoveFileReplacing(const std::wstring& from, const std::wstring& to) override;
-  bool DeleteFileW(const std::wstring& path) override;
-  bool WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes) override;
-  bool ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& bytes) override;
-  bool ReadFileLimited(const std::wstring& path, size_t maxBytes, std::vector<uint8_t>& bytes) override;
-  std::wstring GetPrivateProfileStringW(const std::wstring& section, const std::wstring& key,
-                                        const std::wstring& def, const std::wstring& file) override;
-  bool WritePrivateProfileStringW(const std::wstring& section, const std::wstring& key, const std::wstring& value,
-                                  const std::wstring& file) override;
-
-  IconHandle GetClassIcon(WindowHandle h, int32_t index) override;
-  IconHandle CopyIconHandle(IconHandle icon) override;
-  bool DestroyIcon(IconHandle icon) override;
-  size_t LiveIconCopies() const;  // copies made by CopyIconHandle and not yet destroyed
-  IconHandle CopiedFrom(IconHandle copy) const;  // the icon a live copy was made from; 0 otherwise
-  IconHandle LoadIconResource(int32_t resourceId, int32_t size) override;
-  int32_t GetSmallIconSize() override;
-  bool ShellNotifyIcon(uint32_t message, const NotifyIconData& data) override;
-
-  uint32_t GetTickCount() override;
-  void Sleep(uint32_t ms) override;
-  uint32_t GetLastError() override;
-  void SetLastError(uint32_t code) override;
-  std::wstring ErrorText(uint32_t code) override;
-  std::wstring LocalTimeText() override;
-  std::wstring DecimalSeparator() override;
-  bool SetClipboardText(const std::wstring& text) override;
-  bool GetClipboardText(std::wstring& text) override;
-  int32_t MessageBoxW(WindowHandle owner, const std::wstring& text, const std::wstring& caption,
-                      uint32_t flags) override;
+  TESSARY_OPS(TESSARY_OP_OVERRIDE)
 
  private:
   struct State;
   void RunSent(std::unique_lock<std::mutex>& lk, const std::shared_ptr<SimSent>& call);
   // A call that waits for a thread that does not respond: recorded, and the clock moves on.
-  void SufferHang(std::unique_lock<std::mutex>& lk, const char* op);
+  void SufferHang(std::unique_lock<std::mutex>& lk, Op op);
   // The WhileWaitingFor action for h, if any; false when h went meanwhile.
   bool RunWhileWaiting(std::unique_lock<std::mutex>& lk, WindowHandle h);
   // Hands a message to another real thread of this process and waits until it has answered it;

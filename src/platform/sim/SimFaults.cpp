@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <exception>
+#include <ostream>
 #include <string>
 
 #include "platform/sim/SimState.h"
@@ -15,94 +16,112 @@ namespace {
 
 // Only what Windows does: an operation is listed with the failures its documentation (or a
 // measurement) gives it. Queries that fail only for a window that is gone fail here by its going.
-constexpr FaultRow E(std::string_view op, uint32_t error) { return FaultRow{op, error, true}; }
-constexpr FaultRow V(std::string_view op) { return FaultRow{op, 0, false, false, true}; }
-constexpr FaultRow EV(std::string_view op, uint32_t error) { return FaultRow{op, error, true, false, true}; }
-constexpr FaultRow M(std::string_view op) { return FaultRow{op, 0, false, false, false, true}; }
+constexpr FaultRow E(Op op, uint32_t error) { return FaultRow{op, error, true}; }
+constexpr FaultRow V(Op op) { return FaultRow{op, 0, false, false, true}; }
+constexpr FaultRow EV(Op op, uint32_t error) { return FaultRow{op, error, true, false, true}; }
+constexpr FaultRow M(Op op) { return FaultRow{op, 0, false, false, false, true}; }
 
 constexpr std::array kRows{
     // windows: a window of another program may go at any moment
-    V("GetWindow"), V("GetParent"), V("GetAncestor"), V("IsWindow"), V("IsWindowVisible"), V("IsIconic"),
-    V("IsZoomed"), V("GetWindowLongW"), V("GetWindowTextLengthW"), V("GetWindowTextW"), V("GetClassNameW"),
-    V("GetWindowRect"), V("GetClientSize"), V("GetWindowThreadProcessId"), V("GetDpiForWindow"),
-    V("GetClassStyle"), V("GetClassIcon"),
-    EV("DwmGetCloaked", ERROR_ACCESS_DENIED),
+    V(Op::GetWindow), V(Op::GetParent), V(Op::GetAncestor), V(Op::IsWindow), V(Op::IsWindowVisible), V(Op::IsIconic),
+    V(Op::IsZoomed), V(Op::GetWindowLongW), V(Op::GetWindowTextLengthW), V(Op::GetWindowTextW), V(Op::GetClassNameW),
+    V(Op::GetWindowRect), V(Op::GetClientSize), V(Op::GetWindowThreadProcessId), V(Op::GetDpiForWindow),
+    V(Op::GetClassStyle), V(Op::GetClassIcon),
+    EV(Op::DwmGetCloaked, ERROR_ACCESS_DENIED),
     // GetForegroundWindow is NULL while the activation changes hands
-    E("GetForegroundWindow", ERROR_SUCCESS),
-    E("GetShellWindow", ERROR_SUCCESS),  // no shell running
-    E("GetCursorPos", ERROR_ACCESS_DENIED),  // another desktop (locked, secure desktop) is active
+    E(Op::GetForegroundWindow, ERROR_SUCCESS),
+    E(Op::GetShellWindow, ERROR_SUCCESS),  // no shell running
+    E(Op::GetCursorPos, ERROR_ACCESS_DENIED),  // another desktop (locked, secure desktop) is active
     // monitors
-    M("EnumMonitors"), FaultRow{"MonitorFromWindow", 0, false, false, true, true}, M("MonitorFromPoint"),
-    M("GetMonitorInfo"),
-    E("GetTaskbarPos", ERROR_SUCCESS),  // SHAppBarMessage answers 0
+    M(Op::EnumMonitors), FaultRow{Op::MonitorFromWindow, 0, false, false, true, true}, M(Op::MonitorFromPoint),
+    M(Op::GetMonitorInfo),
+    E(Op::GetTaskbarPos, ERROR_SUCCESS),  // SHAppBarMessage answers 0
     // placing: other programs' windows may refuse (UIPI) or go
-    EV("SetWindowPos", ERROR_ACCESS_DENIED), V("RedrawWindow"), V("ShowWindow"),
-    EV("BringWindowToTop", ERROR_ACCESS_DENIED), V("GetWindowPlacement"),
-    EV("SetWindowPlacement", ERROR_ACCESS_DENIED), EV("SetForegroundWindow", ERROR_SUCCESS),
-    EV("SetFocus", ERROR_ACCESS_DENIED), E("AttachThreadInput", ERROR_INVALID_PARAMETER),
-    E("SystemParametersGet", ERROR_ACCESS_DENIED), E("SystemParametersSet", ERROR_ACCESS_DENIED),
+    EV(Op::SetWindowPos, ERROR_ACCESS_DENIED), V(Op::RedrawWindow), V(Op::ShowWindow),
+    EV(Op::BringWindowToTop, ERROR_ACCESS_DENIED), V(Op::GetWindowPlacement),
+    EV(Op::SetWindowPlacement, ERROR_ACCESS_DENIED), EV(Op::SetForegroundWindow, ERROR_SUCCESS),
+    EV(Op::SetFocus, ERROR_ACCESS_DENIED), E(Op::AttachThreadInput, ERROR_INVALID_PARAMETER),
+    E(Op::SystemParametersGet, ERROR_ACCESS_DENIED), E(Op::SystemParametersSet, ERROR_ACCESS_DENIED),
     // the program's own windows and messages: the desktop heap or the user-object quota runs out
-    E("CreateWindowExW", ERROR_NOT_ENOUGH_QUOTA), V("SetWindowTextW"), V("SetWindowLongW"),
-    EV("PostMessageW", ERROR_NOT_ENOUGH_QUOTA),  // the queue holds 10000 messages
-    V("SendMessageW"), FaultRow{"SendMessageTimeoutW", 0, false, true, true},
-    FaultRow{"SendCopyData", 0, false, true, true}, E("FindWindowW", ERROR_SUCCESS),
-    E("RegisterWindowMessageW", ERROR_NOT_ENOUGH_MEMORY), EV("SetTimer", ERROR_NOT_ENOUGH_QUOTA),
-    E("RegisterDeviceNotificationW", ERROR_NOT_ENOUGH_MEMORY),
+    E(Op::CreateWindowExW, ERROR_NOT_ENOUGH_QUOTA), V(Op::SetWindowTextW), V(Op::SetWindowLongW),
+    EV(Op::PostMessageW, ERROR_NOT_ENOUGH_QUOTA),  // the queue holds 10000 messages
+    V(Op::SendMessageW), FaultRow{Op::SendMessageTimeoutW, 0, false, true, true},
+    FaultRow{Op::SendCopyData, 0, false, true, true}, E(Op::FindWindowW, ERROR_SUCCESS),
+    E(Op::RegisterWindowMessageW, ERROR_NOT_ENOUGH_MEMORY), EV(Op::SetTimer, ERROR_NOT_ENOUGH_QUOTA),
+    E(Op::RegisterDeviceNotificationW, ERROR_NOT_ENOUGH_MEMORY),
     // keyboard
-    E("RegisterHotKey", ERROR_HOTKEY_ALREADY_REGISTERED), E("GetKeyboardState", ERROR_ACCESS_DENIED),
-    E("WatchKeyRelease", ERROR_NOT_ENOUGH_MEMORY),  // its thread could not be created
+    E(Op::RegisterHotKey, ERROR_HOTKEY_ALREADY_REGISTERED), E(Op::GetKeyboardState, ERROR_ACCESS_DENIED),
+    E(Op::WatchKeyRelease, ERROR_NOT_ENOUGH_MEMORY),  // its thread could not be created
     // processes: another program's may go or be out of reach
-    E("GetProcessList", ERROR_NOT_ENOUGH_MEMORY), E("GetProcessImageName", ERROR_ACCESS_DENIED),
-    E("OpenProcess", ERROR_ACCESS_DENIED), E("OpenProcessToken", ERROR_ACCESS_DENIED),
-    E("GetTokenIntegritySize", ERROR_ACCESS_DENIED), E("GetTokenIntegrityLevel", ERROR_ACCESS_DENIED),
-    E("ReadRegistryDword", ERROR_ACCESS_DENIED), E("ReadRegistryString", ERROR_ACCESS_DENIED),
-    E("WriteRegistryString", ERROR_ACCESS_DENIED),  // a policy, a hive mounted read-only
-    E("DeleteRegistryValue", ERROR_ACCESS_DENIED),
-    E("CreateMutexW", ERROR_ACCESS_DENIED),  // the name is held in another session
+    E(Op::GetProcessList, ERROR_NOT_ENOUGH_MEMORY), E(Op::GetProcessImageName, ERROR_ACCESS_DENIED),
+    E(Op::OpenProcess, ERROR_ACCESS_DENIED), E(Op::OpenProcessToken, ERROR_ACCESS_DENIED),
+    E(Op::GetTokenIntegritySize, ERROR_ACCESS_DENIED), E(Op::GetTokenIntegrityLevel, ERROR_ACCESS_DENIED),
+    E(Op::ReadRegistryDword, ERROR_ACCESS_DENIED), E(Op::ReadRegistryString, ERROR_ACCESS_DENIED),
+    E(Op::WriteRegistryString, ERROR_ACCESS_DENIED),  // a policy, a hive mounted read-only
+    E(Op::DeleteRegistryValue, ERROR_ACCESS_DENIED),
+    E(Op::CreateMutexW, ERROR_ACCESS_DENIED),  // the name is held in another session
     // shell and files: another program (a virus scanner, an editor) holds the file
-    E("GetSpecialFolder", ERROR_ACCESS_DENIED), E("ShellExecuteOpen", ERROR_FILE_NOT_FOUND),
-    E("GetModuleFileNameW", ERROR_INSUFFICIENT_BUFFER), E("GetCommandLineArgs", ERROR_NOT_ENOUGH_MEMORY),
-    E("GetFileVersion", ERROR_RESOURCE_TYPE_NOT_FOUND), E("FileExists", ERROR_ACCESS_DENIED),
-    E("DirectoryExists", ERROR_ACCESS_DENIED), E("CreateDirectoryTree", ERROR_ACCESS_DENIED),
-    E("MoveFileW", ERROR_SHARING_VIOLATION), E("MoveFileReplacing", ERROR_SHARING_VIOLATION),
-    E("DeleteFileW", ERROR_SHARING_VIOLATION),
-    FaultRow{"WriteWholeFile", ERROR_SHARING_VIOLATION, true, false, false, false, true},
-    E("ReadWholeFile", ERROR_SHARING_VIOLATION), E("ReadFileLimited", ERROR_SHARING_VIOLATION),
-    E("WritePrivateProfileStringW", ERROR_ACCESS_DENIED),
+    E(Op::GetSpecialFolder, ERROR_ACCESS_DENIED), E(Op::ShellExecuteOpen, ERROR_FILE_NOT_FOUND),
+    E(Op::GetModuleFileNameW, ERROR_INSUFFICIENT_BUFFER), E(Op::GetCommandLineArgs, ERROR_NOT_ENOUGH_MEMORY),
+    E(Op::GetFileVersion, ERROR_RESOURCE_TYPE_NOT_FOUND), E(Op::FileExists, ERROR_ACCESS_DENIED),
+    E(Op::DirectoryExists, ERROR_ACCESS_DENIED), E(Op::CreateDirectoryTree, ERROR_ACCESS_DENIED),
+    E(Op::MoveFileW, ERROR_SHARING_VIOLATION), E(Op::MoveFileReplacing, ERROR_SHARING_VIOLATION),
+    E(Op::DeleteFileW, ERROR_SHARING_VIOLATION),
+    FaultRow{Op::WriteWholeFile, ERROR_SHARING_VIOLATION, true, false, false, false, true},
+    E(Op::ReadWholeFile, ERROR_SHARING_VIOLATION), E(Op::ReadFileLimited, ERROR_SHARING_VIOLATION),
+    E(Op::WritePrivateProfileStringW, ERROR_ACCESS_DENIED),
     // icons and the notification area (the shell may not answer in time)
-    E("CopyIconHandle", ERROR_NOT_ENOUGH_MEMORY), E("LoadIconResource", ERROR_NOT_ENOUGH_MEMORY),
-    E("GetSmallIconSize", ERROR_SUCCESS), E("ShellNotifyIcon", ERROR_TIMEOUT),
+    E(Op::CopyIconHandle, ERROR_NOT_ENOUGH_MEMORY), E(Op::LoadIconResource, ERROR_NOT_ENOUGH_MEMORY),
+    E(Op::GetSmallIconSize, ERROR_SUCCESS), E(Op::ShellNotifyIcon, ERROR_TIMEOUT),
     // common
-    E("ErrorText", ERROR_NOT_ENOUGH_MEMORY), E("LocalTimeText", ERROR_NOT_ENOUGH_MEMORY),
-    E("SetClipboardText", ERROR_ACCESS_DENIED), E("GetClipboardText", ERROR_ACCESS_DENIED),
-    E("MessageBoxW", ERROR_NOT_ENOUGH_MEMORY),
+    E(Op::ErrorText, ERROR_NOT_ENOUGH_MEMORY), E(Op::LocalTimeText, ERROR_NOT_ENOUGH_MEMORY),
+    E(Op::SetClipboardText, ERROR_ACCESS_DENIED), E(Op::GetClipboardText, ERROR_ACCESS_DENIED),
+    E(Op::MessageBoxW, ERROR_NOT_ENOUGH_MEMORY),
 };
 
 // Documented never to fail (or to fail only for arguments the program never passes: its own
 // valid window, timer, registration, handle or icon), or with no way to report a failure.
-constexpr std::array<std::string_view, 27> kCannotFail{
-    "GetDesktopWindow", "WindowFromPoint", "GetVirtualScreenRect", "AdjustWindowRectExForDpi",
-    "DestroyWindow", "SetClassStyle", "KillTimer", "ProcessPendingMessages", "PumpOneMessage",
-    "PostQuitMessage", "UnregisterDeviceNotification", "UnregisterHotKey", "GetKeyState",
-    "GetAsyncKeyState", "keybd_event", "VkKeyScanW", "MapVirtualKeyW", "GetVersion",
-    "GetCurrentProcessId", "GetCurrentThreadId", "CloseHandle", "IsDebuggerPresent", "DestroyIcon",
-    "GetTickCount", "GetMessageTime", "KeyReleaseSeen", "DecimalSeparator"};
-// Also never numbered: Sleep, GetLastError, SetLastError (no failure) and
-// GetPrivateProfileStringW (the program does not call it).
+constexpr std::array kCannotFail{
+    Op::GetDesktopWindow, Op::WindowFromPoint, Op::GetVirtualScreenRect, Op::AdjustWindowRectExForDpi,
+    Op::DestroyWindow, Op::SetClassStyle, Op::KillTimer, Op::ProcessPendingMessages, Op::PumpOneMessage,
+    Op::PostQuitMessage, Op::UnregisterDeviceNotification, Op::UnregisterHotKey, Op::GetKeyState,
+    Op::GetAsyncKeyState, Op::keybd_event, Op::VkKeyScanW, Op::MapVirtualKeyW, Op::GetVersion,
+    Op::GetCurrentProcessId, Op::GetCurrentThreadId, Op::CloseHandle, Op::IsDebuggerPresent, Op::DestroyIcon,
+    Op::GetTickCount, Op::GetMessageTime, Op::KeyReleaseSeen, Op::DecimalSeparator,
+    // no failure at all
+    Op::Sleep, Op::GetLastError, Op::SetLastError};
+// Not numbered either, though it can fail: the program does not call it.
+constexpr std::array kNotCalled{Op::GetPrivateProfileStringW};
+
+// Each operation has its place in exactly one of the lists, so a new one cannot be left out.
+constexpr size_t FirstOpMisplaced() {
+  std::array<int, kOpCount> seen{};
+  for (const FaultRow& r : kRows) ++seen[static_cast<size_t>(r.op)];
+  for (Op op : kCannotFail) ++seen[static_cast<size_t>(op)];
+  for (Op op : kNotCalled) ++seen[static_cast<size_t>(op)];
+  for (size_t i = 0; i < kOpCount; ++i)
+    if (seen[i] != 1) return i;
+  return kOpCount;
+}
+static_assert(FirstOpMisplaced() == kOpCount,
+              "an operation is missing from kRows, kCannotFail and kNotCalled, or is in two of them");
+
+// kRows' index by operation; -1: not numbered.
+constexpr std::array<int16_t, kOpCount> kRowOf = [] {
+  std::array<int16_t, kOpCount> at{};
+  at.fill(-1);
+  for (size_t i = 0; i < kRows.size(); ++i) at[static_cast<size_t>(kRows[i].op)] = static_cast<int16_t>(i);
+  return at;
+}();
 
 }  // namespace
 
-const FaultRow* FindFaultRow(std::string_view op) {
-  for (const FaultRow& r : kRows)
-    if (r.op == op) return &r;
-  return nullptr;
+const FaultRow* FindFaultRow(Op op) {
+  const int16_t i = kRowOf[static_cast<size_t>(op)];
+  return i < 0 ? nullptr : &kRows[static_cast<size_t>(i)];
 }
 
-std::vector<std::string> SimDesktop::CannotFail() {
-  std::vector<std::string> out(kCannotFail.begin(), kCannotFail.end());
-  for (const char* more : {"Sleep", "GetLastError", "SetLastError"}) out.emplace_back(more);
-  return out;
-}
+std::vector<Op> SimDesktop::CannotFail() { return {kCannotFail.begin(), kCannotFail.end()}; }
 
 const char* SimDesktop::FaultKindName(FaultKind kind) {
   switch (kind) {
@@ -115,10 +134,8 @@ const char* SimDesktop::FaultKindName(FaultKind kind) {
   return "?";
 }
 
-std::optional<uint32_t> SimDesktop::State::Enter(std::string_view op, const FaultTarget& target) {
-  auto c = calls.find(op);
-  if (c == calls.end()) c = calls.emplace(std::string(op), 0).first;
-  ++c->second;
+std::optional<uint32_t> SimDesktop::State::Enter(Op op, const FaultTarget& target) {
+  ++calls[static_cast<size_t>(op)];
   partialWrite = false;
   if (budget) CheckBudgetL(op);
   if (numbering && !numberingPaused) {
@@ -172,17 +189,17 @@ std::vector<SimDesktop::FaultKind> SimDesktop::State::KindsL(const FaultRow& row
   return kinds;
 }
 
-std::optional<uint32_t> SimDesktop::State::NumberedFaultL(std::string_view op, const FaultTarget& target) {
+std::optional<uint32_t> SimDesktop::State::NumberedFaultL(Op op, const FaultTarget& target) {
   const FaultRow* row = FindFaultRow(op);
   if (!row) return std::nullopt;
   ++callNo;
   std::vector<FaultKind> kinds = KindsL(*row, target);
   const bool due = callNo == failNo;
-  numbered.push_back(NumberedCall{std::string(op), kinds});
+  numbered.push_back(NumberedCall{op, kinds});
   if (!due) return std::nullopt;
   InjectedFault inj;
   inj.number = callNo;
-  inj.op = std::string(op);
+  inj.op = op;
   inj.kind = failKind;
   inj.fitted = std::find(kinds.begin(), kinds.end(), failKind) != kinds.end();
   if (!inj.fitted) {
@@ -246,8 +263,8 @@ void SimDesktop::State::MonitorGoneL(MonitorHandle m) {
   PostDisplayChange();
 }
 
-void SimDesktop::State::CheckBudgetL(std::string_view op) {
-  const bool pump = op == "PumpOneMessage" || op == "ProcessPendingMessages";
+void SimDesktop::State::CheckBudgetL(Op op) {
+  const bool pump = op == Op::PumpOneMessage || op == Op::ProcessPendingMessages;
   ++budgetCalls;
   if (!budgetExceeded) {
     std::string what;
@@ -260,7 +277,7 @@ void SimDesktop::State::CheckBudgetL(std::string_view op) {
     budgetWhat = what;
   }
   // Only where a loop waits, and never while an exception already unwinds (a destructor's call).
-  if ((pump || op == "Sleep") && std::uncaught_exceptions() == 0) throw RunBudgetExceeded{budgetWhat};
+  if ((pump || op == Op::Sleep) && std::uncaught_exceptions() == 0) throw RunBudgetExceeded{budgetWhat};
 }
 
 void SimDesktop::StartCallNumbering() {
@@ -351,3 +368,9 @@ void SimDesktop::OwnProcessEnded() {
 }
 
 }  // namespace tessary::sim
+
+namespace tessary {
+
+std::ostream& operator<<(std::ostream& o, Op op) { return o << OpName(op); }
+
+}  // namespace tessary

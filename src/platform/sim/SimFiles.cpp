@@ -69,17 +69,17 @@ std::vector<std::wstring> SimDesktop::Files() const {
 }
 
 bool SimDesktop::FileExists(const std::wstring& path) {
-  SIM_OP("FileExists", false);
+  SIM_OP(Op::FileExists, false);
   return s_->files.count(SimLower(s_->Norm(path))) > 0;
 }
 
 bool SimDesktop::DirectoryExists(const std::wstring& path) {
-  SIM_OP("DirectoryExists", false);
+  SIM_OP(Op::DirectoryExists, false);
   return s_->DirExistsL(s_->Norm(path));
 }
 
 bool SimDesktop::CreateDirectoryTree(const std::wstring& path) {
-  SIM_OP("CreateDirectoryTree", false);
+  SIM_OP(Op::CreateDirectoryTree, false);
   State& s = *s_;
   const std::wstring n = s.Norm(path);
   // A file standing where a folder of the path should be blocks it.
@@ -94,7 +94,7 @@ bool SimDesktop::CreateDirectoryTree(const std::wstring& path) {
 }
 
 bool SimDesktop::MoveFileW(const std::wstring& from, const std::wstring& to) {
-  SIM_OP("MoveFileW", false);
+  SIM_OP(Op::MoveFileW, false);
   State& s = *s_;
   const std::wstring a = s.Norm(from), b = s.Norm(to);
   const std::wstring ka = SimLower(a), kb = SimLower(b);
@@ -160,7 +160,7 @@ bool SimDesktop::MoveFileW(const std::wstring& from, const std::wstring& to) {
 }
 
 bool SimDesktop::MoveFileReplacing(const std::wstring& from, const std::wstring& to) {
-  SIM_OP("MoveFileReplacing", false);
+  SIM_OP(Op::MoveFileReplacing, false);
   State& s = *s_;
   const std::wstring a = s.Norm(from), b = s.Norm(to);
   const std::wstring ka = SimLower(a), kb = SimLower(b);
@@ -206,7 +206,7 @@ bool SimDesktop::SetFileReadOnly(const std::wstring& path, bool readOnly) {
 }
 
 bool SimDesktop::DeleteFileW(const std::wstring& path) {
-  SIM_OP("DeleteFileW", false);
+  SIM_OP(Op::DeleteFileW, false);
   State& s = *s_;
   const std::wstring n = s.Norm(path);
   const std::wstring k = SimLower(n);
@@ -225,7 +225,7 @@ bool SimDesktop::DeleteFileW(const std::wstring& path) {
 
 bool SimDesktop::WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes) {
   std::unique_lock<std::mutex> lk(s_->mu);
-  const std::optional<uint32_t> fault = s_->Enter("WriteWholeFile");
+  const std::optional<uint32_t> fault = s_->Enter(Op::WriteWholeFile);
   State& s = *s_;
   if (fault && !s.partialWrite) {
     s.Err(*fault);
@@ -275,7 +275,7 @@ const SimFile* SimDesktop::State::FileToReadL(const std::wstring& path) {
 }
 
 bool SimDesktop::ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& bytes) {
-  SIM_OP("ReadWholeFile", false);
+  SIM_OP(Op::ReadWholeFile, false);
   const SimFile* file = s_->FileToReadL(path);
   if (file == nullptr) return false;
   bytes = file->bytes;
@@ -283,7 +283,7 @@ bool SimDesktop::ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& b
 }
 
 bool SimDesktop::ReadFileLimited(const std::wstring& path, size_t maxBytes, std::vector<uint8_t>& bytes) {
-  SIM_OP("ReadFileLimited", false);
+  SIM_OP(Op::ReadFileLimited, false);
   const SimFile* file = s_->FileToReadL(path);
   if (file == nullptr) return false;
   if (file->bytes.size() > maxBytes) {
@@ -386,7 +386,7 @@ std::wstring IniPath(const std::wstring& file) {
 
 std::wstring SimDesktop::GetPrivateProfileStringW(const std::wstring& section, const std::wstring& key,
                                                   const std::wstring& def, const std::wstring& file) {
-  SIM_OP("GetPrivateProfileStringW", L"");
+  SIM_OP(Op::GetPrivateProfileStringW, L"");
   State& s = *s_;
   // The default loses its trailing blanks, as Windows returns it.
   std::wstring d = def;
@@ -417,7 +417,7 @@ std::wstring SimDesktop::GetPrivateProfileStringW(const std::wstring& section, c
 
 bool SimDesktop::WritePrivateProfileStringW(const std::wstring& section, const std::wstring& key,
                                             const std::wstring& value, const std::wstring& file) {
-  SIM_OP("WritePrivateProfileStringW", false);
+  SIM_OP(Op::WritePrivateProfileStringW, false);
   State& s = *s_;
   const std::wstring n = s.Norm(IniPath(file));
   const std::wstring k = SimLower(n);

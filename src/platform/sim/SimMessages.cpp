@@ -51,7 +51,7 @@ WindowHandle SimDesktop::CreateWindowExW(uint32_t exStyle, const std::wstring& c
   std::shared_ptr<WindowProc> p;
   bool activate = false;
   {
-    SIM_OP("CreateWindowExW", 0);
+    SIM_OP(Op::CreateWindowExW, 0);
     State& s = *s_;
     if (className.empty()) {
       s.Err(1411);  // ERROR_CANNOT_FIND_WND_CLASS
@@ -79,6 +79,11 @@ WindowHandle SimDesktop::CreateWindowExW(uint32_t exStyle, const std::wstring& c
       if (!pw) return 0;
       if (style & WS_CHILD) {
         w.parent = parent;
+        // Given in the parent's client coordinates; kept, like every rectangle, on the screen.
+        int32_t side = 0, caption = 0;
+        FrameOf(*pw, side, caption);
+        const int32_t dx = pw->rect.Left + side, dy = pw->rect.Top + side + caption;
+        for (TRect* r : {&w.rect, &w.restore}) *r = TRect{r->Left + dx, r->Top + dy, r->Right + dx, r->Bottom + dy};
         w.ex &= ~WS_EX_TOPMOST;
       } else if (parent != s.desktop) {  // as on Windows, the desktop owns nothing
         WindowHandle root = parent;  // a top-level window is owned by the parent's root
@@ -114,7 +119,7 @@ WindowHandle SimDesktop::CreateWindowExW(uint32_t exStyle, const std::wstring& c
 
 // Window frames as GetClientSize reports them: the same widths at every DPI.
 bool SimDesktop::AdjustWindowRectExForDpi(TRect& r, uint32_t style, uint32_t exStyle, uint32_t dpi) {
-  SIM_OP("AdjustWindowRectExForDpi", false);
+  SIM_OP(Op::AdjustWindowRectExForDpi, false);
   (void)exStyle;
   if (dpi == 0) {
     s_->Err(87);
@@ -132,12 +137,12 @@ bool SimDesktop::AdjustWindowRectExForDpi(TRect& r, uint32_t style, uint32_t exS
 }
 
 void SimDesktop::SetClassStyle(const std::wstring& className, uint32_t classStyle) {
-  SIM_OP("SetClassStyle", );
+  SIM_OP(Op::SetClassStyle, );
   s_->classStyles.emplace(className, classStyle);  // like a registration: the first one stays
 }
 
 uint32_t SimDesktop::GetClassStyle(WindowHandle h) {
-  SIM_OPT("GetClassStyle", FaultTarget::Window(h), 0);
+  SIM_OPT(Op::GetClassStyle, FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   return w ? w->classStyle : 0;
 }
@@ -145,7 +150,7 @@ uint32_t SimDesktop::GetClassStyle(WindowHandle h) {
 bool SimDesktop::DestroyWindow(WindowHandle h) {
   std::vector<std::pair<WindowHandle, std::shared_ptr<WindowProc>>> notify;
   {
-    SIM_OP("DestroyWindow", false);
+    SIM_OP(Op::DestroyWindow, false);
     State& s = *s_;
     SimWin* w = s.WErr(h);
     if (!w) return false;
@@ -193,7 +198,7 @@ bool SimDesktop::DestroyWindow(WindowHandle h) {
 }
 
 bool SimDesktop::SetWindowTextW(WindowHandle h, const std::wstring& text) {
-  SIM_OPT("SetWindowTextW", FaultTarget::Window(h), false);
+  SIM_OPT(Op::SetWindowTextW, FaultTarget::Window(h), false);
   SimWin* w = s_->WErr(h);
   if (!w) return false;
   w->title = text;
@@ -201,7 +206,7 @@ bool SimDesktop::SetWindowTextW(WindowHandle h, const std::wstring& text) {
 }
 
 bool SimDesktop::SetWindowLongW(WindowHandle h, int32_t index, int32_t value) {
-  SIM_OPT("SetWindowLongW", FaultTarget::Window(h), false);
+  SIM_OPT(Op::SetWindowLongW, FaultTarget::Window(h), false);
   SimWin* w = s_->WErr(h);
   if (!w) return false;
   const auto v = static_cast<uint32_t>(value);
@@ -217,7 +222,7 @@ bool SimDesktop::SetWindowLongW(WindowHandle h, int32_t index, int32_t value) {
 }
 
 bool SimDesktop::PostMessageW(WindowHandle h, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
-  SIM_OPT("PostMessageW", FaultTarget::Window(h), false);
+  SIM_OPT(Op::PostMessageW, FaultTarget::Window(h), false);
   State& s = *s_;
   if (h == 0) {
     s.PostL(s.Me().tid, SimMsg{0, msg, wParam, lParam});
@@ -261,11 +266,11 @@ bool SimDesktop::SendToThread(std::unique_lock<std::mutex>& lk, const SimWin& w,
 intptr_t SimDesktop::SendMessageW(WindowHandle h, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
   std::shared_ptr<WindowProc> p;
   {
-    SIM_OPT("SendMessageW", FaultTarget::Window(h), 0);
+    SIM_OPT(Op::SendMessageW, FaultTarget::Window(h), 0);
     SimWin* w = s_->WErr(h);
     if (!w) return 0;
     if (s_->WaitsForL(*w)) {
-      SufferHang(lk, "SendMessageW");
+      SufferHang(lk, Op::SendMessageW);
       w = s_->WErr(h);
       if (!w) return 0;
     }
@@ -316,7 +321,7 @@ bool SimDesktop::SendMessageTimeoutW(WindowHandle h, uint32_t msg, uintptr_t wPa
                                      uint32_t flags, uint32_t timeoutMs, uintptr_t& result) {
   std::shared_ptr<WindowProc> p;
   {
-    SIM_OPT("SendMessageTimeoutW", FaultTarget::Window(h), false);
+    SIM_OPT(Op::SendMessageTimeoutW, FaultTarget::Window(h), false);
     State& s = *s_;
     SimWin* w = s.WErr(h);
     if (!w) return false;
@@ -358,12 +363,12 @@ bool SimDesktop::SendMessageTimeoutW(WindowHandle h, uint32_t msg, uintptr_t wPa
 bool SimDesktop::SendCopyData(WindowHandle from, WindowHandle to, const CopyDataRecord& data, intptr_t& result) {
   std::shared_ptr<WindowProc> p;
   {
-    SIM_OPT("SendCopyData", FaultTarget::Window(to), false);
+    SIM_OPT(Op::SendCopyData, FaultTarget::Window(to), false);
     SimWin* w = s_->WErr(to);
     if (!w) return false;
     result = 0;
     if (s_->WaitsForL(*w)) {
-      SufferHang(lk, "SendCopyData");  // SendMessageW: it waits until the receiver answers
+      SufferHang(lk, Op::SendCopyData);  // SendMessageW: it waits until the receiver answers
       w = s_->WErr(to);
       if (!w) return false;
     }
@@ -380,7 +385,7 @@ bool SimDesktop::SendCopyData(WindowHandle from, WindowHandle to, const CopyData
 }
 
 WindowHandle SimDesktop::FindWindowW(const std::wstring& className, const std::wstring& title) {
-  SIM_OP("FindWindowW", 0);
+  SIM_OP(Op::FindWindowW, 0);
   State& s = *s_;
   // Both names compare without regard to case; an empty name matches any window.
   for (auto x : s.top) {
@@ -395,7 +400,7 @@ WindowHandle SimDesktop::FindWindowW(const std::wstring& className, const std::w
 }
 
 uint32_t SimDesktop::RegisterWindowMessageW(const std::wstring& name) {
-  SIM_OP("RegisterWindowMessageW", 0);
+  SIM_OP(Op::RegisterWindowMessageW, 0);
   return RegisterMessageL(name);
 }
 
@@ -418,7 +423,7 @@ uint32_t SimDesktop::RegisterMessageL(const std::wstring& name) {
 }
 
 bool SimDesktop::SetTimer(WindowHandle h, uintptr_t id, uint32_t elapseMs) {
-  SIM_OPT("SetTimer", FaultTarget::Window(h), false);
+  SIM_OPT(Op::SetTimer, FaultTarget::Window(h), false);
   State& s = *s_;
   SimWin* w = s.WErr(h);
   if (!w) return false;
@@ -438,7 +443,7 @@ bool SimDesktop::SetTimer(WindowHandle h, uintptr_t id, uint32_t elapseMs) {
 }
 
 bool SimDesktop::KillTimer(WindowHandle h, uintptr_t id) {
-  SIM_OP("KillTimer", false);
+  SIM_OP(Op::KillTimer, false);
   auto& ts = s_->timers;
   auto it = std::find_if(ts.begin(), ts.end(), [&](const SimTimer& t) { return t.h == h && t.id == id; });
   if (it == ts.end()) {
@@ -450,7 +455,7 @@ bool SimDesktop::KillTimer(WindowHandle h, uintptr_t id) {
 }
 
 void SimDesktop::ProcessPendingMessages() {
-  SIM_OPV("ProcessPendingMessages");
+  SIM_OPV(Op::ProcessPendingMessages);
   const uint32_t tid = s_->Me().tid;
   std::set<std::pair<WindowHandle, uintptr_t>> fired;
   // Messages posted while dispatching are taken too, as a PeekMessage loop does; each due
@@ -495,7 +500,7 @@ void SimDesktop::ProcessPendingMessages() {
 
 bool SimDesktop::PumpOneMessage() {
   std::unique_lock<std::mutex> lk(s_->mu);
-  s_->Enter("PumpOneMessage");
+  s_->Enter(Op::PumpOneMessage);
   const uint32_t tid = s_->Me().tid;
   for (;;) {
     if (auto call = s_->TakeSentL(tid)) {  // dispatched inside GetMessage; it goes on waiting
@@ -549,17 +554,17 @@ bool SimDesktop::PumpOneMessage() {
 }
 
 uint32_t SimDesktop::GetMessageTime() {
-  SIM_OP("GetMessageTime", 0);
+  SIM_OP(Op::GetMessageTime, 0);
   return s_->Me().messageTime;
 }
 
 void SimDesktop::PostQuitMessage(int32_t /*exitCode*/) {
-  SIM_OPV("PostQuitMessage");
+  SIM_OPV(Op::PostQuitMessage);
   s_->quitPosted.insert(s_->Me().tid);
 }
 
 KernelHandle SimDesktop::RegisterDeviceNotificationW(WindowHandle h, const std::wstring& interfaceClassGuid) {
-  SIM_OPT("RegisterDeviceNotificationW", FaultTarget::Window(h), 0);
+  SIM_OPT(Op::RegisterDeviceNotificationW, FaultTarget::Window(h), 0);
   State& s = *s_;
   if (!s.WErr(h)) return 0;
   KObj o;
@@ -660,7 +665,7 @@ int SimDesktop::DeliverDeviceInterfaceEvent(uintptr_t event, const std::wstring&
 }
 
 bool SimDesktop::UnregisterDeviceNotification(KernelHandle n) {
-  SIM_OP("UnregisterDeviceNotification", false);
+  SIM_OP(Op::UnregisterDeviceNotification, false);
   auto it = s_->kobjs.find(n);
   if (it == s_->kobjs.end() || it->second.kind != KKind::DevNotify) {
     s_->Err(ERROR_INVALID_HANDLE);

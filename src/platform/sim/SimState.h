@@ -1,6 +1,7 @@
 // The simulated desktop's state, shared by the SimDesktop translation units. Every member is
 // guarded by `mu`; helpers named *L expect the caller to hold it.
 #pragma once
+#include <array>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -125,6 +126,15 @@ struct SimFile {
   bool readOnly = false;
 };
 
+// The frame's thickness at each side and the caption's height, as the sim draws windows.
+inline void FrameOf(const SimWin& w, int32_t& side, int32_t& caption) {
+  side = (w.style & wc::WS_THICKFRAME) ? 8 : (w.style & wc::WS_DLGFRAME) ? 3 : (w.style & wc::WS_BORDER) ? 1 : 0;
+  caption = (w.style & wc::WS_CAPTION) == wc::WS_CAPTION ? 23 : 0;
+}
+
+// Messages the sim sends that the portable constants do not name.
+inline constexpr uint32_t kWmKillFocus = 0x0008, kWmPaint = 0x000F;
+
 // What a numbered fault acts on: the window or monitor the call is about, or the point it asks for.
 struct FaultTarget {
   WindowHandle window = 0;
@@ -137,7 +147,7 @@ struct FaultTarget {
 
 // How an operation that can fail on Windows fails: one row of the table in SimFaults.cpp.
 struct FaultRow {
-  std::string_view op;
+  Op op;
   uint32_t error = 0;        // the last error of an Error failure; 0 with errorKind false: none
   bool errorKind = false;    // fails with `error` (an error code, or 0 where Windows sets none)
   bool timeout = false;      // a sent message times out (ERROR_TIMEOUT)
@@ -145,7 +155,7 @@ struct FaultRow {
   bool monitorGone = false;  // the monitor the call asks about goes just before it
   bool partialWrite = false; // the file is created and part written, then the disk is full
 };
-const FaultRow* FindFaultRow(std::string_view op);
+const FaultRow* FindFaultRow(Op op);  // nullptr: the operation is never numbered
 
 struct FaultSpec {
   uint32_t code;
@@ -215,14 +225,14 @@ struct SimDesktop::State {
   bool releaseSeen = false;
   uint32_t releaseTick = 0;
 
-  // calls that waited for a thread that does not respond, by operation name
-  std::vector<std::string> hangs;
+  // calls that waited for a thread that does not respond
+  std::vector<Op> hangs;
   // Actions that run in this process's next call that waits for a window's thread (WhileWaitingFor).
   std::map<WindowHandle, std::deque<std::function<void()>>> whileWaiting;
 
   // faults
-  std::map<std::string, FaultSpec, std::less<>> faults;
-  std::map<std::string, int, std::less<>> calls;
+  std::map<Op, FaultSpec> faults;
+  std::array<int, kOpCount> calls{};  // by Op
   // numbered faults (SimFaults.cpp)
   bool numbering = false, numberingPaused = false;
   uint64_t callNo = 0;
@@ -275,12 +285,12 @@ struct SimDesktop::State {
   // ---- helpers (mu held) ----
   ThreadCtx& Me();
   void Err(uint32_t code) { Me().lastError = code; }
-  std::optional<uint32_t> Enter(std::string_view op, const FaultTarget& target = {});
-  std::optional<uint32_t> NumberedFaultL(std::string_view op, const FaultTarget& target);
+  std::optional<uint32_t> Enter(Op op, const FaultTarget& target = {});
+  std::optional<uint32_t> NumberedFaultL(Op op, const FaultTarget& target);
   std::vector<SimDesktop::FaultKind> KindsL(const FaultRow& row, const FaultTarget& target);
   MonitorHandle MonitorOfL(const FaultTarget& target);  // the non-primary monitor a call is about; 0: none
   void MonitorGoneL(MonitorHandle m);  // the monitor goes; the system moves its windows to the primary
-  void CheckBudgetL(std::string_view op);
+  void CheckBudgetL(Op op);
 
   SimWin* W(WindowHandle h);
   SimWin* WErr(WindowHandle h);  // sets 1400 when missing

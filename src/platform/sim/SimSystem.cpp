@@ -77,14 +77,14 @@ void SimDesktop::SetDebuggerPresent(bool present) {
 // ---------------------------------------------------------------- processes
 
 bool SimDesktop::GetProcessList(std::vector<ProcessEntry>& out) {
-  SIM_OP("GetProcessList", false);
+  SIM_OP(Op::GetProcessList, false);
   out.clear();
   for (auto& [pid, p] : s_->procs) out.push_back(ProcessEntry{pid, p.exe});
   return true;
 }
 
 bool SimDesktop::GetProcessImageName(uint32_t pid, std::wstring& exeName) {
-  SIM_OP("GetProcessImageName", false);
+  SIM_OP(Op::GetProcessImageName, false);
   auto it = s_->procs.find(pid);
   if (it == s_->procs.end()) {
     s_->Err(ERROR_INVALID_PARAMETER);
@@ -95,24 +95,24 @@ bool SimDesktop::GetProcessImageName(uint32_t pid, std::wstring& exeName) {
 }
 
 uint32_t SimDesktop::GetVersion() {
-  SIM_OP("GetVersion", 0);
+  SIM_OP(Op::GetVersion, 0);
   return s_->version;
 }
 
 uint32_t SimDesktop::GetCurrentProcessId() {
   std::lock_guard lk(s_->mu);
-  s_->Enter("GetCurrentProcessId");  // cannot fail
+  s_->Enter(Op::GetCurrentProcessId);  // cannot fail
   return s_->ownPid;
 }
 
 uint32_t SimDesktop::GetCurrentThreadId() {
   std::lock_guard lk(s_->mu);
-  s_->Enter("GetCurrentThreadId");
+  s_->Enter(Op::GetCurrentThreadId);
   return s_->Me().tid;
 }
 
 KernelHandle SimDesktop::OpenProcess(uint32_t /*access*/, bool /*inherit*/, uint32_t pid) {
-  SIM_OP("OpenProcess", 0);
+  SIM_OP(Op::OpenProcess, 0);
   State& s = *s_;
   auto it = s.procs.find(pid);
   if (pid == 0 || it == s.procs.end()) {
@@ -130,7 +130,7 @@ KernelHandle SimDesktop::OpenProcess(uint32_t /*access*/, bool /*inherit*/, uint
 }
 
 KernelHandle SimDesktop::OpenProcessToken(KernelHandle process, uint32_t /*access*/) {
-  SIM_OP("OpenProcessToken", 0);
+  SIM_OP(Op::OpenProcessToken, 0);
   State& s = *s_;
   auto it = s.kobjs.find(process);
   if (it == s.kobjs.end() || it->second.kind != KKind::Process) {
@@ -149,7 +149,7 @@ KernelHandle SimDesktop::OpenProcessToken(KernelHandle process, uint32_t /*acces
 }
 
 bool SimDesktop::GetTokenIntegritySize(KernelHandle token, uint32_t& needed) {
-  SIM_OP("GetTokenIntegritySize", false);
+  SIM_OP(Op::GetTokenIntegritySize, false);
   auto it = s_->kobjs.find(token);
   if (it == s_->kobjs.end() || it->second.kind != KKind::Token) {
     s_->Err(ERROR_INVALID_HANDLE);
@@ -161,7 +161,7 @@ bool SimDesktop::GetTokenIntegritySize(KernelHandle token, uint32_t& needed) {
 }
 
 bool SimDesktop::GetTokenIntegrityLevel(KernelHandle token, uint32_t size, uint32_t& rid, bool& sidValid) {
-  SIM_OP("GetTokenIntegrityLevel", false);
+  SIM_OP(Op::GetTokenIntegrityLevel, false);
   auto it = s_->kobjs.find(token);
   if (it == s_->kobjs.end() || it->second.kind != KKind::Token) {
     s_->Err(ERROR_INVALID_HANDLE);
@@ -177,7 +177,7 @@ bool SimDesktop::GetTokenIntegrityLevel(KernelHandle token, uint32_t size, uint3
 }
 
 bool SimDesktop::CloseHandle(KernelHandle h) {
-  SIM_OP("CloseHandle", false);
+  SIM_OP(Op::CloseHandle, false);
   State& s = *s_;
   auto it = s.kobjs.find(h);
   if (it == s.kobjs.end() || it->second.kind == KKind::DevNotify) {
@@ -194,7 +194,7 @@ bool SimDesktop::CloseHandle(KernelHandle h) {
 
 RegValueState SimDesktop::ReadRegistryDword(RegRoot root, const std::wstring& key, const std::wstring& value,
                                             uint32_t& out) {
-  SIM_OP("ReadRegistryDword", RegValueState::KeyMissing);
+  SIM_OP(Op::ReadRegistryDword, RegValueState::KeyMissing);
   if (root != RegRoot::LocalMachine ||
       !SimIEquals(key, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System")) {
     s_->Err(ERROR_FILE_NOT_FOUND);
@@ -224,7 +224,7 @@ std::wstring RegName(const std::wstring& value) {
 
 RegValueState SimDesktop::ReadRegistryString(RegRoot root, const std::wstring& key, const std::wstring& value,
                                              std::wstring& out) {
-  SIM_OP("ReadRegistryString", RegValueState::KeyMissing);
+  SIM_OP(Op::ReadRegistryString, RegValueState::KeyMissing);
   const auto k = s_->registry.find(RegPath(root, key));
   if (k == s_->registry.end()) {
     s_->Err(ERROR_FILE_NOT_FOUND);
@@ -242,14 +242,14 @@ RegValueState SimDesktop::ReadRegistryString(RegRoot root, const std::wstring& k
 
 bool SimDesktop::WriteRegistryString(RegRoot root, const std::wstring& key, const std::wstring& value,
                                      const std::wstring& data) {
-  SIM_OP("WriteRegistryString", false);
+  SIM_OP(Op::WriteRegistryString, false);
   s_->registry[RegPath(root, key)][RegName(value)] = data;
   s_->Err(ERROR_SUCCESS);
   return true;
 }
 
 bool SimDesktop::DeleteRegistryValue(RegRoot root, const std::wstring& key, const std::wstring& value) {
-  SIM_OP("DeleteRegistryValue", false);
+  SIM_OP(Op::DeleteRegistryValue, false);
   const auto k = s_->registry.find(RegPath(root, key));
   if (k != s_->registry.end()) k->second.erase(RegName(value));
   s_->Err(ERROR_SUCCESS);
@@ -257,7 +257,7 @@ bool SimDesktop::DeleteRegistryValue(RegRoot root, const std::wstring& key, cons
 }
 
 KernelHandle SimDesktop::CreateMutexW(const std::wstring& name) {
-  SIM_OP("CreateMutexW", 0);
+  SIM_OP(Op::CreateMutexW, 0);
   State& s = *s_;
   KObj o;
   o.kind = KKind::Mutex;
@@ -273,7 +273,7 @@ KernelHandle SimDesktop::CreateMutexW(const std::wstring& name) {
 }
 
 bool SimDesktop::IsDebuggerPresent() {
-  SIM_OP("IsDebuggerPresent", false);
+  SIM_OP(Op::IsDebuggerPresent, false);
   return s_->debugger;
 }
 
@@ -384,7 +384,7 @@ void SimDesktop::ReserveHotkey(uint32_t modifiers, uint32_t vk) {
 }
 
 bool SimDesktop::RegisterHotKey(WindowHandle h, int32_t id, uint32_t modifiers, uint32_t vk) {
-  SIM_OPT("RegisterHotKey", FaultTarget::Window(h), false);
+  SIM_OPT(Op::RegisterHotKey, FaultTarget::Window(h), false);
   State& s = *s_;
   uint32_t tid = s.Me().tid;
   if (h != 0) {
@@ -410,7 +410,7 @@ bool SimDesktop::RegisterHotKey(WindowHandle h, int32_t id, uint32_t modifiers, 
 }
 
 bool SimDesktop::UnregisterHotKey(WindowHandle h, int32_t id) {
-  SIM_OP("UnregisterHotKey", false);
+  SIM_OP(Op::UnregisterHotKey, false);
   State& s = *s_;
   if (h != 0 && !s.WErr(h)) return false;
   auto it = std::find_if(s.hotkeys.begin(), s.hotkeys.end(), [&](const SimHotkey& k) { return k.h == h && k.id == id; });
@@ -423,26 +423,26 @@ bool SimDesktop::UnregisterHotKey(WindowHandle h, int32_t id) {
 }
 
 int16_t SimDesktop::GetKeyState(int32_t vk) {
-  SIM_OP("GetKeyState", 0);
+  SIM_OP(Op::GetKeyState, 0);
   if (vk < 0 || vk > 255) return 0;
   const uint8_t k = s_->keyQueue[vk];
   return static_cast<int16_t>(((k & 0x80) ? 0x8000u : 0u) | (k & 0x01u));
 }
 
 int16_t SimDesktop::GetAsyncKeyState(int32_t vk) {
-  SIM_OP("GetAsyncKeyState", 0);
+  SIM_OP(Op::GetAsyncKeyState, 0);
   if (vk < 0 || vk > 255) return 0;
   return static_cast<int16_t>(s_->keyPhys[vk] ? 0x8000u : 0u);
 }
 
 bool SimDesktop::GetKeyboardState(uint8_t (&keys)[256]) {
-  SIM_OP("GetKeyboardState", false);
+  SIM_OP(Op::GetKeyboardState, false);
   std::copy(std::begin(s_->keyQueue), std::end(s_->keyQueue), std::begin(keys));
   return true;
 }
 
 void SimDesktop::keybd_event(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t /*extraInfo*/) {
-  SIM_OPV("keybd_event");
+  SIM_OPV(Op::keybd_event);
   State& s = *s_;
   s.keyEvents.push_back(KeyEventRecord{vk, scan, flags});
   s.UserInput(s.fg);  // injected input goes to the foreground thread
@@ -466,7 +466,7 @@ void SimDesktop::keybd_event(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t
 }
 
 bool SimDesktop::WatchKeyRelease(int32_t vk, uint32_t downTick) {
-  SIM_OP("WatchKeyRelease", false);
+  SIM_OP(Op::WatchKeyRelease, false);
   State& s = *s_;
   if (vk < 0 || vk > 255) {
     s.Err(ERROR_INVALID_PARAMETER);
@@ -480,14 +480,14 @@ bool SimDesktop::WatchKeyRelease(int32_t vk, uint32_t downTick) {
 }
 
 bool SimDesktop::KeyReleaseSeen(int32_t vk, uint32_t& releaseTick) {
-  SIM_OP("KeyReleaseSeen", false);
+  SIM_OP(Op::KeyReleaseSeen, false);
   if (vk != s_->watchedVk || !s_->releaseSeen) return false;
   releaseTick = s_->releaseTick;
   return true;
 }
 
 int16_t SimDesktop::VkKeyScanW(wchar_t ch) {
-  SIM_OP("VkKeyScanW", -1);
+  SIM_OP(Op::VkKeyScanW, -1);
   if (ch >= L'a' && ch <= L'z') return static_cast<int16_t>(ch - L'a' + 'A');
   if (ch >= L'A' && ch <= L'Z') return static_cast<int16_t>(0x100 | ch);
   if (ch >= L'0' && ch <= L'9') return static_cast<int16_t>(ch);
@@ -519,7 +519,7 @@ void SimDesktop::SetLayoutChar(uint32_t vk, uint32_t answer) {
 }
 
 uint32_t SimDesktop::MapVirtualKeyW(uint32_t code, uint32_t mapType) {
-  SIM_OP("MapVirtualKeyW", 0);
+  SIM_OP(Op::MapVirtualKeyW, 0);
   // US layout, scan code set 1; the navigation keys share the keypad's codes.
   struct M { uint16_t vk; uint16_t sc; };
   static const M table[] = {
@@ -570,13 +570,13 @@ uint32_t SimDesktop::MapVirtualKeyW(uint32_t code, uint32_t mapType) {
 
 // ---------------------------------------------------------------- faults and counts
 
-void SimDesktop::FailOperation(std::string_view op, uint32_t code, int count, int skip) {
+void SimDesktop::FailOperation(Op op, uint32_t code, int count, int skip) {
   std::lock_guard lk(s_->mu);
   if (count == 0) {
-    s_->faults.erase(std::string(op));
+    s_->faults.erase(op);
     return;
   }
-  s_->faults[std::string(op)] = FaultSpec{code, count, std::max(0, skip)};
+  s_->faults[op] = FaultSpec{code, count, std::max(0, skip)};
 }
 
 void SimDesktop::ClearFaults() {
@@ -584,15 +584,14 @@ void SimDesktop::ClearFaults() {
   s_->faults.clear();
 }
 
-int SimDesktop::CallCount(std::string_view op) const {
+int SimDesktop::CallCount(Op op) const {
   std::lock_guard lk(s_->mu);
-  auto it = s_->calls.find(op);
-  return it == s_->calls.end() ? 0 : it->second;
+  return s_->calls[static_cast<size_t>(op)];
 }
 
 void SimDesktop::ResetCallCounts() {
   std::lock_guard lk(s_->mu);
-  s_->calls.clear();
+  s_->calls.fill(0);
 }
 
 // ---------------------------------------------------------------- time
@@ -639,14 +638,14 @@ uint64_t SimDesktop::TotalSlept() const {
 
 uint32_t SimDesktop::GetTickCount() {
   std::lock_guard lk(s_->mu);
-  s_->Enter("GetTickCount");
+  s_->Enter(Op::GetTickCount);
   return s_->Tick();
 }
 
 void SimDesktop::Sleep(uint32_t ms) {
   {
     std::lock_guard lk(s_->mu);
-    s_->Enter("Sleep");
+    s_->Enter(Op::Sleep);
     ++s_->sleepCalls;
     s_->totalSlept += ms;
   }
@@ -666,7 +665,7 @@ void SimDesktop::SetLastError(uint32_t code) {
 }
 
 std::wstring SimDesktop::ErrorText(uint32_t code) {
-  SIM_OP("ErrorText", L"");
+  SIM_OP(Op::ErrorText, L"");
   static const std::map<uint32_t, const wchar_t*> texts = {
       {0, L"The operation completed successfully."},
       {1, L"Incorrect function."},
@@ -765,29 +764,29 @@ void SimDesktop::SetMessageBoxAnswer(int32_t answer) {
 }
 
 std::wstring SimDesktop::GetSpecialFolder(int32_t csidl) {
-  SIM_OP("GetSpecialFolder", L"");
+  SIM_OP(Op::GetSpecialFolder, L"");
   auto it = s_->folders.find(csidl);
   return it == s_->folders.end() ? L"" : it->second;
 }
 
 bool SimDesktop::ShellExecuteOpen(const std::wstring& target) {
-  SIM_OP("ShellExecuteOpen", false);
+  SIM_OP(Op::ShellExecuteOpen, false);
   s_->opened.push_back(target);
   return true;
 }
 
 std::wstring SimDesktop::GetModuleFileNameW() {
-  SIM_OP("GetModuleFileNameW", L"");
+  SIM_OP(Op::GetModuleFileNameW, L"");
   return s_->modulePath;
 }
 
 std::vector<std::wstring> SimDesktop::GetCommandLineArgs() {
-  SIM_OP("GetCommandLineArgs", {});
+  SIM_OP(Op::GetCommandLineArgs, {});
   return s_->args;
 }
 
 bool SimDesktop::GetFileVersion(const std::wstring& path, uint16_t (&version)[4]) {
-  SIM_OP("GetFileVersion", false);
+  SIM_OP(Op::GetFileVersion, false);
   const std::wstring key = SimLower(s_->Norm(path));
   if (!s_->files.count(key)) {
     s_->Err(ERROR_FILE_NOT_FOUND);
@@ -803,31 +802,32 @@ bool SimDesktop::GetFileVersion(const std::wstring& path, uint16_t (&version)[4]
 }
 
 std::wstring SimDesktop::LocalTimeText() {
-  SIM_OP("LocalTimeText", L"");
+  SIM_OP(Op::LocalTimeText, L"");
   if (s_->localTime) return *s_->localTime;
-  // The clock starts at 9:00:00 and runs with virtual time.
+  // The clock starts at 9:00:00.000 and runs with virtual time.
   const uint64_t secs = (9 * 3600 + s_->now / 1000) % 86400;
   wchar_t buf[32];
-  std::swprintf(buf, 32, L"%u:%02u:%02u", static_cast<unsigned>(secs / 3600), static_cast<unsigned>(secs / 60 % 60),
-                static_cast<unsigned>(secs % 60));
+  std::swprintf(buf, 32, L"%u:%02u:%02u.%03u", static_cast<unsigned>(secs / 3600),
+                static_cast<unsigned>(secs / 60 % 60), static_cast<unsigned>(secs % 60),
+                static_cast<unsigned>(s_->now % 1000));
   return buf;
 }
 
 std::wstring SimDesktop::DecimalSeparator() {
   std::lock_guard lk(s_->mu);
   // A failure has nowhere to go: "." as on Windows, the last error untouched.
-  if (s_->Enter("DecimalSeparator")) return L".";
+  if (s_->Enter(Op::DecimalSeparator)) return L".";
   return s_->decimal.empty() ? L"." : s_->decimal;
 }
 
 bool SimDesktop::SetClipboardText(const std::wstring& text) {
-  SIM_OP("SetClipboardText", false);
+  SIM_OP(Op::SetClipboardText, false);
   s_->clipboard = text;
   return true;
 }
 
 bool SimDesktop::GetClipboardText(std::wstring& text) {
-  SIM_OP("GetClipboardText", false);
+  SIM_OP(Op::GetClipboardText, false);
   if (!s_->clipboard) {
     s_->Err(ERROR_SUCCESS);  // no text on the clipboard
     return false;
@@ -838,7 +838,7 @@ bool SimDesktop::GetClipboardText(std::wstring& text) {
 
 int32_t SimDesktop::MessageBoxW(WindowHandle owner, const std::wstring& text, const std::wstring& caption,
                                 uint32_t flags) {
-  SIM_OP("MessageBoxW", 0);
+  SIM_OP(Op::MessageBoxW, 0);
   s_->boxes.push_back(MessageBoxRecord{owner, text, caption, flags});
   return s_->boxAnswer;
 }
@@ -846,7 +846,7 @@ int32_t SimDesktop::MessageBoxW(WindowHandle owner, const std::wstring& text, co
 // ---------------------------------------------------------------- icons
 
 IconHandle SimDesktop::GetClassIcon(WindowHandle h, int32_t index) {
-  SIM_OPT("GetClassIcon", FaultTarget::Window(h), 0);
+  SIM_OPT(Op::GetClassIcon, FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (!w) return 0;
   if (index == GCLP_HICON) return w->clsBig;
@@ -856,7 +856,7 @@ IconHandle SimDesktop::GetClassIcon(WindowHandle h, int32_t index) {
 }
 
 IconHandle SimDesktop::CopyIconHandle(IconHandle icon) {
-  SIM_OP("CopyIconHandle", 0);
+  SIM_OP(Op::CopyIconHandle, 0);
   if (icon == 0 || (!s_->icons.count(icon) && !s_->copies.count(icon) && !s_->liveLoaded.count(icon))) {
     s_->Err(1402);  // ERROR_INVALID_CURSOR_HANDLE
     return 0;
@@ -867,7 +867,7 @@ IconHandle SimDesktop::CopyIconHandle(IconHandle icon) {
 }
 
 bool SimDesktop::DestroyIcon(IconHandle icon) {
-  SIM_OP("DestroyIcon", false);
+  SIM_OP(Op::DestroyIcon, false);
   if (s_->copies.erase(icon)) return true;
   if (s_->liveLoaded.erase(icon)) return true;
   if (icon != 0 && s_->icons.count(icon)) return true;  // shared icons survive DestroyIcon
@@ -887,7 +887,7 @@ IconHandle SimDesktop::CopiedFrom(IconHandle copy) const {
 }
 
 IconHandle SimDesktop::LoadIconResource(int32_t resourceId, int32_t size) {
-  SIM_OP("LoadIconResource", 0);
+  SIM_OP(Op::LoadIconResource, 0);
   if (resourceId <= 0 || resourceId > 0xFFFF || size <= 0) {
     s_->Err(ERROR_INVALID_PARAMETER);
     return 0;
@@ -916,14 +916,14 @@ void SimDesktop::SetSystemDpi(uint32_t dpi) {
 }
 
 int32_t SimDesktop::GetSmallIconSize() {
-  SIM_OP("GetSmallIconSize", 0);
+  SIM_OP(Op::GetSmallIconSize, 0);
   return static_cast<int32_t>((16 * s_->systemDpi + 48) / 96);  // rounded, as MulDiv
 }
 
 // ---------------------------------------------------------------- notification area
 
 bool SimDesktop::ShellNotifyIcon(uint32_t message, const NotifyIconData& data) {
-  SIM_OP("ShellNotifyIcon", false);
+  SIM_OP(Op::ShellNotifyIcon, false);
   auto& icons = s_->trayIcons;
   auto it = std::find_if(icons.begin(), icons.end(),
                          [&](const NotifyIconData& d) { return d.window == data.window && d.id == data.id; });

@@ -73,7 +73,7 @@ TEST_F(DataFolderTest, PerUserFolderIsCreatedWithMissingParents) {
   ASSERT_FALSE(sim.DirectoryExists(L"C:\\Users\\Ann\\AppData\\Roaming\\Tessary"));
   EXPECT_EQ(GetDataFolder(), kPerUser);
   EXPECT_TRUE(sim.DirectoryExists(L"C:\\Users\\Ann\\AppData\\Roaming\\Tessary"));
-  EXPECT_EQ(sim.CallCount("CreateDirectoryTree"), 1);
+  EXPECT_EQ(sim.CallCount(Op::CreateDirectoryTree), 1);
 }
 
 TEST_F(DataFolderTest, DeterminedOnceAndCachedUntilReset) {
@@ -82,7 +82,7 @@ TEST_F(DataFolderTest, DeterminedOnceAndCachedUntilReset) {
   sim.SetCommandLineArgs({L"-data"});
   sim.SetModuleFileName(L"E:\\Other\\Tessary.exe");
   EXPECT_EQ(GetDataFolder(), L"D:\\Tools\\");
-  EXPECT_EQ(sim.CallCount("GetModuleFileNameW"), 1);
+  EXPECT_EQ(sim.CallCount(Op::GetModuleFileNameW), 1);
   ResetProcessWideState();
   EXPECT_EQ(GetDataFolder(), L"C:\\Users\\User\\AppData\\Roaming\\Tessary\\");
 }
@@ -99,7 +99,7 @@ TEST_F(DataFolderTest, UnresolvableAppDataFallsBackToTheProgramFolderAndSaysSo) 
 TEST_F(DataFolderTest, FailingSpecialFolderLookupCountsAsUnresolvable) {
   sim.SetModuleFileName(L"D:\\Tools\\Tessary.exe");
   sim.SetCommandLineArgs({L"-data"});
-  sim.FailOperation("GetSpecialFolder", 5, -1);
+  sim.FailOperation(Op::GetSpecialFolder, 5, -1);
   EXPECT_EQ(GetDataFolder(), L"D:\\Tools\\");
 }
 

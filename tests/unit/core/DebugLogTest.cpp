@@ -219,11 +219,11 @@ TEST_F(DebugLogTest, FailedRenameStillWritesAndFailedWriteIsReported) {
   AppendLog(L"one");
   ASSERT_TRUE(SaveLog(L"Debug.txt"));
   AppendLog(L"two");
-  sim.FailOperation("MoveFileW", 32);
+  sim.FailOperation(Op::MoveFileW, 32);
   EXPECT_TRUE(SaveLog(L"Debug.txt"));
   EXPECT_FALSE(sim.FileExists(L"D:\\Tools\\Debug.txt.bak1"));
   EXPECT_EQ(ReadUtf16File(L"D:\\Tools\\Debug.txt"), L"T:(x) two\r\nT:(x) one\r\n");
-  sim.FailOperation("WriteWholeFile", 5);
+  sim.FailOperation(Op::WriteWholeFile, 5);
   EXPECT_FALSE(SaveLog(L"Debug.txt"));
 }
 

@@ -240,7 +240,7 @@ Report RunScenario(const Scenario& sc) {
       env.sim->FailCallNumber(0, kind);
       if (!injected || injected->op != base.calls[k - 1].op || !injected->fitted) {
         report.notes.push_back(tag.str() + "the run took another path: call k was " +
-                               (injected ? injected->op : std::string("never made")));
+                               (injected ? std::string(OpName(injected->op)) : std::string("never made")));
       }
       if (!escaped.empty()) violation(escaped);
       if (const char* trace = std::getenv("TESSARY_FAULT_TRACE"); trace && tag.str().rfind(trace, 0) == 0) {

@@ -76,9 +76,9 @@ TEST_F(HotKeyTest, ChangingToACombinationAnotherProgramHoldsLeavesItUnregistered
   EXPECT_EQ(hotkey.getLastErr(), sim.ErrorText(wc::ERROR_HOTKEY_ALREADY_REGISTERED));
   EXPECT_FALSE(Press(0, F5)) << "the old combination was released";
 
-  const int calls = sim.CallCount("RegisterHotKey");
+  const int calls = sim.CallCount(Op::RegisterHotKey);
   EXPECT_THROW(hotkey.SetHotKey(false, false, false, false, F6), TACHotKeyException);
-  EXPECT_EQ(sim.CallCount("RegisterHotKey"), calls) << "an object without an id does not ask again";
+  EXPECT_EQ(sim.CallCount(Op::RegisterHotKey), calls) << "an object without an id does not ask again";
 }
 
 TEST_F(HotKeyTest, UnSetReleasesAndTheIdMatchesNoPressAnyMore) {

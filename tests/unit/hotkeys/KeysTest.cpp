@@ -87,7 +87,7 @@ TEST_F(KeysTest, OnlySelectedModifiersThatAreDownGetAnEvent) {
     EXPECT_EQ(EventKeys(), c.events);
     EXPECT_EQ(sim.SleepCalls() - sleepsBefore, c.events.size());
     if (c.events.empty()) {
-      EXPECT_EQ(sim.CallCount("VkKeyScanW"), 0) << "a key that is up costs one query";
+      EXPECT_EQ(sim.CallCount(Op::VkKeyScanW), 0) << "a key that is up costs one query";
     }
   }
 }
@@ -96,11 +96,11 @@ TEST_F(KeysTest, KeyThatStaysDownGetsTwentyKeyUpsThenTheNextKeyIsHandled) {
   sim.SetKeyQueueState(VK_LCONTROL, true);
   sim.SetKeyQueueState(VK_RMENU, true);
   // The first 20 key-ups never register; the one for Alt does.
-  sim.FailOperation("keybd_event", 0, 20);
+  sim.FailOperation(Op::keybd_event, 0, 20);
 
   TKeys::HandleStuckKeys(Mods(true, true, true, true));
 
-  EXPECT_EQ(sim.CallCount("keybd_event"), 21);
+  EXPECT_EQ(sim.CallCount(Op::keybd_event), 21);
   EXPECT_EQ(EventKeys(), std::vector<int>{VK_RMENU});
   EXPECT_EQ(sim.TotalSlept(), 210u);
   EXPECT_TRUE(TKeys::IsPressedInQueue(VK_LCONTROL));

@@ -92,13 +92,13 @@ TEST_F(CaptureTest, ProcessNames) {
   EXPECT_EQ(GetProcessExeName(h), L"app.exe");
   EXPECT_EQ(GetProcessExeName(0), L"");
   // The process's own name first; the whole list (slow under Wine) only when that is refused.
-  sim.FailOperation("GetProcessList", wc::ERROR_ACCESS_DENIED);
+  sim.FailOperation(Op::GetProcessList, wc::ERROR_ACCESS_DENIED);
   EXPECT_EQ(GetProcessExeName(h), L"app.exe");
   sim.ClearFaults();
-  sim.FailOperation("GetProcessImageName", wc::ERROR_ACCESS_DENIED);
+  sim.FailOperation(Op::GetProcessImageName, wc::ERROR_ACCESS_DENIED);
   EXPECT_EQ(GetProcessExeName(h), L"app.exe");
-  sim.FailOperation("GetProcessImageName", wc::ERROR_ACCESS_DENIED);
-  sim.FailOperation("GetProcessList", wc::ERROR_ACCESS_DENIED);
+  sim.FailOperation(Op::GetProcessImageName, wc::ERROR_ACCESS_DENIED);
+  sim.FailOperation(Op::GetProcessList, wc::ERROR_ACCESS_DENIED);
   EXPECT_EQ(GetProcessExeName(h), L"[error]");
   EXPECT_EQ(sim.GetLastError(), wc::ERROR_ACCESS_DENIED);
 }
@@ -158,7 +158,7 @@ TEST_F(CaptureTest, IntegrityLevelOfTheOwningProcess) {
     int32_t level = 77;
     EXPECT_EQ(integrity.GetLevel(h, level), c.result) << c.name;
     EXPECT_EQ(level, c.level) << c.name;
-    EXPECT_EQ(sim.CallCount("CloseHandle"), c.closes) << c.name;
+    EXPECT_EQ(sim.CallCount(Op::CloseHandle), c.closes) << c.name;
   }
   EXPECT_TRUE(Log().empty());
 }
@@ -170,9 +170,9 @@ TEST_F(CaptureTest, IntegrityLevelOfAVanishedWindowGivesUpAfterElevenLookups) {
   int32_t level = 77;
   EXPECT_FALSE(integrity.GetLevel(h, level));
   EXPECT_EQ(level, 77);
-  EXPECT_EQ(sim.CallCount("GetWindowThreadProcessId"), 11);
+  EXPECT_EQ(sim.CallCount(Op::GetWindowThreadProcessId), 11);
   EXPECT_EQ(sim.TotalSlept(), 100u);
-  EXPECT_EQ(sim.CallCount("OpenProcess"), 0);
+  EXPECT_EQ(sim.CallCount(Op::OpenProcess), 0);
   EXPECT_EQ(Log(), (Lines{L"GL: GetWindowThreadProcessId fail :(1400) Invalid window handle"}));
 }
 
@@ -183,7 +183,7 @@ TEST_F(CaptureTest, IntegrityLevelNeedsVista) {
   int32_t level = 77;
   EXPECT_FALSE(integrity.GetLevel(h, level));
   EXPECT_EQ(level, 77);
-  EXPECT_EQ(sim.CallCount("GetWindowThreadProcessId"), 0);
+  EXPECT_EQ(sim.CallCount(Op::GetWindowThreadProcessId), 0);
   sim.SetVersion(0x17700006u);  // 6.0
   EXPECT_TRUE(integrity.GetLevel(h, level));
   EXPECT_EQ(level, 0x2000);

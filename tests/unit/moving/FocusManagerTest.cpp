@@ -1,4 +1,5 @@
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,9 +24,9 @@ class FocusManagerTest : public test::MovingFixture {
     desc.pid = sim.AddProcess(L"other.exe");
     return AddApp(rect, desc);
   }
-  int CallsOf(std::initializer_list<const char*> ops) {
+  int CallsOf(std::initializer_list<Op> ops) {
     int n = 0;
-    for (const char* op : ops) n += sim.CallCount(op);
+    for (Op op : ops) n += sim.CallCount(op);
     return n;
   }
 };
@@ -34,36 +35,36 @@ TEST_F(FocusManagerTest, IsLikelyOnTaskbarStopsAtTheFirstFailedTest) {
   struct Case {
     const char* name;
     std::function<void(sim::WindowSpec&)> shape;
-    const char* fault;  // an operation that fails once with 5, or nullptr
+    std::optional<Op> fault;  // an operation that fails once with 5
     bool expected;
     Lines log;
   };
   const WindowHandle top = AddApp({0, 0, 300, 300});
   const std::vector<Case> cases = {
-      {"ordinary program", [](sim::WindowSpec&) {}, nullptr, true, {}},
-      {"hidden", [](sim::WindowSpec& s) { s.visible = false; }, nullptr, false, {}},
+      {"ordinary program", [](sim::WindowSpec&) {}, std::nullopt, true, {}},
+      {"hidden", [](sim::WindowSpec& s) { s.visible = false; }, std::nullopt, false, {}},
       {"child control",
        [top](sim::WindowSpec& s) {
          s.style = wc::WS_CHILD | wc::WS_VISIBLE;
          s.parent = top;
        },
-       nullptr, false, {}},
+       std::nullopt, false, {}},
       {"owned dialog",
        [top](sim::WindowSpec& s) {
          s.style = wc::WS_POPUP | wc::WS_CAPTION;
          s.owner = top;
        },
-       nullptr, false, {}},
-      {"owned overlapped window", [top](sim::WindowSpec& s) { s.owner = top; }, nullptr, false, {}},
-      {"no title", [](sim::WindowSpec& s) { s.title.clear(); }, nullptr, false, {}},
-      {"cloaked", [](sim::WindowSpec& s) { s.cloaked = true; }, nullptr, false, {}},
-      {"no extended style", [](sim::WindowSpec& s) { s.exStyle = 0; }, nullptr, false, {}},
-      {"tool window", [](sim::WindowSpec& s) { s.exStyle = wc::WS_EX_TOOLWINDOW; }, nullptr, false, {}},
-      {"disabled", [](sim::WindowSpec& s) { s.style |= wc::WS_DISABLED; }, nullptr, false, {}},
+       std::nullopt, false, {}},
+      {"owned overlapped window", [top](sim::WindowSpec& s) { s.owner = top; }, std::nullopt, false, {}},
+      {"no title", [](sim::WindowSpec& s) { s.title.clear(); }, std::nullopt, false, {}},
+      {"cloaked", [](sim::WindowSpec& s) { s.cloaked = true; }, std::nullopt, false, {}},
+      {"no extended style", [](sim::WindowSpec& s) { s.exStyle = 0; }, std::nullopt, false, {}},
+      {"tool window", [](sim::WindowSpec& s) { s.exStyle = wc::WS_EX_TOOLWINDOW; }, std::nullopt, false, {}},
+      {"disabled", [](sim::WindowSpec& s) { s.style |= wc::WS_DISABLED; }, std::nullopt, false, {}},
       // Errors are logged and do not stop the test by themselves.
-      {"parent lookup errs", [](sim::WindowSpec&) {}, "GetParent", true, {L"Err  :(5) Access is denied"}},
-      {"root lookup errs", [](sim::WindowSpec&) {}, "GetAncestor", false, {L"Err  :(5) Access is denied"}},
-      {"cloaking unreadable", [](sim::WindowSpec&) {}, "DwmGetCloaked", true,
+      {"parent lookup errs", [](sim::WindowSpec&) {}, Op::GetParent, true, {L"Err  :(5) Access is denied"}},
+      {"root lookup errs", [](sim::WindowSpec&) {}, Op::GetAncestor, false, {L"Err  :(5) Access is denied"}},
+      {"cloaking unreadable", [](sim::WindowSpec&) {}, Op::DwmGetCloaked, true,
        {L"Clock Failed :(5) Access is denied", L"Err  :(5) Access is denied"}},
   };
   for (const Case& c : cases) {
@@ -73,7 +74,7 @@ TEST_F(FocusManagerTest, IsLikelyOnTaskbarStopsAtTheFirstFailedTest) {
     desc.exStyle = wc::WS_EX_WINDOWEDGE;
     c.shape(desc);
     const WindowHandle h = sim.AddWindow(desc);
-    if (c.fault) sim.FailOperation(c.fault, wc::ERROR_ACCESS_DENIED);
+    if (c.fault) sim.FailOperation(*c.fault, wc::ERROR_ACCESS_DENIED);
     EXPECT_EQ(TFocusManager::IsLikelyOnTaskbar(h), c.expected) << c.name;
     EXPECT_EQ(Log(), c.log) << c.name;
     sim.ClearFaults();
@@ -88,7 +89,7 @@ TEST_F(FocusManagerTest, IsLikelyOnTaskbarRejectsAWindowWithoutExtendedStyle) {
   const WindowHandle h = sim.AddWindow(desc);  // exStyle 0
   sim.ResetCallCounts();
   EXPECT_FALSE(TFocusManager::IsLikelyOnTaskbar(h));
-  EXPECT_EQ(sim.CallCount("GetAncestor"), 0);  // later tests are not made
+  EXPECT_EQ(sim.CallCount(Op::GetAncestor), 0);  // later tests are not made
 }
 
 TEST_F(FocusManagerTest, GetNextToFocusWalksDownTheZOrder) {
@@ -163,9 +164,9 @@ TEST_F(FocusManagerTest, ForceForegroundOnTheFrontWindowCallsNothingElse) {
   sim.ResetCallCounts();
   EXPECT_TRUE(TFocusManager::ForceForeground(h, true));
   EXPECT_TRUE(TFocusManager::ForceIfNotForeground(h));
-  EXPECT_EQ(sim.CallCount("GetForegroundWindow"), 2);
-  EXPECT_EQ(CallsOf({"AttachThreadInput", "ShowWindow", "BringWindowToTop", "SetForegroundWindow", "SetFocus",
-                     "SystemParametersGet", "SystemParametersSet", "IsIconic"}),
+  EXPECT_EQ(sim.CallCount(Op::GetForegroundWindow), 2);
+  EXPECT_EQ(CallsOf({Op::AttachThreadInput, Op::ShowWindow, Op::BringWindowToTop, Op::SetForegroundWindow, Op::SetFocus,
+                     Op::SystemParametersGet, Op::SystemParametersSet, Op::IsIconic}),
             0);
 }
 
@@ -180,9 +181,9 @@ TEST_F(FocusManagerTest, ForceForegroundJoinsTheFrontThreadAndRestoresMinimized)
   EXPECT_EQ(sim.GetForegroundWindow(), h);
   EXPECT_FALSE(sim.IsIconic(h));
   EXPECT_EQ(RectOf(h), (TRect{100, 100, 600, 500}));
-  EXPECT_EQ(sim.CallCount("AttachThreadInput"), 2);  // joined, then detached
-  EXPECT_EQ(sim.CallCount("SetFocus"), 1);
-  EXPECT_EQ(sim.CallCount("SystemParametersSet"), 0);  // the first attempt was enough
+  EXPECT_EQ(sim.CallCount(Op::AttachThreadInput), 2);  // joined, then detached
+  EXPECT_EQ(sim.CallCount(Op::SetFocus), 1);
+  EXPECT_EQ(sim.CallCount(Op::SystemParametersSet), 0);  // the first attempt was enough
 }
 
 TEST_F(FocusManagerTest, SecondAttemptLowersTheLockTimeoutAndPutsItBack) {
@@ -205,14 +206,14 @@ TEST_F(FocusManagerTest, SecondAttemptLowersTheLockTimeoutAndPutsItBack) {
     sim.SetForeground(other);
     sim.SetForegroundLockEnforced(c.lockEnforced);
     // The first attempt misses: nothing it calls gets the window to the front.
-    sim.FailOperation("BringWindowToTop", 5);
-    sim.FailOperation("SetForegroundWindow", 5);
+    sim.FailOperation(Op::BringWindowToTop, 5);
+    sim.FailOperation(Op::SetForegroundWindow, 5);
     sim.ResetCallCounts();
     EXPECT_EQ(TFocusManager::ForceForeground(h, false), c.expected) << c.name;
     EXPECT_EQ(sim.GetForegroundWindow() == h, c.expected) << c.name;
-    EXPECT_EQ(sim.CallCount("SystemParametersGet"), 1) << c.name;
-    EXPECT_EQ(sim.CallCount("SystemParametersSet"), 2) << c.name;
-    EXPECT_EQ(sim.CallCount("BringWindowToTop"), 2) << c.name;
+    EXPECT_EQ(sim.CallCount(Op::SystemParametersGet), 1) << c.name;
+    EXPECT_EQ(sim.CallCount(Op::SystemParametersSet), 2) << c.name;
+    EXPECT_EQ(sim.CallCount(Op::BringWindowToTop), 2) << c.name;
     uint32_t after = 0;
     ASSERT_TRUE(sim.SystemParametersGet(wc::SPI_GETFOREGROUNDLOCKTIMEOUT, after));
     EXPECT_EQ(after, before) << c.name;
@@ -232,19 +233,19 @@ TEST_F(FocusManagerTest, ThreadAttachJoinsOnlyForeignThreads) {
     attach.Detach();
     EXPECT_FALSE(attach.IsAttached());
   }
-  EXPECT_EQ(sim.CallCount("AttachThreadInput"), 0);
+  EXPECT_EQ(sim.CallCount(Op::AttachThreadInput), 0);
   {
     TThreadAttach attach(other);
     EXPECT_TRUE(attach.IsAttached());
     EXPECT_NE(attach.ThreadTarget, attach.ThreadOurs);
   }
-  EXPECT_EQ(sim.CallCount("AttachThreadInput"), 2);  // the destructor detached
-  sim.FailOperation("AttachThreadInput", 5);
+  EXPECT_EQ(sim.CallCount(Op::AttachThreadInput), 2);  // the destructor detached
+  sim.FailOperation(Op::AttachThreadInput, 5);
   {
     TThreadAttach attach(other);
     EXPECT_FALSE(attach.IsAttached());
   }
-  EXPECT_EQ(sim.CallCount("AttachThreadInput"), 3);  // nothing to detach
+  EXPECT_EQ(sim.CallCount(Op::AttachThreadInput), 3);  // nothing to detach
 }
 
 // Raising, restoring or activating a program that does not take its messages waits for it; so does
@@ -261,7 +262,7 @@ TEST_F(FocusManagerTest, AProgramThatDoesNotRespondIsNotRaisedAndNotJoined) {
   EXPECT_FALSE(TFocusManager::ForceForeground(stuck, true));
   EXPECT_TRUE(sim.IsIconic(stuck));
   EXPECT_EQ(sim.GetForegroundWindow(), other);
-  EXPECT_EQ(CallsOf({"AttachThreadInput", "ShowWindow", "BringWindowToTop", "SetForegroundWindow", "SetFocus"}), 0);
+  EXPECT_EQ(CallsOf({Op::AttachThreadInput, Op::ShowWindow, Op::BringWindowToTop, Op::SetForegroundWindow, Op::SetFocus}), 0);
   EXPECT_EQ(Log(), (Lines{L"FF: not responding, left alone: stuck.exe :(1460) This operation returned because the "
                           L"timeout period expired"}));
   EXPECT_TRUE(sim.HangsSuffered().empty());
@@ -280,7 +281,7 @@ TEST_F(FocusManagerTest, AProgramThatDoesNotRespondIsNotRaisedAndNotJoined) {
     ResetLogState();
     EXPECT_EQ(TFocusManager::ForceForeground(target, false), !lock);
     EXPECT_EQ(sim.GetForegroundWindow(), lock ? stuck : target);
-    EXPECT_EQ(sim.CallCount("AttachThreadInput"), 0);
+    EXPECT_EQ(sim.CallCount(Op::AttachThreadInput), 0);
     ASSERT_FALSE(Log().empty());
     EXPECT_EQ(Log().front(), L"TA: not responding, not joined: stuck.exe :(1460) This operation returned because the "
                              L"timeout period expired");
@@ -317,7 +318,7 @@ TEST_F(FocusManagerTest, SleepSlickPumpsEvery200MsAndSleepsIn20MsSteps) {
     const uint32_t sleepsBefore = sim.SleepCalls();
     const uint64_t sleptBefore = sim.TotalSlept();
     SleepSlick(c.ms);
-    EXPECT_EQ(sim.CallCount("ProcessPendingMessages"), c.pumps) << c.ms;
+    EXPECT_EQ(sim.CallCount(Op::ProcessPendingMessages), c.pumps) << c.ms;
     EXPECT_EQ(sim.SleepCalls() - sleepsBefore, c.sleeps) << c.ms;
     EXPECT_EQ(sim.TotalSlept() - sleptBefore, 20u * c.sleeps) << c.ms;
   }
@@ -340,7 +341,7 @@ TEST_F(FocusManagerTest, SleepSlickReportsToTheCallbackWhichMayAbort) {
   Recorder all(0);
   SleepSlick(1000, &all);
   EXPECT_EQ(all.remaining, (std::vector<int32_t>{1000, 800, 600, 400, 200}));
-  EXPECT_EQ(sim.CallCount("ProcessPendingMessages"), 0);
+  EXPECT_EQ(sim.CallCount(Op::ProcessPendingMessages), 0);
 
   const uint32_t slept = sim.SleepCalls();
   Recorder second(2);

@@ -161,7 +161,7 @@ TEST_F(MoveTest, MinimizedIsLoggedAndNeverMoved) {
   const WindowHandle h = AddApp({480, 270, 1440, 810}, desc);
   EXPECT_FALSE(Right(h));
   EXPECT_EQ(Log(), (Lines{L"Program [app.exe] min [True] max [False] "}));
-  EXPECT_EQ(sim.CallCount("SetWindowPos"), 0);
+  EXPECT_EQ(sim.CallCount(Op::SetWindowPos), 0);
   EXPECT_EQ(sim.RestoreRect(h), (TRect{480, 270, 1440, 810}));
 }
 
@@ -177,7 +177,7 @@ TEST_F(MoveTest, DesktopShellAndTaskbarAreRefused) {
     EXPECT_FALSE(Right(c.h)) << c.name;
     EXPECT_EQ(Log(), (Lines{L"MP: skipping shell"})) << c.name;
   }
-  EXPECT_EQ(sim.CallCount("SetWindowPos"), 0);
+  EXPECT_EQ(sim.CallCount(Op::SetWindowPos), 0);
 }
 
 TEST_F(MoveTest, ExplorerWindowsAreTheShellOnlyWhenTheyCoverTheWorkArea) {
@@ -218,7 +218,7 @@ TEST_F(MoveTest, MakeForegroundMovesOnlyTheWindowAskedFor) {
 
   // The user clicked the other program and joining its input fails: h cannot come to the front.
   sim.SetForeground(other);
-  sim.FailOperation("AttachThreadInput", wc::ERROR_ACCESS_DENIED, -1);
+  sim.FailOperation(Op::AttachThreadInput, wc::ERROR_ACCESS_DENIED, -1);
   ResetLogState();
   EXPECT_FALSE(TMove::MoveProgramLeft(h, true));
   EXPECT_EQ(sim.GetForegroundWindow(), other);
@@ -253,12 +253,12 @@ TEST_F(MoveTest, WhichPlacementStepDecides) {
     const WindowHandle h = AddApp({480, 270, 1440, 810});
     sim.ResetCallCounts();
     ++code;
-    if (c.failingSetWindowPos > 0) sim.FailOperation("SetWindowPos", code, 1, c.failingSetWindowPos - 1);
-    if (c.redrawFails) sim.FailOperation("RedrawWindow", code);
+    if (c.failingSetWindowPos > 0) sim.FailOperation(Op::SetWindowPos, code, 1, c.failingSetWindowPos - 1);
+    if (c.redrawFails) sim.FailOperation(Op::RedrawWindow, code);
 
     EXPECT_EQ(TMove::ResizeMove(h, {2560, 360, 3840, 1080}), c.result) << c.name;
-    EXPECT_EQ(sim.CallCount("SetWindowPos"), c.setWindowPosCalls) << c.name;
-    EXPECT_EQ(sim.CallCount("RedrawWindow"), c.redrawCalls) << c.name;
+    EXPECT_EQ(sim.CallCount(Op::SetWindowPos), c.setWindowPosCalls) << c.name;
+    EXPECT_EQ(sim.CallCount(Op::RedrawWindow), c.redrawCalls) << c.name;
     EXPECT_EQ(TMove::getLastError(), code) << c.name;
     ASSERT_EQ(Log().size(), 1u) << c.name;
     EXPECT_EQ(Log()[0].rfind(std::wstring(c.failureLine) + std::to_wstring(code) + L")", 0), 0u)
@@ -320,7 +320,7 @@ TEST_F(MoveTest, RestorePutsTheWindowBackAtItsFractions) {
   EXPECT_EQ(RectOf(h), (TRect{480, 270, 1440, 810}));
   EXPECT_TRUE(Log().empty());
 
-  sim.FailOperation("SetWindowPos", 7, 1);
+  sim.FailOperation(Op::SetWindowPos, 7, 1);
   EXPECT_FALSE(TMove::RestoreProgram(recorded));
   recorded.monitorID = 2;  // that monitor is gone
   EXPECT_FALSE(TMove::RestoreProgram(recorded));

@@ -55,7 +55,7 @@ TEST_P(AboutVersionTest, VersionAndBuildComeFromTheExecutablesFileVersion) {
     const auto& v = *c.version;
     sim.SetFileVersion(kExe, v[0], v[1], v[2], v[3]);
   } else {
-    sim.FailOperation("GetFileVersion", 1813);  // ERROR_RESOURCE_TYPE_NOT_FOUND
+    sim.FailOperation(Op::GetFileVersion, 1813);  // ERROR_RESOURCE_TYPE_NOT_FOUND
   }
   sim.SetFileVersion(L"D:\\Other\\Tessary.exe", 7, 7, 7, 7);  // only the running executable counts
 

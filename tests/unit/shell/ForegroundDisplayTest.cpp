@@ -110,7 +110,7 @@ TEST_F(ForegroundDisplayTest, ALevelThatFailedOnceIsReadAgainAtTheNextTickOnly) 
   Layout({L1, R1});
   Front({100, 100, 900, 700}, L"Editor.exe");
   main->Show();
-  sim.FailOperation("OpenProcessToken", 5);
+  sim.FailOperation(Op::OpenProcessToken, 5);
   main->ShowForeground(false);
   EXPECT_EQ(main->lblIntegrity->Text(), L"UAC: Unknown");
   EXPECT_EQ(EnabledButtons(), "");
@@ -120,12 +120,12 @@ TEST_F(ForegroundDisplayTest, ALevelThatFailedOnceIsReadAgainAtTheNextTickOnly) 
 
   Front({100, 100, 900, 700}, L"Locked.exe", wc::SECURITY_MANDATORY_MEDIUM_RID, false);
   main->ShowForeground(false);
-  const int asked = sim.CallCount("OpenProcessToken");
+  const int asked = sim.CallCount(Op::OpenProcessToken);
   main->timGetForegroundTimer();
-  EXPECT_EQ(sim.CallCount("OpenProcessToken"), asked + 1) << "asked once more";
+  EXPECT_EQ(sim.CallCount(Op::OpenProcessToken), asked + 1) << "asked once more";
   main->timGetForegroundTimer();
   main->timGetForegroundTimer();
-  EXPECT_EQ(sim.CallCount("OpenProcessToken"), asked + 1) << "and then left alone";
+  EXPECT_EQ(sim.CallCount(Op::OpenProcessToken), asked + 1) << "and then left alone";
   EXPECT_EQ(main->lblIntegrity->Text(), L"UAC: Unknown");
 }
 
@@ -168,7 +168,7 @@ TEST_F(ForegroundDisplayTest, ProgramThatCannotBeShownLeavesTheDisplayAsItWas) {
     const WindowHandle other = AddApp(c.rect, desc);
     sim.SetForeground(other);
     // The window's process cannot be told, as for a window that vanishes while it is read.
-    if (c.nameLost) sim.FailOperation("GetWindowThreadProcessId", 1400);
+    if (c.nameLost) sim.FailOperation(Op::GetWindowThreadProcessId, 1400);
     main->ShowForeground(false);
     sim.ClearFaults();
     EXPECT_EQ(main->fore.hwnd, 0u) << c.name;
@@ -269,7 +269,7 @@ TEST_F(ForegroundDisplayTest, WindowIconComesFromTheFirstSourceThatGivesACopy) {
     const WindowHandle h = AddApp({100, 100, 900, 700});
     sim.SetWindowIcon(h, c.big, c.small, c.classBig, c.classSmall);
     sim.SetHung(h, c.hung);
-    if (c.failedCopies != 0) sim.FailOperation("CopyIconHandle", 1402, c.failedCopies);
+    if (c.failedCopies != 0) sim.FailOperation(Op::CopyIconHandle, 1402, c.failedCopies);
     sim.ResetCallCounts();
     const uint32_t tick = sim.GetTickCount();
     const IconHandle copy = TFrmMain::GetWindowIcon(h);
@@ -281,7 +281,7 @@ TEST_F(ForegroundDisplayTest, WindowIconComesFromTheFirstSourceThatGivesACopy) {
     }
     // Only the copy handed out is alive; nothing of the window's own was destroyed.
     EXPECT_EQ(sim.LiveIconCopies(), c.expected ? 1u : 0u) << c.name;
-    EXPECT_EQ(sim.CallCount("DestroyIcon"), 0) << c.name;
+    EXPECT_EQ(sim.CallCount(Op::DestroyIcon), 0) << c.name;
     // A hung window is not waited for.
     EXPECT_EQ(sim.GetTickCount(), tick) << c.name;
     if (copy) sim.DestroyIcon(copy);
@@ -300,7 +300,7 @@ TEST_F(ForegroundDisplayTest, AProgramThatJustStoppedRespondingIsAskedForItsIcon
   const uint32_t t0 = sim.GetTickCount();
   main->ShowForeground(false);
   EXPECT_EQ(sim.GetTickCount() - t0, 1000u);
-  EXPECT_EQ(sim.CallCount("SendMessageTimeoutW"), 1);
+  EXPECT_EQ(sim.CallCount(Op::SendMessageTimeoutW), 1);
   EXPECT_EQ(sim.CopiedFrom(main->fLastIcon), classBig);
   // The rest of the panel does not ask the program anything.
   EXPECT_EQ(main->lblProgram->Text(), L"stuck.exe");
@@ -312,7 +312,7 @@ TEST_F(ForegroundDisplayTest, AProgramThatJustStoppedRespondingIsAskedForItsIcon
 
 TEST_F(ForegroundDisplayTest, FailedCopyIsLoggedWithTheErrorText) {
   sim.SetWindowIcon(app, 0, 0, 0, 0x1400);
-  sim.FailOperation("CopyIconHandle", 1402, -1);
+  sim.FailOperation(Op::CopyIconHandle, 1402, -1);
   EXPECT_EQ(TFrmMain::CloneIcon(0x1400), 0u);
   // The system's text without its line break.
   EXPECT_TRUE(Logged(L"clone icon: Invalid cursor handle."));

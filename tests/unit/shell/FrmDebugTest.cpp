@@ -193,7 +193,7 @@ TEST_F(FrmDebugTest, SaveWritesDebugTxtNewestFirstAndSaysSo) {
 
 TEST_F(FrmDebugTest, ASaveThatFailsIsNotReportedAsCreated) {
   TFrmDebug& form = Open();
-  sim.FailOperation("WriteWholeFile", ERROR_ACCESS_DENIED);
+  sim.FailOperation(Op::WriteWholeFile, ERROR_ACCESS_DENIED);
 
   ASSERT_TRUE(ui::headless::Click(*form.btnSave));
 

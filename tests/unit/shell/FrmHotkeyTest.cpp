@@ -359,7 +359,7 @@ TEST_F(FrmHotkeyTest, ForceFocusBringsItInFrontDespiteTheForegroundLock) {
 
 TEST_F(FrmHotkeyTest, ForceFocusDoesNotRestoreAMinimisedDialogNorPumpWhileItWaits) {
   // No foreground window at all: it asks again after plain 10 ms sleeps, ten times at most.
-  sim.FailOperation("GetForegroundWindow", 0, -1);
+  sim.FailOperation(Op::GetForegroundWindow, 0, -1);
   dialog->fForceFocusOnce = true;
   dialog->Show();
   const uint32_t sleepsBefore = sim.SleepCalls();
@@ -368,7 +368,7 @@ TEST_F(FrmHotkeyTest, ForceFocusDoesNotRestoreAMinimisedDialogNorPumpWhileItWait
   dialog->FormShow();
   EXPECT_EQ(sim.SleepCalls() - sleepsBefore, 20u) << "ten before each of the two attempts";
   EXPECT_EQ(sim.TotalSlept() - sleptBefore, 200u) << "of 10 ms each";
-  EXPECT_EQ(sim.CallCount("ProcessPendingMessages"), 0);
+  EXPECT_EQ(sim.CallCount(Op::ProcessPendingMessages), 0);
   sim.ClearFaults();
 
   sim.ShowWindow(dialog->Handle(), SW_MINIMIZE);

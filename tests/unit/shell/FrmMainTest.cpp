@@ -625,7 +625,7 @@ TEST_F(MoveButtonTest, ShiftMovesTheCapturedProgramOtherwiseTheForeground) {
 
 TEST_F(MoveButtonTest, AutoCloseHidesAfterEveryMoveEvenAFailedOne) {
   main->cbAutoClose->SetChecked(true);
-  sim.FailOperation("SetWindowPos", 5, -1);
+  sim.FailOperation(Op::SetWindowPos, 5, -1);
   for (auto click : {&TFrmMain::btnLeftClick, &TFrmMain::btnRightClick, &TFrmMain::btnUpClick,
                      &TFrmMain::btnDownClick}) {
     main->Show();
@@ -709,9 +709,9 @@ TEST_F(FrmMainTest, PickingAPageHandsTheForegroundBackToTheProgramBelow) {
 
   // When the program is in front already, nothing changes hands.
   sim.SetForeground(app);
-  const int calls = sim.CallCount("SetForegroundWindow");
+  const int calls = sim.CallCount(Op::SetForegroundWindow);
   main->MIStatus1Click();
-  EXPECT_EQ(sim.CallCount("SetForegroundWindow"), calls);
+  EXPECT_EQ(sim.CallCount(Op::SetForegroundWindow), calls);
 }
 
 TEST_F(FrmMainTest, CommandLineOptionsShowTheHelpText) {

@@ -377,7 +377,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(HotkeyConfigTest, PressesStillMoveWhenTheReleaseWatchCannotStart) {
   Start("cbMoveNext=1\r\nMOVENEXT_HOTKEY=11004E\r\n");
-  sim.FailOperation("WatchKeyRelease", wc::ERROR_NOT_ENOUGH_MEMORY, -1);
+  sim.FailOperation(Op::WatchKeyRelease, wc::ERROR_NOT_ENOUGH_MEMORY, -1);
   ASSERT_TRUE(Press(CtrlAlt, 'N'));
   Wait(150);
   ASSERT_TRUE(Press(CtrlAlt, 'N'));

@@ -68,12 +68,12 @@ TEST_F(InstanceTest, LaterStartIsDecidedByAnyMutexErrorAndCreatesNoWindow) {
     ResetProcessWideState();
     fresh.SetModuleFileName(c.exe);
     if (c.mutexExists) fresh.CreateMutexW(L"Tessary.exe");
-    if (c.mutexFault) fresh.FailOperation("CreateMutexW", c.mutexFault);
+    if (c.mutexFault) fresh.FailOperation(Op::CreateMutexW, c.mutexFault);
 
     CheckInstance(INST_INIT);
 
     EXPECT_EQ(IsFirstInstance(), c.first);
-    EXPECT_EQ(fresh.CallCount("CreateWindowExW"), c.first ? 1 : 0);
+    EXPECT_EQ(fresh.CallCount(Op::CreateWindowExW), c.first ? 1 : 0);
     EXPECT_EQ(FrmDummyInstance() != nullptr, c.first);
     ResetProcessWideState();
     SetWindowSystem(&sim);
@@ -119,8 +119,8 @@ TEST_F(InstanceTest, LaterStartForwardsItsArgumentsOrAskForTheMainWindowAndEnds)
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(received[0], Payload(c.sent)) << "the text's units, the terminating zero not counted";
     EXPECT_TRUE(IsTerminating());
-    EXPECT_EQ(fresh.CallCount("CreateWindowExW"), 0);
-    EXPECT_EQ(fresh.CallCount("PumpOneMessage"), 0);
+    EXPECT_EQ(fresh.CallCount(Op::CreateWindowExW), 0);
+    EXPECT_EQ(fresh.CallCount(Op::PumpOneMessage), 0);
     EXPECT_TRUE(fresh.MessageBoxes().empty());
     ResetProcessWideState();
     SetWindowSystem(&sim);
@@ -177,7 +177,7 @@ TEST_F(InstanceTest, LaterStartWaitsForTheFirstInstancesWindowAWhileAndFailsWhen
       EXPECT_LE(waited, FindInstanceWaitMs + 2 * FindInstanceStepMs);
       EXPECT_TRUE(Logged(L"SI: no running instance window, not delivered: -mf left "));
     }
-    EXPECT_EQ(fresh.CallCount("CreateWindowExW"), c.windowAfterMs >= 0 ? 1 : 0) << "none of its own";
+    EXPECT_EQ(fresh.CallCount(Op::CreateWindowExW), c.windowAfterMs >= 0 ? 1 : 0) << "none of its own";
     ResetProcessWideState();
     SetWindowSystem(&sim);
   }
@@ -288,8 +288,8 @@ TEST_F(InstanceTest, SecondStartMovesTheForegroundProgramOnceInTheRunningInstanc
   EXPECT_EQ(RunApplication(), 0);
 
   EXPECT_EQ(EditorMonitor(), 'D');
-  EXPECT_EQ(sim.CallCount("CreateWindowExW"), 0);
-  EXPECT_EQ(sim.CallCount("PumpOneMessage"), 0);
+  EXPECT_EQ(sim.CallCount(Op::CreateWindowExW), 0);
+  EXPECT_EQ(sim.CallCount(Op::PumpOneMessage), 0);
   EXPECT_TRUE(sim.MessageBoxes().empty());
 }
 

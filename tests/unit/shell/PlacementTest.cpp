@@ -206,7 +206,7 @@ TEST_F(PlacementTest, ScreenEdgeBarNeedsAWindowAndAMonitor) {
   const WindowHandle gone = AddApp({2000, 100, 2400, 500});
   sim.RemoveWindow(gone);
   EXPECT_FALSE(TFrmMain::IsScreenEdgeBar(gone));
-  sim.FailOperation("MonitorFromWindow", 1400);
+  sim.FailOperation(Op::MonitorFromWindow, 1400);
   EXPECT_FALSE(TFrmMain::IsScreenEdgeBar(tray));
 }
 
@@ -237,14 +237,14 @@ TEST_F(PlacementTest, OverflowPopupPlacesTheWindowByTheShellsTaskbar) {
   EXPECT_EQ(MainRect(), (TRect{1300, 740, 1900, 1040}));
 
   // Without the shell's rectangle the pop-up counts as no taskbar: the work-area corner.
-  sim.FailOperation("GetTaskbarPos", 1400, -1);
+  sim.FailOperation(Op::GetTaskbarPos, 1400, -1);
   EXPECT_EQ(main->FindTaskbarUnderCursor(), 0u);
   OpenAt({1600, 900});
   EXPECT_EQ(MainRect(), (TRect{0, 740, 600, 1040}));
 }
 
 TEST_F(PlacementTest, NothingUnderTheCursorMeansTheWorkAreaCorner) {
-  sim.FailOperation("WindowFromPoint", 1400, -1);
+  sim.FailOperation(Op::WindowFromPoint, 1400, -1);
   main->SetBounds(2500, 100, 600, 300);  // on the right monitor: its work area is its bounds
   sim.SetCursor({1000, 1060});
   main->FormShow();

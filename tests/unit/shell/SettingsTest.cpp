@@ -365,7 +365,7 @@ class Unwritable : public SettingsTest, public ::testing::WithParamInterface<Blo
         ASSERT_TRUE(sim.CreateDirectoryTree(Ini));
         break;
       case Block::FolderWithoutWriteAccess:
-        sim.FailOperation("WriteWholeFile", wc::ERROR_ACCESS_DENIED, -1);
+        sim.FailOperation(Op::WriteWholeFile, wc::ERROR_ACCESS_DENIED, -1);
         break;
       case Block::TooLarge:
         break;
@@ -438,7 +438,7 @@ TEST_F(SettingsTest, AFailedReplaceLeavesTheOldFileAndNoNewFileBeside) {
   Start(B("[Main]\r\nseDelay=3000\r\n"));
   const Bytes before = File();
   InstallHandler();
-  sim.FailOperation("MoveFileReplacing", wc::ERROR_ACCESS_DENIED, 1);
+  sim.FailOperation(Op::MoveFileReplacing, wc::ERROR_ACCESS_DENIED, 1);
   main->seDelay->SetValue(5000);
   OpenConfig();
   ASSERT_TRUE(ui::headless::Click(*main->btnSave));

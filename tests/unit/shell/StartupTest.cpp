@@ -106,7 +106,7 @@ TEST_P(FirstStartTest, ActsOnItsCommandLineThenShowsTheMainWindowAndRunsTheLoop)
   if (c.boxes) {
     EXPECT_EQ(sim.MessageBoxes().back().owner, instanceInLoop);
   }
-  EXPECT_GE(sim.CallCount("PumpOneMessage"), 1);
+  EXPECT_GE(sim.CallCount(Op::PumpOneMessage), 1);
   std::wstring joined;
   for (const auto& a : c.args) joined += a + L" ";
   EXPECT_EQ(CommandLineText(), joined);
@@ -161,13 +161,13 @@ TEST_F(StartupTest, LoopEndsWhenTerminationIsAskedFor) {
 }
 
 TEST_F(StartupTest, FirstStartWithoutItsInstanceWindowEndsWithAnError) {
-  sim.FailOperation("CreateWindowExW", ERROR_NOT_ENOUGH_MEMORY);
+  sim.FailOperation(Op::CreateWindowExW, ERROR_NOT_ENOUGH_MEMORY);
   sim.SetCommandLineArgs({L"-mf", L"right"});
 
   EXPECT_EQ(RunApplication(), 1);
 
   EXPECT_EQ(EditorMonitor(), 'B');
-  EXPECT_EQ(sim.CallCount("PumpOneMessage"), 0);
+  EXPECT_EQ(sim.CallCount(Op::PumpOneMessage), 0);
   EXPECT_GE(LogIndex(L"FDI: could not create the instance window"), 0);
 }
 
@@ -226,7 +226,7 @@ TEST_F(StartupTest, TheWindowsAreCreatedInOrderAndLiveUntilTheLoopEnds) {
     EXPECT_EQ(sim.FindWindowW(cls, L""), 0u) << cls;
   EXPECT_EQ(FrmHotkey(), nullptr);
   EXPECT_EQ(FrmMonitorEvent(), nullptr);
-  EXPECT_EQ(sim.CallCount("UnregisterDeviceNotification"), 1) << "the monitor registration went with its window";
+  EXPECT_EQ(sim.CallCount(Op::UnregisterDeviceNotification), 1) << "the monitor registration went with its window";
   EXPECT_EQ(FrmMain(), nullptr);
   EXPECT_EQ(FrmAbout(), nullptr);
   EXPECT_EQ(FrmDebug(), nullptr);
@@ -242,7 +242,7 @@ TEST_F(StartupTest, OneMonitorShowsTheMessageAndEndsWithoutRunningTheLoop) {
   ASSERT_EQ(sim.MessageBoxes().size(), 1u);
   EXPECT_EQ(sim.MessageBoxes()[0].text, L"Multiple Monitors required. Terminating");
   EXPECT_EQ(ticks, 0);
-  EXPECT_EQ(sim.CallCount("PumpOneMessage"), 0);
+  EXPECT_EQ(sim.CallCount(Op::PumpOneMessage), 0);
   // The rest of start-up still ran: the remaining windows, the main window's show, then the end.
   EXPECT_GE(LogIndex(L"FrmAbout - creating"), 0);
   EXPECT_GT(LogIndex(L"SU: show main window"), LogIndex(L"FrmAbout - creating"));

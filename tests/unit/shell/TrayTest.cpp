@@ -111,7 +111,7 @@ TEST_F(TrayTest, IconIsAddedInColourWithoutTipAndGainsTheTipAtTheFirstTick) {
 // A busy shell times out on the first icon: the program is not left running with no way to reach
 // it; the tray's timer adds the icon once the shell answers.
 TEST_F(TrayTest, AnIconTheShellRefusedIsAddedAtTheNextTick) {
-  sim.FailOperation("ShellNotifyIcon", ERROR_TIMEOUT);
+  sim.FailOperation(Op::ShellNotifyIcon, ERROR_TIMEOUT);
   Start(true);
   EXPECT_FALSE(IconShown());
   const auto log = Log();
@@ -287,7 +287,7 @@ TEST_F(TrayTest, StartAtSignInFollowsAndChangesTheRunEntry) {
 
 TEST_F(TrayTest, StartAtSignInRefusedSaysWhyAndShowsTheRealState) {
   Start(true);
-  sim.FailOperation("WriteRegistryString", ERROR_ACCESS_DENIED, -1);
+  sim.FailOperation(Op::WriteRegistryString, ERROR_ACCESS_DENIED, -1);
   Choose(L"MIStartAtSignIn");
   sim.ClearFaults();
   ASSERT_EQ(sim.MessageBoxes().size(), 1u);
@@ -466,7 +466,7 @@ TEST_F(TrayTest, AListFileThatCannotBeReadIsLeftAsItIs) {
   sim.WriteWholeFile(kDisabled, disabled);
   sim.WriteWholeFile(kNoRight, Bytes("b.exe=1\r\n"));
   CreateMain();
-  sim.FailOperation("ReadFileLimited", ERROR_ACCESS_DENIED);  // the first list read
+  sim.FailOperation(Op::ReadFileLimited, ERROR_ACCESS_DENIED);  // the first list read
   tray = std::make_unique<TfrmSysTrayMenu>();
   sim.ClearFaults();
   tray.reset();
@@ -487,7 +487,7 @@ TEST_F(TrayTest, AListWriteThatFailsHalfWayLeavesTheOldList) {
   sim.StartCallNumbering();
   tray.reset();
   const auto calls = sim.NumberedCalls();
-  const auto write = std::find_if(calls.begin(), calls.end(), [](const auto& c) { return c.op == "WriteWholeFile"; });
+  const auto write = std::find_if(calls.begin(), calls.end(), [](const auto& c) { return c.op == Op::WriteWholeFile; });
   ASSERT_NE(write, calls.end());
 
   sim.WriteWholeFile(kDisabled, disabled);
@@ -496,7 +496,7 @@ TEST_F(TrayTest, AListWriteThatFailsHalfWayLeavesTheOldList) {
   sim.FailCallNumber(static_cast<uint64_t>(write - calls.begin()) + 1, sim::SimDesktop::FaultKind::PartialWrite);
   tray.reset();
   ASSERT_TRUE(sim.Injected().has_value());
-  EXPECT_EQ(sim.Injected()->op, "WriteWholeFile");
+  EXPECT_EQ(sim.Injected()->op, Op::WriteWholeFile);
   std::vector<uint8_t> b;
   ASSERT_TRUE(sim.ReadWholeFile(kDisabled, b));
   EXPECT_EQ(b, disabled);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -194,20 +195,20 @@ TEST_F(SimTest, ForegroundLockRule) {
 TEST_F(SimTest, FaultsFailTheNamedOperationAndCallsAreCounted) {
   const WindowHandle w = App(L"w");
   TRect r;
-  sim.FailOperation("GetWindowRect", ERROR_ACCESS_DENIED, 2);
+  sim.FailOperation(Op::GetWindowRect, ERROR_ACCESS_DENIED, 2);
   EXPECT_FALSE(sim.GetWindowRect(w, r));
   EXPECT_EQ(sim.GetLastError(), ERROR_ACCESS_DENIED);
   EXPECT_FALSE(sim.GetWindowRect(w, r));
   EXPECT_TRUE(sim.GetWindowRect(w, r));
-  EXPECT_EQ(sim.CallCount("GetWindowRect"), 3);
-  EXPECT_EQ(sim.CallCount("SetWindowPos"), 0);
+  EXPECT_EQ(sim.CallCount(Op::GetWindowRect), 3);
+  EXPECT_EQ(sim.CallCount(Op::SetWindowPos), 0);
 
-  sim.FailOperation("EnumMonitors", ERROR_NOT_ENOUGH_MEMORY, -1);
+  sim.FailOperation(Op::EnumMonitors, ERROR_NOT_ENOUGH_MEMORY, -1);
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(sim.EnumMonitors().empty());
   sim.ClearFaults();
   EXPECT_EQ(sim.EnumMonitors().size(), 2u);
   sim.ResetCallCounts();
-  EXPECT_EQ(sim.CallCount("EnumMonitors"), 0);
+  EXPECT_EQ(sim.CallCount(Op::EnumMonitors), 0);
 
   // A vanished window fails with the window-handle error.
   sim.RemoveWindow(w);
@@ -435,38 +436,38 @@ TEST_F(SimTest, AThreadThatDoesNotRespondHoldsTheCallsThatWaitForIt) {
     const char* name;
     WindowHandle h;
     std::function<void(WindowHandle)> call;
-    const char* hang;  // the operation recorded as having waited, or nullptr
+    std::optional<Op> hang;  // the operation recorded as having waited
   };
   const std::vector<Case> cases = {
       {"placing", app, [&](WindowHandle h) { sim.SetWindowPos(h, 0, 10, 10, 300, 200, SWP_NOZORDER | SWP_NOACTIVATE); },
-       "SetWindowPos"},
+       Op::SetWindowPos},
       {"raising", app, [&](WindowHandle h) { sim.SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE); },
-       "SetWindowPos"},
-      {"BringWindowToTop", app, [&](WindowHandle h) { sim.BringWindowToTop(h); }, "BringWindowToTop"},
-      {"ShowWindow", app, [&](WindowHandle h) { sim.ShowWindow(h, SW_SHOWNA); }, "ShowWindow"},
+       Op::SetWindowPos},
+      {"BringWindowToTop", app, [&](WindowHandle h) { sim.BringWindowToTop(h); }, Op::BringWindowToTop},
+      {"ShowWindow", app, [&](WindowHandle h) { sim.ShowWindow(h, SW_SHOWNA); }, Op::ShowWindow},
       {"painting now", app, [&](WindowHandle h) { sim.RedrawWindow(h, RDW_INVALIDATE | RDW_UPDATENOW); },
-       "RedrawWindow"},
-      {"SendMessageW", app, [&](WindowHandle h) { sim.SendMessageW(h, WM_NULL, 0, 0); }, "SendMessageW"},
+       Op::RedrawWindow},
+      {"SendMessageW", app, [&](WindowHandle h) { sim.SendMessageW(h, WM_NULL, 0, 0); }, Op::SendMessageW},
       {"SendCopyData", app,
        [&](WindowHandle h) {
          intptr_t r = 0;
          sim.SendCopyData(0, h, CopyDataRecord{0, 1, payload.data()}, r);
        },
-       "SendCopyData"},
+       Op::SendCopyData},
       {"text of a window of another thread of ours", oursOtherThread, [&](WindowHandle h) { sim.GetWindowTextW(h); },
-       "GetWindowTextW"},
+       Op::GetWindowTextW},
       {"invalidating only", app, [&](WindowHandle h) { sim.RedrawWindow(h, RDW_INVALIDATE | RDW_ALLCHILDREN); },
-       nullptr},
-      {"SetForegroundWindow of it", app, [&](WindowHandle h) { sim.SetForegroundWindow(h); }, nullptr},
-      {"PostMessageW", app, [&](WindowHandle h) { sim.PostMessageW(h, WM_NULL, 0, 0); }, nullptr},
-      {"another program's text", app, [&](WindowHandle h) { sim.GetWindowTextW(h); }, nullptr},
+       std::nullopt},
+      {"SetForegroundWindow of it", app, [&](WindowHandle h) { sim.SetForegroundWindow(h); }, std::nullopt},
+      {"PostMessageW", app, [&](WindowHandle h) { sim.PostMessageW(h, WM_NULL, 0, 0); }, std::nullopt},
+      {"another program's text", app, [&](WindowHandle h) { sim.GetWindowTextW(h); }, std::nullopt},
       {"joining its input", app,
        [&](WindowHandle h) {
          const uint32_t tid = sim.GetWindowThreadProcessId(h, nullptr);
          sim.AttachThreadInput(tid, sim.GetCurrentThreadId(), true);
          sim.AttachThreadInput(tid, sim.GetCurrentThreadId(), false);
        },
-       nullptr},
+       std::nullopt},
       {"queries", app,
        [&](WindowHandle h) {
          TRect r;
@@ -475,15 +476,15 @@ TEST_F(SimTest, AThreadThatDoesNotRespondHoldsTheCallsThatWaitForIt) {
          sim.GetWindowThreadProcessId(h, nullptr);
          sim.MonitorFromWindow(h, MONITOR_DEFAULTTONEAREST);
        },
-       nullptr},
+       std::nullopt},
   };
   for (const Case& c : cases) {
     sim.SetHung(c.h, true);
-    const std::vector<std::string> before = sim.HangsSuffered();
+    const std::vector<Op> before = sim.HangsSuffered();
     const uint32_t t0 = sim.GetTickCount();
     c.call(c.h);
-    std::vector<std::string> expected = before;
-    if (c.hang) expected.push_back(c.hang);
+    std::vector<Op> expected = before;
+    if (c.hang) expected.push_back(*c.hang);
     EXPECT_EQ(sim.HangsSuffered(), expected) << c.name;
     EXPECT_EQ(sim.GetTickCount() - t0, c.hang ? SimDesktop::kHangMs : 0u) << c.name;
     sim.SetHung(c.h, false);
@@ -554,10 +555,10 @@ TEST_F(SimTest, ActivatingWhileJoinedToAHungForegroundThreadWaits) {
 
   ASSERT_TRUE(sim.AttachThreadInput(stuckThread, me, true));
   EXPECT_TRUE(sim.SetForegroundWindow(ours));
-  EXPECT_EQ(sim.HangsSuffered(), (std::vector<std::string>{"SetForegroundWindow"}));
+  EXPECT_EQ(sim.HangsSuffered(), (std::vector<Op>{Op::SetForegroundWindow}));
   sim.SetForeground(stuck);
   sim.BringWindowToTop(ours);
-  EXPECT_EQ(sim.HangsSuffered(), (std::vector<std::string>{"SetForegroundWindow", "BringWindowToTop"}));
+  EXPECT_EQ(sim.HangsSuffered(), (std::vector<Op>{Op::SetForegroundWindow, Op::BringWindowToTop}));
   ASSERT_TRUE(sim.AttachThreadInput(stuckThread, me, false));
 
   sim.SetForeground(stuck);
@@ -640,7 +641,7 @@ TEST_F(SimTest, AMonitorKeepsItsDevicePathThroughChangesOfItsBounds) {
 
 TEST_F(SimTest, AFailedDecimalSeparatorIsThePointAndLeavesTheLastErrorAlone) {
   sim.SetDecimalSeparator(L",");
-  sim.FailOperation("DecimalSeparator", ERROR_NOT_ENOUGH_MEMORY);
+  sim.FailOperation(Op::DecimalSeparator, ERROR_NOT_ENOUGH_MEMORY);
   sim.SetLastError(ERROR_ACCESS_DENIED);
   EXPECT_EQ(sim.DecimalSeparator(), L".");
   EXPECT_EQ(sim.GetLastError(), ERROR_ACCESS_DENIED);

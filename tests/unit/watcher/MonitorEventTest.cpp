@@ -119,7 +119,7 @@ TEST_F(MonitorEventTest, TheStartingLineGivesTopBeforeLeftOfTheNearestMonitor) {
 }
 
 TEST_F(MonitorEventTest, WithoutTheRegistrationOnlyDisplayChangesArrive) {
-  sim.FailOperation("RegisterDeviceNotificationW", ERROR_ACCESS_DENIED);
+  sim.FailOperation(Op::RegisterDeviceNotificationW, ERROR_ACCESS_DENIED);
   Create();
   EXPECT_EQ(form->FDevNotifyHandle, 0u);
   const auto log = Log();
@@ -142,7 +142,7 @@ TEST_F(MonitorEventTest, DestroyingTheWindowReleasesTheRegistration) {
   form.reset();
   EXPECT_EQ(FrmMonitorEvent(), nullptr);
   EXPECT_FALSE(sim.IsWindow(h));
-  EXPECT_EQ(sim.CallCount("UnregisterDeviceNotification"), 1);
+  EXPECT_EQ(sim.CallCount(Op::UnregisterDeviceNotification), 1);
   EXPECT_FALSE(sim.UnregisterDeviceNotification(registration)) << "already released";
   EXPECT_EQ(sim.DeliverDeviceInterfaceEvent(DBT_DEVICEARRIVAL, TFrmMonitorEvent::MonitorInterfaceClass, kMonitorName),
             0);

@@ -413,7 +413,7 @@ TEST_F(WatcherTest, ProgramsThatWillNotGoBackKeepTheWindowOpenAndSayWhy) {
   Snapshot();
   MonitorGoes();
   MonitorComes(MonRight, false);
-  sim.FailOperation("SetWindowPos", wc::ERROR_INVALID_PARAMETER, -1);
+  sim.FailOperation(Op::SetWindowPos, wc::ERROR_INVALID_PARAMETER, -1);
   watcher->OnMonitorConnect();
   FinishCycle();
   sim.ClearFaults();
@@ -656,21 +656,21 @@ TEST_F(WatcherTest, TheSnapshotSkipsOwnMinimizedAndEmptyWindowsAndAsksEachProces
   sim.ResetCallCounts();
   watcher->GatherTopLevelPrograms();
   // Each of the 25 windows walked has a process of its own, asked once for its name; no list.
-  EXPECT_EQ(sim.CallCount("GetProcessList"), 0);
-  EXPECT_EQ(sim.CallCount("GetProcessImageName"), 25);
+  EXPECT_EQ(sim.CallCount(Op::GetProcessList), 0);
+  EXPECT_EQ(sim.CallCount(Op::GetProcessImageName), 25);
   EXPECT_EQ(watcher->topLevelPrograms.Count(), 22);  // the walk went on below our own: app, max and the twenty
-  const int classReads = sim.CallCount("GetClassNameW"), pidReads = sim.CallCount("GetWindowThreadProcessId");
+  const int classReads = sim.CallCount(Op::GetClassNameW), pidReads = sim.CallCount(Op::GetWindowThreadProcessId);
   // Again: a window's class is asked once in its life, its process once per walk.
   sim.ResetCallCounts();
   watcher->GatherTopLevelPrograms();
-  EXPECT_LT(sim.CallCount("GetClassNameW"), classReads - 20);
-  EXPECT_EQ(sim.CallCount("GetWindowThreadProcessId"), pidReads);
+  EXPECT_LT(sim.CallCount(Op::GetClassNameW), classReads - 20);
+  EXPECT_EQ(sim.CallCount(Op::GetWindowThreadProcessId), pidReads);
   // Processes that cannot be asked: the list, once for the whole walk.
-  sim.FailOperation("GetProcessImageName", wc::ERROR_ACCESS_DENIED, -1);
+  sim.FailOperation(Op::GetProcessImageName, wc::ERROR_ACCESS_DENIED, -1);
   sim.ResetCallCounts();
   watcher->GatherTopLevelPrograms();
   sim.ClearFaults();
-  EXPECT_EQ(sim.CallCount("GetProcessList"), 1);
+  EXPECT_EQ(sim.CallCount(Op::GetProcessList), 1);
   EXPECT_EQ(watcher->topLevelPrograms.Count(), 22);
   TProgramInfo m;
   m.hwnd = max;
