@@ -70,11 +70,11 @@ void BM_SnapshotCallsPerWindow(benchmark::State& state) {
     desk.sim.ResetCallCounts();
     watcher.GatherTopLevelPrograms();
   }
-  for (const char* op : {"GetWindow", "GetParent", "GetAncestor", "GetShellWindow", "IsWindowVisible", "IsIconic",
-                         "IsZoomed", "GetWindowLongW", "GetWindowTextLengthW", "DwmGetCloaked", "GetWindowRect",
-                         "GetWindowThreadProcessId", "MonitorFromWindow", "GetMonitorInfo", "GetVirtualScreenRect",
-                         "EnumMonitors", "GetProcessList"})
-    state.counters[op] = static_cast<double>(desk.sim.CallCount(op)) / kWindows;
+  for (Op op : {Op::GetWindow, Op::GetParent, Op::GetAncestor, Op::GetShellWindow, Op::IsWindowVisible, Op::IsIconic,
+                 Op::IsZoomed, Op::GetWindowLongW, Op::GetWindowTextLengthW, Op::DwmGetCloaked, Op::GetWindowRect,
+                 Op::GetWindowThreadProcessId, Op::MonitorFromWindow, Op::GetMonitorInfo, Op::GetVirtualScreenRect,
+                 Op::EnumMonitors, Op::GetProcessList})
+    state.counters[std::string(OpName(op))] = static_cast<double>(desk.sim.CallCount(op)) / kWindows;
 }
 BENCHMARK(BM_SnapshotCallsPerWindow)->Iterations(1);
 
