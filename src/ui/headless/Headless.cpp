@@ -13,15 +13,12 @@ namespace {
 
 // Input the drivers hand to a form's window: wParam points to the action to run there.
 // The simulated user's message is no call of the program: injected faults do not reach it.
-uint32_t InputMessage() {
-  if (auto* desk = dynamic_cast<sim::SimDesktop*>(&ws())) return desk->RegisteredMessage(L"TessaryHeadlessInput");
-  return ws().RegisterWindowMessageW(L"TessaryHeadlessInput");
-}
+uint32_t InputMessage(sim::SimDesktop& desk) { return desk.RegisteredMessage(L"TessaryHeadlessInput"); }
 
 // Runs the action inside the form's window procedure, where a real control's notification runs.
 bool Deliver(Form& form, const std::function<void()>& action) {
   if (form.Handle() == 0) return false;
-  ws().SendMessageW(form.Handle(), InputMessage(), reinterpret_cast<uintptr_t>(&action), 0);
+  ws().SendMessageW(form.Handle(), InputMessage(Installed().Desktop()), reinterpret_cast<uintptr_t>(&action), 0);
   return true;
 }
 
@@ -29,7 +26,7 @@ bool Deliver(Form& form, const std::function<void()>& action) {
 // desktop applies the click as a user's.
 void MouseDown(Form& form) {
   ws().SendMessageW(form.Handle(), WM_MOUSEACTIVATE, form.Handle(), 0);
-  if (auto* desk = dynamic_cast<sim::SimDesktop*>(&ws())) desk->SetForeground(form.Handle());
+  Installed().Desktop().SetForeground(form.Handle());
 }
 
 }  // namespace
@@ -43,7 +40,7 @@ void HeadlessBackend::ControlChanged(Control& control, Change what, int32_t inde
 }
 
 bool HeadlessBackend::FormMessage(Form&, uint32_t msg, uintptr_t wParam, intptr_t, intptr_t& result) {
-  if (msg != InputMessage() || wParam == 0) return false;
+  if (msg != InputMessage(desk_) || wParam == 0) return false;
   (*reinterpret_cast<const std::function<void()>*>(wParam))();
   result = 1;
   return true;
@@ -96,7 +93,12 @@ int32_t HeadlessBackend::TrackPopup(Form& form, const PopupMenu& menu, TPoint sc
   return chosen;
 }
 
-HeadlessUi::HeadlessUi() {
+namespace {
+HeadlessBackend* g_installed = nullptr;
+}
+
+HeadlessUi::HeadlessUi(sim::SimDesktop& desk) : backend_(desk) {
+  g_installed = &backend_;
   SetBackend(&backend_);
   app::ResetApplication();
 }
@@ -104,12 +106,13 @@ HeadlessUi::HeadlessUi() {
 HeadlessUi::~HeadlessUi() {
   app::ResetApplication();
   SetBackend(nullptr);
+  g_installed = nullptr;
 }
 
 HeadlessBackend& Installed() {
-  auto* b = dynamic_cast<HeadlessBackend*>(&backend());
-  if (b == nullptr) std::abort();  // a test drove the headless UI without installing it
-  return *b;
+  // A test drove the headless UI without installing it, or with another backend in place.
+  if (g_installed == nullptr || &backend() != g_installed) std::abort();
+  return *g_installed;
 }
 
 bool Click(Control& control) {

@@ -11,6 +11,10 @@
 
 #include "ui/Ui.h"
 
+namespace tessary::sim {
+class SimDesktop;
+}
+
 namespace tessary::ui::headless {
 
 // A menu as it was shown.
@@ -38,6 +42,8 @@ struct ChangeRecord {
 
 class HeadlessBackend final : public IBackend {
  public:
+  // The simulated desktop the forms' windows live on: the user's clicks land there.
+  explicit HeadlessBackend(sim::SimDesktop& desk) : desk_(desk) {}
   void FormCreated(Form& form) override;
   void FormDestroying(Form& form) override;
   void ControlChanged(Control& control, Change what, int32_t index) override;
@@ -55,8 +61,10 @@ class HeadlessBackend final : public IBackend {
   const std::vector<ChangeRecord>& Changes() const { return changes_; }
   void ClearChanges() { changes_.clear(); }
   const std::vector<Form*>& Forms() const { return forms_; }  // windows created and not yet destroyed
+  sim::SimDesktop& Desktop() { return desk_; }
 
  private:
+  sim::SimDesktop& desk_;
   std::deque<std::wstring> choices_;
   std::deque<std::function<void()>> whileOpen_;
   std::vector<PopupRecord> popups_;
@@ -68,7 +76,7 @@ class HeadlessBackend final : public IBackend {
 // on leaving. Tests that use RunOnUiThread call app::InitUiThread() as start-up does.
 class HeadlessUi {
  public:
-  HeadlessUi();
+  explicit HeadlessUi(sim::SimDesktop& desk);
   ~HeadlessUi();
   HeadlessUi(const HeadlessUi&) = delete;
   HeadlessUi& operator=(const HeadlessUi&) = delete;

@@ -26,7 +26,7 @@ class TimerManagerTest : public MovingFixture {
   void SetUp() override {
     MovingFixture::SetUp();
     sim.SetLayout({TRect{0, 0, 1920, 1080}, TRect{1920, 0, 3840, 1080}});
-    widgets.emplace();
+    widgets.emplace(sim);
     form = std::make_unique<ui::Form>(L"TTimerTestForm", L"Timers", 100, 50, ui::FormStyle{wc::WS_POPUP, 0, 0});
     ASSERT_TRUE(form->CreateWindow());
     t0 = sim.GetTickCount();

@@ -116,7 +116,7 @@ Env::Env() : sim(std::make_unique<sim::SimDesktop>()) {
   sim->SetModuleFileName(Folder + L"Tessary.exe");
   sim->SetFileVersion(Folder + L"Tessary.exe", 1, 0, 9561, 59526);
   ResetDataFolderCache();
-  widgets.emplace();
+  widgets.emplace(*sim);
   ui::app::InitUiThread();
   monitors = {MonLeft, MonRight};
   sim->SetLayout(monitors);

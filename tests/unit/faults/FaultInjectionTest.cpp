@@ -250,7 +250,7 @@ TEST(FaultInjection, StartUpAndExitFromTheTray) {
     env.sim->OwnProcessEnded();
     env.widgets.reset();
     ResetProcessWideState();
-    env.widgets.emplace();
+    env.widgets.emplace(*env.sim);
     struct Run {
       bool over = false, icon = false, chosen = false, forced = false;
     };

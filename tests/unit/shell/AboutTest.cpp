@@ -21,7 +21,7 @@ class AboutTest : public MovingFixture {
  protected:
   void SetUp() override {
     MovingFixture::SetUp();
-    widgets.emplace();
+    widgets.emplace(sim);
     sim.SetModuleFileName(kExe);
     sim.SetLayout({TRect{0, 0, 1920, 1080}, TRect{1920, 0, 3840, 1080}});
   }

@@ -24,7 +24,7 @@ class FrmDebugTest : public MovingFixture {
  protected:
   void SetUp() override {
     MovingFixture::SetUp();
-    widgets.emplace();
+    widgets.emplace(sim);
     ui::app::InitUiThread();
     sim.SetModuleFileName(L"D:\\Tools\\Tessary.exe");  // data folder D:\Tools\ .
     sim.SetLayout({TRect{0, 0, 1920, 1080}, TRect{1920, 0, 3840, 1080}});

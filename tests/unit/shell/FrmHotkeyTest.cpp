@@ -40,7 +40,7 @@ class FrmHotkeyTest : public MovingFixture {
  protected:
   void SetUp() override {
     MovingFixture::SetUp();
-    widgets.emplace();
+    widgets.emplace(sim);
     sim.SetLayout({TRect{0, 0, 1920, 1080}, TRect{1920, 0, 3840, 1080}});
     editor = AddApp(TRect{100, 100, 900, 700});
     sim.SetForeground(editor);

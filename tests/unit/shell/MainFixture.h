@@ -39,7 +39,7 @@ class MainFixture : public MovingFixture {
 
   void SetUp() override {
     MovingFixture::SetUp();
-    headlessUi.emplace();
+    headlessUi.emplace(sim);
     ui::app::InitUiThread();
     sim.SetLayout({MonLeft, MonRight});
     app = AddApp(AppRect);

@@ -31,7 +31,7 @@ class StartupTest : public test::ShellFixture {
   void SetUp() override {
     ShellFixture::SetUp();
     sim.SetLocalTimeText(L"T");
-    widgets.emplace();
+    widgets.emplace(sim);
   }
   void TearDown() override {
     widgets.reset();

@@ -29,7 +29,7 @@ class UiTest : public CoreFixture {
     CoreFixture::SetUp();
     primary = sim.AddMonitor(TRect{0, 0, 1920, 1080});
     sim.AddMonitor(TRect{1920, 0, 3840, 1080});
-    ui.emplace();
+    ui.emplace(sim);
   }
   void TearDown() override {
     forms.clear();

@@ -68,7 +68,7 @@ class WatcherFixture : public MovingFixture {
 
   void SetUp() override {
     MovingFixture::SetUp();
-    headlessUi.emplace();
+    headlessUi.emplace(sim);
     ui::app::InitUiThread();
     sim.SetLayout({MonLeft, MonRight});
     ui::app::ProcessPendingMessages();
