@@ -406,7 +406,7 @@ WindowHandle SimDesktop::State::NewWindowL(SimWin w, bool topOfBand) {
 
 // ---------------------------------------------------------------- construction
 
-SimDesktop::SimDesktop() : s_(std::make_unique<State>()) {
+SimWindowSystem::SimWindowSystem() : s_(std::make_unique<State>()) {
   State& s = *s_;
   s.procs[0] = SimProc{0, L"[System Process]", SECURITY_MANDATORY_SYSTEM_RID, false, {}};
   s.procs[4] = SimProc{4, L"System", SECURITY_MANDATORY_SYSTEM_RID, false, {}};
@@ -453,7 +453,7 @@ SimDesktop::SimDesktop() : s_(std::make_unique<State>()) {
   s.SyncShell();
 }
 
-SimDesktop::~SimDesktop() = default;
+SimWindowSystem::~SimWindowSystem() = default;
 
 // ---------------------------------------------------------------- monitor controls
 
@@ -623,7 +623,7 @@ std::vector<Op> SimDesktop::HangsSuffered() const {
   return s_->hangs;
 }
 
-void SimDesktop::SufferHang(std::unique_lock<std::mutex>& lk, Op op) {
+void SimWindowSystem::SufferHang(std::unique_lock<std::mutex>& lk, Op op) {
   s_->hangs.push_back(op);
   lk.unlock();
   AdvanceTime(kHangMs);
@@ -635,7 +635,7 @@ void SimDesktop::WhileWaitingFor(WindowHandle h, std::function<void()> action) {
   s_->whileWaiting[h].push_back(std::move(action));
 }
 
-bool SimDesktop::RunWhileWaiting(std::unique_lock<std::mutex>& lk, WindowHandle h) {
+bool SimWindowSystem::RunWhileWaiting(std::unique_lock<std::mutex>& lk, WindowHandle h) {
   auto it = s_->whileWaiting.find(h);
   const SimWin* w = s_->W(h);
   if (it == s_->whileWaiting.end() || it->second.empty() || !w || w->tid == s_->Me().tid) return w != nullptr;
@@ -691,12 +691,12 @@ TRect SimDesktop::RestoreRect(WindowHandle h) const {
 
 // ---------------------------------------------------------------- windows
 
-WindowHandle SimDesktop::GetForegroundWindow() {
+WindowHandle SimWindowSystem::GetForegroundWindow() {
   SIM_OP(Op::GetForegroundWindow, 0);
   return s_->fg;
 }
 
-WindowHandle SimDesktop::GetWindow(WindowHandle h, uint32_t cmd) {
+WindowHandle SimWindowSystem::GetWindow(WindowHandle h, uint32_t cmd) {
   SIM_OPT(Op::GetWindow, FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (!w) return 0;
@@ -719,7 +719,7 @@ WindowHandle SimDesktop::GetWindow(WindowHandle h, uint32_t cmd) {
   return i == 0 ? 0 : (*sib)[i - 1];  // GW_HWNDPREV
 }
 
-WindowHandle SimDesktop::GetParent(WindowHandle h) {
+WindowHandle SimWindowSystem::GetParent(WindowHandle h) {
   SIM_OPT(Op::GetParent, FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (!w) return 0;
@@ -728,7 +728,7 @@ WindowHandle SimDesktop::GetParent(WindowHandle h) {
   return 0;
 }
 
-WindowHandle SimDesktop::GetAncestor(WindowHandle h, uint32_t flags) {
+WindowHandle SimWindowSystem::GetAncestor(WindowHandle h, uint32_t flags) {
   SIM_OPT(Op::GetAncestor, FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (!w || h == s_->desktop) return 0;
@@ -752,22 +752,22 @@ WindowHandle SimDesktop::GetAncestor(WindowHandle h, uint32_t flags) {
   return 0;
 }
 
-WindowHandle SimDesktop::GetDesktopWindow() {
+WindowHandle SimWindowSystem::GetDesktopWindow() {
   SIM_OP(Op::GetDesktopWindow, 0);
   return s_->desktop;
 }
 
-WindowHandle SimDesktop::GetShellWindow() {
+WindowHandle SimWindowSystem::GetShellWindow() {
   SIM_OP(Op::GetShellWindow, 0);
   return s_->W(s_->shell) ? s_->shell : 0;
 }
 
-bool SimDesktop::IsWindow(WindowHandle h) {
+bool SimWindowSystem::IsWindow(WindowHandle h) {
   SIM_OPT(Op::IsWindow, FaultTarget::Window(h), false);
   return s_->W(h) != nullptr;
 }
 
-bool SimDesktop::IsWindowVisible(WindowHandle h) {
+bool SimWindowSystem::IsWindowVisible(WindowHandle h) {
   SIM_OPT(Op::IsWindowVisible, FaultTarget::Window(h), false);
   if (!s_->WErr(h)) return false;
   for (int i = 0; i < 64 && h; ++i) {
@@ -778,19 +778,19 @@ bool SimDesktop::IsWindowVisible(WindowHandle h) {
   return true;
 }
 
-bool SimDesktop::IsIconic(WindowHandle h) {
+bool SimWindowSystem::IsIconic(WindowHandle h) {
   SIM_OPT(Op::IsIconic, FaultTarget::Window(h), false);
   SimWin* w = s_->WErr(h);
   return w && (w->style & WS_MINIMIZE);
 }
 
-bool SimDesktop::IsZoomed(WindowHandle h) {
+bool SimWindowSystem::IsZoomed(WindowHandle h) {
   SIM_OPT(Op::IsZoomed, FaultTarget::Window(h), false);
   SimWin* w = s_->WErr(h);
   return w && (w->style & WS_MAXIMIZE);
 }
 
-int32_t SimDesktop::GetWindowLongW(WindowHandle h, int32_t index) {
+int32_t SimWindowSystem::GetWindowLongW(WindowHandle h, int32_t index) {
   SIM_OPT(Op::GetWindowLongW, FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (!w) return 0;
@@ -802,7 +802,7 @@ int32_t SimDesktop::GetWindowLongW(WindowHandle h, int32_t index) {
 
 // Windows asks a window of this process for its text with WM_GETTEXT (so a thread of ours that
 // does not respond holds the caller); another program's text it reads without asking.
-int32_t SimDesktop::GetWindowTextLengthW(WindowHandle h) {
+int32_t SimWindowSystem::GetWindowTextLengthW(WindowHandle h) {
   SIM_OPT(Op::GetWindowTextLengthW, FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (w && w->pid == s_->ownPid && s_->WaitsForL(*w)) {
@@ -812,7 +812,7 @@ int32_t SimDesktop::GetWindowTextLengthW(WindowHandle h) {
   return w ? static_cast<int32_t>(w->title.size()) : 0;
 }
 
-std::wstring SimDesktop::GetWindowTextW(WindowHandle h) {
+std::wstring SimWindowSystem::GetWindowTextW(WindowHandle h) {
   SIM_OPT(Op::GetWindowTextW, FaultTarget::Window(h), L"");
   SimWin* w = s_->WErr(h);
   if (w && w->pid == s_->ownPid && s_->WaitsForL(*w)) {
@@ -822,13 +822,13 @@ std::wstring SimDesktop::GetWindowTextW(WindowHandle h) {
   return w ? w->title : L"";
 }
 
-std::wstring SimDesktop::GetClassNameW(WindowHandle h) {
+std::wstring SimWindowSystem::GetClassNameW(WindowHandle h) {
   SIM_OPT(Op::GetClassNameW, FaultTarget::Window(h), L"");
   SimWin* w = s_->WErr(h);
   return w ? w->cls : L"";
 }
 
-WindowHandle SimDesktop::WindowFromPoint(TPoint pt) {
+WindowHandle SimWindowSystem::WindowFromPoint(TPoint pt) {
   SIM_OP(Op::WindowFromPoint, 0);
   State& s = *s_;
   for (auto x : s.top) {
@@ -855,13 +855,13 @@ WindowHandle SimDesktop::WindowFromPoint(TPoint pt) {
   return 0;
 }
 
-bool SimDesktop::GetCursorPos(TPoint& pt) {
+bool SimWindowSystem::GetCursorPos(TPoint& pt) {
   SIM_OP(Op::GetCursorPos, false);
   pt = s_->cursor;
   return true;
 }
 
-bool SimDesktop::GetWindowRect(WindowHandle h, TRect& r) {
+bool SimWindowSystem::GetWindowRect(WindowHandle h, TRect& r) {
   SIM_OPT(Op::GetWindowRect, FaultTarget::Window(h), false);
   SimWin* w = s_->WErr(h);
   if (!w) return false;
@@ -869,7 +869,7 @@ bool SimDesktop::GetWindowRect(WindowHandle h, TRect& r) {
   return true;
 }
 
-bool SimDesktop::GetClientSize(WindowHandle h, int32_t& width, int32_t& height) {
+bool SimWindowSystem::GetClientSize(WindowHandle h, int32_t& width, int32_t& height) {
   SIM_OPT(Op::GetClientSize, FaultTarget::Window(h), false);
   SimWin* w = s_->WErr(h);
   if (!w) return false;
@@ -884,7 +884,7 @@ bool SimDesktop::GetClientSize(WindowHandle h, int32_t& width, int32_t& height) 
   return true;
 }
 
-uint32_t SimDesktop::GetWindowThreadProcessId(WindowHandle h, uint32_t* pid) {
+uint32_t SimWindowSystem::GetWindowThreadProcessId(WindowHandle h, uint32_t* pid) {
   SIM_OPT(Op::GetWindowThreadProcessId, FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (!w) {
@@ -895,7 +895,7 @@ uint32_t SimDesktop::GetWindowThreadProcessId(WindowHandle h, uint32_t* pid) {
   return w->tid;
 }
 
-int32_t SimDesktop::DwmGetCloaked(WindowHandle h, uint32_t& cloaked) {
+int32_t SimWindowSystem::DwmGetCloaked(WindowHandle h, uint32_t& cloaked) {
   std::unique_lock<std::mutex> lk(s_->mu);
   if (auto f = s_->Enter(Op::DwmGetCloaked, FaultTarget::Window(h))) {
     s_->Err(*f);
@@ -907,7 +907,7 @@ int32_t SimDesktop::DwmGetCloaked(WindowHandle h, uint32_t& cloaked) {
   return S_OK;
 }
 
-uint32_t SimDesktop::GetDpiForWindow(WindowHandle h) {
+uint32_t SimWindowSystem::GetDpiForWindow(WindowHandle h) {
   SIM_OPT(Op::GetDpiForWindow, FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (!w) return 0;
@@ -917,14 +917,14 @@ uint32_t SimDesktop::GetDpiForWindow(WindowHandle h) {
 
 // ---------------------------------------------------------------- monitors
 
-std::vector<MonitorDesc> SimDesktop::EnumMonitors() {
+std::vector<MonitorDesc> SimWindowSystem::EnumMonitors() {
   SIM_OP(Op::EnumMonitors, {});
   std::vector<MonitorDesc> out;
   for (auto& m : s_->mons) out.push_back(MonitorDesc{m.h, m.bounds, m.work, m.primary, m.name, m.path});
   return out;
 }
 
-MonitorHandle SimDesktop::MonitorFromWindow(WindowHandle h, uint32_t flags) {
+MonitorHandle SimWindowSystem::MonitorFromWindow(WindowHandle h, uint32_t flags) {
   SIM_OPT(Op::MonitorFromWindow, FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (!w) return 0;
@@ -933,13 +933,13 @@ MonitorHandle SimDesktop::MonitorFromWindow(WindowHandle h, uint32_t flags) {
   return m ? m->h : 0;
 }
 
-MonitorHandle SimDesktop::MonitorFromPoint(TPoint pt, uint32_t flags) {
+MonitorHandle SimWindowSystem::MonitorFromPoint(TPoint pt, uint32_t flags) {
   SIM_OPT(Op::MonitorFromPoint, FaultTarget::Point(pt), 0);
   const SimMon* m = s_->MonFromPoint(pt, flags);
   return m ? m->h : 0;
 }
 
-bool SimDesktop::GetMonitorInfo(MonitorHandle m, MonitorDesc& out) {
+bool SimWindowSystem::GetMonitorInfo(MonitorHandle m, MonitorDesc& out) {
   SIM_OPT(Op::GetMonitorInfo, FaultTarget::Monitor(m), false);
   for (auto& x : s_->mons) {
     if (x.h != m) continue;
@@ -950,13 +950,13 @@ bool SimDesktop::GetMonitorInfo(MonitorHandle m, MonitorDesc& out) {
   return false;
 }
 
-TRect SimDesktop::GetVirtualScreenRect() {
+TRect SimWindowSystem::GetVirtualScreenRect() {
   SIM_OP(Op::GetVirtualScreenRect, TRect{});
   SimWin* sh = s_->W(s_->shell);
   return sh ? sh->rect : TRect{};
 }
 
-bool SimDesktop::GetTaskbarPos(TaskbarPos& out) {
+bool SimWindowSystem::GetTaskbarPos(TaskbarPos& out) {
   SIM_OP(Op::GetTaskbarPos, false);
   SimWin* t = s_->W(s_->tray);
   if (!t || s_->mons.empty()) return false;
@@ -967,7 +967,7 @@ bool SimDesktop::GetTaskbarPos(TaskbarPos& out) {
 
 // ---------------------------------------------------------------- placing
 
-bool SimDesktop::SetWindowPos(WindowHandle h, WindowHandle insertAfter, int32_t x, int32_t y, int32_t cx,
+bool SimWindowSystem::SetWindowPos(WindowHandle h, WindowHandle insertAfter, int32_t x, int32_t y, int32_t cx,
                               int32_t cy, uint32_t flags) {
   SIM_OPT(Op::SetWindowPos, FaultTarget::Window(h), false);
   State& s = *s_;
@@ -1088,7 +1088,7 @@ bool SimDesktop::SetWindowPos(WindowHandle h, WindowHandle insertAfter, int32_t 
   return true;
 }
 
-bool SimDesktop::RedrawWindow(WindowHandle h, uint32_t flags) {
+bool SimWindowSystem::RedrawWindow(WindowHandle h, uint32_t flags) {
   SIM_OPT(Op::RedrawWindow, FaultTarget::Window(h), false);
   if (h == 0) return true;  // the desktop
   SimWin* w = s_->WErr(h);
@@ -1112,7 +1112,7 @@ bool SimDesktop::RedrawWindow(WindowHandle h, uint32_t flags) {
   return true;
 }
 
-bool SimDesktop::ShowWindow(WindowHandle h, int32_t cmd) {
+bool SimWindowSystem::ShowWindow(WindowHandle h, int32_t cmd) {
   SIM_OPT(Op::ShowWindow, FaultTarget::Window(h), false);
   State& s = *s_;
   SimWin* w = s.WErr(h);
@@ -1177,7 +1177,7 @@ bool SimDesktop::ShowWindow(WindowHandle h, int32_t cmd) {
   return was;
 }
 
-bool SimDesktop::BringWindowToTop(WindowHandle h) {
+bool SimWindowSystem::BringWindowToTop(WindowHandle h) {
   SIM_OPT(Op::BringWindowToTop, FaultTarget::Window(h), false);
   State& s = *s_;
   SimWin* w = s.WErr(h);
@@ -1196,7 +1196,7 @@ bool SimDesktop::BringWindowToTop(WindowHandle h) {
   return true;
 }
 
-bool SimDesktop::GetWindowPlacement(WindowHandle h, TWindowPlacement& out) {
+bool SimWindowSystem::GetWindowPlacement(WindowHandle h, TWindowPlacement& out) {
   SIM_OPT(Op::GetWindowPlacement, FaultTarget::Window(h), false);
   const SimWin* w = s_->WErr(h);
   if (!w) return false;
@@ -1207,7 +1207,7 @@ bool SimDesktop::GetWindowPlacement(WindowHandle h, TWindowPlacement& out) {
   return true;
 }
 
-bool SimDesktop::SetWindowPlacement(WindowHandle h, const TWindowPlacement& wp) {
+bool SimWindowSystem::SetWindowPlacement(WindowHandle h, const TWindowPlacement& wp) {
   SIM_OPT(Op::SetWindowPlacement, FaultTarget::Window(h), false);
   State& s = *s_;
   SimWin* w = s.WErr(h);
@@ -1253,7 +1253,7 @@ bool SimDesktop::SetWindowPlacement(WindowHandle h, const TWindowPlacement& wp) 
   return true;
 }
 
-bool SimDesktop::SetForegroundWindow(WindowHandle h) {
+bool SimWindowSystem::SetForegroundWindow(WindowHandle h) {
   SIM_OPT(Op::SetForegroundWindow, FaultTarget::Window(h), false);
   State& s = *s_;
   SimWin* w = s.WErr(h);
@@ -1269,7 +1269,7 @@ bool SimDesktop::SetForegroundWindow(WindowHandle h) {
   return true;
 }
 
-WindowHandle SimDesktop::SetFocus(WindowHandle h) {
+WindowHandle SimWindowSystem::SetFocus(WindowHandle h) {
   SIM_OPT(Op::SetFocus, FaultTarget::Window(h), 0);
   State& s = *s_;
   const WindowHandle prev = s.focus;
@@ -1299,7 +1299,7 @@ WindowHandle SimDesktop::SetFocus(WindowHandle h) {
   return prev;
 }
 
-bool SimDesktop::AttachThreadInput(uint32_t idAttach, uint32_t idAttachTo, bool attach) {
+bool SimWindowSystem::AttachThreadInput(uint32_t idAttach, uint32_t idAttachTo, bool attach) {
   SIM_OP(Op::AttachThreadInput, false);
   State& s = *s_;
   if (idAttach == idAttachTo || !s.threadPid.count(idAttach) || !s.threadPid.count(idAttachTo)) {
@@ -1317,7 +1317,7 @@ bool SimDesktop::AttachThreadInput(uint32_t idAttach, uint32_t idAttachTo, bool 
   return true;
 }
 
-bool SimDesktop::SystemParametersGet(uint32_t action, uint32_t& value) {
+bool SimWindowSystem::SystemParametersGet(uint32_t action, uint32_t& value) {
   SIM_OP(Op::SystemParametersGet, false);
   switch (action) {
     case SPI_GETFOREGROUNDLOCKTIMEOUT: value = s_->lockTimeout; return true;
@@ -1327,7 +1327,7 @@ bool SimDesktop::SystemParametersGet(uint32_t action, uint32_t& value) {
   }
 }
 
-bool SimDesktop::SystemParametersSet(uint32_t action, uint32_t /*uiParam*/, uintptr_t pvParam, uint32_t /*winIni*/) {
+bool SimWindowSystem::SystemParametersSet(uint32_t action, uint32_t /*uiParam*/, uintptr_t pvParam, uint32_t /*winIni*/) {
   SIM_OP(Op::SystemParametersSet, false);
   State& s = *s_;
   if (action != SPI_SETFOREGROUNDLOCKTIMEOUT) {

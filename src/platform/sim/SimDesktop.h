@@ -52,14 +52,66 @@ struct KeyEventRecord {
 struct SimSent;
 struct SimWin;
 
-class SimDesktop final : public IWindowSystem {
+// The model: the window-system interface in memory and nothing else. The program sees only this.
+class SimWindowSystem : public IWindowSystem {
  public:
+  ~SimWindowSystem() override;
+  SimWindowSystem(const SimWindowSystem&) = delete;
+  SimWindowSystem& operator=(const SimWindowSystem&) = delete;
+
+  // What the model and the test controls both speak of (the controls say what they mean).
+  static constexpr uint32_t kCountedHungMs = 5000;
+  static constexpr uint32_t kHangMs = 60000;
+  enum class FaultKind { Error, Vanished, Timeout, MonitorGone, PartialWrite };
+  static const char* FaultKindName(FaultKind kind);
+  struct NumberedCall {
+    Op op;
+    std::vector<FaultKind> kinds;  // the ways this call, with its arguments, can fail
+  };
+  struct InjectedFault {
+    uint64_t number = 0;
+    Op op = Op::GetForegroundWindow;
+    FaultKind kind = FaultKind::Error;
+    uint32_t code = 0;   // the last error it left (0: none, as for a vanished window)
+    bool fitted = true;  // false: call k did not fit the kind (a run that took another path)
+  };
+  struct RunBudget {
+    uint64_t virtualMs = 0;
+    uint64_t messages = 0;
+    uint64_t calls = 0;
+  };
+  struct RunBudgetExceeded {
+    std::string what;
+  };
+
+  TESSARY_OPS(TESSARY_OP_OVERRIDE)
+
+ protected:
   // The desktop starts with its desktop window, shell window and taskbar ("Shell_TrayWnd",
   // process "explorer.exe"), the program's own process "Tessary.exe" and no monitors.
-  SimDesktop();
-  ~SimDesktop() override;
-  SimDesktop(const SimDesktop&) = delete;
-  SimDesktop& operator=(const SimDesktop&) = delete;
+  SimWindowSystem();
+
+  struct State;
+  void RunSent(std::unique_lock<std::mutex>& lk, const std::shared_ptr<SimSent>& call);
+  // A call that waits for a thread that does not respond: recorded, and the clock moves on.
+  void SufferHang(std::unique_lock<std::mutex>& lk, Op op);
+  // The WhileWaitingFor action for h, if any; false when h went meanwhile.
+  bool RunWhileWaiting(std::unique_lock<std::mutex>& lk, WindowHandle h);
+  // Hands a message to another real thread of this process and waits until it has answered it;
+  // false (1400) when the window went first.
+  bool SendToThread(std::unique_lock<std::mutex>& lk, const SimWin& w, uint32_t msg, uintptr_t wParam,
+                    intptr_t lParam, intptr_t& result);
+  uint32_t RegisterMessageL(const std::wstring& name);
+  // Virtual time moves: scheduled actions run, timers come due (test control, and what a sleep does).
+  void AdvanceTime(uint32_t ms);
+  std::unique_ptr<State> s_;
+};
+
+// The model with the test controls: what a test holds to set the scene, act as the user or the
+// system, inject faults and read what the program did.
+class SimDesktop final : public SimWindowSystem {
+ public:
+  SimDesktop() = default;
 
   // ---------------- test controls ----------------
   // Monitors, in enumeration order. work defaults to the bounds less a 40-pixel taskbar strip
@@ -108,8 +160,6 @@ class SimDesktop final : public IWindowSystem {
   // its queue until it takes its messages again. Not waiting: SendMessageTimeoutW (time-out),
   // SetForegroundWindow of it, AttachThreadInput, PostMessageW and every query.
   void SetHung(WindowHandle h, bool hung, uint32_t hungForMs = kCountedHungMs);
-  static constexpr uint32_t kCountedHungMs = 5000;
-  static constexpr uint32_t kHangMs = 60000;
   // A thread that waits for another thread to answer still handles the messages sent to it
   // meanwhile (as Windows does inside SendMessage and every call that hands work to the window's
   // thread). For windows of other programs, whose answers are not modelled: the next call of this
@@ -173,19 +223,6 @@ class SimDesktop final : public IWindowSystem {
   // Operations Windows documents as never failing (GetTickCount, Sleep, GetCurrentProcessId,
   // KillTimer of an own timer, DestroyWindow of an own window, ...) are not numbered:
   // CannotFail() lists them.
-  enum class FaultKind { Error, Vanished, Timeout, MonitorGone, PartialWrite };
-  static const char* FaultKindName(FaultKind kind);
-  struct NumberedCall {
-    Op op;
-    std::vector<FaultKind> kinds;  // the ways this call, with its arguments, can fail
-  };
-  struct InjectedFault {
-    uint64_t number = 0;
-    Op op = Op::GetForegroundWindow;
-    FaultKind kind = FaultKind::Error;
-    uint32_t code = 0;   // the last error it left (0: none, as for a vanished window)
-    bool fitted = true;  // false: call k did not fit the kind (a run that took another path)
-  };
   static std::vector<Op> CannotFail();
   void StartCallNumbering();  // numbering from 1, record cleared, no fault planned
   std::vector<NumberedCall> NumberedCalls() const;
@@ -204,14 +241,6 @@ class SimDesktop final : public IWindowSystem {
   // pumps dispatched more than `messages` messages or it made more than `calls` calls, the sim records it and
   // every later Sleep, PumpOneMessage and ProcessPendingMessages throws RunBudgetExceeded, so that
   // a loop that would never end unwinds. Cleared by nullopt.
-  struct RunBudget {
-    uint64_t virtualMs = 0;
-    uint64_t messages = 0;
-    uint64_t calls = 0;
-  };
-  struct RunBudgetExceeded {
-    std::string what;
-  };
   void SetRunBudget(std::optional<RunBudget> budget);
   bool RunBudgetWasExceeded() const;
 
@@ -233,7 +262,7 @@ class SimDesktop final : public IWindowSystem {
   void OwnProcessEnded();
 
   // Time. Advance runs scheduled actions and fires due timers only when messages are pumped.
-  void AdvanceTime(uint32_t ms);
+  using SimWindowSystem::AdvanceTime;
   void SetTickCount(uint32_t tick);  // for wrap-around tests
   // Runs action once the virtual clock has moved delayMs further (while sleeping or advancing).
   void At(uint32_t delayMs, std::function<void()> action);
@@ -292,22 +321,6 @@ class SimDesktop final : public IWindowSystem {
   const std::vector<MessageBoxRecord>& MessageBoxes() const;
   void SetMessageBoxAnswer(int32_t answer);
 
-  // ---------------- IWindowSystem ----------------
-  TESSARY_OPS(TESSARY_OP_OVERRIDE)
-
- private:
-  struct State;
-  void RunSent(std::unique_lock<std::mutex>& lk, const std::shared_ptr<SimSent>& call);
-  // A call that waits for a thread that does not respond: recorded, and the clock moves on.
-  void SufferHang(std::unique_lock<std::mutex>& lk, Op op);
-  // The WhileWaitingFor action for h, if any; false when h went meanwhile.
-  bool RunWhileWaiting(std::unique_lock<std::mutex>& lk, WindowHandle h);
-  // Hands a message to another real thread of this process and waits until it has answered it;
-  // false (1400) when the window went first.
-  bool SendToThread(std::unique_lock<std::mutex>& lk, const SimWin& w, uint32_t msg, uintptr_t wParam,
-                    intptr_t lParam, intptr_t& result);
-  uint32_t RegisterMessageL(const std::wstring& name);
-  std::unique_ptr<State> s_;
 };
 
 }  // namespace tessary::sim

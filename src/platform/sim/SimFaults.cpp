@@ -123,7 +123,7 @@ const FaultRow* FindFaultRow(Op op) {
 
 std::vector<Op> SimDesktop::CannotFail() { return {kCannotFail.begin(), kCannotFail.end()}; }
 
-const char* SimDesktop::FaultKindName(FaultKind kind) {
+const char* SimWindowSystem::FaultKindName(FaultKind kind) {
   switch (kind) {
     case FaultKind::Error: return "error";
     case FaultKind::Vanished: return "window vanished";

@@ -68,17 +68,17 @@ std::vector<std::wstring> SimDesktop::Files() const {
   return out;
 }
 
-bool SimDesktop::FileExists(const std::wstring& path) {
+bool SimWindowSystem::FileExists(const std::wstring& path) {
   SIM_OP(Op::FileExists, false);
   return s_->files.count(SimLower(s_->Norm(path))) > 0;
 }
 
-bool SimDesktop::DirectoryExists(const std::wstring& path) {
+bool SimWindowSystem::DirectoryExists(const std::wstring& path) {
   SIM_OP(Op::DirectoryExists, false);
   return s_->DirExistsL(s_->Norm(path));
 }
 
-bool SimDesktop::CreateDirectoryTree(const std::wstring& path) {
+bool SimWindowSystem::CreateDirectoryTree(const std::wstring& path) {
   SIM_OP(Op::CreateDirectoryTree, false);
   State& s = *s_;
   const std::wstring n = s.Norm(path);
@@ -93,7 +93,7 @@ bool SimDesktop::CreateDirectoryTree(const std::wstring& path) {
   return true;
 }
 
-bool SimDesktop::MoveFileW(const std::wstring& from, const std::wstring& to) {
+bool SimWindowSystem::MoveFileW(const std::wstring& from, const std::wstring& to) {
   SIM_OP(Op::MoveFileW, false);
   State& s = *s_;
   const std::wstring a = s.Norm(from), b = s.Norm(to);
@@ -159,7 +159,7 @@ bool SimDesktop::MoveFileW(const std::wstring& from, const std::wstring& to) {
   return true;
 }
 
-bool SimDesktop::MoveFileReplacing(const std::wstring& from, const std::wstring& to) {
+bool SimWindowSystem::MoveFileReplacing(const std::wstring& from, const std::wstring& to) {
   SIM_OP(Op::MoveFileReplacing, false);
   State& s = *s_;
   const std::wstring a = s.Norm(from), b = s.Norm(to);
@@ -205,7 +205,7 @@ bool SimDesktop::SetFileReadOnly(const std::wstring& path, bool readOnly) {
   return true;
 }
 
-bool SimDesktop::DeleteFileW(const std::wstring& path) {
+bool SimWindowSystem::DeleteFileW(const std::wstring& path) {
   SIM_OP(Op::DeleteFileW, false);
   State& s = *s_;
   const std::wstring n = s.Norm(path);
@@ -223,7 +223,7 @@ bool SimDesktop::DeleteFileW(const std::wstring& path) {
   return true;
 }
 
-bool SimDesktop::WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes) {
+bool SimWindowSystem::WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes) {
   std::unique_lock<std::mutex> lk(s_->mu);
   const std::optional<uint32_t> fault = s_->Enter(Op::WriteWholeFile);
   State& s = *s_;
@@ -274,7 +274,7 @@ const SimFile* SimDesktop::State::FileToReadL(const std::wstring& path) {
   return &it->second;
 }
 
-bool SimDesktop::ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& bytes) {
+bool SimWindowSystem::ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& bytes) {
   SIM_OP(Op::ReadWholeFile, false);
   const SimFile* file = s_->FileToReadL(path);
   if (file == nullptr) return false;
@@ -282,7 +282,7 @@ bool SimDesktop::ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& b
   return true;
 }
 
-bool SimDesktop::ReadFileLimited(const std::wstring& path, size_t maxBytes, std::vector<uint8_t>& bytes) {
+bool SimWindowSystem::ReadFileLimited(const std::wstring& path, size_t maxBytes, std::vector<uint8_t>& bytes) {
   SIM_OP(Op::ReadFileLimited, false);
   const SimFile* file = s_->FileToReadL(path);
   if (file == nullptr) return false;
@@ -384,7 +384,7 @@ std::wstring IniPath(const std::wstring& file) {
 
 }  // namespace
 
-std::wstring SimDesktop::GetPrivateProfileStringW(const std::wstring& section, const std::wstring& key,
+std::wstring SimWindowSystem::GetPrivateProfileStringW(const std::wstring& section, const std::wstring& key,
                                                   const std::wstring& def, const std::wstring& file) {
   SIM_OP(Op::GetPrivateProfileStringW, L"");
   State& s = *s_;
@@ -415,7 +415,7 @@ std::wstring SimDesktop::GetPrivateProfileStringW(const std::wstring& section, c
   return v;
 }
 
-bool SimDesktop::WritePrivateProfileStringW(const std::wstring& section, const std::wstring& key,
+bool SimWindowSystem::WritePrivateProfileStringW(const std::wstring& section, const std::wstring& key,
                                             const std::wstring& value, const std::wstring& file) {
   SIM_OP(Op::WritePrivateProfileStringW, false);
   State& s = *s_;

@@ -44,7 +44,7 @@ std::shared_ptr<SimSent> SimDesktop::State::TakeSentL(uint32_t tid) {
   return nullptr;
 }
 
-WindowHandle SimDesktop::CreateWindowExW(uint32_t exStyle, const std::wstring& className, const std::wstring& title,
+WindowHandle SimWindowSystem::CreateWindowExW(uint32_t exStyle, const std::wstring& className, const std::wstring& title,
                                          uint32_t style, int32_t x, int32_t y, int32_t width, int32_t height,
                                          WindowHandle parent, WindowProc proc) {
   WindowHandle h = 0;
@@ -118,7 +118,7 @@ WindowHandle SimDesktop::CreateWindowExW(uint32_t exStyle, const std::wstring& c
 }
 
 // Window frames as GetClientSize reports them: the same widths at every DPI.
-bool SimDesktop::AdjustWindowRectExForDpi(TRect& r, uint32_t style, uint32_t exStyle, uint32_t dpi) {
+bool SimWindowSystem::AdjustWindowRectExForDpi(TRect& r, uint32_t style, uint32_t exStyle, uint32_t dpi) {
   SIM_OP(Op::AdjustWindowRectExForDpi, false);
   (void)exStyle;
   if (dpi == 0) {
@@ -136,18 +136,18 @@ bool SimDesktop::AdjustWindowRectExForDpi(TRect& r, uint32_t style, uint32_t exS
   return true;
 }
 
-void SimDesktop::SetClassStyle(const std::wstring& className, uint32_t classStyle) {
+void SimWindowSystem::SetClassStyle(const std::wstring& className, uint32_t classStyle) {
   SIM_OP(Op::SetClassStyle, );
   s_->classStyles.emplace(className, classStyle);  // like a registration: the first one stays
 }
 
-uint32_t SimDesktop::GetClassStyle(WindowHandle h) {
+uint32_t SimWindowSystem::GetClassStyle(WindowHandle h) {
   SIM_OPT(Op::GetClassStyle, FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   return w ? w->classStyle : 0;
 }
 
-bool SimDesktop::DestroyWindow(WindowHandle h) {
+bool SimWindowSystem::DestroyWindow(WindowHandle h) {
   std::vector<std::pair<WindowHandle, std::shared_ptr<WindowProc>>> notify;
   {
     SIM_OP(Op::DestroyWindow, false);
@@ -197,7 +197,7 @@ bool SimDesktop::DestroyWindow(WindowHandle h) {
   return true;
 }
 
-bool SimDesktop::SetWindowTextW(WindowHandle h, const std::wstring& text) {
+bool SimWindowSystem::SetWindowTextW(WindowHandle h, const std::wstring& text) {
   SIM_OPT(Op::SetWindowTextW, FaultTarget::Window(h), false);
   SimWin* w = s_->WErr(h);
   if (!w) return false;
@@ -205,7 +205,7 @@ bool SimDesktop::SetWindowTextW(WindowHandle h, const std::wstring& text) {
   return true;
 }
 
-bool SimDesktop::SetWindowLongW(WindowHandle h, int32_t index, int32_t value) {
+bool SimWindowSystem::SetWindowLongW(WindowHandle h, int32_t index, int32_t value) {
   SIM_OPT(Op::SetWindowLongW, FaultTarget::Window(h), false);
   SimWin* w = s_->WErr(h);
   if (!w) return false;
@@ -221,7 +221,7 @@ bool SimDesktop::SetWindowLongW(WindowHandle h, int32_t index, int32_t value) {
   return true;
 }
 
-bool SimDesktop::PostMessageW(WindowHandle h, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+bool SimWindowSystem::PostMessageW(WindowHandle h, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
   SIM_OPT(Op::PostMessageW, FaultTarget::Window(h), false);
   State& s = *s_;
   if (h == 0) {
@@ -234,7 +234,7 @@ bool SimDesktop::PostMessageW(WindowHandle h, uint32_t msg, uintptr_t wParam, in
   return true;  // other programs' queues are not modelled
 }
 
-bool SimDesktop::SendToThread(std::unique_lock<std::mutex>& lk, const SimWin& w, uint32_t msg, uintptr_t wParam,
+bool SimWindowSystem::SendToThread(std::unique_lock<std::mutex>& lk, const SimWin& w, uint32_t msg, uintptr_t wParam,
                               intptr_t lParam, intptr_t& result) {
   State& s = *s_;
   const WindowHandle h = w.h;
@@ -263,7 +263,7 @@ bool SimDesktop::SendToThread(std::unique_lock<std::mutex>& lk, const SimWin& w,
   return true;
 }
 
-intptr_t SimDesktop::SendMessageW(WindowHandle h, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+intptr_t SimWindowSystem::SendMessageW(WindowHandle h, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
   std::shared_ptr<WindowProc> p;
   {
     SIM_OPT(Op::SendMessageW, FaultTarget::Window(h), 0);
@@ -298,7 +298,7 @@ intptr_t SimDesktop::SendMessageW(WindowHandle h, uint32_t msg, uintptr_t wParam
 }
 
 // Runs a message another thread sent to one of this thread's windows and hands the answer back.
-void SimDesktop::RunSent(std::unique_lock<std::mutex>& lk, const std::shared_ptr<SimSent>& call) {
+void SimWindowSystem::RunSent(std::unique_lock<std::mutex>& lk, const std::shared_ptr<SimSent>& call) {
   std::shared_ptr<WindowProc> p;
   if (SimWin* w = s_->W(call->h)) p = w->proc;
   lk.unlock();
@@ -317,7 +317,7 @@ void SimDesktop::RunSent(std::unique_lock<std::mutex>& lk, const std::shared_ptr
   s_->sentCv.notify_all();
 }
 
-bool SimDesktop::SendMessageTimeoutW(WindowHandle h, uint32_t msg, uintptr_t wParam, intptr_t lParam,
+bool SimWindowSystem::SendMessageTimeoutW(WindowHandle h, uint32_t msg, uintptr_t wParam, intptr_t lParam,
                                      uint32_t flags, uint32_t timeoutMs, uintptr_t& result) {
   std::shared_ptr<WindowProc> p;
   {
@@ -360,7 +360,7 @@ bool SimDesktop::SendMessageTimeoutW(WindowHandle h, uint32_t msg, uintptr_t wPa
   return true;
 }
 
-bool SimDesktop::SendCopyData(WindowHandle from, WindowHandle to, const CopyDataRecord& data, intptr_t& result) {
+bool SimWindowSystem::SendCopyData(WindowHandle from, WindowHandle to, const CopyDataRecord& data, intptr_t& result) {
   std::shared_ptr<WindowProc> p;
   {
     SIM_OPT(Op::SendCopyData, FaultTarget::Window(to), false);
@@ -384,7 +384,7 @@ bool SimDesktop::SendCopyData(WindowHandle from, WindowHandle to, const CopyData
   return true;
 }
 
-WindowHandle SimDesktop::FindWindowW(const std::wstring& className, const std::wstring& title) {
+WindowHandle SimWindowSystem::FindWindowW(const std::wstring& className, const std::wstring& title) {
   SIM_OP(Op::FindWindowW, 0);
   State& s = *s_;
   // Both names compare without regard to case; an empty name matches any window.
@@ -399,7 +399,7 @@ WindowHandle SimDesktop::FindWindowW(const std::wstring& className, const std::w
   return 0;
 }
 
-uint32_t SimDesktop::RegisterWindowMessageW(const std::wstring& name) {
+uint32_t SimWindowSystem::RegisterWindowMessageW(const std::wstring& name) {
   SIM_OP(Op::RegisterWindowMessageW, 0);
   return RegisterMessageL(name);
 }
@@ -409,7 +409,7 @@ uint32_t SimDesktop::RegisteredMessage(const std::wstring& name) {
   return RegisterMessageL(name);
 }
 
-uint32_t SimDesktop::RegisterMessageL(const std::wstring& name) {
+uint32_t SimWindowSystem::RegisterMessageL(const std::wstring& name) {
   if (name.empty()) {
     s_->Err(ERROR_INVALID_PARAMETER);
     return 0;
@@ -422,7 +422,7 @@ uint32_t SimDesktop::RegisterMessageL(const std::wstring& name) {
   return id;
 }
 
-bool SimDesktop::SetTimer(WindowHandle h, uintptr_t id, uint32_t elapseMs) {
+bool SimWindowSystem::SetTimer(WindowHandle h, uintptr_t id, uint32_t elapseMs) {
   SIM_OPT(Op::SetTimer, FaultTarget::Window(h), false);
   State& s = *s_;
   SimWin* w = s.WErr(h);
@@ -442,7 +442,7 @@ bool SimDesktop::SetTimer(WindowHandle h, uintptr_t id, uint32_t elapseMs) {
   return true;
 }
 
-bool SimDesktop::KillTimer(WindowHandle h, uintptr_t id) {
+bool SimWindowSystem::KillTimer(WindowHandle h, uintptr_t id) {
   SIM_OP(Op::KillTimer, false);
   auto& ts = s_->timers;
   auto it = std::find_if(ts.begin(), ts.end(), [&](const SimTimer& t) { return t.h == h && t.id == id; });
@@ -454,7 +454,7 @@ bool SimDesktop::KillTimer(WindowHandle h, uintptr_t id) {
   return true;
 }
 
-void SimDesktop::ProcessPendingMessages() {
+void SimWindowSystem::ProcessPendingMessages() {
   SIM_OPV(Op::ProcessPendingMessages);
   const uint32_t tid = s_->Me().tid;
   std::set<std::pair<WindowHandle, uintptr_t>> fired;
@@ -498,7 +498,7 @@ void SimDesktop::ProcessPendingMessages() {
   }
 }
 
-bool SimDesktop::PumpOneMessage() {
+bool SimWindowSystem::PumpOneMessage() {
   std::unique_lock<std::mutex> lk(s_->mu);
   s_->Enter(Op::PumpOneMessage);
   const uint32_t tid = s_->Me().tid;
@@ -553,17 +553,17 @@ bool SimDesktop::PumpOneMessage() {
   }
 }
 
-uint32_t SimDesktop::GetMessageTime() {
+uint32_t SimWindowSystem::GetMessageTime() {
   SIM_OP(Op::GetMessageTime, 0);
   return s_->Me().messageTime;
 }
 
-void SimDesktop::PostQuitMessage(int32_t /*exitCode*/) {
+void SimWindowSystem::PostQuitMessage(int32_t /*exitCode*/) {
   SIM_OPV(Op::PostQuitMessage);
   s_->quitPosted.insert(s_->Me().tid);
 }
 
-KernelHandle SimDesktop::RegisterDeviceNotificationW(WindowHandle h, const std::wstring& interfaceClassGuid) {
+KernelHandle SimWindowSystem::RegisterDeviceNotificationW(WindowHandle h, const std::wstring& interfaceClassGuid) {
   SIM_OPT(Op::RegisterDeviceNotificationW, FaultTarget::Window(h), 0);
   State& s = *s_;
   if (!s.WErr(h)) return 0;
@@ -664,7 +664,7 @@ int SimDesktop::DeliverDeviceInterfaceEvent(uintptr_t event, const std::wstring&
   return reached;
 }
 
-bool SimDesktop::UnregisterDeviceNotification(KernelHandle n) {
+bool SimWindowSystem::UnregisterDeviceNotification(KernelHandle n) {
   SIM_OP(Op::UnregisterDeviceNotification, false);
   auto it = s_->kobjs.find(n);
   if (it == s_->kobjs.end() || it->second.kind != KKind::DevNotify) {

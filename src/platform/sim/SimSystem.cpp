@@ -76,14 +76,14 @@ void SimDesktop::SetDebuggerPresent(bool present) {
 
 // ---------------------------------------------------------------- processes
 
-bool SimDesktop::GetProcessList(std::vector<ProcessEntry>& out) {
+bool SimWindowSystem::GetProcessList(std::vector<ProcessEntry>& out) {
   SIM_OP(Op::GetProcessList, false);
   out.clear();
   for (auto& [pid, p] : s_->procs) out.push_back(ProcessEntry{pid, p.exe});
   return true;
 }
 
-bool SimDesktop::GetProcessImageName(uint32_t pid, std::wstring& exeName) {
+bool SimWindowSystem::GetProcessImageName(uint32_t pid, std::wstring& exeName) {
   SIM_OP(Op::GetProcessImageName, false);
   auto it = s_->procs.find(pid);
   if (it == s_->procs.end()) {
@@ -94,24 +94,24 @@ bool SimDesktop::GetProcessImageName(uint32_t pid, std::wstring& exeName) {
   return true;
 }
 
-uint32_t SimDesktop::GetVersion() {
+uint32_t SimWindowSystem::GetVersion() {
   SIM_OP(Op::GetVersion, 0);
   return s_->version;
 }
 
-uint32_t SimDesktop::GetCurrentProcessId() {
+uint32_t SimWindowSystem::GetCurrentProcessId() {
   std::lock_guard lk(s_->mu);
   s_->Enter(Op::GetCurrentProcessId);  // cannot fail
   return s_->ownPid;
 }
 
-uint32_t SimDesktop::GetCurrentThreadId() {
+uint32_t SimWindowSystem::GetCurrentThreadId() {
   std::lock_guard lk(s_->mu);
   s_->Enter(Op::GetCurrentThreadId);
   return s_->Me().tid;
 }
 
-KernelHandle SimDesktop::OpenProcess(uint32_t /*access*/, bool /*inherit*/, uint32_t pid) {
+KernelHandle SimWindowSystem::OpenProcess(uint32_t /*access*/, bool /*inherit*/, uint32_t pid) {
   SIM_OP(Op::OpenProcess, 0);
   State& s = *s_;
   auto it = s.procs.find(pid);
@@ -129,7 +129,7 @@ KernelHandle SimDesktop::OpenProcess(uint32_t /*access*/, bool /*inherit*/, uint
   return s.nextK;
 }
 
-KernelHandle SimDesktop::OpenProcessToken(KernelHandle process, uint32_t /*access*/) {
+KernelHandle SimWindowSystem::OpenProcessToken(KernelHandle process, uint32_t /*access*/) {
   SIM_OP(Op::OpenProcessToken, 0);
   State& s = *s_;
   auto it = s.kobjs.find(process);
@@ -148,7 +148,7 @@ KernelHandle SimDesktop::OpenProcessToken(KernelHandle process, uint32_t /*acces
   return s.nextK;
 }
 
-bool SimDesktop::GetTokenIntegritySize(KernelHandle token, uint32_t& needed) {
+bool SimWindowSystem::GetTokenIntegritySize(KernelHandle token, uint32_t& needed) {
   SIM_OP(Op::GetTokenIntegritySize, false);
   auto it = s_->kobjs.find(token);
   if (it == s_->kobjs.end() || it->second.kind != KKind::Token) {
@@ -160,7 +160,7 @@ bool SimDesktop::GetTokenIntegritySize(KernelHandle token, uint32_t& needed) {
   return false;
 }
 
-bool SimDesktop::GetTokenIntegrityLevel(KernelHandle token, uint32_t size, uint32_t& rid, bool& sidValid) {
+bool SimWindowSystem::GetTokenIntegrityLevel(KernelHandle token, uint32_t size, uint32_t& rid, bool& sidValid) {
   SIM_OP(Op::GetTokenIntegrityLevel, false);
   auto it = s_->kobjs.find(token);
   if (it == s_->kobjs.end() || it->second.kind != KKind::Token) {
@@ -176,7 +176,7 @@ bool SimDesktop::GetTokenIntegrityLevel(KernelHandle token, uint32_t size, uint3
   return true;
 }
 
-bool SimDesktop::CloseHandle(KernelHandle h) {
+bool SimWindowSystem::CloseHandle(KernelHandle h) {
   SIM_OP(Op::CloseHandle, false);
   State& s = *s_;
   auto it = s.kobjs.find(h);
@@ -192,7 +192,7 @@ bool SimDesktop::CloseHandle(KernelHandle h) {
   return true;
 }
 
-RegValueState SimDesktop::ReadRegistryDword(RegRoot root, const std::wstring& key, const std::wstring& value,
+RegValueState SimWindowSystem::ReadRegistryDword(RegRoot root, const std::wstring& key, const std::wstring& value,
                                             uint32_t& out) {
   SIM_OP(Op::ReadRegistryDword, RegValueState::KeyMissing);
   if (root != RegRoot::LocalMachine ||
@@ -222,7 +222,7 @@ std::wstring RegName(const std::wstring& value) {
 }
 }  // namespace
 
-RegValueState SimDesktop::ReadRegistryString(RegRoot root, const std::wstring& key, const std::wstring& value,
+RegValueState SimWindowSystem::ReadRegistryString(RegRoot root, const std::wstring& key, const std::wstring& value,
                                              std::wstring& out) {
   SIM_OP(Op::ReadRegistryString, RegValueState::KeyMissing);
   const auto k = s_->registry.find(RegPath(root, key));
@@ -240,7 +240,7 @@ RegValueState SimDesktop::ReadRegistryString(RegRoot root, const std::wstring& k
   return RegValueState::Present;
 }
 
-bool SimDesktop::WriteRegistryString(RegRoot root, const std::wstring& key, const std::wstring& value,
+bool SimWindowSystem::WriteRegistryString(RegRoot root, const std::wstring& key, const std::wstring& value,
                                      const std::wstring& data) {
   SIM_OP(Op::WriteRegistryString, false);
   s_->registry[RegPath(root, key)][RegName(value)] = data;
@@ -248,7 +248,7 @@ bool SimDesktop::WriteRegistryString(RegRoot root, const std::wstring& key, cons
   return true;
 }
 
-bool SimDesktop::DeleteRegistryValue(RegRoot root, const std::wstring& key, const std::wstring& value) {
+bool SimWindowSystem::DeleteRegistryValue(RegRoot root, const std::wstring& key, const std::wstring& value) {
   SIM_OP(Op::DeleteRegistryValue, false);
   const auto k = s_->registry.find(RegPath(root, key));
   if (k != s_->registry.end()) k->second.erase(RegName(value));
@@ -256,7 +256,7 @@ bool SimDesktop::DeleteRegistryValue(RegRoot root, const std::wstring& key, cons
   return true;
 }
 
-KernelHandle SimDesktop::CreateMutexW(const std::wstring& name) {
+KernelHandle SimWindowSystem::CreateMutexW(const std::wstring& name) {
   SIM_OP(Op::CreateMutexW, 0);
   State& s = *s_;
   KObj o;
@@ -272,7 +272,7 @@ KernelHandle SimDesktop::CreateMutexW(const std::wstring& name) {
   return s.nextK;
 }
 
-bool SimDesktop::IsDebuggerPresent() {
+bool SimWindowSystem::IsDebuggerPresent() {
   SIM_OP(Op::IsDebuggerPresent, false);
   return s_->debugger;
 }
@@ -383,7 +383,7 @@ void SimDesktop::ReserveHotkey(uint32_t modifiers, uint32_t vk) {
   s_->reserved.emplace_back(modifiers, vk);
 }
 
-bool SimDesktop::RegisterHotKey(WindowHandle h, int32_t id, uint32_t modifiers, uint32_t vk) {
+bool SimWindowSystem::RegisterHotKey(WindowHandle h, int32_t id, uint32_t modifiers, uint32_t vk) {
   SIM_OPT(Op::RegisterHotKey, FaultTarget::Window(h), false);
   State& s = *s_;
   uint32_t tid = s.Me().tid;
@@ -409,7 +409,7 @@ bool SimDesktop::RegisterHotKey(WindowHandle h, int32_t id, uint32_t modifiers, 
   return true;
 }
 
-bool SimDesktop::UnregisterHotKey(WindowHandle h, int32_t id) {
+bool SimWindowSystem::UnregisterHotKey(WindowHandle h, int32_t id) {
   SIM_OP(Op::UnregisterHotKey, false);
   State& s = *s_;
   if (h != 0 && !s.WErr(h)) return false;
@@ -422,26 +422,26 @@ bool SimDesktop::UnregisterHotKey(WindowHandle h, int32_t id) {
   return true;
 }
 
-int16_t SimDesktop::GetKeyState(int32_t vk) {
+int16_t SimWindowSystem::GetKeyState(int32_t vk) {
   SIM_OP(Op::GetKeyState, 0);
   if (vk < 0 || vk > 255) return 0;
   const uint8_t k = s_->keyQueue[vk];
   return static_cast<int16_t>(((k & 0x80) ? 0x8000u : 0u) | (k & 0x01u));
 }
 
-int16_t SimDesktop::GetAsyncKeyState(int32_t vk) {
+int16_t SimWindowSystem::GetAsyncKeyState(int32_t vk) {
   SIM_OP(Op::GetAsyncKeyState, 0);
   if (vk < 0 || vk > 255) return 0;
   return static_cast<int16_t>(s_->keyPhys[vk] ? 0x8000u : 0u);
 }
 
-bool SimDesktop::GetKeyboardState(uint8_t (&keys)[256]) {
+bool SimWindowSystem::GetKeyboardState(uint8_t (&keys)[256]) {
   SIM_OP(Op::GetKeyboardState, false);
   std::copy(std::begin(s_->keyQueue), std::end(s_->keyQueue), std::begin(keys));
   return true;
 }
 
-void SimDesktop::keybd_event(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t /*extraInfo*/) {
+void SimWindowSystem::keybd_event(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t /*extraInfo*/) {
   SIM_OPV(Op::keybd_event);
   State& s = *s_;
   s.keyEvents.push_back(KeyEventRecord{vk, scan, flags});
@@ -465,7 +465,7 @@ void SimDesktop::keybd_event(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t
   }
 }
 
-bool SimDesktop::WatchKeyRelease(int32_t vk, uint32_t downTick) {
+bool SimWindowSystem::WatchKeyRelease(int32_t vk, uint32_t downTick) {
   SIM_OP(Op::WatchKeyRelease, false);
   State& s = *s_;
   if (vk < 0 || vk > 255) {
@@ -479,14 +479,14 @@ bool SimDesktop::WatchKeyRelease(int32_t vk, uint32_t downTick) {
   return true;
 }
 
-bool SimDesktop::KeyReleaseSeen(int32_t vk, uint32_t& releaseTick) {
+bool SimWindowSystem::KeyReleaseSeen(int32_t vk, uint32_t& releaseTick) {
   SIM_OP(Op::KeyReleaseSeen, false);
   if (vk != s_->watchedVk || !s_->releaseSeen) return false;
   releaseTick = s_->releaseTick;
   return true;
 }
 
-int16_t SimDesktop::VkKeyScanW(wchar_t ch) {
+int16_t SimWindowSystem::VkKeyScanW(wchar_t ch) {
   SIM_OP(Op::VkKeyScanW, -1);
   if (ch >= L'a' && ch <= L'z') return static_cast<int16_t>(ch - L'a' + 'A');
   if (ch >= L'A' && ch <= L'Z') return static_cast<int16_t>(0x100 | ch);
@@ -518,7 +518,7 @@ void SimDesktop::SetLayoutChar(uint32_t vk, uint32_t answer) {
   s_->layoutChars[vk] = answer;
 }
 
-uint32_t SimDesktop::MapVirtualKeyW(uint32_t code, uint32_t mapType) {
+uint32_t SimWindowSystem::MapVirtualKeyW(uint32_t code, uint32_t mapType) {
   SIM_OP(Op::MapVirtualKeyW, 0);
   // US layout, scan code set 1; the navigation keys share the keypad's codes.
   struct M { uint16_t vk; uint16_t sc; };
@@ -596,7 +596,7 @@ void SimDesktop::ResetCallCounts() {
 
 // ---------------------------------------------------------------- time
 
-void SimDesktop::AdvanceTime(uint32_t ms) {
+void SimWindowSystem::AdvanceTime(uint32_t ms) {
   std::unique_lock<std::mutex> lk(s_->mu);
   const uint64_t target = s_->now + ms;
   // Actions run in due order, outside the lock; the ones they schedule run too when due.
@@ -636,13 +636,13 @@ uint64_t SimDesktop::TotalSlept() const {
   return s_->totalSlept;
 }
 
-uint32_t SimDesktop::GetTickCount() {
+uint32_t SimWindowSystem::GetTickCount() {
   std::lock_guard lk(s_->mu);
   s_->Enter(Op::GetTickCount);
   return s_->Tick();
 }
 
-void SimDesktop::Sleep(uint32_t ms) {
+void SimWindowSystem::Sleep(uint32_t ms) {
   {
     std::lock_guard lk(s_->mu);
     s_->Enter(Op::Sleep);
@@ -654,17 +654,17 @@ void SimDesktop::Sleep(uint32_t ms) {
 
 // ---------------------------------------------------------------- errors
 
-uint32_t SimDesktop::GetLastError() {
+uint32_t SimWindowSystem::GetLastError() {
   std::lock_guard lk(s_->mu);
   return s_->Me().lastError;
 }
 
-void SimDesktop::SetLastError(uint32_t code) {
+void SimWindowSystem::SetLastError(uint32_t code) {
   std::lock_guard lk(s_->mu);
   s_->Me().lastError = code;
 }
 
-std::wstring SimDesktop::ErrorText(uint32_t code) {
+std::wstring SimWindowSystem::ErrorText(uint32_t code) {
   SIM_OP(Op::ErrorText, L"");
   static const std::map<uint32_t, const wchar_t*> texts = {
       {0, L"The operation completed successfully."},
@@ -763,29 +763,29 @@ void SimDesktop::SetMessageBoxAnswer(int32_t answer) {
   s_->boxAnswer = answer;
 }
 
-std::wstring SimDesktop::GetSpecialFolder(int32_t csidl) {
+std::wstring SimWindowSystem::GetSpecialFolder(int32_t csidl) {
   SIM_OP(Op::GetSpecialFolder, L"");
   auto it = s_->folders.find(csidl);
   return it == s_->folders.end() ? L"" : it->second;
 }
 
-bool SimDesktop::ShellExecuteOpen(const std::wstring& target) {
+bool SimWindowSystem::ShellExecuteOpen(const std::wstring& target) {
   SIM_OP(Op::ShellExecuteOpen, false);
   s_->opened.push_back(target);
   return true;
 }
 
-std::wstring SimDesktop::GetModuleFileNameW() {
+std::wstring SimWindowSystem::GetModuleFileNameW() {
   SIM_OP(Op::GetModuleFileNameW, L"");
   return s_->modulePath;
 }
 
-std::vector<std::wstring> SimDesktop::GetCommandLineArgs() {
+std::vector<std::wstring> SimWindowSystem::GetCommandLineArgs() {
   SIM_OP(Op::GetCommandLineArgs, {});
   return s_->args;
 }
 
-bool SimDesktop::GetFileVersion(const std::wstring& path, uint16_t (&version)[4]) {
+bool SimWindowSystem::GetFileVersion(const std::wstring& path, uint16_t (&version)[4]) {
   SIM_OP(Op::GetFileVersion, false);
   const std::wstring key = SimLower(s_->Norm(path));
   if (!s_->files.count(key)) {
@@ -801,7 +801,7 @@ bool SimDesktop::GetFileVersion(const std::wstring& path, uint16_t (&version)[4]
   return true;
 }
 
-std::wstring SimDesktop::LocalTimeText() {
+std::wstring SimWindowSystem::LocalTimeText() {
   SIM_OP(Op::LocalTimeText, L"");
   if (s_->localTime) return *s_->localTime;
   // The clock starts at 9:00:00.000 and runs with virtual time.
@@ -813,20 +813,20 @@ std::wstring SimDesktop::LocalTimeText() {
   return buf;
 }
 
-std::wstring SimDesktop::DecimalSeparator() {
+std::wstring SimWindowSystem::DecimalSeparator() {
   std::lock_guard lk(s_->mu);
   // A failure has nowhere to go: "." as on Windows, the last error untouched.
   if (s_->Enter(Op::DecimalSeparator)) return L".";
   return s_->decimal.empty() ? L"." : s_->decimal;
 }
 
-bool SimDesktop::SetClipboardText(const std::wstring& text) {
+bool SimWindowSystem::SetClipboardText(const std::wstring& text) {
   SIM_OP(Op::SetClipboardText, false);
   s_->clipboard = text;
   return true;
 }
 
-bool SimDesktop::GetClipboardText(std::wstring& text) {
+bool SimWindowSystem::GetClipboardText(std::wstring& text) {
   SIM_OP(Op::GetClipboardText, false);
   if (!s_->clipboard) {
     s_->Err(ERROR_SUCCESS);  // no text on the clipboard
@@ -836,7 +836,7 @@ bool SimDesktop::GetClipboardText(std::wstring& text) {
   return true;
 }
 
-int32_t SimDesktop::MessageBoxW(WindowHandle owner, const std::wstring& text, const std::wstring& caption,
+int32_t SimWindowSystem::MessageBoxW(WindowHandle owner, const std::wstring& text, const std::wstring& caption,
                                 uint32_t flags) {
   SIM_OP(Op::MessageBoxW, 0);
   s_->boxes.push_back(MessageBoxRecord{owner, text, caption, flags});
@@ -845,7 +845,7 @@ int32_t SimDesktop::MessageBoxW(WindowHandle owner, const std::wstring& text, co
 
 // ---------------------------------------------------------------- icons
 
-IconHandle SimDesktop::GetClassIcon(WindowHandle h, int32_t index) {
+IconHandle SimWindowSystem::GetClassIcon(WindowHandle h, int32_t index) {
   SIM_OPT(Op::GetClassIcon, FaultTarget::Window(h), 0);
   SimWin* w = s_->WErr(h);
   if (!w) return 0;
@@ -855,7 +855,7 @@ IconHandle SimDesktop::GetClassIcon(WindowHandle h, int32_t index) {
   return 0;
 }
 
-IconHandle SimDesktop::CopyIconHandle(IconHandle icon) {
+IconHandle SimWindowSystem::CopyIconHandle(IconHandle icon) {
   SIM_OP(Op::CopyIconHandle, 0);
   if (icon == 0 || (!s_->icons.count(icon) && !s_->copies.count(icon) && !s_->liveLoaded.count(icon))) {
     s_->Err(1402);  // ERROR_INVALID_CURSOR_HANDLE
@@ -866,7 +866,7 @@ IconHandle SimDesktop::CopyIconHandle(IconHandle icon) {
   return s_->nextIcon;
 }
 
-bool SimDesktop::DestroyIcon(IconHandle icon) {
+bool SimWindowSystem::DestroyIcon(IconHandle icon) {
   SIM_OP(Op::DestroyIcon, false);
   if (s_->copies.erase(icon)) return true;
   if (s_->liveLoaded.erase(icon)) return true;
@@ -886,7 +886,7 @@ IconHandle SimDesktop::CopiedFrom(IconHandle copy) const {
   return it == s_->copies.end() ? 0 : it->second;
 }
 
-IconHandle SimDesktop::LoadIconResource(int32_t resourceId, int32_t size) {
+IconHandle SimWindowSystem::LoadIconResource(int32_t resourceId, int32_t size) {
   SIM_OP(Op::LoadIconResource, 0);
   if (resourceId <= 0 || resourceId > 0xFFFF || size <= 0) {
     s_->Err(ERROR_INVALID_PARAMETER);
@@ -915,14 +915,14 @@ void SimDesktop::SetSystemDpi(uint32_t dpi) {
   s_->systemDpi = dpi == 0 ? 96 : dpi;
 }
 
-int32_t SimDesktop::GetSmallIconSize() {
+int32_t SimWindowSystem::GetSmallIconSize() {
   SIM_OP(Op::GetSmallIconSize, 0);
   return static_cast<int32_t>((16 * s_->systemDpi + 48) / 96);  // rounded, as MulDiv
 }
 
 // ---------------------------------------------------------------- notification area
 
-bool SimDesktop::ShellNotifyIcon(uint32_t message, const NotifyIconData& data) {
+bool SimWindowSystem::ShellNotifyIcon(uint32_t message, const NotifyIconData& data) {
   SIM_OP(Op::ShellNotifyIcon, false);
   auto& icons = s_->trayIcons;
   auto it = std::find_if(icons.begin(), icons.end(),
