@@ -8,9 +8,16 @@
 
 namespace tessary {
 
-// Free is the IWindowSystem call that gives the handle back; it is looked up through ws() at that
-// moment, so an owner is as small as the handle. Zero is "nothing".
-template <bool (IWindowSystem::*Free)(std::uintptr_t)>
+enum class GiveBack : uint8_t { CloseHandle, DestroyIcon, UnregisterDeviceNotification };
+
+namespace owned_detail {
+// The IWindowSystem call for how, through ws() at that moment. One out-of-line function for every
+// kind keeps an owner as small as the handle and its release a single call.
+void Give(GiveBack how, std::uintptr_t h) noexcept;
+}  // namespace owned_detail
+
+// Zero is "nothing".
+template <GiveBack How>
 class Owned {
  public:
   Owned() noexcept = default;
@@ -20,7 +27,9 @@ class Owned {
     reset(o.release());
     return *this;
   }
-  ~Owned() { reset(); }
+  [[gnu::always_inline]] ~Owned() {
+    if (h_ != 0) owned_detail::Give(How, h_);
+  }
 
   std::uintptr_t get() const noexcept { return h_; }
   explicit operator bool() const noexcept { return h_ != 0; }
@@ -29,15 +38,15 @@ class Owned {
   // Taking the handle already held keeps it: giving it back would leave this owner with a dead one.
   void reset(std::uintptr_t h = 0) noexcept {
     const std::uintptr_t old = std::exchange(h_, h);
-    if (old != 0 && old != h) (ws().*Free)(old);
+    if (old != 0 && old != h) owned_detail::Give(How, old);
   }
 
  private:
   std::uintptr_t h_ = 0;
 };
 
-using OwnedKernelHandle = Owned<&IWindowSystem::CloseHandle>;
-using OwnedIcon = Owned<&IWindowSystem::DestroyIcon>;
-using OwnedDeviceNotification = Owned<&IWindowSystem::UnregisterDeviceNotification>;
+using OwnedKernelHandle = Owned<GiveBack::CloseHandle>;
+using OwnedIcon = Owned<GiveBack::DestroyIcon>;
+using OwnedDeviceNotification = Owned<GiveBack::UnregisterDeviceNotification>;
 
 }  // namespace tessary

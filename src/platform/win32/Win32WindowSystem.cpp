@@ -1,5 +1,6 @@
 // Our headers first: <windows.h> defines macros with the names of our portable constants.
 #include "platform/win32/Win32WindowSystem.h"
+#include "platform/win32/Win32Owned.h"
 #include "util/UnitText.h"
 
 #include <algorithm>
@@ -609,16 +610,12 @@ uint32_t Win32WindowSystem::MapVirtualKeyW(uint32_t code, uint32_t mapType) { re
 // ---------------- Processes ----------------
 
 bool Win32WindowSystem::GetProcessImageName(uint32_t pid, std::wstring& exeName) {
-  const HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-  if (process == nullptr) return false;
   wchar_t path[MAX_PATH * 4];
   DWORD size = sizeof path / sizeof path[0];
-  const bool ok = ::QueryFullProcessImageNameW(process, 0, path, &size) != FALSE;
   {
-    KeepLastError keep;
-    ::CloseHandle(process);
+    const OwnedHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    if (!process || !::QueryFullProcessImageNameW(process.get(), 0, path, &size)) return false;
   }
-  if (!ok) return false;
   const std::wstring full(path, size);
   const size_t slash = full.find_last_of(L"\\/");
   exeName = slash == std::wstring::npos ? full : full.substr(slash + 1);
@@ -626,27 +623,18 @@ bool Win32WindowSystem::GetProcessImageName(uint32_t pid, std::wstring& exeName)
 }
 
 bool Win32WindowSystem::GetProcessList(std::vector<ProcessEntry>& out) {
-  const HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snap == INVALID_HANDLE_VALUE) return false;
+  const OwnedHandle snap(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snap) return false;
   std::vector<ProcessEntry> list;
   PROCESSENTRY32W pe{};
   pe.dwSize = sizeof pe;
-  BOOL more = ::Process32FirstW(snap, &pe);
-  if (!more) {
-    KeepLastError keep;
-    ::CloseHandle(snap);
-    return false;
-  }
+  BOOL more = ::Process32FirstW(snap.get(), &pe);
+  if (!more) return false;
   while (more) {
     list.push_back(ProcessEntry{pe.th32ProcessID, pe.szExeFile});
-    more = ::Process32NextW(snap, &pe);
+    more = ::Process32NextW(snap.get(), &pe);
   }
-  const bool complete = ::GetLastError() == ERROR_NO_MORE_FILES;
-  {
-    KeepLastError keep;
-    ::CloseHandle(snap);
-  }
-  if (!complete) return false;
+  if (::GetLastError() != ERROR_NO_MORE_FILES) return false;
   out = std::move(list);
   return true;
 }
@@ -717,6 +705,7 @@ RegValueState Win32WindowSystem::ReadRegistryString(RegRoot root, const std::wst
     ::SetLastError(static_cast<DWORD>(rc));
     return RegValueState::KeyMissing;
   }
+  const OwnedKey opened(hk);
   // The value may grow between the two calls: ask again with the size the second call reports.
   std::vector<wchar_t> buf(64);
   DWORD type = 0;
@@ -735,7 +724,6 @@ RegValueState Win32WindowSystem::ReadRegistryString(RegRoot root, const std::wst
     }
     break;
   }
-  ::RegCloseKey(hk);
   ::SetLastError(static_cast<DWORD>(rc));
   if (rc == ERROR_FILE_NOT_FOUND) return RegValueState::ValueMissing;
   if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return RegValueState::NotInteger;
@@ -899,60 +887,44 @@ bool Win32WindowSystem::MoveFileReplacing(const std::wstring& from, const std::w
 bool Win32WindowSystem::DeleteFileW(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != FALSE; }
 
 bool Win32WindowSystem::WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes) {
-  const HANDLE f =
-      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return false;
+  OwnedHandle f(
+      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return false;
   size_t done = 0;
   while (done < bytes.size()) {
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
     DWORD written = 0;
-    if (!::WriteFile(f, bytes.data() + done, chunk, &written, nullptr) || written == 0) {
-      KeepLastError keep;
-      ::CloseHandle(f);
-      return false;
-    }
+    if (!::WriteFile(f.get(), bytes.data() + done, chunk, &written, nullptr) || written == 0) return false;
     done += written;
   }
   // On the disk before a replacing move makes it the file others read.
-  if (!::FlushFileBuffers(f)) {
-    KeepLastError keep;
-    ::CloseHandle(f);
-    return false;
-  }
-  return ::CloseHandle(f) != FALSE;
+  if (!::FlushFileBuffers(f.get())) return false;
+  // Its own failure counts: the file may not be complete.
+  return ::CloseHandle(f.release()) != FALSE;
 }
 
 bool Win32WindowSystem::ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& bytes) {
-  const HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return false;
+  const OwnedHandle f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return false;
   std::vector<uint8_t> data;
   for (;;) {
     uint8_t chunk[64 * 1024];
     DWORD got = 0;
-    if (!::ReadFile(f, chunk, sizeof chunk, &got, nullptr)) {
-      KeepLastError keep;
-      ::CloseHandle(f);
-      return false;
-    }
+    if (!::ReadFile(f.get(), chunk, sizeof chunk, &got, nullptr)) return false;
     if (got == 0) break;
     data.insert(data.end(), chunk, chunk + got);
   }
-  ::CloseHandle(f);
   bytes = std::move(data);
   return true;
 }
 
 bool Win32WindowSystem::ReadFileLimited(const std::wstring& path, size_t maxBytes, std::vector<uint8_t>& bytes) {
-  const HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return false;
+  const OwnedHandle f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return false;
   LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(f, &size)) {
-    KeepLastError keep;
-    ::CloseHandle(f);
-    return false;
-  }
+  if (!::GetFileSizeEx(f.get(), &size)) return false;
   std::vector<uint8_t> data;
   bool tooLarge = static_cast<uint64_t>(size.QuadPart) > maxBytes;
   // The size only guides: a file that grows meanwhile is still cut off after maxBytes + 1.
@@ -961,16 +933,11 @@ bool Win32WindowSystem::ReadFileLimited(const std::wstring& path, size_t maxByte
     const size_t room = maxBytes - data.size();
     const DWORD want = static_cast<DWORD>(room >= sizeof chunk ? sizeof chunk : room + 1);
     DWORD got = 0;
-    if (!::ReadFile(f, chunk, want, &got, nullptr)) {
-      KeepLastError keep;
-      ::CloseHandle(f);
-      return false;
-    }
+    if (!::ReadFile(f.get(), chunk, want, &got, nullptr)) return false;
     if (got == 0) break;
     data.insert(data.end(), chunk, chunk + got);
     tooLarge = data.size() > maxBytes;
   }
-  ::CloseHandle(f);
   if (tooLarge) {
     ::SetLastError(ERROR_FILE_TOO_LARGE);
     return false;
@@ -1008,9 +975,9 @@ IconHandle Win32WindowSystem::CopyIconHandle(IconHandle icon) {
   ICONINFO parts{};
   if (!::GetIconInfo(reinterpret_cast<HICON>(icon), &parts)) return 0;
   const HICON copy = ::CreateIconIndirect(&parts);
-  KeepLastError keep;  // the bitmaps are ours to delete, whatever became of the copy
-  if (parts.hbmMask != nullptr) ::DeleteObject(parts.hbmMask);
-  if (parts.hbmColor != nullptr) ::DeleteObject(parts.hbmColor);
+  // The bitmaps are ours to delete, whatever became of the copy. Taken only now: a call before
+  // would need an unwind path, and the exe has no room for one that Windows never takes.
+  const OwnedGdi<HBITMAP> color(parts.hbmColor), mask(parts.hbmMask);
   return reinterpret_cast<IconHandle>(copy);
 }
 
