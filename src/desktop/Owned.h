@@ -11,9 +11,10 @@ namespace tessary {
 enum class GiveBack : uint8_t { CloseHandle, DestroyIcon, UnregisterDeviceNotification };
 
 namespace owned_detail {
-// The IWindowSystem call for how, through ws() at that moment. One out-of-line function for every
-// kind keeps an owner as small as the handle and its release a single call.
-void Give(GiveBack how, std::uintptr_t h) noexcept;
+// Puts h in slot and gives the handle slot held back with the IWindowSystem call for how, through
+// ws() at that moment; unless it is h itself, since the owner keeps that one. One out-of-line
+// function for every kind keeps an owner as small as its handle and each release a single call.
+void Reset(GiveBack how, std::uintptr_t& slot, std::uintptr_t h) noexcept;
 }  // namespace owned_detail
 
 // Zero is "nothing".
@@ -27,19 +28,13 @@ class Owned {
     reset(o.release());
     return *this;
   }
-  [[gnu::always_inline]] ~Owned() {
-    if (h_ != 0) owned_detail::Give(How, h_);
-  }
+  ~Owned() { reset(); }
 
   std::uintptr_t get() const noexcept { return h_; }
   explicit operator bool() const noexcept { return h_ != 0; }
   // The caller owns it now.
   [[nodiscard]] std::uintptr_t release() noexcept { return std::exchange(h_, 0); }
-  // Taking the handle already held keeps it: giving it back would leave this owner with a dead one.
-  void reset(std::uintptr_t h = 0) noexcept {
-    const std::uintptr_t old = std::exchange(h_, h);
-    if (old != 0 && old != h) owned_detail::Give(How, old);
-  }
+  void reset(std::uintptr_t h = 0) noexcept { owned_detail::Reset(How, h_, h); }
 
  private:
   std::uintptr_t h_ = 0;

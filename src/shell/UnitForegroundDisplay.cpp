@@ -87,10 +87,7 @@ void TFrmMain::DrawForegroundIcon() {
   if (!icon) AppendLog(L"GASFI: GetIcon failed: ", true);
   // Asking a window for its icon lets sent messages in (a display change, a second start), and
   // they may have drawn an icon meanwhile: that one goes, ours stays.
-  if (fLastIcon) {
-    imgIcon->SetIcon(0);
-    fLastIcon.reset();
-  }
+  if (fLastIcon) imgIcon->SetIcon(0);
   fLastIcon = std::move(icon);
   if (fLastIcon) imgIcon->SetIcon(fLastIcon.get());
   ws().SetLastError(0);

@@ -8,25 +8,24 @@
 
 namespace tessary::win32 {
 
-enum class GiveBy : uint8_t { CloseHandle, RegCloseKey, DeleteObject, DeleteDC, DestroyMenu, ReleaseDC, SelectObject };
+enum class GiveBy : uint8_t { CloseHandle, DeleteObject, DeleteDC, DestroyMenu, GlobalFree };
 
 namespace owned_detail {
 // One out-of-line release for every kind, so an owner adds only a call; noexcept, so a caller
 // needs no unwind entry for it. The last error stays: callers read it after the failed call that
-// the release follows. b: the window of a DC from GetDC; the DC an object goes back into.
-[[gnu::noinline]] inline void GiveBack(GiveBy how, void* a, void* b = nullptr) noexcept {
+// the release follows.
+[[gnu::noinline]] inline void GiveBack(GiveBy how, void* a) noexcept {
   const DWORD error = ::GetLastError();
   switch (how) {
     case GiveBy::CloseHandle:
       // What file and snapshot calls give for "nothing".
       if (a != INVALID_HANDLE_VALUE) ::CloseHandle(a);
       break;
-    case GiveBy::RegCloseKey: ::RegCloseKey(static_cast<HKEY>(a)); break;
     case GiveBy::DeleteObject: ::DeleteObject(a); break;
     case GiveBy::DeleteDC: ::DeleteDC(static_cast<HDC>(a)); break;
     case GiveBy::DestroyMenu: ::DestroyMenu(static_cast<HMENU>(a)); break;
-    case GiveBy::ReleaseDC: ::ReleaseDC(static_cast<HWND>(b), static_cast<HDC>(a)); break;
-    case GiveBy::SelectObject: ::SelectObject(static_cast<HDC>(b), a); break;
+    case GiveBy::GlobalFree: ::GlobalFree(a); break;
+    default: __builtin_unreachable();
   }
   ::SetLastError(error);
 }
@@ -60,18 +59,21 @@ class Win32Owned {
 };
 
 using OwnedHandle = Win32Owned<HANDLE, GiveBy::CloseHandle>;  // files and snapshots too
-using OwnedKey = Win32Owned<HKEY, GiveBy::RegCloseKey>;
 using OwnedMemoryDC = Win32Owned<HDC, GiveBy::DeleteDC>;  // from CreateCompatibleDC
 template <class G>
 using OwnedGdi = Win32Owned<G, GiveBy::DeleteObject>;  // bitmaps, brushes, pens, fonts
 using OwnedMenu = Win32Owned<HMENU, GiveBy::DestroyMenu>;  // until a window or a parent menu holds it
+using OwnedGlobal = Win32Owned<HGLOBAL, GiveBy::GlobalFree>;  // until the clipboard takes it
+
+// The two below release with plain calls, for code that throws nothing (painting, a noexcept
+// block): elsewhere each would need an unwind path.
 
 // A window's device context from GetDC: ReleaseDC needs the window too.
 class WindowDC {
  public:
   explicit WindowDC(HWND w) : w_(w), dc_(::GetDC(w)) {}
   [[gnu::always_inline]] ~WindowDC() {
-    if (dc_ != nullptr) owned_detail::GiveBack(GiveBy::ReleaseDC, dc_, w_);
+    if (dc_ != nullptr) ::ReleaseDC(w_, dc_);
   }
   WindowDC(const WindowDC&) = delete;
   WindowDC& operator=(const WindowDC&) = delete;
@@ -87,7 +89,7 @@ class WindowDC {
 class Selected {
  public:
   Selected(HDC dc, HGDIOBJ object) : dc_(dc), old_(::SelectObject(dc, object)) {}
-  [[gnu::always_inline]] ~Selected() { owned_detail::GiveBack(GiveBy::SelectObject, old_, dc_); }
+  [[gnu::always_inline]] ~Selected() { ::SelectObject(dc_, old_); }
   Selected(const Selected&) = delete;
   Selected& operator=(const Selected&) = delete;
 

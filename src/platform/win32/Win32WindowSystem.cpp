@@ -612,10 +612,12 @@ uint32_t Win32WindowSystem::MapVirtualKeyW(uint32_t code, uint32_t mapType) { re
 bool Win32WindowSystem::GetProcessImageName(uint32_t pid, std::wstring& exeName) {
   wchar_t path[MAX_PATH * 4];
   DWORD size = sizeof path / sizeof path[0];
-  {
+  // Windows alone, which throws nothing: the owner needs no unwind path.
+  const bool named = [&]() noexcept {
     const OwnedHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
-    if (!process || !::QueryFullProcessImageNameW(process.get(), 0, path, &size)) return false;
-  }
+    return process && ::QueryFullProcessImageNameW(process.get(), 0, path, &size);
+  }();
+  if (!named) return false;
   const std::wstring full(path, size);
   const size_t slash = full.find_last_of(L"\\/");
   exeName = slash == std::wstring::npos ? full : full.substr(slash + 1);
@@ -705,7 +707,6 @@ RegValueState Win32WindowSystem::ReadRegistryString(RegRoot root, const std::wst
     ::SetLastError(static_cast<DWORD>(rc));
     return RegValueState::KeyMissing;
   }
-  const OwnedKey opened(hk);
   // The value may grow between the two calls: ask again with the size the second call reports.
   std::vector<wchar_t> buf(64);
   DWORD type = 0;
@@ -724,6 +725,7 @@ RegValueState Win32WindowSystem::ReadRegistryString(RegRoot root, const std::wst
     }
     break;
   }
+  ::RegCloseKey(hk);
   ::SetLastError(static_cast<DWORD>(rc));
   if (rc == ERROR_FILE_NOT_FOUND) return RegValueState::ValueMissing;
   if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return RegValueState::NotInteger;
@@ -1075,28 +1077,23 @@ bool Win32WindowSystem::SetClipboardText(const std::wstring& text) {
     if (s_->clipboardOwner == nullptr) return false;
   }
   const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-  HGLOBAL mem = ::GlobalAlloc(GMEM_MOVEABLE, bytes);
-  if (mem == nullptr) return false;
-  void* p = ::GlobalLock(mem);
-  if (p == nullptr) {
-    KeepLastError keep;
-    ::GlobalFree(mem);
-    return false;
-  }
-  std::memcpy(p, text.c_str(), bytes);
-  ::GlobalUnlock(mem);
-  if (!::OpenClipboard(s_->clipboardOwner)) {
-    KeepLastError keep;
-    ::GlobalFree(mem);
-    return false;
-  }
-  if (!::EmptyClipboard() || ::SetClipboardData(CF_UNICODETEXT, mem) == nullptr) {
-    KeepLastError keep;
-    ::GlobalFree(mem);  // still ours: the clipboard did not take it
-    ::CloseClipboard();
-    return false;
-  }
-  return ::CloseClipboard() != FALSE;
+  // Windows alone, which throws nothing: the owner needs no unwind path.
+  return [&]() noexcept {
+    OwnedGlobal mem(::GlobalAlloc(GMEM_MOVEABLE, bytes));
+    if (!mem) return false;
+    void* p = ::GlobalLock(mem.get());
+    if (p == nullptr) return false;
+    std::memcpy(p, text.c_str(), bytes);
+    ::GlobalUnlock(mem.get());
+    if (!::OpenClipboard(s_->clipboardOwner)) return false;
+    if (!::EmptyClipboard() || ::SetClipboardData(CF_UNICODETEXT, mem.get()) == nullptr) {
+      KeepLastError keep;
+      ::CloseClipboard();
+      return false;  // the clipboard did not take it: the owner frees it
+    }
+    (void)mem.release();  // the clipboard's now
+    return ::CloseClipboard() != FALSE;
+  }();
 }
 
 bool Win32WindowSystem::GetClipboardText(std::wstring& text) {
