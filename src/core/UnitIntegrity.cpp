@@ -1,5 +1,6 @@
 #include "core/UnitIntegrity.h"
 
+#include "desktop/Owned.h"
 #include "diagnostics/DebugLog.h"
 
 namespace tessary {
@@ -28,20 +29,17 @@ bool TIntegrity::GetLevel(WindowHandle hwnd, int32_t& level) {
     return false;
   }
 
-  const KernelHandle process = w.OpenProcess(wc::PROCESS_QUERY_LIMITED_INFORMATION, false, pid);
-  if (process == 0) return false;
-  const KernelHandle token = w.OpenProcessToken(process, wc::TOKEN_QUERY | wc::TOKEN_QUERY_SOURCE);
-  if (token == 0) {
-    w.CloseHandle(process);
-    return false;
-  }
+  const OwnedKernelHandle process(w.OpenProcess(wc::PROCESS_QUERY_LIMITED_INFORMATION, false, pid));
+  if (!process) return false;
+  const OwnedKernelHandle token(w.OpenProcessToken(process.get(), wc::TOKEN_QUERY | wc::TOKEN_QUERY_SOURCE));
+  if (!token) return false;
 
   uint32_t needed = 0;
-  const bool sized = w.GetTokenIntegritySize(token, needed);
+  const bool sized = w.GetTokenIntegritySize(token.get(), needed);
   if (!sized && w.GetLastError() == wc::ERROR_INSUFFICIENT_BUFFER && needed > 0 && needed <= kMaxLabelSize) {
     uint32_t rid = 0;
     bool sidValid = false;
-    if (w.GetTokenIntegrityLevel(token, needed, rid, sidValid) && sidValid) {
+    if (w.GetTokenIntegrityLevel(token.get(), needed, rid, sidValid) && sidValid) {
       level = static_cast<int32_t>(rid);
       uint32_t lua = 0;
       if (w.ReadRegistryDword(RegRoot::LocalMachine, kPolicyKey, L"EnableLUA", lua) == RegValueState::Present &&
@@ -49,9 +47,6 @@ bool TIntegrity::GetLevel(WindowHandle hwnd, int32_t& level) {
         level = 0;  // user-account control off: levels mean nothing
     }
   }
-
-  w.CloseHandle(token);
-  w.CloseHandle(process);
   return true;
 }
 

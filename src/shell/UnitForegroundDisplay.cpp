@@ -77,23 +77,19 @@ void TFrmMain::ShowForeground(bool alreadyCaptured) {
 void TFrmMain::btnRefreshClick() { ShowForeground(false); }
 
 void TFrmMain::DrawForegroundIcon() {
-  if (fLastIcon != 0) {
+  if (fLastIcon) {
     // Detached first, so nothing paints a handle that is gone.
     imgIcon->SetIcon(0);
-    ws().DestroyIcon(fLastIcon);
-    fLastIcon = 0;
+    fLastIcon.reset();
   }
   imgIcon->FillRect(TRect{0, 0, imgIcon->CanvasWidth(), imgIcon->CanvasHeight()}, imgIcon->background);
-  const IconHandle icon = GetWindowIcon(fore.hwnd);
-  if (icon == 0) AppendLog(L"GASFI: GetIcon failed: ", true);
+  OwnedIcon icon(GetWindowIcon(fore.hwnd));
+  if (!icon) AppendLog(L"GASFI: GetIcon failed: ", true);
   // Asking a window for its icon lets sent messages in (a display change, a second start), and
   // they may have drawn an icon meanwhile: that one goes, ours stays.
-  if (fLastIcon != 0) {
-    imgIcon->SetIcon(0);
-    ws().DestroyIcon(fLastIcon);
-  }
-  fLastIcon = icon;
-  if (icon != 0) imgIcon->SetIcon(icon);
+  if (fLastIcon) imgIcon->SetIcon(0);
+  fLastIcon = std::move(icon);
+  if (fLastIcon) imgIcon->SetIcon(fLastIcon.get());
   ws().SetLastError(0);
 }
 

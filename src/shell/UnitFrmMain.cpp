@@ -91,10 +91,9 @@ TFrmMain::~TFrmMain() {
   // Before anything of the window goes: a running cycle's steps use it.
   if (!watcher.StopRestoreWorker()) AppendLog(L"CHM: the restore thread did not end");
   SetShowMainWindowHandler(nullptr);
-  if (fLastIcon != 0) {
+  if (fLastIcon) {
     imgIcon->SetIcon(0);
-    ws().DestroyIcon(fLastIcon);
-    fLastIcon = 0;
+    fLastIcon.reset();
   }
   if (g_frmMain == this) g_frmMain = nullptr;
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/UnitSharedTypes.h"
+#include "desktop/Owned.h"
 #include "desktop/WindowSystem.h"
 #include "hotkeys/UnitHotKey.h"
 #include "ui/Ui.h"
@@ -128,7 +129,7 @@ class TFrmMain : public ui::Form, protected IWatcherHost {
   TProgramInfo fore;
   std::wstring fLastMessage;
   int32_t flastMonitorID = -1;
-  IconHandle fLastIcon = 0;
+  OwnedIcon fLastIcon;
   // A program whose integrity level could not be read is shown once more at the next tick: a
   // passing failure must not leave its move buttons off until another program comes in front.
   WindowHandle integrityRetryHwnd = 0;

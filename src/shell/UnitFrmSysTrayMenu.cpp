@@ -94,10 +94,10 @@ void TfrmSysTrayMenu::FormCreate() {
 void TfrmSysTrayMenu::LoadImages() {
   const int32_t size = ws().GetSmallIconSize();
   for (size_t i = 0; i < ilTrayIcons.size(); ++i) {
-    ilTrayIcons[i] = ws().LoadIconResource(IDI_TRAY_FIRST + static_cast<int32_t>(i), size);
-    if (ilTrayIcons[i] == 0) AppendLog(L"Tray: image " + IntText(i) + L" not loaded", true);
+    ilTrayIcons[i].reset(ws().LoadIconResource(IDI_TRAY_FIRST + static_cast<int32_t>(i), size));
+    if (!ilTrayIcons[i]) AppendLog(L"Tray: image " + IntText(i) + L" not loaded", true);
   }
-  ilPopupIcon0 = ws().LoadIconResource(IDI_TRAY_ON, size);
+  ilPopupIcon0.reset(ws().LoadIconResource(IDI_TRAY_ON, size));
 }
 
 void TfrmSysTrayMenu::FormDestroy() {
@@ -111,12 +111,8 @@ void TfrmSysTrayMenu::FormDestroy() {
   }
   TrayPopup.reset();
   iconPic = 0;
-  for (IconHandle& icon : ilTrayIcons) {
-    if (icon != 0) ws().DestroyIcon(icon);
-    icon = 0;
-  }
-  if (ilPopupIcon0 != 0) ws().DestroyIcon(ilPopupIcon0);
-  ilPopupIcon0 = 0;
+  for (OwnedIcon& icon : ilTrayIcons) icon.reset();
+  ilPopupIcon0.reset();
   WriteList(DisalbedEXEs);
   WriteList(NoRightClickEXEs);
 }
@@ -137,7 +133,7 @@ void TfrmSysTrayMenu::AddTrayIcon() {
   TrayIcon.id = IconId;
   TrayIcon.flags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   TrayIcon.callbackMessage = WM_TRAYICON;
-  iconPic = ilTrayIcons[static_cast<size_t>(index)];
+  iconPic = ilTrayIcons[static_cast<size_t>(index)].get();
   TrayIcon.icon = iconPic;
   const std::wstring tip = GetTipText();
   if (!tip.empty()) TrayIcon.tip = tip;
@@ -155,7 +151,7 @@ void TfrmSysTrayMenu::AddTrayIcon() {
 void TfrmSysTrayMenu::SetIcon(int32_t index) {
   if (index < 0 || index >= static_cast<int32_t>(ilTrayIcons.size())) return;
   CurrentIconIndex = index;
-  iconPic = ilTrayIcons[static_cast<size_t>(index)];
+  iconPic = ilTrayIcons[static_cast<size_t>(index)].get();
   TrayIcon.window = Handle();
   TrayIcon.id = IconId;
   TrayIcon.flags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
@@ -178,7 +174,7 @@ void TfrmSysTrayMenu::timDisabledTimer() {
   // In step with the state, and with the tip once the About box can give it.
   const int32_t want = main->MonitorWatcher() ? ImageOn : ImageOff;
   const std::wstring tip = GetTipText();
-  if (want != CurrentIconIndex || iconPic != ilTrayIcons[static_cast<size_t>(want)] ||
+  if (want != CurrentIconIndex || iconPic != ilTrayIcons[static_cast<size_t>(want)].get() ||
       (!tip.empty() && tip != TrayIcon.tip))
     SetIcon(want);
 }
@@ -235,7 +231,7 @@ void TfrmSysTrayMenu::ShowPopup(ui::MenuItem* inmenu) {
   ui::MenuItem watcher;
   watcher.name = L"MIMonitorWatcher";
   watcher.caption = L"&Monitor Watcher ";
-  watcher.image = ilPopupIcon0;
+  watcher.image = ilPopupIcon0.get();
   ui::MenuItem& enable = watcher.Add(L"MIEnable", L"Enable", [] {
     if (TFrmMain* m = FrmMain()) m->SetMonitorWatcher(true);
   });

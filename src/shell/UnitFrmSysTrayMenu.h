@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "desktop/Owned.h"
 #include "desktop/WindowSystem.h"
 #include "ui/Ui.h"
 
@@ -67,8 +68,8 @@ class TfrmSysTrayMenu : public ui::Form {
   std::unique_ptr<ui::PopupMenu> TrayPopup;
   ui::Timer* timDisabled = nullptr;
   // The tray images at the size the shell draws small icons, and the menu's image 0.
-  std::array<IconHandle, 4> ilTrayIcons{};
-  IconHandle ilPopupIcon0 = 0;
+  std::array<OwnedIcon, 4> ilTrayIcons{};
+  OwnedIcon ilPopupIcon0;
 
  private:
   void LoadImages();

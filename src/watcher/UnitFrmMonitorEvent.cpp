@@ -85,8 +85,8 @@ TFrmMonitorEvent::TFrmMonitorEvent() : self_(std::make_shared<TFrmMonitorEvent*>
       });
   if (handle_ == 0) AppendLog(L"FC: could not create the window", true);
 
-  FDevNotifyHandle = handle_ != 0 ? ws().RegisterDeviceNotificationW(handle_, MonitorInterfaceClass) : 0;
-  if (FDevNotifyHandle == 0) AppendLog(L"HRE: failed;", true);
+  FDevNotifyHandle.reset(handle_ != 0 ? ws().RegisterDeviceNotificationW(handle_, MonitorInterfaceClass) : 0);
+  if (!FDevNotifyHandle) AppendLog(L"HRE: failed;", true);
 
   NearestMonitorBounds(startingRect);
   AppendLog(L"FC: Starting MonitorNum=" + Format(L"TL [%d, %d] WDxHT [%d x %d]", startingRect.Top,
@@ -163,8 +163,7 @@ void TFrmMonitorEvent::DisplayChange(uintptr_t wParam, intptr_t lParam) {
 }
 
 void TFrmMonitorEvent::FormDestroy() {
-  if (FDevNotifyHandle != 0) ws().UnregisterDeviceNotification(FDevNotifyHandle);
-  FDevNotifyHandle = 0;
+  FDevNotifyHandle.reset();
   handle_ = 0;
 }
 

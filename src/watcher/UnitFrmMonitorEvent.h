@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "desktop/Owned.h"
 #include "desktop/WindowSystem.h"
 
 namespace tessary {
@@ -58,7 +59,7 @@ class TFrmMonitorEvent {
   intptr_t WndProc(uint32_t msg, uintptr_t wParam, intptr_t lParam);
 
   // The device-notification registration; 0 when registering failed or after the window went.
-  KernelHandle FDevNotifyHandle = 0;
+  OwnedDeviceNotification FDevNotifyHandle;
   // Bounds of the monitor nearest to this window, as last seen.
   TRect startingRect;
 

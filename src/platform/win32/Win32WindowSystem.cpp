@@ -1,5 +1,6 @@
 // Our headers first: <windows.h> defines macros with the names of our portable constants.
 #include "platform/win32/Win32WindowSystem.h"
+#include "platform/win32/Win32Owned.h"
 #include "util/UnitText.h"
 
 #include <algorithm>
@@ -609,16 +610,14 @@ uint32_t Win32WindowSystem::MapVirtualKeyW(uint32_t code, uint32_t mapType) { re
 // ---------------- Processes ----------------
 
 bool Win32WindowSystem::GetProcessImageName(uint32_t pid, std::wstring& exeName) {
-  const HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-  if (process == nullptr) return false;
   wchar_t path[MAX_PATH * 4];
   DWORD size = sizeof path / sizeof path[0];
-  const bool ok = ::QueryFullProcessImageNameW(process, 0, path, &size) != FALSE;
-  {
-    KeepLastError keep;
-    ::CloseHandle(process);
-  }
-  if (!ok) return false;
+  // Windows alone, which throws nothing: the owner needs no unwind path.
+  const bool named = [&]() noexcept {
+    const OwnedHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    return process && ::QueryFullProcessImageNameW(process.get(), 0, path, &size);
+  }();
+  if (!named) return false;
   const std::wstring full(path, size);
   const size_t slash = full.find_last_of(L"\\/");
   exeName = slash == std::wstring::npos ? full : full.substr(slash + 1);
@@ -626,27 +625,18 @@ bool Win32WindowSystem::GetProcessImageName(uint32_t pid, std::wstring& exeName)
 }
 
 bool Win32WindowSystem::GetProcessList(std::vector<ProcessEntry>& out) {
-  const HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snap == INVALID_HANDLE_VALUE) return false;
+  const OwnedHandle snap(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snap) return false;
   std::vector<ProcessEntry> list;
   PROCESSENTRY32W pe{};
   pe.dwSize = sizeof pe;
-  BOOL more = ::Process32FirstW(snap, &pe);
-  if (!more) {
-    KeepLastError keep;
-    ::CloseHandle(snap);
-    return false;
-  }
+  BOOL more = ::Process32FirstW(snap.get(), &pe);
+  if (!more) return false;
   while (more) {
     list.push_back(ProcessEntry{pe.th32ProcessID, pe.szExeFile});
-    more = ::Process32NextW(snap, &pe);
+    more = ::Process32NextW(snap.get(), &pe);
   }
-  const bool complete = ::GetLastError() == ERROR_NO_MORE_FILES;
-  {
-    KeepLastError keep;
-    ::CloseHandle(snap);
-  }
-  if (!complete) return false;
+  if (::GetLastError() != ERROR_NO_MORE_FILES) return false;
   out = std::move(list);
   return true;
 }
@@ -899,60 +889,44 @@ bool Win32WindowSystem::MoveFileReplacing(const std::wstring& from, const std::w
 bool Win32WindowSystem::DeleteFileW(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != FALSE; }
 
 bool Win32WindowSystem::WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes) {
-  const HANDLE f =
-      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return false;
+  OwnedHandle f(
+      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return false;
   size_t done = 0;
   while (done < bytes.size()) {
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
     DWORD written = 0;
-    if (!::WriteFile(f, bytes.data() + done, chunk, &written, nullptr) || written == 0) {
-      KeepLastError keep;
-      ::CloseHandle(f);
-      return false;
-    }
+    if (!::WriteFile(f.get(), bytes.data() + done, chunk, &written, nullptr) || written == 0) return false;
     done += written;
   }
   // On the disk before a replacing move makes it the file others read.
-  if (!::FlushFileBuffers(f)) {
-    KeepLastError keep;
-    ::CloseHandle(f);
-    return false;
-  }
-  return ::CloseHandle(f) != FALSE;
+  if (!::FlushFileBuffers(f.get())) return false;
+  // Its own failure counts: the file may not be complete.
+  return ::CloseHandle(f.release()) != FALSE;
 }
 
 bool Win32WindowSystem::ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& bytes) {
-  const HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return false;
+  const OwnedHandle f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return false;
   std::vector<uint8_t> data;
   for (;;) {
     uint8_t chunk[64 * 1024];
     DWORD got = 0;
-    if (!::ReadFile(f, chunk, sizeof chunk, &got, nullptr)) {
-      KeepLastError keep;
-      ::CloseHandle(f);
-      return false;
-    }
+    if (!::ReadFile(f.get(), chunk, sizeof chunk, &got, nullptr)) return false;
     if (got == 0) break;
     data.insert(data.end(), chunk, chunk + got);
   }
-  ::CloseHandle(f);
   bytes = std::move(data);
   return true;
 }
 
 bool Win32WindowSystem::ReadFileLimited(const std::wstring& path, size_t maxBytes, std::vector<uint8_t>& bytes) {
-  const HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return false;
+  const OwnedHandle f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return false;
   LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(f, &size)) {
-    KeepLastError keep;
-    ::CloseHandle(f);
-    return false;
-  }
+  if (!::GetFileSizeEx(f.get(), &size)) return false;
   std::vector<uint8_t> data;
   bool tooLarge = static_cast<uint64_t>(size.QuadPart) > maxBytes;
   // The size only guides: a file that grows meanwhile is still cut off after maxBytes + 1.
@@ -961,16 +935,11 @@ bool Win32WindowSystem::ReadFileLimited(const std::wstring& path, size_t maxByte
     const size_t room = maxBytes - data.size();
     const DWORD want = static_cast<DWORD>(room >= sizeof chunk ? sizeof chunk : room + 1);
     DWORD got = 0;
-    if (!::ReadFile(f, chunk, want, &got, nullptr)) {
-      KeepLastError keep;
-      ::CloseHandle(f);
-      return false;
-    }
+    if (!::ReadFile(f.get(), chunk, want, &got, nullptr)) return false;
     if (got == 0) break;
     data.insert(data.end(), chunk, chunk + got);
     tooLarge = data.size() > maxBytes;
   }
-  ::CloseHandle(f);
   if (tooLarge) {
     ::SetLastError(ERROR_FILE_TOO_LARGE);
     return false;
@@ -1008,9 +977,9 @@ IconHandle Win32WindowSystem::CopyIconHandle(IconHandle icon) {
   ICONINFO parts{};
   if (!::GetIconInfo(reinterpret_cast<HICON>(icon), &parts)) return 0;
   const HICON copy = ::CreateIconIndirect(&parts);
-  KeepLastError keep;  // the bitmaps are ours to delete, whatever became of the copy
-  if (parts.hbmMask != nullptr) ::DeleteObject(parts.hbmMask);
-  if (parts.hbmColor != nullptr) ::DeleteObject(parts.hbmColor);
+  // The bitmaps are ours to delete, whatever became of the copy. Taken only now: a call before
+  // would need an unwind path, and the exe has no room for one that Windows never takes.
+  const OwnedGdi<HBITMAP> color(parts.hbmColor), mask(parts.hbmMask);
   return reinterpret_cast<IconHandle>(copy);
 }
 
@@ -1108,28 +1077,23 @@ bool Win32WindowSystem::SetClipboardText(const std::wstring& text) {
     if (s_->clipboardOwner == nullptr) return false;
   }
   const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-  HGLOBAL mem = ::GlobalAlloc(GMEM_MOVEABLE, bytes);
-  if (mem == nullptr) return false;
-  void* p = ::GlobalLock(mem);
-  if (p == nullptr) {
-    KeepLastError keep;
-    ::GlobalFree(mem);
-    return false;
-  }
-  std::memcpy(p, text.c_str(), bytes);
-  ::GlobalUnlock(mem);
-  if (!::OpenClipboard(s_->clipboardOwner)) {
-    KeepLastError keep;
-    ::GlobalFree(mem);
-    return false;
-  }
-  if (!::EmptyClipboard() || ::SetClipboardData(CF_UNICODETEXT, mem) == nullptr) {
-    KeepLastError keep;
-    ::GlobalFree(mem);  // still ours: the clipboard did not take it
-    ::CloseClipboard();
-    return false;
-  }
-  return ::CloseClipboard() != FALSE;
+  // Windows alone, which throws nothing: the owner needs no unwind path.
+  return [&]() noexcept {
+    OwnedGlobal mem(::GlobalAlloc(GMEM_MOVEABLE, bytes));
+    if (!mem) return false;
+    void* p = ::GlobalLock(mem.get());
+    if (p == nullptr) return false;
+    std::memcpy(p, text.c_str(), bytes);
+    ::GlobalUnlock(mem.get());
+    if (!::OpenClipboard(s_->clipboardOwner)) return false;
+    if (!::EmptyClipboard() || ::SetClipboardData(CF_UNICODETEXT, mem.get()) == nullptr) {
+      KeepLastError keep;
+      ::CloseClipboard();
+      return false;  // the clipboard did not take it: the owner frees it
+    }
+    (void)mem.release();  // the clipboard's now
+    return ::CloseClipboard() != FALSE;
+  }();
 }
 
 bool Win32WindowSystem::GetClipboardText(std::wstring& text) {

@@ -10,11 +10,19 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "platform/win32/Win32Owned.h"
+
 #undef RGB  // ui::RGB
 #undef CreateWindow
 
 namespace tessary::ui::win32 {
 namespace {
+
+using ::tessary::win32::OwnedGdi;
+using ::tessary::win32::OwnedMemoryDC;
+using ::tessary::win32::OwnedMenu;
+using ::tessary::win32::Selected;
+using ::tessary::win32::WindowDC;
 
 HWND H(uintptr_t h) { return reinterpret_cast<HWND>(h); }
 uintptr_t P(HWND h) { return reinterpret_cast<uintptr_t>(h); }
@@ -125,9 +133,10 @@ class Win32Backend final : public IBackend {
   void SyncHint(FormState& fs, Mirror& m);
   void SyncTabs(FormState& fs, Mirror& m);
   void EnsureTabWindow(FormState& fs, Control& c);
-  bool Draw(FormState& fs, const DRAWITEMSTRUCT& d);
-  static HBRUSH BodyBrush(Mirror& tab);
-  void DrawGlyph(HDC dc, const RECT& rc, Glyph glyph, COLORREF color);
+  // Painting throws nothing; saying so spares its owners the unwind paths GDI calls would need.
+  bool Draw(FormState& fs, const DRAWITEMSTRUCT& d) noexcept;
+  static HBRUSH BodyBrush(Mirror& tab) noexcept;
+  void DrawGlyph(HDC dc, const RECT& rc, Glyph glyph, COLORREF color) noexcept;
 
   std::map<const Form*, std::unique_ptr<FormState>> forms_;
 };
@@ -790,34 +799,30 @@ bool Win32Backend::FormMessage(Form& form, uint32_t msg, uintptr_t wParam, intpt
 
 // The colour of a tab control's page area, read from the control's own painting (without its
 // children) once per layout.
-HBRUSH Win32Backend::BodyBrush(Mirror& tab) {
+HBRUSH Win32Backend::BodyBrush(Mirror& tab) noexcept {
   if (tab.body != nullptr) return tab.body;
   RECT rc{};
   ::GetClientRect(tab.hwnd, &rc);
   COLORREF color = ::GetSysColor(COLOR_BTNFACE);
   if (rc.right > 0 && rc.bottom > 0) {
-    const HDC screen = ::GetDC(nullptr);
-    const HDC mem = ::CreateCompatibleDC(screen);
-    const HBITMAP bmp = ::CreateCompatibleBitmap(screen, rc.right, rc.bottom);
-    ::ReleaseDC(nullptr, screen);
-    const HGDIOBJ old = ::SelectObject(mem, bmp);
-    ::FillRect(mem, &rc, ::GetSysColorBrush(COLOR_BTNFACE));
-    ::SendMessageW(tab.hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT | PRF_ERASEBKGND);
+    const WindowDC screen(nullptr);
+    const OwnedMemoryDC mem(::CreateCompatibleDC(screen.get()));
+    const OwnedGdi<HBITMAP> bmp(::CreateCompatibleBitmap(screen.get(), rc.right, rc.bottom));
+    const Selected selected(mem.get(), bmp.get());
+    ::FillRect(mem.get(), &rc, ::GetSysColorBrush(COLOR_BTNFACE));
+    ::SendMessageW(tab.hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem.get()), PRF_CLIENT | PRF_ERASEBKGND);
     RECT page = rc;
     ::SendMessageW(tab.hwnd, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
     if (page.right > page.left && page.bottom > page.top) {
-      const COLORREF seen = ::GetPixel(mem, (page.left + page.right) / 2, (page.top + page.bottom) / 2);
+      const COLORREF seen = ::GetPixel(mem.get(), (page.left + page.right) / 2, (page.top + page.bottom) / 2);
       if (seen != CLR_INVALID) color = seen;
     }
-    ::SelectObject(mem, old);
-    ::DeleteObject(bmp);
-    ::DeleteDC(mem);
   }
   tab.body = ::CreateSolidBrush(color);
   return tab.body != nullptr ? tab.body : ::GetSysColorBrush(COLOR_BTNFACE);
 }
 
-bool Win32Backend::Draw(FormState& fs, const DRAWITEMSTRUCT& d) {
+bool Win32Backend::Draw(FormState& fs, const DRAWITEMSTRUCT& d) noexcept {
   auto it = fs.byHwnd.find(d.hwndItem);
   if (it == fs.byHwnd.end()) return false;
   Control& c = *it->second->control;
@@ -825,9 +830,10 @@ bool Win32Backend::Draw(FormState& fs, const DRAWITEMSTRUCT& d) {
   const int w = rc.right - rc.left, h = rc.bottom - rc.top;
   if (w <= 0 || h <= 0) return true;
   // Drawn off screen and copied once: no flicker between the background and what lies on it.
-  const HDC mem = ::CreateCompatibleDC(d.hDC);
-  const HBITMAP bmp = ::CreateCompatibleBitmap(d.hDC, w, h);
-  const HGDIOBJ oldBmp = ::SelectObject(mem, bmp);
+  const OwnedMemoryDC owned(::CreateCompatibleDC(d.hDC));
+  const HDC mem = owned.get();
+  const OwnedGdi<HBITMAP> bmp(::CreateCompatibleBitmap(d.hDC, w, h));
+  const Selected selected(mem, bmp.get());
   const RECT local{0, 0, w, h};
   if (c.GetKind() == Kind::Picture) {
     auto& pic = static_cast<Picture&>(c);
@@ -870,20 +876,18 @@ bool Win32Backend::Draw(FormState& fs, const DRAWITEMSTRUCT& d) {
     }
   }
   ::BitBlt(d.hDC, rc.left, rc.top, w, h, mem, 0, 0, SRCCOPY);
-  ::SelectObject(mem, oldBmp);
-  ::DeleteObject(bmp);
-  ::DeleteDC(mem);
   return true;
 }
 
 // Glyphs are drawn from the button's size, so they stay sharp at any dpi.
-void Win32Backend::DrawGlyph(HDC dc, const RECT& rc, Glyph glyph, COLORREF color) {
+void Win32Backend::DrawGlyph(HDC dc, const RECT& rc, Glyph glyph, COLORREF color) noexcept {
   const int w = rc.right - rc.left, h = rc.bottom - rc.top;
   const int side = std::min(w, h) * 5 / 8;  // the glyph's square
   if (side < 4) return;
   const int cx = rc.left + w / 2, cy = rc.top + h / 2;
   const int stroke = std::max(1, (side + 4) / 8);
-  const HBRUSH brush = ::CreateSolidBrush(color);
+  const OwnedGdi<HBRUSH> owned(::CreateSolidBrush(color));
+  const HBRUSH brush = owned.get();
   if (glyph == Glyph::Menu) {
     // Three bars, evenly spaced, each a whole number of pixels thick.
     const int left = cx - side / 2, right = left + side;
@@ -900,10 +904,10 @@ void Win32Backend::DrawGlyph(HDC dc, const RECT& rc, Glyph glyph, COLORREF color
     const int head = std::max(2, stroke * 2);
     const int r = side / 2 - (head - stroke / 2) / 2;
     LOGBRUSH lb{BS_SOLID, color, 0};
-    const HPEN pen = ::ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_FLAT | PS_JOIN_MITER,
-                                    static_cast<DWORD>(stroke), &lb, 0, nullptr);
-    const HGDIOBJ oldPen = ::SelectObject(dc, pen);
-    const HGDIOBJ oldBrush = ::SelectObject(dc, ::GetStockObject(NULL_BRUSH));
+    const OwnedGdi<HPEN> pen(::ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_FLAT | PS_JOIN_MITER,
+                                            static_cast<DWORD>(stroke), &lb, 0, nullptr));
+    const Selected withPen(dc, pen.get());
+    const Selected withoutBrush(dc, ::GetStockObject(NULL_BRUSH));
     const int sx = cx + r / 2, sy = cy - (r * 866) / 1000;  // 60 degrees
     ::SetArcDirection(dc, AD_COUNTERCLOCKWISE);
     ::Arc(dc, cx - r, cy - r, cx + r + 1, cy + r + 1, sx, sy, cx + r, cy);
@@ -912,11 +916,7 @@ void Win32Backend::DrawGlyph(HDC dc, const RECT& rc, Glyph glyph, COLORREF color
     const int ex = cx + r;  // where the arc ends; the head's base is centred on the stroke
     const POINT tri[3] = {{ex - head, cy + 1}, {ex + head + 1, cy + 1}, {ex, cy - head}};
     ::Polygon(dc, tri, 3);
-    ::SelectObject(dc, oldBrush);
-    ::SelectObject(dc, oldPen);
-    ::DeleteObject(pen);
   }
-  ::DeleteObject(brush);
 }
 
 namespace {
@@ -926,6 +926,7 @@ namespace {
 HBITMAP MenuBitmapFromIcon(HICON icon) {
   ICONINFO info{};
   if (icon == nullptr || !::GetIconInfo(icon, &info)) return nullptr;
+  const OwnedGdi<HBITMAP> color(info.hbmColor), mask(info.hbmMask);
   HBITMAP result = nullptr;
   BITMAP bm{};
   if (info.hbmColor != nullptr && ::GetObjectW(info.hbmColor, sizeof(bm), &bm) == sizeof(bm) && bm.bmWidth > 0 &&
@@ -939,35 +940,57 @@ HBITMAP MenuBitmapFromIcon(HICON icon) {
     bi.bmiHeader.biBitCount = 32;
     bi.bmiHeader.biCompression = BI_RGB;
     const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
-    std::vector<uint32_t> color(n), mask(n);
-    const HDC screen = ::GetDC(nullptr);
-    const bool read = ::GetDIBits(screen, info.hbmColor, 0, static_cast<UINT>(h), color.data(), &bi, DIB_RGB_COLORS) == h;
-    bool hasAlpha = false;
-    for (uint32_t px : color) hasAlpha = hasAlpha || (px >> 24) != 0;
-    // Without alpha the mask says which pixels are transparent.
-    if (read && !hasAlpha && info.hbmMask != nullptr)
-      ::GetDIBits(screen, info.hbmMask, 0, static_cast<UINT>(h), mask.data(), &bi, DIB_RGB_COLORS);
-    void* bits = nullptr;
-    if (read) result = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (result != nullptr && bits != nullptr) {
-      auto* out = static_cast<uint32_t*>(bits);
-      for (size_t i = 0; i < n; ++i) {
-        const uint32_t px = color[i];
-        const uint32_t a = hasAlpha ? px >> 24 : ((mask[i] & 0xFFFFFFu) != 0 ? 0u : 255u);
-        auto pre = [a](uint32_t c) { return (c * a + 127) / 255; };
-        out[i] = (a << 24) | (pre((px >> 16) & 0xFF) << 16) | (pre((px >> 8) & 0xFF) << 8) | pre(px & 0xFF);
+    std::vector<uint32_t> pixels(2 * n);  // the colour's, then the mask's
+    // Windows alone from here, and it throws nothing: no unwind paths for the owners.
+    [&]() noexcept {
+      uint32_t* const colorBits = pixels.data();
+      uint32_t* const maskBits = colorBits + n;
+      const WindowDC screen(nullptr);
+      const bool read =
+          ::GetDIBits(screen.get(), info.hbmColor, 0, static_cast<UINT>(h), colorBits, &bi, DIB_RGB_COLORS) == h;
+      bool hasAlpha = false;
+      for (size_t i = 0; i < n; ++i) hasAlpha = hasAlpha || (colorBits[i] >> 24) != 0;
+      // Without alpha the mask says which pixels are transparent.
+      if (read && !hasAlpha && info.hbmMask != nullptr)
+        ::GetDIBits(screen.get(), info.hbmMask, 0, static_cast<UINT>(h), maskBits, &bi, DIB_RGB_COLORS);
+      void* bits = nullptr;
+      if (read) result = ::CreateDIBSection(screen.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+      if (result != nullptr && bits != nullptr) {
+        auto* out = static_cast<uint32_t*>(bits);
+        for (size_t i = 0; i < n; ++i) {
+          const uint32_t px = colorBits[i];
+          const uint32_t a = hasAlpha ? px >> 24 : ((maskBits[i] & 0xFFFFFFu) != 0 ? 0u : 255u);
+          auto pre = [a](uint32_t c) { return (c * a + 127) / 255; };
+          out[i] = (a << 24) | (pre((px >> 16) & 0xFF) << 16) | (pre((px >> 8) & 0xFF) << 8) | pre(px & 0xFF);
+        }
       }
-    }
-    ::ReleaseDC(nullptr, screen);
+    }();
   }
-  if (info.hbmColor != nullptr) ::DeleteObject(info.hbmColor);
-  if (info.hbmMask != nullptr) ::DeleteObject(info.hbmMask);
   return result;
 }
 
+// The bitmaps a menu shows, deleted with the list once the menu is gone.
+class MenuBitmaps {
+ public:
+  MenuBitmaps() = default;
+  MenuBitmaps(const MenuBitmaps&) = delete;
+  MenuBitmaps& operator=(const MenuBitmaps&) = delete;
+  ~MenuBitmaps() {
+    for (const HBITMAP b : list_) ::tessary::win32::owned_detail::GiveBack(::tessary::win32::GiveBy::DeleteObject, b);
+  }
+  // The list owns it once it is in; until then bmp does.
+  void Add(OwnedGdi<HBITMAP>& bmp) {
+    list_.push_back(bmp.get());
+    (void)bmp.release();
+  }
+
+ private:
+  std::vector<HBITMAP> list_;
+};
+
 // Appends the items to the menu, numbering them depth first from number; submenus become
 // MF_POPUP menus owned by their parent. Bitmaps made for the items go to bitmaps.
-void AppendItems(HMENU h, const std::vector<MenuItem>& items, UINT& number, std::vector<HBITMAP>& bitmaps) {
+void AppendItems(HMENU h, const std::vector<MenuItem>& items, UINT& number, MenuBitmaps& bitmaps) {
   for (const MenuItem& it : items) {
     const UINT id = ++number;  // command ids start at 1: 0 is "nothing chosen"
     if (it.IsSeparator()) {
@@ -976,19 +999,21 @@ void AppendItems(HMENU h, const std::vector<MenuItem>& items, UINT& number, std:
     }
     const UINT state = (it.enabled ? MF_ENABLED : MF_GRAYED) | (it.checked ? MF_CHECKED : MF_UNCHECKED);
     if (!it.submenu.empty()) {
-      const HMENU sub = ::CreatePopupMenu();
-      AppendItems(sub, it.submenu, number, bitmaps);
-      ::AppendMenuW(h, MF_STRING | MF_POPUP | state, reinterpret_cast<UINT_PTR>(sub), it.caption.c_str());
+      OwnedMenu sub(::CreatePopupMenu());
+      AppendItems(sub.get(), it.submenu, number, bitmaps);
+      // From here the parent menu destroys it; one it refused is still ours.
+      if (::AppendMenuW(h, MF_STRING | MF_POPUP | state, reinterpret_cast<UINT_PTR>(sub.get()), it.caption.c_str()))
+        (void)sub.release();
     } else {
       ::AppendMenuW(h, MF_STRING | state, id, it.caption.c_str());
     }
     if (it.image != 0) {
-      if (const HBITMAP bmp = MenuBitmapFromIcon(reinterpret_cast<HICON>(it.image))) {
-        bitmaps.push_back(bmp);
+      if (OwnedGdi<HBITMAP> bmp{MenuBitmapFromIcon(reinterpret_cast<HICON>(it.image))}) {
         MENUITEMINFOW mii{};
         mii.cbSize = sizeof(mii);
         mii.fMask = MIIM_BITMAP;
-        mii.hbmpItem = bmp;
+        mii.hbmpItem = bmp.get();
+        bitmaps.Add(bmp);
         ::SetMenuItemInfoW(h, static_cast<UINT>(::GetMenuItemCount(h) - 1), TRUE, &mii);
       }
     }
@@ -1000,10 +1025,11 @@ void AppendItems(HMENU h, const std::vector<MenuItem>& items, UINT& number, std:
 int32_t Win32Backend::TrackPopup(Form& form, const PopupMenu& menu, TPoint screenPoint) {
   const HWND owner = H(form.Handle());
   if (owner == nullptr) return -1;
-  const HMENU h = ::CreatePopupMenu();
+  MenuBitmaps bitmaps;  // deleted after the menu that shows them
+  const OwnedMenu owned(::CreatePopupMenu());  // its submenus go with it
+  const HMENU h = owned.get();
   if (h == nullptr) return -1;
   UINT count = 0;
-  std::vector<HBITMAP> bitmaps;
   AppendItems(h, menu.Items(), count, bitmaps);
   // A menu closes on a click elsewhere or on Escape only while its owner is the foreground window.
   // Our windows never take the foreground by a click, so the owner takes it for as long as the
@@ -1015,8 +1041,6 @@ int32_t Win32Backend::TrackPopup(Form& form, const PopupMenu& menu, TPoint scree
   const int cmd = ::TrackPopupMenu(h, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_NONOTIFY | TPM_RIGHTBUTTON,
                                    screenPoint.x, screenPoint.y, 0, owner, nullptr);
   ::PostMessageW(owner, WM_NULL, 0, 0);  // lets the menu's mode end before the next menu opens
-  ::DestroyMenu(h);  // its submenus with it
-  for (const HBITMAP bmp : bitmaps) ::DeleteObject(bmp);
   if (borrowed && before != nullptr && ::IsWindow(before) && ::GetForegroundWindow() == owner)
     ::SetForegroundWindow(before);
   if (cmd <= 0 || static_cast<UINT>(cmd) > count) return -1;

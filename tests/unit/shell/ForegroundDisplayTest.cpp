@@ -178,7 +178,7 @@ TEST_F(ForegroundDisplayTest, ProgramThatCannotBeShownLeavesTheDisplayAsItWas) {
     EXPECT_EQ(EnabledButtons(), "R") << c.name;
     EXPECT_EQ(main->imgScreenH->Pixels(), picture) << c.name;
     EXPECT_EQ(main->imgIcon->Icon(), shownIcon) << c.name;
-    EXPECT_EQ(sim.CopiedFrom(main->fLastIcon), icon) << c.name;
+    EXPECT_EQ(sim.CopiedFrom(main->fLastIcon.get()), icon) << c.name;
   }
 }
 
@@ -301,7 +301,7 @@ TEST_F(ForegroundDisplayTest, AProgramThatJustStoppedRespondingIsAskedForItsIcon
   main->ShowForeground(false);
   EXPECT_EQ(sim.GetTickCount() - t0, 1000u);
   EXPECT_EQ(sim.CallCount(Op::SendMessageTimeoutW), 1);
-  EXPECT_EQ(sim.CopiedFrom(main->fLastIcon), classBig);
+  EXPECT_EQ(sim.CopiedFrom(main->fLastIcon.get()), classBig);
   // The rest of the panel does not ask the program anything.
   EXPECT_EQ(main->lblProgram->Text(), L"stuck.exe");
   EXPECT_EQ(main->lblTitle->Text(), L"Title: Work of stuck.exe");
@@ -331,8 +331,8 @@ TEST_F(ForegroundDisplayTest, ThousandsOfRefreshesKeepOneIconCopy) {
     main->btnRefresh->Click();
   }
   EXPECT_EQ(sim.LiveIconCopies(), 1u);
-  EXPECT_EQ(main->imgIcon->Icon(), main->fLastIcon);
-  EXPECT_EQ(sim.CopiedFrom(main->fLastIcon), otherIcon);
+  EXPECT_EQ(main->imgIcon->Icon(), main->fLastIcon.get());
+  EXPECT_EQ(sim.CopiedFrom(main->fLastIcon.get()), otherIcon);
   // The same window shown again and again: still one copy.
   for (int i = 0; i < 1000; ++i) main->btnRefreshClick();
   EXPECT_EQ(sim.LiveIconCopies(), 1u);
@@ -360,7 +360,7 @@ TEST_F(ForegroundDisplayTest, ADisplayDrawnWhileAnIconIsAskedForLeavesOneCopy) {
   main->DrawForegroundIcon();
   ASSERT_TRUE(nested);
   EXPECT_EQ(sim.LiveIconCopies(), 1u);
-  EXPECT_EQ(main->imgIcon->Icon(), main->fLastIcon);
+  EXPECT_EQ(main->imgIcon->Icon(), main->fLastIcon.get());
   main.reset();
   EXPECT_EQ(sim.LiveIconCopies(), 0u);
 }
@@ -375,7 +375,7 @@ TEST_F(ForegroundDisplayTest, ProgramWithoutIconClearsTheIconAreaAndKeepsNoDeadH
   Front({2000, 100, 2800, 700}, L"Plain.exe");
   main->ShowForeground(false);
   EXPECT_EQ(main->lblProgram->Text(), L"Plain.exe");
-  EXPECT_EQ(main->fLastIcon, 0u);
+  EXPECT_EQ(main->fLastIcon.get(), 0u);
   EXPECT_EQ(main->imgIcon->Icon(), 0u);
   EXPECT_EQ(sim.LiveIconCopies(), 0u);
   for (uint32_t px : main->imgIcon->Pixels()) ASSERT_EQ(px, main->imgIcon->background);

@@ -145,15 +145,16 @@ class TrayScaleTest : public TrayTest, public ::testing::WithParamInterface<Scal
 TEST_P(TrayScaleTest, ImagesAreLoadedAtTheShellsSmallIconSize) {
   sim.SetSystemDpi(GetParam().dpi);
   Start(true);
-  for (IconHandle icon : tray->ilTrayIcons) {
+  for (const OwnedIcon& owned : tray->ilTrayIcons) {
+    const IconHandle icon = owned.get();
     ASSERT_TRUE(sim.LoadedAs(icon).has_value());
     EXPECT_EQ(sim.LoadedAs(icon)->size, GetParam().size);
   }
-  ASSERT_TRUE(sim.LoadedAs(tray->ilPopupIcon0).has_value());
-  EXPECT_EQ(sim.LoadedAs(tray->ilPopupIcon0)->resourceId, IDI_TRAY_ON);
-  EXPECT_EQ(sim.LoadedAs(tray->ilPopupIcon0)->size, GetParam().size);
+  ASSERT_TRUE(sim.LoadedAs(tray->ilPopupIcon0.get()).has_value());
+  EXPECT_EQ(sim.LoadedAs(tray->ilPopupIcon0.get())->resourceId, IDI_TRAY_ON);
+  EXPECT_EQ(sim.LoadedAs(tray->ilPopupIcon0.get())->size, GetParam().size);
   std::vector<int> images;
-  for (IconHandle icon : tray->ilTrayIcons) images.push_back(Image(icon));
+  for (const OwnedIcon& icon : tray->ilTrayIcons) images.push_back(Image(icon.get()));
   EXPECT_EQ(images, (std::vector<int>{0, 1, 2, 3}));
 }
 
@@ -208,7 +209,7 @@ TEST_F(TrayTest, RightClickShowsTheMenuBesideTheCursor) {
                                                  L"&Start Tessary when I sign in", L"", L"", L"About",
                                                  L"Exit  Tessary"}));
   const auto& watcher = menu->items[0];
-  EXPECT_EQ(watcher.image, tray->ilPopupIcon0);
+  EXPECT_EQ(watcher.image, tray->ilPopupIcon0.get());
   EXPECT_NE(watcher.image, 0u);
   ASSERT_EQ(watcher.submenu.size(), 2u);
   EXPECT_EQ(watcher.submenu[0].caption, L"Enable");

@@ -99,7 +99,7 @@ TEST_F(MonitorEventTest, IsAHiddenTopLevelWindowRegisteredForMonitorInterfaces) 
   ASSERT_TRUE(sim.GetClientSize(h, w, ht));
   EXPECT_EQ(w, 120);
   EXPECT_EQ(ht, 7);
-  EXPECT_NE(form->FDevNotifyHandle, 0u);
+  EXPECT_NE(form->FDevNotifyHandle.get(), 0u);
   EXPECT_EQ(form->startingRect, kLeft);
   EXPECT_EQ(sim.GetForegroundWindow(), foreground) << "never activated";
 
@@ -121,7 +121,7 @@ TEST_F(MonitorEventTest, TheStartingLineGivesTopBeforeLeftOfTheNearestMonitor) {
 TEST_F(MonitorEventTest, WithoutTheRegistrationOnlyDisplayChangesArrive) {
   sim.FailOperation(Op::RegisterDeviceNotificationW, ERROR_ACCESS_DENIED);
   Create();
-  EXPECT_EQ(form->FDevNotifyHandle, 0u);
+  EXPECT_EQ(form->FDevNotifyHandle.get(), 0u);
   const auto log = Log();
   ASSERT_GE(log.size(), 3u);
   EXPECT_EQ(log[log.size() - 3], L"FC: TFrmMonitorEvent");
@@ -137,7 +137,7 @@ TEST_F(MonitorEventTest, WithoutTheRegistrationOnlyDisplayChangesArrive) {
 
 TEST_F(MonitorEventTest, DestroyingTheWindowReleasesTheRegistration) {
   Create();
-  const KernelHandle registration = form->FDevNotifyHandle;
+  const KernelHandle registration = form->FDevNotifyHandle.get();
   const WindowHandle h = form->Handle();
   form.reset();
   EXPECT_EQ(FrmMonitorEvent(), nullptr);
