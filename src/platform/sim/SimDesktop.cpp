@@ -53,7 +53,7 @@ int64_t Dist2(const TRect& a, const TRect& b) {  // squared gap between two rect
 
 // ---------------------------------------------------------------- state helpers
 
-ThreadCtx& SimDesktop::State::Me() {
+ThreadCtx& SimWindowSystem::State::Me() {
   auto id = std::this_thread::get_id();
   auto it = ctx.find(id);
   if (it != ctx.end()) return it->second;
@@ -67,24 +67,24 @@ ThreadCtx& SimDesktop::State::Me() {
   return ctx.emplace(id, c).first->second;
 }
 
-SimWin* SimDesktop::State::W(WindowHandle h) {
+SimWin* SimWindowSystem::State::W(WindowHandle h) {
   auto it = wins.find(h);
   return it == wins.end() ? nullptr : &it->second;
 }
-SimWin* SimDesktop::State::WErr(WindowHandle h) {
+SimWin* SimWindowSystem::State::WErr(WindowHandle h) {
   SimWin* w = W(h);
   if (!w) Err(ERROR_INVALID_WINDOW_HANDLE);
   return w;
 }
 
-std::vector<WindowHandle>* SimDesktop::State::Siblings(const SimWin& w) {
+std::vector<WindowHandle>* SimWindowSystem::State::Siblings(const SimWin& w) {
   if (w.messageOnly || w.h == desktop) return nullptr;
   if (w.parent == 0) return &top;
   SimWin* p = W(w.parent);
   return p ? &p->children : nullptr;
 }
 
-void SimDesktop::State::Unlink(WindowHandle h) {
+void SimWindowSystem::State::Unlink(WindowHandle h) {
   SimWin* w = W(h);
   if (!w) return;
   auto* sib = Siblings(*w);
@@ -99,12 +99,12 @@ void SimDesktop::State::Unlink(WindowHandle h) {
   sib->resize(kept);
 }
 
-void SimDesktop::State::Link(std::vector<WindowHandle>* sib, size_t idx, const SimWin& w) {
+void SimWindowSystem::State::Link(std::vector<WindowHandle>* sib, size_t idx, const SimWin& w) {
   sib->insert(sib->begin() + static_cast<std::ptrdiff_t>(idx), w.h);
   if (sib == &top && (w.ex & WS_EX_TOPMOST)) ++topmostListed;
 }
 
-void SimDesktop::State::SetTopmost(SimWin& w, bool on) {
+void SimWindowSystem::State::SetTopmost(SimWin& w, bool on) {
   if (((w.ex & WS_EX_TOPMOST) != 0) == on) return;
   if (Siblings(w) == &top && IndexIn(top, w.h) < top.size()) {
     if (on) ++topmostListed;
@@ -115,7 +115,7 @@ void SimDesktop::State::SetTopmost(SimWin& w, bool on) {
 }
 
 // Walks ask for the neighbour of the window found last, so look next to it first.
-size_t SimDesktop::State::IndexIn(const std::vector<WindowHandle>& sib, WindowHandle h) const {
+size_t SimWindowSystem::State::IndexIn(const std::vector<WindowHandle>& sib, WindowHandle h) const {
   const size_t n = sib.size();
   const WindowHandle* d = sib.data();
   for (size_t i = zHint > 0 ? zHint - 1 : 0; i < n && i <= zHint + 1; ++i)
@@ -125,7 +125,7 @@ size_t SimDesktop::State::IndexIn(const std::vector<WindowHandle>& sib, WindowHa
   return n;
 }
 
-void SimDesktop::State::PlaceTop(WindowHandle h) {
+void SimWindowSystem::State::PlaceTop(WindowHandle h) {
   SimWin* w = W(h);
   if (!w || !Siblings(*w) || h == shell) return;
   Unlink(h);
@@ -136,7 +136,7 @@ void SimDesktop::State::PlaceTop(WindowHandle h) {
   if (w->parent == 0) RaiseOwned(h);
 }
 
-void SimDesktop::State::PlaceBottom(WindowHandle h) {
+void SimWindowSystem::State::PlaceBottom(WindowHandle h) {
   SimWin* w = W(h);
   if (!w || !Siblings(*w) || h == shell) return;
   Unlink(h);
@@ -149,7 +149,7 @@ void SimDesktop::State::PlaceBottom(WindowHandle h) {
   Link(sib, idx, *w);
 }
 
-void SimDesktop::State::PlaceAfter(WindowHandle h, WindowHandle after) {
+void SimWindowSystem::State::PlaceAfter(WindowHandle h, WindowHandle after) {
   SimWin* w = W(h);
   if (!w || !Siblings(*w) || h == shell || h == after) return;
   Unlink(h);
@@ -168,7 +168,7 @@ void SimDesktop::State::PlaceAfter(WindowHandle h, WindowHandle after) {
 }
 
 // Owned windows stay above their owner when it is raised.
-void SimDesktop::State::RaiseOwned(WindowHandle h, int depth) {
+void SimWindowSystem::State::RaiseOwned(WindowHandle h, int depth) {
   if (depth > 32) return;
   SimWin* o = W(h);
   if (!o || o->ownedCount == 0) return;
@@ -188,7 +188,7 @@ void SimDesktop::State::RaiseOwned(WindowHandle h, int depth) {
 // Windows lets a thread take the foreground when its process owns the foreground window or got
 // the user's last input, when it shares input with the foreground thread, when there is no
 // foreground window, or when the lock time-out has passed since the last input.
-bool SimDesktop::State::CanSetForeground(uint32_t tid) const {
+bool SimWindowSystem::State::CanSetForeground(uint32_t tid) const {
   if (!lockEnforced || lockTimeout == 0 || fg == 0) return true;
   if (now - lastInputTime >= lockTimeout) return true;
   auto it = wins.find(fg);
@@ -199,7 +199,7 @@ bool SimDesktop::State::CanSetForeground(uint32_t tid) const {
   return attached.count({tid, it->second.tid}) > 0 || attached.count({it->second.tid, tid}) > 0;
 }
 
-void SimDesktop::State::Activate(WindowHandle h) {
+void SimWindowSystem::State::Activate(WindowHandle h) {
   SimWin* w = W(h);
   if (!w) return;
   WindowHandle root = h;
@@ -213,13 +213,13 @@ void SimDesktop::State::Activate(WindowHandle h) {
   PlaceTop(root);
 }
 
-void SimDesktop::State::UserInput(WindowHandle to) {
+void SimWindowSystem::State::UserInput(WindowHandle to) {
   auto it = wins.find(to);
   if (it != wins.end()) lastInputPid = it->second.pid;
   lastInputTime = now;
 }
 
-void SimDesktop::State::ActivateNext(WindowHandle leaving) {
+void SimWindowSystem::State::ActivateNext(WindowHandle leaving) {
   if (fg != leaving) return;
   for (auto x : top) {
     if (x == leaving || x == tray || x == shell) continue;
@@ -235,7 +235,7 @@ void SimDesktop::State::ActivateNext(WindowHandle leaving) {
   focus = fg;
 }
 
-void SimDesktop::State::RemoveWindowL(WindowHandle h,
+void SimWindowSystem::State::RemoveWindowL(WindowHandle h,
                                       std::vector<std::pair<WindowHandle, std::shared_ptr<WindowProc>>>* removed) {
   SimWin* w = W(h);
   if (!w) return;
@@ -267,7 +267,7 @@ void SimDesktop::State::RemoveWindowL(WindowHandle h,
   sentCv.notify_all();  // senders waiting on this window give up
 }
 
-TRect SimDesktop::State::MaxRect(const SimWin& w, const TRect& from) const {
+TRect SimWindowSystem::State::MaxRect(const SimWin& w, const TRect& from) const {
   const SimMon* m = MonFromRect(from, MONITOR_DEFAULTTONEAREST);
   if (!m) return from;
   if (!(w.style & (WS_THICKFRAME | WS_CAPTION))) return m->bounds;
@@ -275,7 +275,7 @@ TRect SimDesktop::State::MaxRect(const SimWin& w, const TRect& from) const {
   return TRect{m->work.Left - f, m->work.Top - f, m->work.Right + f, m->work.Bottom + f};
 }
 
-void SimDesktop::State::Minimize(SimWin& w) {
+void SimWindowSystem::State::Minimize(SimWin& w) {
   if (w.style & WS_MINIMIZE) return;
   w.restoreToMax = (w.style & WS_MAXIMIZE) != 0;
   if (w.restoreToMax) w.maxFrom = w.rect;
@@ -285,14 +285,14 @@ void SimDesktop::State::Minimize(SimWin& w) {
   if (w.parent == 0) PlaceBottom(w.h);
 }
 
-void SimDesktop::State::Maximize(SimWin& w) {
+void SimWindowSystem::State::Maximize(SimWin& w) {
   if (!(w.style & (WS_MINIMIZE | WS_MAXIMIZE))) w.restore = w.rect;
   w.style = (w.style & ~WS_MINIMIZE) | WS_MAXIMIZE;
   w.restoreToMax = false;
   w.rect = MaxRect(w, w.restore);
 }
 
-void SimDesktop::State::RestoreNormal(SimWin& w) {
+void SimWindowSystem::State::RestoreNormal(SimWin& w) {
   if (w.style & WS_MINIMIZE) {
     w.style &= ~WS_MINIMIZE;
     if (w.restoreToMax) {  // back to maximized on the monitor it was maximized on
@@ -308,13 +308,13 @@ void SimDesktop::State::RestoreNormal(SimWin& w) {
   }
 }
 
-const SimMon* SimDesktop::State::Primary() const {
+const SimMon* SimWindowSystem::State::Primary() const {
   for (auto& m : mons)
     if (m.primary) return &m;
   return mons.empty() ? nullptr : &mons.front();
 }
 
-const SimMon* SimDesktop::State::MonFromRect(const TRect& r, uint32_t flags) const {
+const SimMon* SimWindowSystem::State::MonFromRect(const TRect& r, uint32_t flags) const {
   const SimMon* best = nullptr;
   int64_t bestArea = 0;
   for (auto& m : mons) {
@@ -332,11 +332,11 @@ const SimMon* SimDesktop::State::MonFromRect(const TRect& r, uint32_t flags) con
   return best;
 }
 
-const SimMon* SimDesktop::State::MonFromPoint(TPoint p, uint32_t flags) const {
+const SimMon* SimWindowSystem::State::MonFromPoint(TPoint p, uint32_t flags) const {
   return MonFromRect(TRect{p.x, p.y, p.x + 1, p.y + 1}, flags);
 }
 
-void SimDesktop::State::SyncShell() {
+void SimWindowSystem::State::SyncShell() {
   const SimMon* p = Primary();
   TRect pb = p ? p->bounds : TRect{};
   TRect virt{};
@@ -357,7 +357,7 @@ void SimDesktop::State::SyncShell() {
   }
 }
 
-void SimDesktop::State::PostDisplayChange() {
+void SimWindowSystem::State::PostDisplayChange() {
   const SimMon* p = Primary();
   const auto w = p ? static_cast<uint32_t>(p->bounds.Width()) & 0xFFFF : 0;
   const auto h = p ? static_cast<uint32_t>(p->bounds.Height()) & 0xFFFF : 0;
@@ -367,7 +367,7 @@ void SimDesktop::State::PostDisplayChange() {
   }
 }
 
-uint32_t SimDesktop::State::AddProcessL(const std::wstring& exe, uint32_t rid, bool tokenOpens) {
+uint32_t SimWindowSystem::State::AddProcessL(const std::wstring& exe, uint32_t rid, bool tokenOpens) {
   SimProc p;
   p.pid = NewId();
   p.exe = exe;
@@ -379,7 +379,7 @@ uint32_t SimDesktop::State::AddProcessL(const std::wstring& exe, uint32_t rid, b
   return pid;
 }
 
-uint32_t SimDesktop::State::AddThreadL(uint32_t pid) {
+uint32_t SimWindowSystem::State::AddThreadL(uint32_t pid) {
   const uint32_t tid = NewId();
   threadPid[tid] = pid;
   auto it = procs.find(pid);
@@ -387,7 +387,7 @@ uint32_t SimDesktop::State::AddThreadL(uint32_t pid) {
   return tid;
 }
 
-WindowHandle SimDesktop::State::NewWindowL(SimWin w, bool topOfBand) {
+WindowHandle SimWindowSystem::State::NewWindowL(SimWin w, bool topOfBand) {
   nextHwnd += 0x2A;
   w.h = nextHwnd;
   const WindowHandle h = w.h;
@@ -647,7 +647,7 @@ bool SimWindowSystem::RunWhileWaiting(std::unique_lock<std::mutex>& lk, WindowHa
   return s_->W(h) != nullptr;
 }
 
-bool SimDesktop::State::DeactivationWaitsL(WindowHandle h) {
+bool SimWindowSystem::State::DeactivationWaitsL(WindowHandle h) {
   if (fg == 0 || fg == h) return false;
   const SimWin* f = W(fg);
   if (!f || !f->hung) return false;

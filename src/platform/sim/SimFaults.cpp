@@ -134,7 +134,7 @@ const char* SimWindowSystem::FaultKindName(FaultKind kind) {
   return "?";
 }
 
-std::optional<uint32_t> SimDesktop::State::Enter(Op op, const FaultTarget& target) {
+std::optional<uint32_t> SimWindowSystem::State::Enter(Op op, const FaultTarget& target) {
   ++calls[static_cast<size_t>(op)];
   partialWrite = false;
   if (budget) CheckBudgetL(op);
@@ -153,7 +153,7 @@ std::optional<uint32_t> SimDesktop::State::Enter(Op op, const FaultTarget& targe
   return code;
 }
 
-MonitorHandle SimDesktop::State::MonitorOfL(const FaultTarget& target) {
+MonitorHandle SimWindowSystem::State::MonitorOfL(const FaultTarget& target) {
   const SimMon* m = nullptr;
   if (target.monitor) {
     for (const SimMon& x : mons)
@@ -170,7 +170,7 @@ MonitorHandle SimDesktop::State::MonitorOfL(const FaultTarget& target) {
   return m && !m->primary ? m->h : 0;
 }
 
-std::vector<SimDesktop::FaultKind> SimDesktop::State::KindsL(const FaultRow& row, const FaultTarget& target) {
+std::vector<SimDesktop::FaultKind> SimWindowSystem::State::KindsL(const FaultRow& row, const FaultTarget& target) {
   std::vector<FaultKind> kinds;
   if (row.errorKind) kinds.push_back(FaultKind::Error);
   if (row.timeout) {
@@ -189,7 +189,7 @@ std::vector<SimDesktop::FaultKind> SimDesktop::State::KindsL(const FaultRow& row
   return kinds;
 }
 
-std::optional<uint32_t> SimDesktop::State::NumberedFaultL(Op op, const FaultTarget& target) {
+std::optional<uint32_t> SimWindowSystem::State::NumberedFaultL(Op op, const FaultTarget& target) {
   const FaultRow* row = FindFaultRow(op);
   if (!row) return std::nullopt;
   ++callNo;
@@ -232,7 +232,7 @@ std::optional<uint32_t> SimDesktop::State::NumberedFaultL(Op op, const FaultTarg
   return result;
 }
 
-void SimDesktop::State::MonitorGoneL(MonitorHandle m) {
+void SimWindowSystem::State::MonitorGoneL(MonitorHandle m) {
   auto it = std::find_if(mons.begin(), mons.end(), [&](const SimMon& x) { return x.h == m; });
   const SimMon* p = Primary();
   if (it == mons.end() || it->primary || !p) return;
@@ -263,7 +263,7 @@ void SimDesktop::State::MonitorGoneL(MonitorHandle m) {
   PostDisplayChange();
 }
 
-void SimDesktop::State::CheckBudgetL(Op op) {
+void SimWindowSystem::State::CheckBudgetL(Op op) {
   const bool pump = op == Op::PumpOneMessage || op == Op::ProcessPendingMessages;
   ++budgetCalls;
   if (!budgetExceeded) {

@@ -8,11 +8,11 @@ namespace tessary::sim {
 
 using namespace tessary::wc;
 
-std::wstring SimDesktop::State::Lower(const std::wstring& s) { return SimLower(s); }
+std::wstring SimWindowSystem::State::Lower(const std::wstring& s) { return SimLower(s); }
 
 // Absolute, backslash-separated, without "." / ".." or a trailing separator; a relative path is
 // taken from the program's folder (the current directory of a program started from Explorer).
-std::wstring SimDesktop::State::Norm(const std::wstring& path) const {
+std::wstring SimWindowSystem::State::Norm(const std::wstring& path) const {
   std::wstring p = path;
   std::replace(p.begin(), p.end(), L'/', L'\\');
   const bool absolute = p.size() >= 2 && p[1] == L':';
@@ -45,17 +45,17 @@ std::wstring SimDesktop::State::Norm(const std::wstring& path) const {
   return out;
 }
 
-std::wstring SimDesktop::State::ParentOf(const std::wstring& norm) {
+std::wstring SimWindowSystem::State::ParentOf(const std::wstring& norm) {
   auto cut = norm.find_last_of(L'\\');
   return cut == std::wstring::npos ? L"" : norm.substr(0, cut);
 }
 
-bool SimDesktop::State::DirExistsL(const std::wstring& norm) const {
+bool SimWindowSystem::State::DirExistsL(const std::wstring& norm) const {
   if (norm.size() == 2 && norm[1] == L':') return true;  // a drive root
   return dirs.count(SimLower(norm)) > 0;
 }
 
-void SimDesktop::State::MkdirsL(const std::wstring& norm) {
+void SimWindowSystem::State::MkdirsL(const std::wstring& norm) {
   if (norm.empty() || DirExistsL(norm)) return;
   MkdirsL(ParentOf(norm));
   dirs[SimLower(norm)] = norm;
@@ -259,7 +259,7 @@ bool SimWindowSystem::WriteWholeFile(const std::wstring& path, const std::vector
   return true;
 }
 
-const SimFile* SimDesktop::State::FileToReadL(const std::wstring& path) {
+const SimFile* SimWindowSystem::State::FileToReadL(const std::wstring& path) {
   const std::wstring n = Norm(path);
   const std::wstring k = SimLower(n);
   if (dirs.count(k)) {

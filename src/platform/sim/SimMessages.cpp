@@ -23,13 +23,13 @@ namespace {
 constexpr uint32_t kMinTimer = 10;  // USER_TIMER_MINIMUM
 }
 
-bool SimDesktop::State::RealThreadL(uint32_t tid) const {
+bool SimWindowSystem::State::RealThreadL(uint32_t tid) const {
   for (auto& [id, c] : ctx)
     if (c.tid == tid) return true;
   return false;
 }
 
-std::shared_ptr<SimSent> SimDesktop::State::TakeSentL(uint32_t tid) {
+std::shared_ptr<SimSent> SimWindowSystem::State::TakeSentL(uint32_t tid) {
   auto it = sent.find(tid);
   if (it == sent.end()) return nullptr;
   while (!it->second.empty()) {

@@ -163,7 +163,7 @@ struct FaultSpec {
   int skip = 0;  // calls that still succeed before the faults begin
 };
 
-struct SimDesktop::State {
+struct SimWindowSystem::State {
   mutable std::mutex mu;
   std::map<uint32_t, uint32_t> layoutChars;  // SetLayoutChar
 

@@ -279,7 +279,7 @@ bool SimWindowSystem::IsDebuggerPresent() {
 
 // ---------------------------------------------------------------- keyboard
 
-void SimDesktop::State::ApplyKey(uint8_t vk, bool down) {
+void SimWindowSystem::State::ApplyKey(uint8_t vk, bool down) {
   auto set = [&](uint8_t k, bool d) {
     if (d) {
       if (!(keyQueue[k] & 0x80)) keyQueue[k] ^= 0x01;  // toggles on each press
@@ -304,7 +304,7 @@ void SimDesktop::State::ApplyKey(uint8_t vk, bool down) {
   merge(VK_MENU, VK_LMENU, VK_RMENU);
 }
 
-void SimDesktop::State::KeyPhysL(uint8_t vk, bool down) {
+void SimWindowSystem::State::KeyPhysL(uint8_t vk, bool down) {
   keyPhys[vk] = down;
   if (!down && watchedVk == vk && !releaseSeen) {
     releaseSeen = true;
@@ -312,7 +312,7 @@ void SimDesktop::State::KeyPhysL(uint8_t vk, bool down) {
   }
 }
 
-uint32_t SimDesktop::State::PhysMods() const {
+uint32_t SimWindowSystem::State::PhysMods() const {
   uint32_t m = 0;
   if (keyPhys[VK_SHIFT] || keyPhys[VK_LSHIFT] || keyPhys[VK_RSHIFT]) m |= MOD_SHIFT;
   if (keyPhys[VK_CONTROL] || keyPhys[VK_LCONTROL] || keyPhys[VK_RCONTROL]) m |= MOD_CONTROL;
@@ -321,7 +321,7 @@ uint32_t SimDesktop::State::PhysMods() const {
   return m;
 }
 
-bool SimDesktop::State::HotkeyTaken(uint32_t mods, uint32_t vk) const {
+bool SimWindowSystem::State::HotkeyTaken(uint32_t mods, uint32_t vk) const {
   mods &= ~MOD_NOREPEAT;
   for (auto& k : hotkeys)
     if ((k.mods & ~MOD_NOREPEAT) == mods && k.vk == vk) return true;
