@@ -370,6 +370,44 @@ int Fg() {
     return 0;
 }
 
+// Every open popup menu, top first: "MENU l t r b", then per item "MITEM i l t r b flags=F text=T"
+// (F: sep, popup, checked, grayed joined by "," or "-"; T as shown, without its "&"). The menu's
+// handle is only good in its own process: menuhook.dll, beside the probe, reads it there.
+int Menus() {
+    wchar_t dll[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, dll, MAX_PATH);
+    if (wchar_t* slash = std::wcsrchr(dll, L'\\')) std::wcscpy(slash + 1, L"menuhook.dll");
+    HMODULE mod = LoadLibraryW(dll);
+    const auto proc = mod ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(mod, "MenuHook"))) : nullptr;
+    HANDLE map = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 32768 * sizeof(wchar_t),
+                                    L"Local\\uiprobe-menus");
+    auto* page = map ? static_cast<wchar_t*>(MapViewOfFile(map, FILE_MAP_ALL_ACCESS, 0, 0, 0)) : nullptr;
+    if (!proc || !page) {
+        std::fprintf(stderr, "uiprobe: menuhook.dll or the shared page missing\n");
+        return 1;
+    }
+    const UINT ask = RegisterWindowMessageW(L"uiprobe.menus");
+    int rc = 0;
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        wchar_t cls[256] = {};
+        RECT r{};
+        if (!IsWindowVisible(w) || !GetClassNameW(w, cls, 256) || std::wcscmp(cls, L"#32768") != 0 ||
+            !GetWindowRect(w, &r))
+            continue;
+        std::printf("MENU %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+        page[0] = L'\0';
+        HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, proc, mod, GetWindowThreadProcessId(w, nullptr));
+        DWORD_PTR ignored = 0;
+        if (!hook || !SendMessageTimeoutW(w, ask, 0, 0, SMTO_ABORTIFHUNG, 3000, &ignored) || page[0] == L'\0')
+            rc = 1;
+        if (hook) UnhookWindowsHookEx(hook);
+        PrintUtf8(page);
+    }
+    UnmapViewOfFile(page);
+    CloseHandle(map);
+    return rc;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -384,6 +422,7 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"--fg" && argc == 2) return Fg();
     if (mode == L"--active" && argc == 3) return Active(argv[2]);
     if (mode == L"--fit" && argc == 3) return Fit(argv[2]);
+    if (mode == L"--menus" && argc == 2) return Menus();
     if (mode == L"--rect" && argc == 3) {
         HWND top = Top(argv[2], true);
         RECT r{};
