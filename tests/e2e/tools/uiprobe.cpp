@@ -3,8 +3,10 @@
 //   uiprobe --list CLASS          the first top-level window of that class, then every descendant:
 //                                 "WINDOW style=HEX ex=HEX classstyle=HEX visible=V rect=l,t,r,b client=w,h
 //                                  clientat=x,y dpi=D text=T"
-//                                 "CHILD class=C style=HEX visible=V enabled=E check=K rect=l,t,r,b text=T"
-//                                 (rect and clientat in screen pixels; K: BM_GETCHECK of a button, else
+//                                 "CHILD class=C kind=D style=HEX visible=V enabled=E check=K rect=l,t,r,b text=T"
+//                                 (D: push, check, radio, group, owner (owner-drawn), buttonN (another
+//                                 button type N), memo (multi-line edit), edit, or -; rect and clientat
+//                                 in screen pixels; K: BM_GETCHECK of a button, else
 //                                 -1; text with CR LF written as \r\n); a tab control or list box is
 //                                 followed by "ITEMS count=N sel=S" and "ITEM i T" for its first 250
 //                                 tabs or rows
@@ -177,6 +179,26 @@ bool TabCenter(HWND top, const std::wstring& text, POINT& at) {
     return false;
 }
 
+// What a control is to the user, from its class and style.
+std::string Kind(const wchar_t* cls, LONG style) {
+    if (_wcsicmp(cls, L"Button") == 0) {
+        switch (style & BS_TYPEMASK) {
+            case BS_PUSHBUTTON:
+            case BS_DEFPUSHBUTTON: return "push";
+            case BS_CHECKBOX:
+            case BS_AUTOCHECKBOX: return "check";
+            case BS_RADIOBUTTON:
+            case BS_AUTORADIOBUTTON: return "radio";
+            case BS_GROUPBOX: return "group";
+            case BS_OWNERDRAW: return "owner";
+            default: return "button" + std::to_string(style & BS_TYPEMASK);
+        }
+    }
+    if (_wcsicmp(cls, L"Static") == 0) return (style & SS_TYPEMASK) == SS_OWNERDRAW ? "owner" : "-";
+    if (_wcsicmp(cls, L"Edit") == 0) return (style & ES_MULTILINE) != 0 ? "memo" : "edit";
+    return "-";
+}
+
 // Tabs and rows are not window text: without them a tab control or list box would show nothing.
 void Items(HWND ch, const wchar_t* cls) {
     const bool tabs = std::wcscmp(cls, WC_TABCONTROLW) == 0;
@@ -224,6 +246,7 @@ int List(const wchar_t* cls) {
         GetWindowRect(ch, &r);
         std::printf("CHILD class=");
         PrintUtf8(chCls);
+        std::printf(" kind=%s", Kind(chCls, GetWindowLongW(ch, GWL_STYLE)).c_str());
         // A button's check state; -1 for other classes (the message means something else to them).
         const long check =
             _wcsicmp(chCls, L"Button") == 0 ? static_cast<long>(SendMessageW(ch, BM_GETCHECK, 0, 0)) : -1;
