@@ -37,7 +37,7 @@ lab_hotplug single >/dev/null 2>&1 || e2e_fail "hot-plug: one monitor" "lab_hotp
 # Each change shows only in the program's log, and saving it between them would end their fold.
 sleep 0.5
 lab_hotplug two >/dev/null 2>&1 || e2e_fail "hot-plug: two monitors" "lab_hotplug two failed"
-sleep 0.5
+sleep 0.5 # as above
 # The monitor wakes up: a line of its own also ends the fold of the two display-change lines.
 devchange arrival "$NAME" >"$E2E_OUT/devchange-arrival2.txt"
 

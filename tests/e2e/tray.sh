@@ -25,8 +25,8 @@ icon_now() { # grey|colour: the icon's colour now; ICON_SAT keeps the saturation
   if [ "$1" = grey ]; then awk -v s="${ICON_SAT:-1}" 'BEGIN { exit !(s < 0.05) }'
   else awk -v s="${ICON_SAT:-0}" 'BEGIN { exit !(s > 0.1) }'; fi
 }
-icon_is() { # grey|colour: waits up to 6 s (the tray's timer ticks every 1.3 s)
-  e2e_wait_until -i 0.2 6 icon_now "$1" && return 0
+icon_is() { # grey|colour: waits up to 15 s (the tray's timer ticks every 1.3 s; a loaded machine lags)
+  e2e_wait_until -i 0.2 15 icon_now "$1" && return 0
   echo "saturation ${ICON_SAT:-none}"
   return 1
 }

@@ -181,7 +181,11 @@ icon_at() {
   h="$(awk '/^ *Height:/ { print $2 }' <<<"$info")"
   ICON_X=$((x + 10)) ICON_Y=$((y + h / 2))
 }
-right_click_icon() { xdotool mousemove "$ICON_X" "$ICON_Y" sleep 0.2 click 3; }
+# A menu still closing would take the click for itself: the last one is gone first.
+right_click_icon() {
+  e2e_wait_until 3 menu_closed
+  xdotool mousemove "$ICON_X" "$ICON_Y" sleep 0.2 click 3
+}
 # The menus' rectangles, top first.
 menu_rects() { probe --rects "$POPUP_MENU_CLASS"; }
 menu_count_at_least() { [ "$(menu_rects | grep -c .)" -ge "$1" ]; }
@@ -206,7 +210,10 @@ menu_item() {
 # its middle.
 menu_click() {
   local l t r b
-  e2e_wait_until 5 menu_item "$1" >/dev/null || return 1
+  if ! e2e_wait_until 5 menu_item "$1" >/dev/null; then
+    echo "menu_click: no item \"$1\" in the open menus: $(probe --menus | paste -sd'|')" >&2
+    return 1
+  fi
   read -r l t r b < <(menu_item "$1")
   [ -n "${b:-}" ] || return 1
   xdotool mousemove $(((l + r) / 2)) $(((t + b) / 2)) sleep 0.2 click 1
