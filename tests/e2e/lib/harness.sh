@@ -73,6 +73,8 @@ e2e_begin() {
   else
     lab_attach_or_up "$_b_layout" || { e2e_fail "lab starts" "could not start the Wine lab"; e2e_finish; }
   fi
+  # Again: a lab started afresh has set its own exit trap.
+  trap e2e_end EXIT
   e2e_tools "$_b_tools" || { e2e_fail "test tools built" "$E2E_TOOLS_MISSING missing"; e2e_finish; }
   E2E_OUT="$LAB_ROOT/$_b_name"
   if [ "$_b_exe" = 1 ]; then
