@@ -10,11 +10,10 @@ set -uo pipefail
 REPO="$(cd "$(dirname "$0")/.." && pwd)"
 N="${1:-40}"
 : "${LAB_TOOLS:=$REPO/build/win}"
-. "$REPO/tests/e2e/lib/check.sh"
-. "$REPO/tests/e2e/lib/windows.sh"
+. "$REPO/tests/e2e/lib/harness.sh"
 lab_attach_or_up two || { echo "lab did not start" >&2; exit 1; }
 trap 'e2e_cleanup; lab_down' EXIT
-e2e_tools || exit 1
+e2e_tools testwin,dlgtext || exit 1
 minihotkey="$(lab_tool minihotkey)" && keylatency="$(lab_tool keylatency)" || exit 1
 E2E_OUT="$LAB_ROOT/bench-hotkey"
 mkdir -p "$E2E_OUT"
@@ -62,7 +61,7 @@ minihotkey_block() {
   done
   grep -q '^ready' "$E2E_OUT/minihotkey.txt" || { echo "minihotkey: $(cat "$E2E_OUT/minihotkey.txt")" >&2; exit 1; }
   presses minihotkey "$1"
-  lab_run 30 "$TESTWIN" --close-class TessaryBenchMiniHotkey >/dev/null
+  tw --close-class TessaryBenchMiniHotkey >/dev/null
   wait "$pid" 2>/dev/null
 }
 

@@ -9,11 +9,10 @@ set -uo pipefail
 REPO="$(cd "$(dirname "$0")/.." && pwd)"
 N="${1:-10}"
 : "${LAB_TOOLS:=$REPO/build/win}"
-. "$REPO/tests/e2e/lib/check.sh"
-. "$REPO/tests/e2e/lib/windows.sh"
+. "$REPO/tests/e2e/lib/harness.sh"
 lab_attach_or_up two || { echo "lab did not start" >&2; exit 1; }
 trap 'e2e_cleanup; lab_down' EXIT
-e2e_tools || exit 1
+e2e_tools testwin,dlgtext || exit 1
 minimove="$(lab_tool minimove)" || exit 1
 E2E_OUT="$LAB_ROOT/bench"
 exe="$(e2e_private_exe bench)" || { echo "Tessary.exe not built in $LAB_TOOLS" >&2; exit 1; }

@@ -17,13 +17,11 @@ ROUNDS="${2:-5}"
 DELAY_MS=1000
 : "${LAB_TOOLS:=$REPO/build/win}"
 export E2E_LIFE_SECS="${E2E_LIFE_SECS:-1800}" E2E_TRACE_POS=1
-. "$REPO/tests/e2e/lib/check.sh"
-. "$REPO/tests/e2e/lib/windows.sh"
-mini="$(lab_tool minirestore)" && DEVCHANGE="$(lab_tool devchange)" || exit 1
-. "$REPO/tests/e2e/lib/watcher.sh"
+. "$REPO/tests/e2e/lib/harness.sh"
+mini="$(lab_tool minirestore)" || exit 1
 lab_attach_or_up two || { echo "lab did not start" >&2; exit 1; }
 trap 'e2e_cleanup; lab_down' EXIT
-e2e_tools || exit 1
+e2e_tools testwin,dlgtext,devchange || exit 1
 E2E_OUT="$LAB_ROOT/bench-restore"
 rm -rf "$E2E_OUT" && mkdir -p "$E2E_OUT"
 exe="$(e2e_private_exe bench-restore)" || { echo "Tessary.exe not built in $LAB_TOOLS" >&2; exit 1; }

@@ -17,8 +17,7 @@ ROUNDS="${3:-7}"
 : "${LAB_TOOLS:=$REPO/build/win}"
 # Opening 200 windows takes minutes: they must outlive it and the runs.
 export E2E_LIFE_SECS="${E2E_LIFE_SECS:-1200}"
-. "$REPO/tests/e2e/lib/check.sh"
-. "$REPO/tests/e2e/lib/windows.sh"
+. "$REPO/tests/e2e/lib/harness.sh"
 bench="$(lab_tool snapshot_bench)" || exit 1
 # Xvfb admits 256 clients by default and a Wine program with a window holds two: window 127 would
 # not open. A lab of its own, with room for a thousand.
@@ -26,7 +25,7 @@ Xvfb() { exec Xvfb "$@" -maxclients 1024; }
 unset LAB_ROOT
 lab_up two || { echo "lab did not start" >&2; exit 1; }
 trap 'e2e_cleanup; lab_down' EXIT
-e2e_tools || exit 1
+e2e_tools testwin,dlgtext || exit 1
 E2E_OUT="$LAB_ROOT/bench-snapshot"
 mkdir -p "$E2E_OUT"
 

@@ -7,7 +7,7 @@ packages=(
   cmake g++ make libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine64 wine fonts-wine xvfb x11-xserver-utils x11-utils xdotool openbox imagemagick
-  procps nsis zip unzip xserver-xephyr python3 python3-yaml
+  procps nsis zip unzip xserver-xephyr python3 python3-yaml binutils
   clang libclang-rt-14-dev
 )
 

@@ -68,18 +68,10 @@ mean() { awk -v c="$2" -v a="$3" -v b="$4" '$1 >= a && $1 <= b { s += $c; n++ } 
 
 soak_wine() {
   local cycles="${CYCLES:-50}" p=soak a0 b0 c0 cycle rss mem handles gdi user took bad=0 t0
-  . "$REPO/tests/e2e/lib/check.sh"
-  . "$REPO/tests/e2e/lib/windows.sh"
-  . "$REPO/tests/e2e/lib/ui.sh"
-  . "$REPO/tests/e2e/lib/watcher.sh"
+  . "$REPO/tests/e2e/lib/harness.sh"
   lab_attach_or_up two || { echo "!! could not start the Wine lab"; return 1; }
   trap 'e2e_cleanup; lab_down' EXIT
-  # shellcheck disable=SC2034 # UIPROBE: for lib/ui.sh
-  if ! e2e_tools || ! UIPROBE="$(lab_tool uiprobe)" || ! DEVCHANGE="$(lab_tool devchange)" ||
-    ! PROCMEM="$(lab_tool procmem)"; then
-    echo "!! testwin, dlgtext, uiprobe, devchange or procmem missing in LAB_TOOLS"
-    return 1
-  fi
+  e2e_tools testwin,dlgtext,uiprobe,devchange,procmem || { echo "!! $E2E_TOOLS_MISSING missing in LAB_TOOLS"; return 1; }
   # Kept after the lab goes, for a failed run's logs.
   E2E_OUT="$REPO/build/soak-wine"
   rm -rf "$E2E_OUT" && mkdir -p "$E2E_OUT"
@@ -105,7 +97,7 @@ soak_wine() {
     # Let the cycle end (the main window hides, the snapshot timer runs again) before sampling.
     sleep 1.5
     rss="$(wine_rss_kb)"
-    mem="$(lab_run 30 "$PROCMEM" Tessary.exe | tr -d '\r')"
+    mem="$(lab_run 30 "${E2E_TOOL[procmem]}" Tessary.exe | tr -d '\r')"
     read -r ws priv handles gdi user < <(awk '/^MEM pid/ { print $5, $7, $9, $11, $13 }' <<<"$mem")
     printf '%6d %9s %9s %8s %6s %6s %6s %s\n' "$cycle" "$rss" "${ws:--}" "${priv:--}" "${handles:--}" "${gdi:--}" \
       "${user:--}" "$ok" | tee -a "$table"

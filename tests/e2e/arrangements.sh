@@ -13,20 +13,10 @@
 #    does not respond.
 # Arguments pick scenarios: bash tests/e2e/arrangements.sh desks report
 set -uo pipefail
-. "$(dirname "$0")/lib/check.sh"
-. "$(dirname "$0")/lib/windows.sh"
-. "$(dirname "$0")/lib/ui.sh"
-. "$(dirname "$0")/lib/watcher.sh"
-lab_attach_or_up two || { e2e_fail "lab starts" "could not start the Wine lab"; e2e_finish; }
+. "$(dirname "$0")/lib/harness.sh"
 # A hung window would outlive the script by its own time-out: woken first.
-trap 'tw --wake report-h >/dev/null 2>&1; e2e_cleanup; lab_down' EXIT
-# shellcheck disable=SC2034 # UIPROBE: for lib/ui.sh
-if ! e2e_tools || ! UIPROBE="$(lab_tool uiprobe)" || ! DEVCHANGE="$(lab_tool devchange)"; then
-  e2e_fail "test tools built" "testwin.exe, dlgtext.exe, uiprobe.exe or devchange.exe missing"
-  e2e_finish
-fi
-E2E_OUT="$LAB_ROOT/arrangements"
-mkdir -p "$E2E_OUT"
+e2e_on_exit 'tw --wake report-h >/dev/null 2>&1'
+e2e_begin arrangements --tools testwin,dlgtext,uiprobe,devchange
 SHOTS="${E2E_SHOT_DIR:-$E2E_OUT}"
 mkdir -p "$SHOTS"
 
@@ -36,7 +26,7 @@ MIXED='2 monitors: 1920x1080 at (0, 0) primary; 2560x1440 at (1920, 0)'
 
 # A program under another executable name, so that the main window's program label changes.
 other_exe="$E2E_OUT/otherwin.exe"
-cp "$TESTWIN" "$other_exe"
+cp "${E2E_TOOL[testwin]}" "$other_exe"
 win_open_as() {
   local exe="$1" out="$E2E_OUT/win-$2.txt"; shift
   lab_run "$(e2e_life 150)" "$exe" --open "$@" normal >"$out" 2>&1 &
@@ -51,28 +41,22 @@ re() { sed 's/[][().*^$+?{}|\\]/\\&/g' <<<"$1"; }
 brackets() { sed -E 's/^([-0-9]+) ([-0-9]+) ([-0-9]+) ([-0-9]+)$/[\1, \2, \3, \4]/' <<<"$1"; }
 
 
-# shows EXE TITLE: "1 1" once the main window's labels show that program (polled up to 5 s).
+# shows EXE TITLE: "1 1" once the main window's labels show that program (polled up to 10 s).
 shows() {
-  local got=""
-  for _ in $(seq 1 25); do
-    got="$(ui_shown "$(probe --list "$MAIN")" "$1" "Title: $2")"
-    [ "$got" = "1 1" ] && break
-    sleep 0.2
-  done
-  echo "$got"
+  e2e_wait_until -i 0.2 10 shows_now "$1" "$2"
+  echo "$SHOWS"
 }
+shows_now() { SHOWS="$(ui_shown "$(probe --list "$MAIN")" "$1" "Title: $2")"; [ "$SHOWS" = "1 1" ]; }
 
 
 # main_hides SECS: "hidden" once the main window is hidden (a cycle ends so unless a program could
 # not go back), within SECS; "never" otherwise.
 main_hides() {
-  for _ in $(seq 1 $(($1 * 4))); do
-    [ "$(main_visible)" = 0 ] && { echo hidden; return 0; }
-    sleep 0.25
-  done
+  e2e_wait_until -i 0.25 "$1" main_hidden && { echo hidden; return 0; }
   echo never
   return 1
 }
+main_hidden() { [ "$(main_visible)" = 0 ]; }
 
 # cycle_runs SECS: the main window shows (the countdown after a monitor's arrival) and hides again
 # within SECS; "shown hidden" when it did.
@@ -122,11 +106,12 @@ scenario_undock() {
   watcher_programs undock
   a0="$(win_rect undock-a)"; b0="$(win_rect undock-b)"; c0="$(win_rect undock-c)"
   monitor_sleeps undock
-  # Working on one monitor: several snapshots of the one-monitor arrangement, a window dragged.
+  # Working on one monitor: several snapshots of the one-monitor arrangement (seen only in the
+  # log, which Save would end the run of), a window dragged.
   sleep 2
   user_moves undock-a 700 400 960 540
   win_front undock-c
-  sleep 2
+  sleep 2 # snapshots of the drag
   e2e_eq "undock: the dragged window stays where the user put it while undocked" "700 400 1660 940" "$(win_rect undock-a)"
   lab_hotplug two >/dev/null 2>&1 || e2e_fail "undock: hot-plug back to two monitors" "lab_hotplug two failed"
   took="$(wait_rect undock-a "$a0" 20)"
@@ -155,7 +140,7 @@ scenario_desks() {
   # Work at the other desk: a program on its monitor; program c dragged on the primary.
   win_open desks-d 2200 200 1280 720 normal || e2e_fail "desks: a program opens at the other desk" "no ready line"
   user_moves desks-c 600 300 800 500
-  sleep 2
+  sleep 2 # snapshots of the other desk
   # Undocked again, then back at the first desk.
   d="$(win_rect desks-d)"
   devchange removal
@@ -163,7 +148,7 @@ scenario_desks() {
   read -r l t r b <<<"$d"
   user_moves desks-d $((l - 1920)) "$t" $((r - l)) $((b - t))
   pd="$(win_rect desks-d)"
-  sleep 2
+  sleep 2 # snapshots of the undocked arrangement
   monitor_wakes desks
   took="$(wait_rect desks-a "$a0" 20)"
   e2e_eq "desks: back at the first desk, program a back exactly (${took} s)" "$a0" "$(win_rect desks-a)"
@@ -191,15 +176,17 @@ scenario_report() {
   win_open report-a 2400 270 960 540 normal || e2e_fail "report: window a opens" "no ready line"
   win_open report-m 2200 150 800 600 normal || e2e_fail "report: window m opens" "no ready line"
   win_open report-h 2600 400 700 400 normal || e2e_fail "report: window h opens" "no ready line"
-  sleep 2
+  sleep 2 # snapshots that see them (every 500 ms, shown only in the log)
   a0="$(win_rect report-a)"; m0="$(win_rect report-m)"; h0="$(win_rect report-h)"
   monitor_sleeps report a m h
   pa="$(win_rect report-a)"; ph="$(win_rect report-h)"
   # While the monitor is away the user minimizes one program, and another stops responding.
   xdotool search --name '^report-m$' 2>/dev/null | head -1 | xargs -r xdotool windowminimize
-  for _ in $(seq 1 25); do [ "$(win_field report-m min)" = 1 ] && break; sleep 0.2; done
+  minimized() { [ "$(win_field "$1" min)" = 1 ]; }
+  e2e_wait_until -i 0.2 10 minimized report-m
   e2e_eq "report: program m minimized" 1 "$(win_field report-m min)"
   tw --hang report-h 90 >/dev/null &
+  # The hang starts in the window's own thread; nothing outside shows it until it is 5 s old.
   sleep 1
   monitor_wakes report
   took="$(wait_rect report-a "$a0" 20)"
@@ -229,8 +216,7 @@ report_views() {
   local p="$1" want="$2" listing win l t r b menu
   [ -n "$want" ] || { e2e_fail "$p: the report page" "no report in the log"; return; }
   [ "$(main_visible)" = 1 ] || { lab_run 30 "$exe" >/dev/null 2>&1; probe --wait "$MAIN" 10 >/dev/null; }
-  # The view menu's fifth item.
-  ui_view_page 4 || e2e_fail "$p: the view menu opens" "no menu"
+  ui_view_page "Restore Report" || e2e_fail "$p: the view menu opens" "no menu"
   listing="$(report_page)"
   e2e_eq "$p: the view menu's \"Restore Report\" shows the report with its Copy button" "1 1" \
     "$(shows_lines "$listing" "$want") $(ui_shown "$listing" Copy)"
@@ -242,7 +228,7 @@ report_views() {
     e2e_fail "$p: picture of the page" "no screenshot"
 
   # From the tray, with another page in view and the main window closed (hidden).
-  ui_view_page 1 || e2e_fail "$p: the view menu opens again" "no menu"
+  ui_view_page Status || e2e_fail "$p: the view menu opens again" "no menu"
   probe --close "$MAIN" >/dev/null
   main_hides 5 >/dev/null
   win="$(wine_tray_window)"
@@ -251,7 +237,7 @@ report_views() {
     /^ *Width:/ { w = $2 } /^ *Height:/ { h = $2 } END { print x, y, x + w, y + h }')
   # The first icon's middle: Wine gives each icon the small-icon size and a 2-pixel border.
   xdotool mousemove $((l + 10)) $(((t + b) / 2)) sleep 0.2 click 3
-  for _ in $(seq 1 30); do menu="$(probe --rect '#32768')" && [ -n "$menu" ] && break; sleep 0.1; done
+  menu="$(wait_menus 1 | head -1)"
   [ -n "$menu" ] || { e2e_fail "$p: a right click on the tray icon opens its menu" "no menu"; return; }
   read -r ml mt mr mb <<<"$menu"
   [ "$ml" -lt "$l" ] && l=$ml; [ "$mt" -lt "$t" ] && t=$mt; [ "$mr" -gt "$r" ] && r=$mr; [ "$mb" -gt "$b" ] && b=$mb
@@ -259,9 +245,7 @@ report_views() {
   import -window root -display "$DISPLAY" "$E2E_OUT/tray-full.png" &&
     convert "$E2E_OUT/tray-full.png" -crop "$((r + 12 - l))x$((b + 12 - t))+$l+$t" +repage "$SHOTS/tray-menu.png" ||
     e2e_fail "$p: picture of the tray menu" "no screenshot"
-  # Monitor Watcher, Restore Report, Gather windows, Start Tessary when I sign in, two separators,
-  # About, Exit  Tessary: 7 items high.
-  ui_menu_pick 1 7 || e2e_fail "$p: the tray menu's item" "no menu"
+  menu_click "Restore Report" || e2e_fail "$p: the tray menu's item" "no menu"
   listing="$(report_page)"
   e2e_eq "$p: the tray menu's \"Restore Report\" shows the main window with the report" "1 1" \
     "$(ui_field "$(ui_header "$listing")" visible) $(shows_lines "$listing" "$want")"
@@ -279,13 +263,12 @@ shows_lines() {
 
 # The main window's listing once its report page is in view (up to 3 s); the last listing else.
 report_page() {
-  local listing
-  for _ in $(seq 1 15); do
-    listing="$(probe --list "$MAIN")"
-    [ "$(ui_shown "$listing" Copy)" = 1 ] && [ "$(ui_field "$(ui_header "$listing")" visible)" = 1 ] && break
-    sleep 0.2
-  done
-  echo "$listing"
+  e2e_wait_until -i 0.2 6 report_shown
+  echo "$LISTING"
+}
+report_shown() {
+  LISTING="$(probe --list "$MAIN")"
+  [ "$(ui_shown "$LISTING" Copy)" = 1 ] && [ "$(ui_field "$(ui_header "$LISTING")" visible)" = 1 ]
 }
 
 lab_layout two

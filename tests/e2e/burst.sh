@@ -16,14 +16,11 @@
 # With BURST_LOGS the test window also writes every change of its place (E2E_TRACE_POS), kept as
 # DIR/win-<mode>-<k>-<n>.txt for the k-th burst of n.
 set -uo pipefail
-. "$(dirname "$0")/lib/check.sh"
-. "$(dirname "$0")/lib/windows.sh"
-lab_attach_or_up two || { e2e_fail "lab starts" "could not start the Wine lab"; e2e_finish; }
+. "$(dirname "$0")/lib/harness.sh"
 LOAD_PIDS=()
-trap 'kill "${LOAD_PIDS[@]}" 2>/dev/null; e2e_cleanup; lab_down' EXIT
-e2e_tools || { e2e_fail "test tools built" "testwin.exe or dlgtext.exe missing"; e2e_finish; }
-E2E_OUT="$LAB_ROOT/burst"
-exe="$(e2e_private_exe burst)" || { e2e_fail "Tessary.exe exists" "not built"; e2e_finish; }
+e2e_on_exit 'kill "${LOAD_PIDS[@]}" 2>/dev/null'
+e2e_begin burst --exe --tools testwin,dlgtext
+exe="$E2E_EXE"
 SIZES="${BURST_SIZES:-3 4 5 6 7 8 9}"
 ROUNDS="${BURST_ROUNDS:-1}"
 for _ in $(seq 1 "${BURST_LOAD:-0}"); do
@@ -65,13 +62,11 @@ burst() {
   done
 }
 
+ended_at_least() { [ "$(ls "$E2E_OUT"/rc-* 2>/dev/null | wc -l)" -ge "$1" ]; }
 # Waits until `want` of the burst's starts have ended (at most 60 s).
 burst_wait() {
-  local want="$1" i
-  for i in $(seq 1 600); do
-    [ "$(ls "$E2E_OUT"/rc-* 2>/dev/null | wc -l)" -ge "$want" ] && break
-    sleep 0.1
-  done
+  local i
+  e2e_wait_until 60 ended_at_least "$1"
   BURST_RCS="$(cat "$E2E_OUT"/rc-* 2>/dev/null | sort | paste -sd' ')"
   # What a start that failed printed, for the failure message.
   for i in "$E2E_OUT"/rc-*; do

@@ -7,21 +7,14 @@
 # DLLs before any program code runs and always its own, so only dwmapi.dll can show the difference
 # here.
 set -uo pipefail
-. "$(dirname "$0")/lib/check.sh"
-. "$(dirname "$0")/lib/windows.sh"
-lab_attach_or_up two || { e2e_fail "lab starts" "could not start the Wine lab"; e2e_finish; }
-trap 'e2e_cleanup; lab_down' EXIT
-if ! e2e_tools || ! LOADER="$(lab_tool loadbyname)" || [ ! -f "$LAB_TOOLS/planted.dll" ]; then
-  e2e_fail "test tools built" "testwin.exe, dlgtext.exe, loadbyname.exe or planted.dll missing"
-  e2e_finish
-fi
-E2E_OUT="$LAB_ROOT/dll_plant"
-mkdir -p "$E2E_OUT"
-exe="$(e2e_private_exe dll_plant)" || { e2e_fail "Tessary.exe exists" "not built"; e2e_finish; }
+. "$(dirname "$0")/lib/harness.sh"
+e2e_begin dll_plant --exe --tools testwin,loadbyname
+[ -f "$LAB_TOOLS/planted.dll" ] || { e2e_fail "test tools built" "planted.dll missing"; e2e_finish; }
+exe="$E2E_EXE"
 dir="$(dirname "$exe")"
 win_dir="Z:${dir//\//\\}"
 cp "$LAB_TOOLS/planted.dll" "$dir/dwmapi.dll"
-cp "$LOADER" "$dir/loadbyname.exe"
+cp "${E2E_TOOL[loadbyname]}" "$dir/loadbyname.exe"
 marker="$dir/dwmapi.dll.loaded"
 # Who loaded the plant, from its marker (UTF-16).
 loaded_by() { iconv -f UTF-16LE -t UTF-8 "$marker" 2>/dev/null || echo "(unreadable marker)"; }
@@ -39,11 +32,7 @@ log="$E2E_OUT/tessary.txt"
 WINEDEBUG=+loaddll lab_run "$(e2e_life 300)" "$exe" >"$log" 2>&1 &
 TESSARY_PID=$!
 E2E_PIDS+=("$TESSARY_PID")
-for _ in $(seq 1 100); do
-  [ "$(instance_count)" = 1 ] && break
-  kill -0 "$TESSARY_PID" 2>/dev/null || break
-  sleep 0.2
-done
+e2e_wait_until -i 0.2 30 instance_up_or_ended "$TESSARY_PID"
 if [ "$(instance_count)" != 1 ]; then
   e2e_fail "Tessary.exe starts beside the plant" "no instance window within 20 s: $(grep -m3 -iE 'unhandled|dwmapi' "$log")"
   e2e_finish

@@ -2,22 +2,15 @@
 # Tessary.exe starts under Wine on the two-monitor display, keeps running as the one instance, and
 # ends cleanly when its instance window is closed.
 set -uo pipefail
-. "$(dirname "$0")/lib/check.sh"
-. "$(dirname "$0")/lib/windows.sh"
-lab_attach_or_up two || { e2e_fail "lab starts" "could not start the Wine lab"; e2e_finish; }
-e2e_tools || { e2e_fail "test tools built" "testwin/dlgtext missing"; e2e_finish; }
-exe=$(e2e_private_exe exe_starts) || { e2e_fail "Tessary.exe exists" "not built"; e2e_finish; }
+. "$(dirname "$0")/lib/harness.sh"
+e2e_begin exe_starts --exe --tools testwin
+exe="$E2E_EXE"
 
-out="$LAB_ROOT/exe_starts.txt"
+out="$E2E_OUT/exe_starts.txt"
 lab_run 60 "$exe" >"$out" 2>&1 &
 pid=$!
-up=0
-for _ in $(seq 1 100); do
-  [ "$(instance_count)" = 1 ] && { up=1; break; }
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.2
-done
-[ "$up" = 1 ] && e2e_pass "Tessary.exe runs with one instance window" ||
+e2e_wait_until -i 0.2 30 instance_up_or_ended "$pid"
+[ "$(instance_count)" = 1 ] && e2e_pass "Tessary.exe runs with one instance window" ||
   e2e_fail "Tessary.exe runs with one instance window" "no instance window appeared"
 
 tw --close-class "$INSTANCE_CLASS" >/dev/null

@@ -6,14 +6,9 @@
 # once. Every real press moves once however soon it follows the last, also while the move before
 # it still runs.
 set -uo pipefail
-. "$(dirname "$0")/lib/check.sh"
-. "$(dirname "$0")/lib/windows.sh"
-lab_attach_or_up three || { e2e_fail "lab starts" "could not start the Wine lab"; e2e_finish; }
-trap 'e2e_cleanup; lab_down' EXIT
-e2e_tools || { e2e_fail "test tools built" "testwin.exe or dlgtext.exe missing"; e2e_finish; }
-E2E_OUT="$LAB_ROOT/hotkey_taps"
-mkdir -p "$E2E_OUT"
-exe="$(e2e_private_exe hotkey_taps)" || { e2e_fail "Tessary.exe exists" "not built"; e2e_finish; }
+. "$(dirname "$0")/lib/harness.sh"
+e2e_begin hotkey_taps three --exe --tools testwin
+exe="$E2E_EXE"
 printf '[Hotkeys]\r\ncbMoveNext=1\r\nMOVENEXT_HOTKEY=11004E\r\n' >"$(dirname "$exe")/Tessary.ini"
 
 SECOND="2400 270 3360 810" THIRD="4320 270 5280 810"

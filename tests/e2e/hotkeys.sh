@@ -9,36 +9,22 @@
 # works.
 # Pictures (an animation of the move, the capture dialog) go to E2E_SHOT_DIR when set.
 set -uo pipefail
-. "$(dirname "$0")/lib/check.sh"
-. "$(dirname "$0")/lib/windows.sh"
-. "$(dirname "$0")/lib/ui.sh"
-lab_attach_or_up two || { e2e_fail "lab starts" "could not start the Wine lab"; e2e_finish; }
-trap 'e2e_cleanup; lab_down' EXIT
-# shellcheck disable=SC2034 # UIPROBE: for lib/ui.sh
-if ! e2e_tools || ! UIPROBE="$(lab_tool uiprobe)"; then
-  e2e_fail "test tools built" "testwin.exe, dlgtext.exe or uiprobe.exe missing"
-  e2e_finish
-fi
-E2E_OUT="$LAB_ROOT/hotkeys"
+. "$(dirname "$0")/lib/harness.sh"
+e2e_begin hotkeys --exe --tools testwin,uiprobe
+exe="$E2E_EXE"
 SHOTS="${E2E_SHOT_DIR:-$E2E_OUT}"
-mkdir -p "$E2E_OUT" "$SHOTS"
-exe="$(e2e_private_exe hotkeys)" || { e2e_fail "Tessary.exe exists" "not built"; e2e_finish; }
+mkdir -p "$SHOTS"
 ini="$(dirname "$exe")/Tessary.ini"
-MAIN=Tessary.FrmMain
 
 # Ctrl+Alt+Left stored but disabled; Ctrl+Alt+Right and Ctrl+Alt+N enabled.
 printf '[Hotkeys]\r\ncbMoveLeft=0\r\ncbMoveRight=1\r\ncbMoveNext=1\r\nMOVELEFT_HOTKEY=110025\r\nMOVERIGHT_HOTKEY=110027\r\nMOVENEXT_HOTKEY=11004E\r\n' >"$ini"
 
-# rect_after TITLE BEFORE: the window's rectangle once it differs from BEFORE (or after 5 s).
+# rect_after TITLE BEFORE: the window's rectangle once it differs from BEFORE (or after 10 s).
 rect_after() {
-  local r i
-  for i in $(seq 1 50); do
-    r="$(win_rect "$1")"
-    [ "$r" != "$2" ] && break
-    sleep 0.1
-  done
-  echo "$r"
+  e2e_wait_until 10 not_at "$1" "$2"
+  win_rect "$1"
 }
+not_at() { ! win_at "$1" "$2"; }
 
 # press TITLE KEYS: the keys pressed and let go while TITLE is in front; prints its rectangle
 # after the move (or unchanged after 5 s).
@@ -103,8 +89,7 @@ e2e_eq "two: Move Next again" "2400 270 3360 810" "$(press w1 ctrl+alt+n)"
 # Held for 1.5 s: the X server repeats the key after its delay, and every repeat is ignored.
 win_front w1
 xdotool keydown ctrl+alt+n sleep 1.5 keyup n alt ctrl
-sleep 0.5
-e2e_eq "two: a held key moves once" "480 270 1440 810" "$(win_rect w1)"
+e2e_eq "two: a held key moves once" "480 270 1440 810" "$(win_settled w1)"
 tessary_stop || e2e_fail "two: Tessary.exe ends" "had to be killed"
 win_close w1
 
@@ -122,7 +107,7 @@ win_close w2
 lab_layout two
 printf '[Hotkeys]\r\ncbMoveRight=1\r\ncbMoveNext=1\r\nMOVERIGHT_HOTKEY=110027\r\nMOVENEXT_HOTKEY=11004E\r\n' >"$ini"
 # MOD_ALT | MOD_CONTROL, VK_RIGHT
-lab_run 120 "$TESTWIN" --hold-hotkey 3 39 60 >"$E2E_OUT/holder.txt" 2>&1 &
+lab_run 120 "${E2E_TOOL[testwin]}" --hold-hotkey 3 39 60 >"$E2E_OUT/holder.txt" 2>&1 &
 E2E_PIDS+=($!)
 e2e_wait_for "$E2E_OUT/holder.txt" '^ready' 30 || e2e_fail "taken: the other program holds Ctrl+Alt+Right" "$(cat "$E2E_OUT/holder.txt")"
 tessary_start "$exe" || e2e_fail "taken: Tessary.exe starts" "no instance window within 20 s"
@@ -138,7 +123,7 @@ win_close w3
 # --- the page: Set with the capture dialog, Save, restart
 rm -f "$ini"
 tessary_start "$exe" || e2e_fail "page: Tessary.exe starts" "no instance window within 20 s"
-ui_view_page 3 || e2e_fail "page: the view menu opens" "no menu"
+ui_view_page "Global Hotkeys" || e2e_fail "page: the view menu opens" "no menu"
 e2e_eq "page: Global Hotkeys shows [none] for each" "1 1" \
   "$(ui_shown "$(probe --list "$MAIN")" "Move Left/Up" "[none]" | head -2 | paste -sd' ')"
 ui_click "$MAIN" Set || e2e_fail "page: Set clicked" "no visible Set button"
@@ -146,20 +131,28 @@ probe --wait Tessary.FrmHotkey 20 >/dev/null || e2e_fail "page: the capture dial
 dialog="$(probe --list Tessary.FrmHotkey)"
 e2e_eq "page: the dialog is in front" "Tessary.FrmHotkey" "$(ui_field "$(probe --fg)" class)"
 e2e_eq "page: the dialog's caption" "Tessary - Hotkey" "$(ui_field "$(ui_header "$dialog")" text)"
-sleep 0.5
+# The keys go where the X server's focus is: the dialog's own X window.
+x_focus_is() { [ "$(xdotool getwindowfocus getwindowname 2>/dev/null)" = "$1" ]; }
+e2e_wait_until 5 x_focus_is "Tessary - Hotkey"
+hotkey_edit() { awk "$UI_AWK_READ"'END { for (i = 1; i <= n; i++) if (cls[i] == "Edit") print txt[i] }' <<<"$(probe --list Tessary.FrmHotkey)"; }
+edit_changed() { [ "$(hotkey_edit)" != "$1" ]; }
+edit0="$(hotkey_edit)"
 xdotool key --clearmodifiers ctrl+alt+Left
-sleep 0.5
+e2e_wait_until 5 edit_changed "$edit0"
 dialog="$(probe --list Tessary.FrmHotkey)"
 e2e_eq "page: real keys are captured" "CTRL+ALT+LEFT" \
   "$(awk "$UI_AWK_READ"'END { for (i = 1; i <= n; i++) if (cls[i] == "Edit") print txt[i] }' <<<"$dialog")"
 e2e_eq "page: the dialog's Set is enabled" "1" "$(grep -F 'text=Set' <<<"$dialog" | head -1 | sed -nE 's/.* enabled=([01]).*/\1/p')"
 ui_shot_window "$dialog" "$SHOTS/hotkey-dialog.png" 12
 ui_click Tessary.FrmHotkey Set || e2e_fail "page: the dialog's Set clicked" "not found"
-sleep 0.5
+dialog_gone() { ! probe --rect Tessary.FrmHotkey >/dev/null; }
+e2e_wait_until 5 dialog_gone
 e2e_eq "page: the row shows the new key, its box ticked" "1 1" \
   "$(ui_shown "$(probe --list "$MAIN")" "CTRL+ALT+LEFT" | head -1) $(hotkey_boxes | awk '{ print $1 }')"
+ini0="$(cat "$ini" 2>/dev/null)"
 ui_click "$MAIN" Save || e2e_fail "page: Save clicked" "no visible Save button"
-sleep 0.5
+ini_changed() { [ "$(cat "$ini" 2>/dev/null)" != "$ini0" ]; }
+e2e_wait_until 5 ini_changed
 e2e_eq "page: Save writes the hotkey enabled" "cbMoveLeft=1 MOVELEFT_HOTKEY=110025" \
   "$(tr -d '\r' <"$ini" | grep -E '^(cbMoveLeft|MOVELEFT_HOTKEY)=' | paste -sd' ')"
 tessary_stop || e2e_fail "page: Tessary.exe ends" "had to be killed"

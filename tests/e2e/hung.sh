@@ -7,23 +7,14 @@
 # program that responds.
 # With E2E_MEASURE=1: which window calls wait for a program that does not respond (hangcalls.exe).
 set -uo pipefail
-. "$(dirname "$0")/lib/check.sh"
-. "$(dirname "$0")/lib/windows.sh"
-. "$(dirname "$0")/lib/ui.sh"
-lab_attach_or_up two || { e2e_fail "lab starts" "could not start the Wine lab"; e2e_finish; }
+. "$(dirname "$0")/lib/harness.sh"
 # Programs left hung would outlive the script by their own time-out: wake them first.
-trap 'for t in stuck probe-hung; do tw --wake "$t" >/dev/null 2>&1; done; e2e_cleanup; lab_down' EXIT
-# shellcheck disable=SC2034 # UIPROBE: for lib/ui.sh
-if ! e2e_tools || ! UIPROBE="$(lab_tool uiprobe)" || ! HANGCALLS="$(lab_tool hangcalls)"; then
-  e2e_fail "test tools built" "testwin.exe, dlgtext.exe, uiprobe.exe or hangcalls.exe missing"
-  e2e_finish
-fi
-E2E_OUT="$LAB_ROOT/hung"
-exe="$(e2e_private_exe hung)" || { e2e_fail "Tessary.exe exists" "not built"; e2e_finish; }
-MAIN=Tessary.FrmMain
+e2e_on_exit 'for t in stuck probe-hung; do tw --wake "$t" >/dev/null 2>&1; done'
+e2e_begin hung --exe --tools testwin,uiprobe,hangcalls
+exe="$E2E_EXE"
 # A second program under another executable name, so that the main window's program label changes.
 other_exe="$E2E_OUT/otherwin.exe"
-cp "$TESTWIN" "$other_exe"
+cp "${E2E_TOOL[testwin]}" "$other_exe"
 
 # win_open_as EXE TITLE L T W H: like win_open, with another copy of the test window program.
 win_open_as() {
@@ -33,16 +24,12 @@ win_open_as() {
   e2e_wait_for "$out" '^ready' 30
 }
 
-# shows EXE TITLE: "1 1" once the main window's labels show that program (polled up to 3 s).
+# shows EXE TITLE: "1 1" once the main window's labels show that program (polled up to 6 s).
 shows() {
-  local got="" i
-  for i in $(seq 1 15); do
-    got="$(ui_shown "$(probe --list "$MAIN")" "$1" "Title: $2")"
-    [ "$got" = "1 1" ] && break
-    sleep 0.2
-  done
-  echo "$got"
+  e2e_wait_until -i 0.2 6 shows_now "$1" "$2"
+  echo "$SHOWS"
 }
+shows_now() { SHOWS="$(ui_shown "$(probe --list "$MAIN")" "$1" "Title: $2")"; [ "$SHOWS" = "1 1" ]; }
 
 # mf_check NAME TITLE WANT_RECT: a later start with -mf right ends by itself (not by lab_run's
 # time-out) and leaves the window at WANT_RECT.
@@ -76,7 +63,7 @@ win_open_as "$other_exe" other 2400 270 800 500 || e2e_fail "second program open
 e2e_eq "after it: the main window follows the foreground to the next program" "1 1" "$(shows otherwin.exe other)"
 # ... and handles posted input: a real click on "Move Left" moves that program.
 ui_click "$MAIN" "Move Left" || e2e_fail "click Move Left" "no visible button \"Move Left\""
-for _ in $(seq 1 30); do [ "$(win_rect other)" = "480 270 1280 770" ] && break; sleep 0.1; done
+e2e_wait_until 6 win_at other "480 270 1280 770"
 e2e_eq "after it: a real click on Move Left is handled and moves the program in front" "480 270 1280 770" \
   "$(win_rect other)"
 
@@ -86,12 +73,10 @@ e2e_eq "not responding, in front again: the main window shows it" "1 1" "$(shows
 t0=$(date +%s%N)
 ui_click "$MAIN" "Move Right" || e2e_fail "click Move Right" "no visible button \"Move Right\""
 # The click is handled once the main window shows the status text; the window stays.
-got=0
-for _ in $(seq 1 50); do
-  got="$(probe --list "$MAIN" | grep -E '^CHILD class=(Static|Edit) ' | grep -cF 'Moving [testwin.exe] Right ')"
-  [ "$got" -gt 0 ] && break
-  sleep 0.1
-done
+moving_said() { GOT="$(probe --list "$MAIN" | grep -E '^CHILD class=(Static|Edit) ' | grep -cF 'Moving [testwin.exe] Right ')"; [ "$GOT" -gt 0 ]; }
+GOT=0
+e2e_wait_until 10 moving_said
+got="$GOT"
 e2e_eq "not responding: a real click on Move Right is handled, nothing moves ($(( ($(date +%s%N) - t0) / 1000000 )) ms)" \
   "1 480 270 1440 810" "$([ "$got" -gt 0 ] && echo 1 || echo 0) $(win_rect stuck)"
 win_front other
@@ -103,8 +88,7 @@ e2e_eq "not responding: a second -mf right ends too, nothing moves" "exit 0, 480
 
 # 3. --- responding again: nothing was left waiting for it, and the same steps move it
 tw --wake stuck >/dev/null || e2e_fail "the test window responds again" "testwin --wake failed"
-sleep 0.5
-e2e_eq "responding again: it was not moved afterwards by a request left waiting" "480 270 1440 810" "$(win_rect stuck)"
+e2e_eq "responding again: it was not moved afterwards by a request left waiting" "480 270 1440 810" "$(win_settled stuck)"
 win_front stuck
 mf_check "responding again: -mf right moves it" stuck "2400 270 3360 810"
 
@@ -116,10 +100,10 @@ win_close other
 if [ "${E2E_MEASURE:-0}" = 1 ]; then
   win_open probe-hung 480 270 960 540 normal
   tw --hang probe-hung 120 >/dev/null
-  sleep 6
-  lab_run 120 "$HANGCALLS" probe-hung 3000 | tr -d '\r' | sed 's/^/INFO: /'
+  sleep 6 # the length of the hang measured
+  lab_run 120 "${E2E_TOOL[hangcalls]}" probe-hung 3000 | tr -d '\r' | sed 's/^/INFO: /'
   tw --wake probe-hung >/dev/null
-  sleep 0.5
+  win_settled probe-hung >/dev/null
   win_close probe-hung
 fi
 

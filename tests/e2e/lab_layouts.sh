@@ -2,8 +2,8 @@
 # The lab's monitor layouts as a Windows program sees them, and a monitor leaving and coming back
 # under a running program.
 set -uo pipefail
-. "$(dirname "$0")/lib/check.sh"
-lab_attach_or_up two || { e2e_fail "lab starts" "could not start the Wine lab"; e2e_finish; }
+. "$(dirname "$0")/lib/harness.sh"
+e2e_begin lab_layouts --tools lsmon
 
 expect() {
   case "$1" in
@@ -27,9 +27,8 @@ done
 
 # Hot-plug: the second monitor goes away and comes back while a program watches.
 lab_layout two
-out="$LAB_ROOT/watch.txt"
-lsmon="$(lab_tool lsmon)" || { e2e_fail "hot-plug" "no lsmon"; e2e_finish; }
-lab_run 60 "$lsmon" --watch 2 >"$out" 2>&1 &
+out="$E2E_OUT/watch.txt"
+lab_run 60 "${E2E_TOOL[lsmon]}" --watch 2 >"$out" 2>&1 &
 watcher=$!
 if e2e_wait_for "$out" '^ready' 30; then
   lab_hotplug single
@@ -47,7 +46,7 @@ else
 fi
 
 # A screenshot of the second monitor has the monitor's size.
-shot="$LAB_ROOT/second.png"
+shot="$E2E_OUT/second.png"
 if lab_shot "$shot" 1; then
   e2e_eq "screenshot of one monitor" "1920x1080" "$(identify -format '%wx%h' "$shot")"
 else

@@ -5,22 +5,14 @@
 # closing only hides the window and a later start shows it again.
 # Screenshots go to E2E_SHOT_DIR when set.
 set -uo pipefail
-. "$(dirname "$0")/lib/check.sh"
-. "$(dirname "$0")/lib/windows.sh"
-. "$(dirname "$0")/lib/ui.sh"
-lab_attach_or_up two || { e2e_fail "lab starts" "could not start the Wine lab"; e2e_finish; }
-trap 'ui_dpi_restore; e2e_cleanup; lab_down' EXIT
-# shellcheck disable=SC2034 # UIPROBE: for lib/ui.sh
-if ! e2e_tools || ! UIPROBE="$(lab_tool uiprobe)"; then
-  e2e_fail "test tools built" "testwin.exe, dlgtext.exe or uiprobe.exe missing"
-  e2e_finish
-fi
-E2E_OUT="$LAB_ROOT/main_window"
-exe="$(e2e_private_exe main_window)" || { e2e_fail "Tessary.exe exists" "not built"; e2e_finish; }
+. "$(dirname "$0")/lib/harness.sh"
+e2e_on_exit ui_dpi_restore
+e2e_begin main_window --exe --tools testwin,dlgtext,uiprobe
+exe="$E2E_EXE"
 SHOTS="${E2E_SHOT_DIR:-$E2E_OUT}"
 mkdir -p "$SHOTS"
-MAIN=Tessary.FrmMain
-DEBUG=Tessary.FrmDebug
+# main_lists TEXT: the main window's listing has TEXT (a control's or the log's).
+main_lists() { grep -qF "$1" <<<"$(probe --list "$MAIN")"; }
 
 # The controls of the design: class, kind, shown on the status view, check state, exact text.
 # Kinds: push, check, radio, group, owner (owner-drawn), edit, memo (multi-line), -.
@@ -91,11 +83,11 @@ check_fit() {
     "$(sed -n 's/^FIT [0-9]* //p; /^CLIPPED/p' <<<"$fit")"
 }
 
-# check_hotkey_page NAME: the "Global Hotkeys" page through the view menu (its fourth item of four,
-# a separator and one more): its rows shown, laid out cleanly, every text fitting.
+# check_hotkey_page NAME: the "Global Hotkeys" page through the view menu: its rows shown, laid
+# out cleanly, every text fitting.
 check_hotkey_page() {
   local list
-  ui_view_page 3 || { e2e_fail "$1: hotkey page" "no popup menu within 3 s"; return; }
+  ui_view_page "Global Hotkeys" || { e2e_fail "$1: hotkey page" "no popup menu within 3 s"; return; }
   list="$(probe --list "$MAIN")"
   e2e_eq "$1: hotkey page shows its rows, no overlaps" "1 1 1 1 1 0" \
     "$(ui_shown "$list" "Move Left/Up" "Move Right/Down" "Move Next" "Set" "[none]" "Close this window after clicking Move Left/Right" | paste -sd' ')$(ui_layout_faults "$list" | sed 's/^/ | /')"
@@ -110,7 +102,8 @@ xdotool mousemove 300 1070
 win_open w1 480 270 960 540 normal || e2e_fail "test window opens" "no ready line"
 tessary_start "$exe" || e2e_fail "Tessary.exe starts as the running instance" "no instance window within 20 s"
 probe --wait "$MAIN" 20 >/dev/null || e2e_fail "the main window shows" "no visible $MAIN within 20 s"
-sleep 1.2 # the first status line ("Version: ...") goes into the log after 900 ms
+# The first status line goes into the log 900 ms after the start.
+e2e_wait_until -i 0.2 5 main_lists "Version: "
 list="$(probe --list "$MAIN")"
 echo "$list" >"$E2E_OUT/list-100.txt"
 hdr="$(ui_header "$list")"
@@ -142,34 +135,33 @@ e2e_eq "Wine's monitors are the X screen's" "0 0 0 1920 1080|1 1920 0 3840 1080"
   "$(lab_monitors | awk '{ print $1, $2, $3, $4, $5 }' | paste -sd'|')"
 win_front w1
 ui_click "$MAIN" "Move Right" || e2e_fail "click Move Right" "no visible button \"Move Right\""
-for _ in $(seq 1 50); do [ "$(win_rect w1)" = "2400 270 3360 810" ] && break; sleep 0.1; done
+e2e_wait_until 10 win_at w1 "2400 270 3360 810"
 e2e_eq "Move Right: the test window on the right monitor, same relative place" "2400 270 3360 810" "$(win_rect w1)"
 e2e_eq "Move Right: the test window is still the foreground, the main window not active" \
   "FG class=TessaryE2ETestWin title=w1 exe=testwin.exe|ACTIVE none" "$(probe --fg)|$(probe --active "$MAIN")"
-got=""
-for _ in $(seq 1 30); do
-  got="$(probe --list "$MAIN" | grep -E '^CHILD class=(Static|Edit) ' | grep -cF 'Moving [testwin.exe] Right ')"
-  [ "$got" -gt 0 ] && break
-  sleep 0.1
-done
+moving_said() { GOT="$(probe --list "$MAIN" | grep -E '^CHILD class=(Static|Edit) ' | grep -cF 'Moving [testwin.exe] Right ')"; [ "$GOT" -gt 0 ]; }
+GOT=0
+e2e_wait_until 6 moving_said
+got="$GOT"
 e2e_eq "Move Right: the status line or log says so" "1" "$([ "$got" -gt 0 ] && echo 1 || echo 0)"
 ui_shot_window "$(probe --list "$MAIN")" "$SHOTS/main-window-moved.png" 6
 
 # The settings page through the view menu.
-ui_view_page 2 || e2e_fail "view menu" "no popup menu within 3 s"
+ui_view_page "Default Config" || e2e_fail "view menu" "no popup menu within 3 s"
 list="$(probe --list "$MAIN")"
 echo "$list" >"$E2E_OUT/list-config.txt"
 e2e_eq "view menu: \"Default Config\" shows the settings with their first page" "1 1 1 1 0" "$(ui_shown "$list" \
   "Close this window after clicking Move Left/Right" "Reset All" "Save" "Move Right" "Enabled when starting the program")"
 e2e_eq "settings view: no shown control overlaps another or leaves the client area" "" "$(ui_layout_faults "$list")"
 ui_shot_window "$list" "$SHOTS/main-window-config.png" 12
+page_shows() { [ "$(ui_shown "$(probe --list "$MAIN")" "$1")" = 1 ]; }
 # The other settings pages, by real clicks on their tabs: each shows its own controls only, laid out
 # cleanly. The last text of each row belongs to another page.
 while IFS='|' read -r tab a b c other; do
   xy="$(probe --tab-center "$MAIN" "$tab")" || { e2e_fail "settings page \"$tab\"" "no such tab shown"; continue; }
   # shellcheck disable=SC2086
   xdotool mousemove $xy sleep 0.2 click 1
-  sleep 0.5
+  e2e_wait_until 3 page_shows "$a"
   list="$(probe --list "$MAIN")"
   e2e_eq "settings page \"$tab\": its controls shown, no overlaps" "1 1 1 0" \
     "$(ui_shown "$list" "$a" "$b" "$c" "$other")$(ui_layout_faults "$list" | sed 's/^/ | /')"
@@ -179,7 +171,8 @@ done <<'PAGES'
   Watcher Trigger  |Monitor Power State|Resolution Change|Monitor Power State is the prefered method to detect when a monitor restores from sleep or power off.\r\n\r\nResolution Change is a backup method. This will only work if the monitors have different resolutions or scaling.|Enabled when starting the program
 PAGES
 check_hotkey_page "100 %" 100
-for _ in $(seq 1 20); do probe --fg | grep -q 'title=w1 ' && break; sleep 0.1; done
+fg_is_w1() { grep -q 'title=w1 ' <<<"$(probe --fg)"; }
+e2e_wait_until 4 fg_is_w1
 e2e_eq "view menu: the test window is in front again afterwards" "FG class=TessaryE2ETestWin title=w1 exe=testwin.exe" \
   "$(probe --fg)"
 
@@ -194,7 +187,7 @@ if probe --wait "$DEBUG" 10 >/dev/null; then
   ui_shot_window "$dlist" "$SHOTS/debug-window.png" 12
   rm -f "$E2E_OUT/Debug.txt"
   ui_click "$DEBUG" "Save" || e2e_fail "click Save" "no visible button \"Save\" on the debug window"
-  box="$(lab_run 30 "$DLGTEXT" --read-and-close Tessary.exe 10 | tr -d '\r' | sed -n 's/^text: //p')"
+  box="$(dlgtext --read-and-close Tessary.exe 10 | sed -n 's/^text: //p')"
   e2e_eq "Save: the message box" "Debug.txt Created" "$box"
   e2e_eq "Save: Debug.txt in the data folder, UTF-16 LE with BOM, holds the log" "fffe 1" \
     "$(head -c2 "$E2E_OUT/Debug.txt" 2>/dev/null | od -An -tx1 | tr -d ' \n') $(iconv -f UTF-16LE -t UTF-8 \
@@ -206,7 +199,8 @@ fi
 
 # 5. --- closing hides; a later start shows the window again
 probe --close "$MAIN" >/dev/null
-sleep 0.5
+main_hidden() { [ "$(ui_field "$(ui_header "$(probe --list "$MAIN")")" visible)" = 0 ]; }
+e2e_wait_until 5 main_hidden
 e2e_eq "closed: the window is hidden, the program runs on" "0 running" \
   "$(ui_field "$(ui_header "$(probe --list "$MAIN")")" visible) $(kill -0 "$TESSARY_PID" 2>/dev/null && echo running || echo ended)"
 lab_run 30 "$exe" >"$E2E_OUT/second-start.txt" 2>&1
@@ -220,7 +214,7 @@ if ui_dpi 144; then
   xdotool mousemove 300 1070
   tessary_start "$exe" || e2e_fail "150 %: Tessary.exe starts" "no instance window within 20 s"
   probe --wait "$MAIN" 20 >/dev/null || e2e_fail "150 %: the main window shows" "no visible $MAIN within 20 s"
-  sleep 1
+  e2e_wait_until -i 0.2 5 main_lists "Version: "
   list="$(probe --list "$MAIN")"
   echo "$list" >"$E2E_OUT/list-150.txt"
   check_frame "$list" "150 %" 144 927 413
@@ -238,7 +232,7 @@ ui_dpi_restore
 if [ "${E2E_MEASURE:-0}" = 1 ]; then
   times=()
   for run in 1 2 3 4 5; do
-    lab_run 60 "$UIPROBE" --wait "$MAIN" 30 >"$E2E_OUT/wait-$run.txt" 2>&1 &
+    lab_run 60 "${E2E_TOOL[uiprobe]}" --wait "$MAIN" 30 >"$E2E_OUT/wait-$run.txt" 2>&1 &
     waiter=$!
     e2e_wait_for "$E2E_OUT/wait-$run.txt" '^WAITING' 20
     t0=$(date +%s%3N)

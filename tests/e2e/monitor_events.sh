@@ -4,26 +4,15 @@
 # leaving and coming back (lab_hotplug) end up in the log, which the debug window's Save button
 # writes to Debug.txt.
 set -uo pipefail
-. "$(dirname "$0")/lib/check.sh"
-. "$(dirname "$0")/lib/windows.sh"
-. "$(dirname "$0")/lib/ui.sh"
-lab_attach_or_up two || { e2e_fail "lab starts" "could not start the Wine lab"; e2e_finish; }
-trap 'e2e_cleanup; lab_down' EXIT
-# shellcheck disable=SC2034 # UIPROBE: for lib/ui.sh
-if ! e2e_tools || ! UIPROBE="$(lab_tool uiprobe)" || ! DEVCHANGE="$(lab_tool devchange)"; then
-  e2e_fail "test tools built" "testwin.exe, dlgtext.exe, uiprobe.exe or devchange.exe missing"
-  e2e_finish
-fi
-E2E_OUT="$LAB_ROOT/monitor_events"
-exe="$(e2e_private_exe monitor_events)" || { e2e_fail "Tessary.exe exists" "not built"; e2e_finish; }
-MAIN=Tessary.FrmMain
-DEBUG=Tessary.FrmDebug
+. "$(dirname "$0")/lib/harness.sh"
+e2e_begin monitor_events --exe --tools testwin,dlgtext,uiprobe,devchange
+exe="$E2E_EXE"
 NAME='\\?\DISPLAY#DEL4071#5&1a2b3c4d&0&UID4352#{e6f07b5f-ee97-4a90-b076-33f57bf4eaa7}'
 
-devchange() { lab_run 30 "$DEVCHANGE" "$@" | tr -d '\r'; }
+devchange() { lab_run 30 "${E2E_TOOL[devchange]}" "$@" | tr -d '\r'; }
 
 # Nobody to send to yet.
-lab_run 30 "$DEVCHANGE" arrival >/dev/null 2>&1
+lab_run 30 "${E2E_TOOL[devchange]}" arrival >/dev/null 2>&1
 e2e_eq "devchange without the program: no window found" "1" "$?"
 
 # The watcher off: its restore cycles would show and hide the main window under the clicks below.
@@ -45,9 +34,10 @@ e2e_eq "removal sent with the default name, answered TRUE" "0 DBT_DEVICEREMOVECO
 
 # The second monitor goes away and comes back; the primary keeps its size.
 lab_hotplug single >/dev/null 2>&1 || e2e_fail "hot-plug: one monitor" "lab_hotplug single failed"
+# Each change shows only in the program's log, and saving it between them would end their fold.
 sleep 0.5
 lab_hotplug two >/dev/null 2>&1 || e2e_fail "hot-plug: two monitors" "lab_hotplug two failed"
-sleep 0.5
+sleep 0.5 # as above
 # The monitor wakes up: a line of its own also ends the fold of the two display-change lines.
 devchange arrival "$NAME" >"$E2E_OUT/devchange-arrival2.txt"
 
@@ -57,7 +47,7 @@ ui_click "$MAIN" "Debug" || e2e_fail "click Debug" "no visible button \"Debug\""
 if probe --wait "$DEBUG" 10 >/dev/null; then
   rm -f "$E2E_OUT/Debug.txt"
   ui_click "$DEBUG" "Save" || e2e_fail "click Save" "no visible button \"Save\" on the debug window"
-  box="$(lab_run 30 "$DLGTEXT" --read-and-close Tessary.exe 10 | tr -d '\r' | sed -n 's/^text: //p')"
+  box="$(dlgtext --read-and-close Tessary.exe 10 | sed -n 's/^text: //p')"
   e2e_eq "Save: the message box" "Debug.txt Created" "$box"
   log="$(iconv -f UTF-16LE -t UTF-8 "$E2E_OUT/Debug.txt" 2>/dev/null | tr -d '\r' | tac)"  # oldest first
   echo "$log" >"$E2E_OUT/log.txt"

@@ -3,13 +3,9 @@
 # size relative to the monitor; a later start hands its command line to the running instance; any
 # other word shows the help box.
 set -uo pipefail
-. "$(dirname "$0")/lib/check.sh"
-. "$(dirname "$0")/lib/windows.sh"
-lab_attach_or_up two || { e2e_fail "lab starts" "could not start the Wine lab"; e2e_finish; }
-trap 'e2e_cleanup; lab_down' EXIT
-e2e_tools || { e2e_fail "test tools built" "testwin.exe or dlgtext.exe missing"; e2e_finish; }
-E2E_OUT="$LAB_ROOT/moving"
-exe="$(e2e_private_exe moving)" || { e2e_fail "Tessary.exe exists" "not built"; e2e_finish; }
+. "$(dirname "$0")/lib/harness.sh"
+e2e_begin moving --exe --tools testwin,dlgtext
+exe="$E2E_EXE"
 
 HELP='Syntax:\r\n Tessary -mf left/right/next\r\n Tessary -?\r\n\r\n -mf move the foreground window left, right, or next monitor\r\n -? show this help dialog'
 
@@ -34,7 +30,7 @@ e2e_eq "two: test window in place" "480 270 1440 810" "$(win_rect w1)"
 
 # The later start must not create a window of its own; the watcher shows it would see one.
 watch="$E2E_OUT/creates.txt"
-lab_run 150 "$TESTWIN" --watch e2e-watch "Z:${watch//\//\\}" >"$E2E_OUT/watch.txt" 2>&1 &
+lab_run 150 "${E2E_TOOL[testwin]}" --watch e2e-watch "Z:${watch//\//\\}" >"$E2E_OUT/watch.txt" 2>&1 &
 E2E_PIDS+=($!)
 e2e_wait_for "$E2E_OUT/watch.txt" '^ready' 30
 pix() { convert "$1" -format "%[pixel:p{$2,$3}]" info:; }
@@ -100,7 +96,8 @@ before="$(win_rect wmin)"
 tessary_mf "$exe" -mf right
 e2e_eq "two: minimized window is not moved" "$before 1" "$(win_rect wmin) $(win_field wmin min)"
 tw --restore wmin >/dev/null
-sleep 0.3
+not_min() { [ "$(win_field "$1" min)" = 0 ]; }
+e2e_wait_until 3 not_min wmin
 e2e_eq "two: restored, it is where it was" "480 270 1440 810 0" "$(win_rect wmin) $(win_field wmin mon)"
 win_close wmin
 
@@ -109,15 +106,16 @@ for args in "-?" "-mf up" "-mf"; do
   # shellcheck disable=SC2086
   lab_run 60 "$exe" $args >"$E2E_OUT/help.txt" 2>&1 &
   helper=$!
-  got="$(lab_run 30 "$DLGTEXT" --read-and-close Tessary.exe 20 | tr -d '\r')"
+  got="$(dlgtext --read-and-close Tessary.exe 20)"
   e2e_eq "help for '$args': the box's text" "$HELP" "$(sed -n 's/^text: //p' <<<"$got")"
   t0=$SECONDS
   wait "$helper"
   rc=$?
   e2e_eq "help for '$args': the later start ends once the box is closed" "0 fast" \
     "$rc $([ $((SECONDS - t0)) -lt 5 ] && echo fast || echo "slow $((SECONDS - t0))s")"
+  # A second box would be up by now; nothing shows that none is coming.
   sleep 0.3
-  e2e_eq "help for '$args': no second box" 0 "$(lab_run 30 "$DLGTEXT" --count Tessary.exe | tr -d '\r')"
+  e2e_eq "help for '$args': no second box" 0 "$(dlgtext --count Tessary.exe)"
 done
 
 tessary_stop || e2e_fail "two: the instance ends when its window closes" "had to be killed"
@@ -128,7 +126,7 @@ win_open wfirst 480 270 960 540 normal
 lab_run 300 "$exe" -mf right >"$E2E_OUT/first-mf.txt" 2>&1 &
 TESSARY_PID=$!
 E2E_PIDS+=("$TESSARY_PID")
-for _ in $(seq 1 50); do [ "$(win_rect wfirst)" = "2400 270 3360 810" ] && break; sleep 0.2; done
+e2e_wait_until -i 0.2 15 win_at wfirst "2400 270 3360 810"
 e2e_eq "two: a first start with -mf right moves the window" "2400 270 3360 810" "$(win_rect wfirst)"
 e2e_eq "two: ... and stays as the running instance" "1 running" \
   "$(instance_count) $(kill -0 "$TESSARY_PID" 2>/dev/null && echo running || echo ended)"
@@ -183,7 +181,7 @@ E2E_PIDS+=("$TESSARY_PID")
 boxes=""
 for _ in 1 2 3; do
   kill -0 "$TESSARY_PID" 2>/dev/null || break
-  boxes+="$(lab_run 30 "$DLGTEXT" --read-and-close Tessary.exe 2 | tr -d '\r' | sed -n 's/^text: //p')"
+  boxes+="$(dlgtext --read-and-close Tessary.exe 2 | sed -n 's/^text: //p')"
 done
 e2e_eq "single: nothing is moved" "480 270 1440 810" "$(win_rect w4)"
 e2e_eq "single: no message box other than the monitor count" "" \

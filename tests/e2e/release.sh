@@ -11,16 +11,8 @@
 # one running copy of the new version; the silent uninstall removes everything but the user's
 # settings; the zip's exe runs from an ordinary folder and keeps its files beside itself.
 set -uo pipefail
-. "$(dirname "$0")/lib/check.sh"
-. "$(dirname "$0")/lib/windows.sh"
-. "$(dirname "$0")/lib/ui.sh"
-
-lab_attach_or_up two || { e2e_fail "lab starts" "could not start the Wine lab"; e2e_finish; }
-trap 'e2e_cleanup; lab_down' EXIT
-e2e_tools || { e2e_fail "test tools built" "testwin/dlgtext missing"; e2e_finish; }
-# shellcheck disable=SC2034 # UIPROBE: for lib/ui.sh
-UIPROBE="$(lab_tool uiprobe)" || { e2e_fail "test tools built" "uiprobe missing"; e2e_finish; }
-E2E_OUT="$LAB_ROOT/release"
+. "$(dirname "$0")/lib/harness.sh"
+e2e_begin release --tools testwin,uiprobe,loadbyname
 version="$(sed -nE 's/^project\(Tessary VERSION ([0-9.]+).*/\1/p' "$E2E_REPO/CMakeLists.txt")"
 next=9.1.0  # an upgrade: any version other than the project's
 # Addresses for the later version's build: reserved names (RFC 2606) that can never be anyone's.
@@ -51,7 +43,6 @@ missing_keys() {
 sha_upper() { sha256sum "$1" | cut -d' ' -f1 | tr 'a-f' 'A-F'; }
 # Addresses in the exe's UTF-16 texts (the About box's link).
 exe_addresses() { strings -el "$1" | grep -o 'https\?://[^ ]*' | sort -u | paste -sd' '; }
-mkdir -p "$E2E_OUT"
 A="$E2E_OUT/dist-a" B="$E2E_OUT/dist-b" N="$E2E_OUT/dist-next"
 release "$A" "$E2E_REPO/build/release" ||
   { e2e_fail "scripts/release.sh builds the release" "$(tail -5 "$A.log")"; e2e_finish; }
@@ -137,7 +128,7 @@ forget_install() {
   wine reg delete "$RUN" /v Tessary /f >/dev/null 2>&1
 }
 forget_install
-trap 'e2e_cleanup; wineserver -k 2>/dev/null; forget_install; lab_down' EXIT
+e2e_after_exit 'wineserver -k 2>/dev/null; forget_install'
 
 reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v v="$2" '$1 == v { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'; }
 # Processes of this prefix running a Tessary.exe, one "pid path" line each.
@@ -148,12 +139,10 @@ tessary_procs() {
     echo "$pid $(tr '\0' ' ' <"/proc/$pid/cmdline" | sed 's/ *$//')"
   done
 }
-wait_until() {  # SECS COMMAND...: polls until the command succeeds
-  local secs="$1" i; shift
-  for i in $(seq 1 $((secs * 10))); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
 no_dir() { [ ! -e "$1" ]; }
+run_entry_is() { [ "$(reg_value "$RUN" Tessary)" = "$1" ]; }
+one_instance() { [ "$(instance_count)" = 1 ]; }
+no_tessary() { [ -z "$(tessary_procs)" ]; }
 
 # Silent install, from a download folder where an attacker left DLLs (tests/e2e/plant; each leaves
 # "NAME.loaded" when loaded) under names the installer's stub and Windows' own DLLs load by name.
@@ -164,7 +153,7 @@ for dll in dwmapi userenv apphelp propsys cryptbase clbcatq ntmarta uxtheme vers
   cp "$LAB_TOOLS/planted.dll" "$DL/$dll.dll"
 done
 planted_loaded() { (cd "$DL" && ls -- *.loaded 2>/dev/null | paste -sd' '); }
-if LOADER="$(lab_tool loadbyname)" && cp "$LOADER" "$DL/"; then
+if cp "${E2E_TOOL[loadbyname]}" "$DL/"; then
   lab_run 30 "$DL/loadbyname.exe" dwmapi.dll userenv.dll >/dev/null 2>&1
   e2e_eq "an ordinary program in the download folder loads the DLLs planted there" \
     "dwmapi.dll.loaded userenv.dll.loaded" "$(planted_loaded)"
@@ -199,21 +188,21 @@ e2e_eq "the Run entry starts the installed copy at sign-in" '"C:\Program Files\T
 # The installed copy: settings in the user's application data, nothing beside itself.
 if tessary_start "$PF/Tessary.exe"; then
   e2e_pass "the installed copy starts"
-  wait_until 10 test -f "$DATA/Tessary.ini" && e2e_pass "it writes Tessary.ini under the application data folder" ||
+  e2e_wait_until 10 test -f "$DATA/Tessary.ini" && e2e_pass "it writes Tessary.ini under the application data folder" ||
     e2e_fail "it writes Tessary.ini under the application data folder" "nothing in $DATA"
   e2e_eq "it writes nothing under Program Files" "LICENSE.txt README.txt Tessary.exe Uninstall.exe" \
     "$(ls "$PF" | paste -sd' ')"
   # Its tray item "Start Tessary when I sign in" is the installer's entry: a click removes it, the
   # next writes it back exactly as the installer wrote it.
-  tray=""
-  for _ in $(seq 1 50); do tray="$(wine_tray_window)" && [ -n "$tray" ] && break; sleep 0.2; done
+  e2e_wait_until 10 tray_shown
+  tray="$(wine_tray_window)"
   if [ -n "$tray" ]; then
     icon_at "$tray"
     for want in "" '"C:\Program Files\Tessary\Tessary.exe"'; do
       right_click_icon
-      if menu="$(wait_menus 1)"; then
-        click_item "$menu" 3 7
-        wait_until 5 test "$(reg_value "$RUN" Tessary)" = "$want"
+      if wait_menus 1 >/dev/null; then
+        menu_click "Start Tessary when I sign in"
+        e2e_wait_until -i 0.2 10 run_entry_is "$want"
         e2e_eq "the installed copy's sign-in item leaves the Run entry ${want:-removed}" "$want" "$(reg_value "$RUN" Tessary)"
       else
         e2e_fail "the installed copy's tray menu opens" "no menu within 3 s"
@@ -235,7 +224,7 @@ if [ -n "$old_pid" ]; then
   e2e_eq "the running copy was asked to exit and ended with code 0" 0 "$?"
   TESSARY_PID=""
 fi
-wait_until 10 test "$(instance_count)" = 1
+e2e_wait_until 10 one_instance
 procs="$(tessary_procs)"
 e2e_eq "one copy runs after the upgrade, the installed one" "C:\\Program Files\\Tessary\\Tessary.exe" \
   "$(cut -d' ' -f2- <<<"$procs")"
@@ -247,9 +236,9 @@ e2e_eq "the uninstall entry says $next, with the build's web address" "$next $ne
 # Silent uninstall: the uninstaller runs from a copy of itself, so the folder's end is awaited.
 lab_run 120 "$PF/Uninstall.exe" /S >"$E2E_OUT/uninstall.txt" 2>&1
 e2e_eq "the silent uninstall starts with code 0" 0 "$?"
-wait_until 30 no_dir "$PF" && e2e_pass "the program's folder is gone" ||
+e2e_wait_until 30 no_dir "$PF" && e2e_pass "the program's folder is gone" ||
   e2e_fail "the program's folder is gone" "$(ls "$PF" | paste -sd' ')"
-wait_until 10 test -z "$(tessary_procs)" && e2e_pass "the running copy was ended" ||
+e2e_wait_until 10 no_tessary && e2e_pass "the running copy was ended" ||
   e2e_fail "the running copy was ended" "$(tessary_procs)"
 no_dir "$MENU" && e2e_pass "the shortcut is gone" || e2e_fail "the shortcut is gone" "still there"
 wine reg query "$UNINST" >/dev/null 2>&1 && e2e_fail "the uninstall entry is gone" "still there" ||
@@ -263,7 +252,7 @@ mkdir -p "$PORTABLE"
 unzip -q "$A/Tessary-$version-win64.zip" -d "$PORTABLE"
 if tessary_start "$PORTABLE/Tessary.exe"; then
   e2e_pass "the zip's exe starts from an ordinary folder"
-  wait_until 10 test -f "$PORTABLE/Tessary.ini" && e2e_pass "it keeps Tessary.ini beside itself" ||
+  e2e_wait_until 10 test -f "$PORTABLE/Tessary.ini" && e2e_pass "it keeps Tessary.ini beside itself" ||
     e2e_fail "it keeps Tessary.ini beside itself" "$(ls "$PORTABLE" | paste -sd' ')"
   tessary_stop
   e2e_eq "asked to exit, it keeps its list files beside itself too" "yes yes" \

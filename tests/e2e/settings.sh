@@ -8,23 +8,12 @@
 set -uo pipefail
 # Wine turns the folder's UTF-8 name into the right characters only in a UTF-8 locale.
 export LC_ALL=C.UTF-8
-. "$(dirname "$0")/lib/check.sh"
-. "$(dirname "$0")/lib/windows.sh"
-. "$(dirname "$0")/lib/ui.sh"
-lab_attach_or_up two || { e2e_fail "lab starts" "could not start the Wine lab"; e2e_finish; }
-trap 'e2e_cleanup; lab_down' EXIT
-# shellcheck disable=SC2034 # UIPROBE: for lib/ui.sh
-if ! e2e_tools || ! UIPROBE="$(lab_tool uiprobe)"; then
-  e2e_fail "test tools built" "testwin.exe, dlgtext.exe or uiprobe.exe missing"
-  e2e_finish
-fi
-E2E_OUT="$LAB_ROOT/settings"
-mkdir -p "$E2E_OUT"
-exe="$(e2e_private_exe "settings-Ωμέγα")" || { e2e_fail "Tessary.exe exists" "not built"; e2e_finish; }
+. "$(dirname "$0")/lib/harness.sh"
+e2e_begin settings --exe "settings-Ωμέγα" --tools testwin,dlgtext,uiprobe
+exe="$E2E_EXE"
 dir="$(dirname "$exe")"
 ini="$dir/Tessary.ini"
 win_ini="$(winepath -w "$dir" 2>/dev/null | tr -d '\r')\\Tessary.ini"
-MAIN=Tessary.FrmMain
 
 # utf16 TEXT: the text (LF line ends) as UTF-16 LE with BOM and CR LF line ends.
 utf16() { printf '\xff\xfe'; printf '%s' "$1" | sed 's/$/\r/' | iconv -f UTF-8 -t UTF-16LE; }
@@ -41,14 +30,7 @@ settings_state() {
 }
 
 # same_file FILE EXPECTED_FILE SECS: waits until FILE holds exactly the expected bytes.
-same_file() {
-  local i
-  for i in $(seq 1 $(($3 * 10))); do
-    cmp -s "$1" "$2" && return 0
-    sleep 0.1
-  done
-  return 1
-}
+same_file() { e2e_wait_until "$3" cmp -s "$1" "$2"; }
 
 
 BEFORE='; Einstellungen für Tessary Ω
@@ -98,9 +80,11 @@ e2e_eq "start: the watcher stays off as the file says (no status line about it)"
   "$(grep -c 'Monitor Watcher \[' <<<"$list")"
 
 # 2. --- Reset All: the page changes, the file does not
-ui_view_page 2 || e2e_fail "view menu" "no popup menu within 3 s"
+ui_view_page "Default Config" || e2e_fail "view menu" "no popup menu within 3 s"
+state0="$(settings_state "$(probe --list "$MAIN")")"
 ui_click "$MAIN" "Reset All" || e2e_fail "click Reset All" "no visible button \"Reset All\""
-sleep 0.5
+state_changed() { [ "$(settings_state "$(probe --list "$MAIN")")" != "$state0" ]; }
+e2e_wait_until 5 state_changed
 list="$(probe --list "$MAIN")"
 e2e_eq "Reset All: cleared, ticked, 4000, Monitor Power State" "0 1 4000 1 0" "$(settings_state "$list")"
 e2e_eq "Reset All: the file is unchanged" "same" "$(cmp -s "$ini" "$E2E_OUT/after-start.ini" && echo same || echo changed)"
@@ -113,13 +97,9 @@ else
   e2e_fail "Save: the page's values in place" "$(iconv -f UTF-16LE -t UTF-8 "$ini" 2>&1 | tr -d '\r' | paste -sd'|')"
 fi
 e2e_eq "Save: no new file left beside it" "" "$(ls "$dir" | grep -v -e '^Tessary\.exe$' -e '^Tessary\.ini$')"
-got=""
-for _ in $(seq 1 30); do
-  list="$(probe --list "$MAIN")"
-  got="$(grep -cF -e 'Config "Tessary.ini" saved.' -e 'Monitor Watcher [Enabled]' <<<"$list")"
-  [ "$got" -ge 2 ] && break
-  sleep 0.1
-done
+both_said() { [ "$(grep -cF -e 'Config "Tessary.ini" saved.' -e 'Monitor Watcher [Enabled]' <<<"$(probe --list "$MAIN")")" -ge 2 ]; }
+e2e_wait_until 6 both_said
+list="$(probe --list "$MAIN")"
 echo "$list" >"$E2E_OUT/list-saved.txt"
 e2e_eq "Save: the status says so, and that the watcher is now on" "1 1" \
   "$(grep -qF 'Config "Tessary.ini" saved.' <<<"$list" && echo 1 || echo 0) $(grep -qF 'Monitor Watcher [Enabled]' <<<"$list" && echo 1 || echo 0)"
@@ -129,13 +109,13 @@ tessary_stop || e2e_fail "the instance ends when its window closes" "had to be k
 cp "$ini" "$E2E_OUT/read-only.ini"
 chmod a-w "$ini"
 tessary_start "$exe" || e2e_fail "read-only: Tessary.exe starts" "no instance window within 20 s"
-box="$(lab_run 40 "$DLGTEXT" --read-and-close Tessary.exe 25 | tr -d '\r')"
+box="$(dlgtext --read-and-close Tessary.exe 25)"
 e2e_eq "read-only: one message box with the full path" "caption: Tessary|text: Unable to write to $win_ini" \
   "$(grep -E '^(caption|text): ' <<<"$box" | paste -sd'|')"
 probe --wait "$MAIN" 20 >/dev/null || e2e_fail "read-only: the main window shows after the message" "no visible $MAIN"
 list="$(probe --list "$MAIN")"
 e2e_eq "read-only: the program runs on with the values read and no second message box" "running 0 1 4000 1 0 0" \
-  "$(kill -0 "$TESSARY_PID" 2>/dev/null && echo running || echo ended) $(settings_state "$list") $(lab_run 30 "$DLGTEXT" --count Tessary.exe | tr -d '\r')"
+  "$(kill -0 "$TESSARY_PID" 2>/dev/null && echo running || echo ended) $(settings_state "$list") $(dlgtext --count Tessary.exe)"
 e2e_eq "read-only: the file is untouched and nothing is left beside it" "same" \
   "$(cmp -s "$ini" "$E2E_OUT/read-only.ini" && echo same || echo changed)$(ls "$dir" | grep -v -e '^Tessary\.exe$' -e '^Tessary\.ini$' -e '^disabled\.ini$' -e '^noright\.ini$' | sed 's/^/ /')"
 tessary_stop || e2e_fail "read-only: the instance ends when its window closes" "had to be killed"

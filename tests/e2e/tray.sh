@@ -6,24 +6,12 @@
 # the icon goes and the two list files are there, empty. A screenshot of the open menu goes to
 # E2E_SHOT_DIR (default: the lab's folder for this script).
 set -uo pipefail
-. "$(dirname "$0")/lib/check.sh"
-. "$(dirname "$0")/lib/windows.sh"
-. "$(dirname "$0")/lib/ui.sh"
-lab_attach_or_up two || { e2e_fail "lab starts" "could not start the Wine lab"; e2e_finish; }
-trap 'e2e_cleanup; lab_down' EXIT
-# shellcheck disable=SC2034 # UIPROBE: for lib/ui.sh
-if ! e2e_tools || ! UIPROBE="$(lab_tool uiprobe)"; then
-  e2e_fail "test tools built" "testwin.exe, dlgtext.exe or uiprobe.exe missing"
-  e2e_finish
-fi
-E2E_OUT="$LAB_ROOT/tray"
-mkdir -p "$E2E_OUT"
-exe="$(e2e_private_exe tray)" || { e2e_fail "Tessary.exe exists" "not built"; e2e_finish; }
+. "$(dirname "$0")/lib/harness.sh"
+e2e_begin tray --exe --tools testwin,dlgtext,uiprobe
+exe="$E2E_EXE"
 dir="$(dirname "$exe")"
 SHOTS="${E2E_SHOT_DIR:-$E2E_OUT}"
 mkdir -p "$SHOTS"
-MAIN=Tessary.FrmMain
-ABOUT=Tessary.FrmAbout
 
 # Mean colour saturation (0..1) of the icon's 16 x 16 pixels: about 0.14 for the blue and orange
 # picture on the tray's white, none for the grey one.
@@ -32,62 +20,54 @@ icon_saturation() {
     convert "$E2E_OUT/icon.png" -crop "16x16+$((ICON_X - 8))+$((ICON_Y - 8))" +repage -colorspace HSL \
       -channel G -separate -format '%[fx:mean]' info: 2>/dev/null
 }
-icon_is() { # grey|colour: waits up to 4 s (the tray's timer ticks every 1.3 s)
-  local s
-  for _ in $(seq 1 20); do
-    s="$(icon_saturation)"
-    if [ "$1" = grey ]; then awk -v s="${s:-1}" 'BEGIN { exit !(s < 0.05) }' && return 0
-    else awk -v s="${s:-0}" 'BEGIN { exit !(s > 0.1) }' && return 0; fi
-    sleep 0.2
-  done
-  echo "saturation ${s:-none}"
+icon_now() { # grey|colour: the icon's colour now; ICON_SAT keeps the saturation measured
+  ICON_SAT="$(icon_saturation)"
+  if [ "$1" = grey ]; then awk -v s="${ICON_SAT:-1}" 'BEGIN { exit !(s < 0.05) }'
+  else awk -v s="${ICON_SAT:-0}" 'BEGIN { exit !(s > 0.1) }'; fi
+}
+icon_is() { # grey|colour: waits up to 15 s (the tray's timer ticks every 1.3 s; a loaded machine lags)
+  e2e_wait_until -i 0.2 15 icon_now "$1" && return 0
+  echo "saturation ${ICON_SAT:-none}"
   return 1
 }
-status_shows() { # TEXT: within 3 s on the main window's status line or in its log
-  for _ in $(seq 1 15); do
-    local listing
-    listing="$(probe --list "$MAIN")"
-    grep -qF "$1" <<<"$listing" && return 0
-    sleep 0.2
-  done
-  return 1
-}
+main_lists() { grep -qF "$1" <<<"$(probe --list "$MAIN")"; }
+status_shows() { e2e_wait_until -i 0.2 6 main_lists "$1"; } # TEXT: on the main window's status line or in its log
 
 rm -f "$dir/disabled.ini" "$dir/noright.ini"
 # A hotkey enabled, to see it released at the exit.
 printf '[Hotkeys]\r\ncbMoveRight=1\r\nMOVERIGHT_HOTKEY=110027\r\n' >"$dir/Tessary.ini"
 tessary_start "$exe" || { e2e_fail "Tessary.exe starts" "no instance window"; e2e_finish; }
 # hotkey_free: whether another program can take Ctrl+Alt+Right (MOD_ALT | MOD_CONTROL, VK_RIGHT).
-hotkey_free() { lab_run 30 "$TESTWIN" --hold-hotkey 3 39 0 | tr -d '\r' | awk '{ print $1 }'; }
+hotkey_free() { tw --hold-hotkey 3 39 0 | awk '{ print $1 }'; }
 e2e_eq "the enabled hotkey is held while the program runs" "refused" "$(hotkey_free)"
-win=""
-for _ in $(seq 1 50); do win="$(wine_tray_window)" && [ -n "$win" ] && break; sleep 0.2; done
+e2e_wait_until 10 tray_shown
+win="$(wine_tray_window)"
 e2e_eq "the icon shows in Wine's system tray" 1 "$([ -n "$win" ] && echo 1 || echo 0)"
 [ -n "$win" ] || e2e_finish
 icon_at "$win"
 probe --close "$MAIN" >/dev/null  # the start shows it; the tray brings it back
 e2e_eq "the icon is in colour while the watcher is on" "" "$(icon_is colour)"
 
-# The tray menu (7 units: "Monitor Watcher", "Restore Report", "Gather windows", "Start Tessary when I
-# sign in", two separators, "About", "Exit  Tessary").
+# The tray menu: "Monitor Watcher", "Restore Report", "Gather windows", "Start Tessary when I sign
+# in", "About", "Exit  Tessary"; items are found by their text.
 right_click_icon
 menu="$(wait_menus 1)" || e2e_fail "right click opens the menu" "no menu within 3 s"
 e2e_eq "right click opens one menu" 1 "$(grep -c . <<<"$menu")"
-click_item "$menu" 5 7
+menu_click About
 e2e_eq "\"About\" shows the About box" 0 "$(probe --wait "$ABOUT" 5 >/dev/null; echo $?)"
 probe --close "$ABOUT" >/dev/null
 
 # "Restore Report" shows the main window at the report's page; no restore has run yet.
 right_click_icon
 menu="$(wait_menus 1)" || e2e_fail "right click opens the menu for the report" "no menu within 3 s"
-click_item "$menu" 1 7
+menu_click "Restore Report"
 e2e_eq "\"Restore Report\" shows the report's page" 0 "$(status_shows "No restore has run since Tessary started."; echo $?)"
 probe --close "$MAIN" >/dev/null
 
 # "Monitor Watcher" opens its submenu: "Enable" (ticked), "Disable".
 right_click_icon
 menu="$(wait_menus 1)" || e2e_fail "right click opens the menu again" "no menu within 3 s"
-click_item "$menu" 0 7
+menu_click "Monitor Watcher"
 menus="$(wait_menus 2)"
 sub="$(grep -vxF "$menu" <<<"$menus" | head -1)"
 e2e_eq "\"Monitor Watcher\" opens a submenu" 1 "$([ -n "$sub" ] && echo 1 || echo 0)"
@@ -105,18 +85,18 @@ if [ -n "$sub" ]; then
   l=$((l > 12 ? l - 12 : 0)) t=$((t > 12 ? t - 12 : 0))
   import -window root -display "$DISPLAY" "$E2E_OUT/menu-full.png" &&
     convert "$E2E_OUT/menu-full.png" -crop "$((r + 12 - l))x$((b + 12 - t))+$l+$t" +repage "$SHOTS/tray-menu.png"
-  click_item "$sub" 1 2
+  menu_click Disable
   e2e_eq "\"Disable\" switches the watcher off" 0 "$(status_shows "Monitor Watcher [Disabled]"; echo $?)"
   e2e_eq "the icon turns grey" "" "$(icon_is grey)"
 fi
 
 right_click_icon
 menu="$(wait_menus 1)"
-click_item "$menu" 0 7
+menu_click "Monitor Watcher"
 menus="$(wait_menus 2)"
 sub="$(grep -vxF "$menu" <<<"$menus" | head -1)"
 if [ -n "$sub" ]; then
-  click_item "$sub" 0 2
+  menu_click Enable
   e2e_eq "\"Enable\" switches the watcher on" 0 "$(status_shows "Monitor Watcher [Enabled]"; echo $?)"
   e2e_eq "the icon is in colour again" "" "$(icon_is colour)"
 else
@@ -133,14 +113,14 @@ read -r gl gt gr gb <<<"$(win_rect gather-off)"
 e2e_eq "gather: the test window starts off every monitor" 1 "$([ "${gl:-0}" -ge 3840 ] && echo 1 || echo "0 ($gl $gt $gr $gb)")"
 right_click_icon
 menu="$(wait_menus 1)" || e2e_fail "right click opens the menu to gather" "no menu within 3 s"
-click_item "$menu" 2 7
+menu_click "Gather windows"
 on_primary() {
   local l t r b
   read -r l t r b <<<"$(win_rect gather-off)"
   [ $(((l + r) / 2)) -ge 0 ] && [ $(((l + r) / 2)) -lt 1920 ] && [ $(((t + b) / 2)) -ge 0 ] &&
     [ $(((t + b) / 2)) -lt 1080 ] && [ $((r - l)) = $((gr - gl)) ] && [ $((b - t)) = $((gb - gt)) ]
 }
-for _ in $(seq 1 25); do on_primary && break; sleep 0.2; done
+e2e_wait_until -i 0.2 10 on_primary
 e2e_eq "\"Gather windows\" brings the stranded window onto the primary, its size kept" 1 \
   "$(on_primary && echo 1 || echo "0 ($(win_rect gather-off))")"
 e2e_eq "\"Gather windows\" leaves the window in view" "$in0" "$(win_rect gather-in)"
@@ -156,23 +136,24 @@ run_entry() {
   lab_run 30 reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Tessary 2>/dev/null | tr -d '\r' |
     sed -n 's/^ *Tessary *REG_SZ *//p'
 }
+run_entry_is() { [ "$(run_entry)" = "$1" ]; }
 want_entry="\"Z:${exe//\//\\}\""
 for step in tick untick; do
   right_click_icon
   menu="$(wait_menus 1)" || e2e_fail "right click opens the menu to $step" "no menu within 3 s"
-  click_item "$menu" 3 7
+  menu_click "Start Tessary when I sign in"
   want="$([ $step = tick ] && echo "$want_entry")"
-  got=""
-  for _ in $(seq 1 25); do got="$(run_entry)"; [ "$got" = "$want" ] && break; sleep 0.2; done
+  e2e_wait_until -i 0.2 10 run_entry_is "$want"
+  got="$(run_entry)"
   e2e_eq "sign-in: a click to $step leaves the Run entry as it should be" "$want" "$got"
 done
 
 # "Exit  Tessary": the process ends with 0 within a second, the icon goes, the lists are there.
 right_click_icon
 menu="$(wait_menus 1)"
-click_item "$menu" 6 7
+menu_click "Exit  Tessary"
 t0=$(date +%s%N)
-for _ in $(seq 1 100); do kill -0 "$TESSARY_PID" 2>/dev/null || break; sleep 0.02; done
+e2e_wait_until -i 0.02 2 pid_ended "$TESSARY_PID"
 t1=$(date +%s%N)
 ended=1
 kill -0 "$TESSARY_PID" 2>/dev/null && ended=0
@@ -181,8 +162,9 @@ rc=124
 if [ $ended = 1 ]; then wait "$TESSARY_PID"; rc=$?; fi
 TESSARY_PID=""
 e2e_eq "exit code" 0 "$rc"
+tray_gone() { ! tray_shown; }
 gone=0
-for _ in $(seq 1 30); do [ -z "$(wine_tray_window)" ] && { gone=1; break; }; sleep 0.1; done
+e2e_wait_until 4 tray_gone && gone=1
 e2e_eq "the icon is removed" 1 "$gone"
 e2e_eq "no instance window is left" 0 "$(instance_count)"
 e2e_eq "the hotkey is released" "ready" "$(hotkey_free)"

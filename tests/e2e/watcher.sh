@@ -5,19 +5,8 @@
 # remaining one (testwin --place); then the monitor comes back and its interface arrives. After
 # the countdown every program is back at its exact rectangle.
 set -uo pipefail
-. "$(dirname "$0")/lib/check.sh"
-. "$(dirname "$0")/lib/windows.sh"
-. "$(dirname "$0")/lib/ui.sh"
-. "$(dirname "$0")/lib/watcher.sh"
-lab_attach_or_up two || { e2e_fail "lab starts" "could not start the Wine lab"; e2e_finish; }
-trap 'e2e_cleanup; lab_down' EXIT
-# shellcheck disable=SC2034 # UIPROBE: for lib/ui.sh
-if ! e2e_tools || ! UIPROBE="$(lab_tool uiprobe)" || ! DEVCHANGE="$(lab_tool devchange)"; then
-  e2e_fail "test tools built" "testwin.exe, dlgtext.exe, uiprobe.exe or devchange.exe missing"
-  e2e_finish
-fi
-E2E_OUT="$LAB_ROOT/watcher"
-mkdir -p "$E2E_OUT"
+. "$(dirname "$0")/lib/harness.sh"
+e2e_begin watcher --tools testwin,dlgtext,uiprobe,devchange
 
 
 INI='[Main]\r\nseDelay=1000\r\n[Hidden]\r\nTopProgramsIntervalMS=1000\r\n'
@@ -40,7 +29,8 @@ e2e_eq "wake: maximized program b back, maximized, on monitor 2" "$b0 max 1 mon 
 e2e_eq "wake: program c on the other monitor untouched" "$c0" "$(win_rect wake-c)"
 [ "$took" != never ] && [ "$took" -ge 1 ] && e2e_pass "wake: restored after the 1000 ms countdown (${took} s)" ||
   e2e_fail "wake: restored after the countdown" "took $took s"
-sleep 1
+main_hidden() { [ "$(main_visible)" = 0 ]; }
+e2e_wait_until 5 main_hidden
 e2e_eq "wake: the main window hides again once everything is back" "0" \
   "$(probe --list "$MAIN" 2>/dev/null | grep -c '^WINDOW.*visible=1')"
 saved_log wake
@@ -65,6 +55,7 @@ for case in "off|[Main]\r\ncbWatcherOnStart=0\r\nseDelay=1000\r\n[Hidden]\r\nTop
   monitor_sleeps "$name"
   pushed="$(win_rect "$name-a")"
   monitor_wakes "$name"
+  # A restore would come within the 1000 ms countdown and its cycle; nothing shows that none comes.
   sleep 4
   e2e_eq "$name: nothing moves after the wake" "$pushed" "$(win_rect "$name-a")"
   e2e_cleanup
@@ -76,7 +67,7 @@ watcher_start delay '[Main]\r\nseDelay=4000\r\n[Hidden]\r\nTopProgramsIntervalMS
   a0="$(win_rect delay-a)"
   monitor_sleeps delay
   monitor_wakes delay
-  sleep 2
+  sleep 2 # the moment the check looks: inside the 4000 ms countdown
   early="$(win_field delay-a mon)"
   # What the user sees meanwhile: the main window in its corner with the countdown.
   lab_shot "$E2E_OUT/countdown.png" 0 >/dev/null 2>&1 && [ -n "${E2E_SHOT_DIR:-}" ] && cp "$E2E_OUT/countdown.png" "$E2E_SHOT_DIR/"
@@ -92,6 +83,7 @@ watcher_start hung "$INI" && {
   a0="$(win_rect hung-a)"
   monitor_sleeps hung
   tw --hang hung-b 60 >/dev/null &
+  # The hang starts in the window's own thread; nothing outside shows it until it is 5 s old.
   sleep 1
   monitor_wakes hung
   took="$(wait_rect hung-a "$a0" 20)"

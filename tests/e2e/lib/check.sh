@@ -14,14 +14,22 @@ e2e_eq() {
   fi
 }
 
-# Waits up to SECS for a line matching REGEX in FILE.
-e2e_wait_for() {
-  local file="$1" regex="$2" secs="$3" i
-  for i in $(seq 1 $((secs * 10))); do
-    grep -qE "$regex" "$file" 2>/dev/null && return 0
-    sleep 0.1
+# e2e_wait_until [-i STEP] SECS CMD...: runs CMD every STEP seconds (default 0.1) until it succeeds
+# (returns 0) or SECS seconds have passed (returns 1).
+e2e_wait_until() {
+  local step=0.1 end
+  if [ "$1" = -i ]; then step="$2"; shift 2; fi
+  end=$(($(date +%s%N) + $(awk -v s="$1" 'BEGIN { printf "%d", s * 1000000000 }')))
+  shift
+  while :; do
+    "$@" && return 0
+    [ "$(date +%s%N)" -lt "$end" ] || break
+    sleep "$step"
   done
   return 1
 }
+
+# Waits up to SECS for a line matching REGEX in FILE.
+e2e_wait_for() { e2e_wait_until "$3" grep -qE "$2" "$1" 2>/dev/null; }
 
 e2e_finish() { exit "$E2E_FAILED"; }

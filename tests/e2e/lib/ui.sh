@@ -1,9 +1,9 @@
 # shellcheck shell=bash
-# A program's windows as the user sees them, for the end-to-end scripts (source after windows.sh,
-# once the lab is up and UIPROBE names uiprobe.exe): what uiprobe lists, read in awk; real mouse
-# clicks; screenshots of one window; the desktop's scaling.
+# A program's windows as the user sees them, for the end-to-end scripts (sourced by harness.sh;
+# needs the tool uiprobe): what uiprobe lists, read in awk; real mouse clicks; screenshots of one
+# window; the desktop's scaling.
 
-probe() { lab_run 30 "$UIPROBE" "$@" | tr -d '\r'; }
+probe() { lab_run 30 "${E2E_TOOL[uiprobe]}" "$@" | tr -d '\r'; }
 
 # The WINDOW line of a listing.
 ui_header() { grep -m1 '^WINDOW ' <<<"$1"; }
@@ -18,21 +18,10 @@ ui_field() {
   }' <<<"$1"
 }
 
-# Shared awk: reads the CHILD lines of a listing into arrays (class, kind, visible, check, rect,
-# text; n children) and the WINDOW line's client area in screen pixels (cl ct cr cb).
+# Shared awk (plain POSIX awk: mawk runs it): reads the CHILD lines of a listing into arrays (class,
+# kind as uiprobe names it, visible, check, rect, text; n children) and the WINDOW line's client
+# area in screen pixels (cl ct cr cb).
 UI_AWK_READ='
-function hex(s,   v, i, c) { v = 0; s = toupper(s)
-  for (i = 1; i <= length(s); i++) { c = index("0123456789ABCDEF", substr(s, i, 1)) - 1; v = v * 16 + c }
-  return v }
-function bits(v, b) { return int(v / b) % 2 }
-function kindof(cls, style,   t) {
-  if (cls == "Button") { t = style % 16
-    if (t == 0 || t == 1) return "push"; if (t == 2 || t == 3) return "check"
-    if (t == 4 || t == 9) return "radio"; if (t == 7) return "group"; if (t == 11) return "owner"
-    return "button" t }
-  if (cls == "Static") return style % 32 == 13 ? "owner" : "-"
-  if (cls == "Edit") return bits(style, 4) ? "memo" : "edit"
-  return "-" }
 function field(line, f,   i, head, kv, n, j) {
   i = index(line, " text="); head = i ? substr(line, 1, i - 1) : line
   if (f == "text") return i ? substr(line, i + 6) : ""
@@ -41,7 +30,7 @@ function field(line, f,   i, head, kv, n, j) {
   return "" }
 /^WINDOW / { split(field($0, "clientat"), o, ","); split(field($0, "client"), s, ",")
   cl = o[1]; ct = o[2]; cr = o[1] + s[1]; cb = o[2] + s[2] }
-/^CHILD / { n++; cls[n] = field($0, "class"); kind[n] = kindof(cls[n], hex(field($0, "style")))
+/^CHILD / { n++; cls[n] = field($0, "class"); kind[n] = field($0, "kind")
   vis[n] = field($0, "visible"); chk[n] = field($0, "check"); txt[n] = field($0, "text")
   split(field($0, "rect"), r, ","); L[n] = r[1]; T[n] = r[2]; R[n] = r[3]; B[n] = r[4]; cur = n; next }
 /^ITEM / { sub(/^ITEM [0-9]+ /, ""); if (cur in items) items[cur] = items[cur] "|" $0; else items[cur] = $0 }
@@ -130,28 +119,15 @@ ui_glyph_center() {
     if (best != "") print int((L[best] + R[best]) / 2), int((T[best] + B[best]) / 2) }' <<<"$1"
 }
 
-# ui_menu_pick INDEX UNITS: clicks an item of the open popup menu: the middle of item INDEX (0-based)
-# of a menu UNITS items high (a separator counts half). The platform's menus belong to the program,
-# so neither their items nor keys (the window never has the keyboard focus) reach them from outside.
-ui_menu_pick() {
-  local l t r b
-  for _ in $(seq 1 30); do
-    read -r l t r b < <(probe --rect '#32768') && [ -n "${b:-}" ] && break
-    sleep 0.1
-  done
-  [ -n "${b:-}" ] || return 1
-  xdotool mousemove $(((l + r) / 2)) "$(awk -v t="$t" -v b="$b" -v i="$1" -v u="$2" \
-    'BEGIN { print int(t + (b - t) * (i + 0.5) / u) }')" sleep 0.2 click 1
-}
-
-# ui_view_page INDEX: a page of the main window through its view menu (the menu button, then item
-# INDEX of "Getting Started", "Status", "Default Config", "Global Hotkeys", "Restore Report"; the
-# menu has a separator and one more item, 6.5 items high).
+# ui_view_page TEXT: a page of the main window through its view menu (the menu button, then the
+# item "Getting Started", "Status", "Default Config", "Global Hotkeys" or "Restore Report").
 ui_view_page() {
   # shellcheck disable=SC2046
-  xdotool mousemove $(ui_glyph_center "$(probe --list Tessary.FrmMain)") sleep 0.2 click 1
-  ui_menu_pick "$1" 6.5 || return 1
-  sleep 0.5
+  xdotool mousemove $(ui_glyph_center "$(probe --list "$MAIN")") sleep 0.2 click 1
+  menu_click "$1" || return 1
+  e2e_wait_until 3 menu_closed || return 1
+  # A message answered by the window: the page the item asked for has been shown before it.
+  probe --list "$MAIN" >/dev/null
 }
 
 # ui_shot_window LISTING FILE MARGIN: screenshot of the listed window with a margin around it.
@@ -205,23 +181,40 @@ icon_at() {
   h="$(awk '/^ *Height:/ { print $2 }' <<<"$info")"
   ICON_X=$((x + 10)) ICON_Y=$((y + h / 2))
 }
-right_click_icon() { xdotool mousemove "$ICON_X" "$ICON_Y" sleep 0.2 click 3; }
-# The menu's rectangles, top first.
-menu_rects() { probe --rects "$POPUP_MENU_CLASS"; }
-wait_menus() { # COUNT: waits until that many menus are open; prints the rectangles
-  local r
-  for _ in $(seq 1 30); do
-    r="$(menu_rects)"
-    [ "$(grep -c . <<<"$r")" -ge "$1" ] && { echo "$r"; return 0; }
-    sleep 0.1
-  done
-  return 1
+# A menu still closing would take the click for itself: the last one is gone first.
+right_click_icon() {
+  e2e_wait_until 3 menu_closed
+  xdotool mousemove "$ICON_X" "$ICON_Y" sleep 0.2 click 3
 }
-# click_item "l t r b" INDEX UNITS: the middle of item INDEX of a menu UNITS items high (a
-# separator counts half).
-click_item() {
+# The menus' rectangles, top first.
+menu_rects() { probe --rects "$POPUP_MENU_CLASS"; }
+menu_count_at_least() { [ "$(menu_rects | grep -c .)" -ge "$1" ]; }
+menu_closed() { [ -z "$(menu_rects)" ]; }
+wait_menus() { # COUNT: waits until that many menus are open; prints the rectangles
+  e2e_wait_until 5 menu_count_at_least "$1" || return 1
+  menu_rects
+}
+# menu_item TEXT: "l t r b" of the item with that text (as shown, trailing blanks aside) of an open
+# menu, the top menu's first; nothing and 1 when no open menu has it. The platform's menus belong
+# to the program, so neither their items nor keys (the window never has the keyboard focus) reach
+# them from outside: uiprobe reads them in the program's own thread.
+menu_item() {
+  # Through the environment: an awk assignment would turn a backslash in the text into an escape.
+  probe --menus | UI_WANT="$1" awk '
+    function trim(s) { sub(/[ \t]+$/, "", s); return s }
+    /^MITEM / { t = $0; sub(/^[^=]*=[^ ]* text=/, "", t)
+      if (trim(t) == trim(ENVIRON["UI_WANT"])) { print $3, $4, $5, $6; found = 1; exit } }
+    END { exit !found }'
+}
+# menu_click TEXT: waits up to 5 s for an open menu's item with that text, then a real click on
+# its middle.
+menu_click() {
   local l t r b
-  read -r l t r b <<<"$1"
-  xdotool mousemove $(((l + r) / 2)) "$(awk -v t="$t" -v b="$b" -v i="$2" -v u="$3" \
-    'BEGIN { print int(t + (b - t) * (i + 0.5) / u) }')" sleep 0.2 click 1
+  if ! e2e_wait_until 5 menu_item "$1" >/dev/null; then
+    echo "menu_click: no item \"$1\" in the open menus: $(probe --menus | paste -sd'|')" >&2
+    return 1
+  fi
+  read -r l t r b < <(menu_item "$1")
+  [ -n "${b:-}" ] || return 1
+  xdotool mousemove $(((l + r) / 2)) $(((t + b) / 2)) sleep 0.2 click 1
 }

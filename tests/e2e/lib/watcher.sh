@@ -1,13 +1,9 @@
 # shellcheck shell=bash
-# A monitor's sleep and wake the way Windows does them, for the watcher scripts (source after
-# windows.sh, once the lab is up and DEVCHANGE and E2E_OUT are set): the monitor's device interface
+# A monitor's sleep and wake the way Windows does them, for the watcher scripts (sourced by
+# harness.sh; needs the tools devchange, uiprobe and dlgtext): the monitor's device interface
 # is removed (devchange.exe sends what Windows sends; Wine never does), the monitor goes
 # (lab_hotplug) and the system pushes its windows onto the remaining one (testwin --place); the wake
-# is the reverse. Also the start of a private Tessary.exe and the programs of a scenario (needs
-# ui.sh for probe).
-
-MAIN=Tessary.FrmMain
-DEBUG=Tessary.FrmDebug
+# is the reverse. Also the start of a private Tessary.exe and the programs of a scenario.
 
 # watcher_start NAME INI: a fresh private copy with that Tessary.ini beside it, running as the instance.
 watcher_start() {
@@ -22,11 +18,12 @@ watcher_programs() {
   win_open "$1-a" 2400 270 960 540 normal || e2e_fail "$1: window a opens" "no ready line"
   win_open "$1-b" 2200 150 800 600 max || e2e_fail "$1: window b opens" "no ready line"
   win_open "$1-c" 300 200 800 500 normal || e2e_fail "$1: window c opens" "no ready line"
-  # The watcher's snapshot runs every TopProgramsIntervalMS (1000 here): let it see them.
+  # The watcher's snapshot runs every TopProgramsIntervalMS (1000 here) and shows nowhere but in
+  # the log, which only the debug window's Save gives: two of them are waited out.
   sleep 2.5
 }
 
-devchange() { lab_run 30 "$DEVCHANGE" "$@" >>"$E2E_OUT/devchange.txt" 2>&1; }
+devchange() { lab_run 30 "${E2E_TOOL[devchange]}" "$@" >>"$E2E_OUT/devchange.txt" 2>&1; }
 
 # monitor_sleeps PREFIX [W...]: the right-hand monitor sleeps; windows PREFIX-W (default a and b)
 # are pushed to the same place on the primary (a maximized one stays maximized there).
@@ -51,11 +48,8 @@ monitor_wakes() {
 
 # Waits up to SECS for window W to reach RECT; prints the seconds it took (or "never").
 wait_rect() {
-  local w="$1" want="$2" secs="$3" t0=$SECONDS i
-  for i in $(seq 1 $((secs * 5))); do
-    [ "$(win_rect "$w")" = "$want" ] && { echo $((SECONDS - t0)); return 0; }
-    sleep 0.2
-  done
+  local t0=$SECONDS
+  e2e_wait_until -i 0.2 "$3" win_at "$1" "$2" && { echo $((SECONDS - t0)); return 0; }
   echo never
   return 1
 }
@@ -82,7 +76,7 @@ saved_log() {
   probe --wait "$DEBUG" 10 >/dev/null || { e2e_fail "$1: the debug window opens" "no $DEBUG"; return 1; }
   rm -f "$dir/Debug.txt"
   ui_click "$DEBUG" "Save" || e2e_fail "$1: click Save" "no visible button \"Save\""
-  lab_run 30 "$DLGTEXT" --read-and-close Tessary.exe 10 >/dev/null
+  dlgtext --read-and-close Tessary.exe 10 >/dev/null
   probe --close "$DEBUG" >/dev/null
   [ -f "$dir/Debug.txt" ] || { e2e_fail "$1: Save writes Debug.txt" "no $dir/Debug.txt"; return 1; }
   iconv -f UTF-16LE -t UTF-8 "$dir/Debug.txt" 2>/dev/null | tr -d '\r' | sed 's/^\xEF\xBB\xBF//' | tac |

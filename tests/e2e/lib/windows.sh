@@ -1,12 +1,15 @@
 # shellcheck shell=bash disable=SC2034
-# Test windows and a running Tessary.exe for the end-to-end scripts (source after check.sh, once the
-# lab is up). Every helper has a time-out; e2e_cleanup stops what these helpers started.
+# Test windows and a running Tessary.exe for the end-to-end scripts (sourced by harness.sh; needs
+# the tools testwin and, for message boxes, dlgtext). Every helper has a time-out; e2e_cleanup stops
+# what these helpers started.
 
 E2E_PIDS=()
 
-e2e_tools() {
-  TESTWIN="$(lab_tool testwin)" && DLGTEXT="$(lab_tool dlgtext)"
-}
+# The program's window classes.
+INSTANCE_CLASS=Tessary.FrmDummyInstance
+MAIN=Tessary.FrmMain
+DEBUG=Tessary.FrmDebug
+ABOUT=Tessary.FrmAbout
 
 # A private copy of Tessary.exe: its data folder is its own folder, so settings and log stay apart
 # from the build and from other scripts.
@@ -16,7 +19,9 @@ e2e_private_exe() {
   rm -rf "$dir" && mkdir -p "$dir" && cp "$src" "$dir/Tessary.exe" && echo "$dir/Tessary.exe"
 }
 
-tw() { lab_run 30 "$TESTWIN" "$@" | tr -d '\r'; }
+tw() { lab_run 30 "${E2E_TOOL[testwin]}" "$@" | tr -d '\r'; }
+# dlgtext ARGS...: the message boxes of a program (--read-and-close EXE SECS, --count EXE).
+dlgtext() { lab_run 60 "${E2E_TOOL[dlgtext]}" "$@" | tr -d '\r'; }
 
 # A test's windows and Tessary.exe end by themselves after a while (testwin's own 120 s, then these
 # time-outs), so that a stuck script leaves nothing behind; a long run exports E2E_LIFE_SECS.
@@ -25,7 +30,7 @@ e2e_life() { echo $((${E2E_LIFE_SECS:-0} > 0 ? E2E_LIFE_SECS + 30 : $1)); }
 # win_open TITLE L T W H normal|max|min: the window is up and in the foreground when this returns.
 win_open() {
   local out="${E2E_OUT:-$LAB_ROOT}/win-$1.txt"
-  lab_run "$(e2e_life 150)" "$TESTWIN" --open "$@" >"$out" 2>&1 &
+  lab_run "$(e2e_life 150)" "${E2E_TOOL[testwin]}" --open "$@" >"$out" 2>&1 &
   E2E_PIDS+=($!)
   e2e_wait_for "$out" '^ready' 30
 }
@@ -35,46 +40,43 @@ win_rect() { tw --query "$1" | awk '/^RECT/ { print $2, $3, $4, $5; next } { pri
 # win_settled TITLE: the window's rectangle once it has stayed the same for a second (at most 15 s):
 # moves may still run after whatever asked for them has returned.
 win_settled() {
-  local last="" now i same=0
-  for i in $(seq 1 60); do
-    now="$(win_rect "$1")"
-    if [ "$now" = "$last" ]; then
-      same=$((same + 1))
-      [ "$same" -ge 4 ] && break
-    else
-      same=0
-    fi
-    last="$now"
-    sleep 0.25
-  done
-  echo "$last"
+  WS_LAST="" WS_SAME=0
+  e2e_wait_until -i 0.25 15 win_same_4 "$1"
+  echo "$WS_LAST"
+}
+win_same_4() {
+  local now
+  now="$(win_rect "$1")"
+  if [ "$now" = "$WS_LAST" ]; then WS_SAME=$((WS_SAME + 1)); else WS_SAME=0; fi
+  WS_LAST="$now"
+  [ "$WS_SAME" -ge 4 ]
 }
 # One field of the query: min, max, mon or fg.
 win_field() { tw --query "$1" | awk -v f="$2" '/^RECT/ { for (i = 6; i < NF; i++) if ($i == f) print $(i + 1) }'; }
-win_front() { lab_run 30 "$TESTWIN" --front "$1" >/dev/null; }
-win_close() { lab_run 30 "$TESTWIN" --close "$1" >/dev/null; }
+win_front() { tw --front "$1" >/dev/null; }
+win_close() { tw --close "$1" >/dev/null; }
+# win_at TITLE "l t r b": whether the window is there now (for e2e_wait_until).
+win_at() { [ "$(win_rect "$1")" = "$2" ]; }
 
-INSTANCE_CLASS=Tessary.FrmDummyInstance
 instance_count() { tw --count-class "$INSTANCE_CLASS"; }
 
 # Starts EXE without arguments as the running instance and waits for its instance window.
 tessary_start() {
-  local exe="$1" i focus tray
+  local exe="$1" focus tray
   focus="$(xdotool getwindowfocus 2>/dev/null)"
   tray="$(wine_tray_window)"
   lab_run "$(e2e_life 300)" "$exe" >"${E2E_OUT:-$LAB_ROOT}/first-instance.txt" 2>&1 &
   TESSARY_PID=$!
   E2E_PIDS+=("$TESSARY_PID")
-  for i in $(seq 1 100); do
-    if [ "$(instance_count)" = 1 ]; then
-      [ -z "$tray" ] && give_back_focus "$focus"
-      return 0
-    fi
-    kill -0 "$TESSARY_PID" 2>/dev/null || return 1
-    sleep 0.2
-  done
-  return 1
+  e2e_wait_until -i 0.2 30 instance_up_or_ended "$TESSARY_PID"
+  [ "$(instance_count)" = 1 ] || return 1
+  [ -z "$tray" ] && give_back_focus "$focus"
+  return 0
 }
+# instance_up_or_ended PID: the instance window is there, or the process that should make it ended.
+instance_up_or_ended() { [ "$(instance_count)" = 1 ] || ! kill -0 "$1" 2>/dev/null; }
+# tray_shown: Wine's tray window is on the screen.
+tray_shown() { [ -n "$(wine_tray_window)" ]; }
 
 # The X window of Wine's tray while it shows at least one icon (Wine hides it when none is left).
 wine_tray_window() { xdotool search --onlyvisible --name '^Wine System Tray$' 2>/dev/null | head -1; }
@@ -106,9 +108,9 @@ give_back_focus() {
 # the process is killed only when it does not end within 10 s. Returns 1 in that case.
 tessary_stop() {
   [ -n "${TESSARY_PID:-}" ] || return 0
-  local i rc=0
+  local rc=0
   tw --close-class "$INSTANCE_CLASS" >/dev/null
-  for _ in $(seq 1 100); do kill -0 "$TESSARY_PID" 2>/dev/null || break; sleep 0.1; done
+  e2e_wait_until 10 pid_ended "$TESSARY_PID"
   if kill -0 "$TESSARY_PID" 2>/dev/null; then
     kill "$TESSARY_PID" 2>/dev/null
     rc=1
@@ -117,6 +119,8 @@ tessary_stop() {
   TESSARY_PID=""
   return $rc
 }
+
+pid_ended() { ! kill -0 "$1" 2>/dev/null; }
 
 # tessary_mf EXE WORD...: one start of EXE with those arguments; sets MF_RC and MF_MS (wall time).
 tessary_mf() {
@@ -133,9 +137,9 @@ tessary_mf() {
 # showing the tray window then and handing it the focus. Returns once it shows.
 tray_keep() {
   local out="${E2E_OUT:-$LAB_ROOT}/tray-keep.txt"
-  lab_run $(($1 + 10)) "$TESTWIN" --tray-keep "$1" >"$out" 2>&1 &
+  lab_run $(($1 + 10)) "${E2E_TOOL[testwin]}" --tray-keep "$1" >"$out" 2>&1 &
   E2E_PIDS+=($!)
-  e2e_wait_for "$out" '^ready' 30 && sleep 0.5
+  e2e_wait_for "$out" '^ready' 30 && e2e_wait_until 5 tray_shown
 }
 
 e2e_cleanup() {

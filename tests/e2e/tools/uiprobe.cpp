@@ -3,8 +3,10 @@
 //   uiprobe --list CLASS          the first top-level window of that class, then every descendant:
 //                                 "WINDOW style=HEX ex=HEX classstyle=HEX visible=V rect=l,t,r,b client=w,h
 //                                  clientat=x,y dpi=D text=T"
-//                                 "CHILD class=C style=HEX visible=V enabled=E check=K rect=l,t,r,b text=T"
-//                                 (rect and clientat in screen pixels; K: BM_GETCHECK of a button, else
+//                                 "CHILD class=C kind=D style=HEX visible=V enabled=E check=K rect=l,t,r,b text=T"
+//                                 (D: push, check, radio, group, owner (owner-drawn), buttonN (another
+//                                 button type N), memo (multi-line edit), edit, or -; rect and clientat
+//                                 in screen pixels; K: BM_GETCHECK of a button, else
 //                                 -1; text with CR LF written as \r\n); a tab control or list box is
 //                                 followed by "ITEMS count=N sel=S" and "ITEM i T" for its first 250
 //                                 tabs or rows
@@ -177,6 +179,26 @@ bool TabCenter(HWND top, const std::wstring& text, POINT& at) {
     return false;
 }
 
+// What a control is to the user, from its class and style.
+std::string Kind(const wchar_t* cls, LONG style) {
+    if (_wcsicmp(cls, L"Button") == 0) {
+        switch (style & BS_TYPEMASK) {
+            case BS_PUSHBUTTON:
+            case BS_DEFPUSHBUTTON: return "push";
+            case BS_CHECKBOX:
+            case BS_AUTOCHECKBOX: return "check";
+            case BS_RADIOBUTTON:
+            case BS_AUTORADIOBUTTON: return "radio";
+            case BS_GROUPBOX: return "group";
+            case BS_OWNERDRAW: return "owner";
+            default: return "button" + std::to_string(style & BS_TYPEMASK);
+        }
+    }
+    if (_wcsicmp(cls, L"Static") == 0) return (style & SS_TYPEMASK) == SS_OWNERDRAW ? "owner" : "-";
+    if (_wcsicmp(cls, L"Edit") == 0) return (style & ES_MULTILINE) != 0 ? "memo" : "edit";
+    return "-";
+}
+
 // Tabs and rows are not window text: without them a tab control or list box would show nothing.
 void Items(HWND ch, const wchar_t* cls) {
     const bool tabs = std::wcscmp(cls, WC_TABCONTROLW) == 0;
@@ -224,6 +246,7 @@ int List(const wchar_t* cls) {
         GetWindowRect(ch, &r);
         std::printf("CHILD class=");
         PrintUtf8(chCls);
+        std::printf(" kind=%s", Kind(chCls, GetWindowLongW(ch, GWL_STYLE)).c_str());
         // A button's check state; -1 for other classes (the message means something else to them).
         const long check =
             _wcsicmp(chCls, L"Button") == 0 ? static_cast<long>(SendMessageW(ch, BM_GETCHECK, 0, 0)) : -1;
@@ -370,6 +393,44 @@ int Fg() {
     return 0;
 }
 
+// Every open popup menu, top first: "MENU l t r b", then per item "MITEM i l t r b flags=F text=T"
+// (F: sep, popup, checked, grayed joined by "," or "-"; T as shown, without its "&"). The menu's
+// handle is only good in its own process: menuhook.dll, beside the probe, reads it there.
+int Menus() {
+    wchar_t dll[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, dll, MAX_PATH);
+    if (wchar_t* slash = std::wcsrchr(dll, L'\\')) std::wcscpy(slash + 1, L"menuhook.dll");
+    HMODULE mod = LoadLibraryW(dll);
+    const auto proc = mod ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(mod, "MenuHook"))) : nullptr;
+    HANDLE map = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 32768 * sizeof(wchar_t),
+                                    L"Local\\uiprobe-menus");
+    auto* page = map ? static_cast<wchar_t*>(MapViewOfFile(map, FILE_MAP_ALL_ACCESS, 0, 0, 0)) : nullptr;
+    if (!proc || !page) {
+        std::fprintf(stderr, "uiprobe: menuhook.dll or the shared page missing\n");
+        return 1;
+    }
+    const UINT ask = RegisterWindowMessageW(L"uiprobe.menus");
+    int rc = 0;
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        wchar_t cls[256] = {};
+        RECT r{};
+        if (!IsWindowVisible(w) || !GetClassNameW(w, cls, 256) || std::wcscmp(cls, L"#32768") != 0 ||
+            !GetWindowRect(w, &r))
+            continue;
+        std::printf("MENU %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+        page[0] = L'\0';
+        HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, proc, mod, GetWindowThreadProcessId(w, nullptr));
+        DWORD_PTR ignored = 0;
+        if (!hook || !SendMessageTimeoutW(w, ask, 0, 0, SMTO_ABORTIFHUNG, 3000, &ignored) || page[0] == L'\0')
+            rc = 1;
+        if (hook) UnhookWindowsHookEx(hook);
+        PrintUtf8(page);
+    }
+    UnmapViewOfFile(page);
+    CloseHandle(map);
+    return rc;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -384,6 +445,7 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"--fg" && argc == 2) return Fg();
     if (mode == L"--active" && argc == 3) return Active(argv[2]);
     if (mode == L"--fit" && argc == 3) return Fit(argv[2]);
+    if (mode == L"--menus" && argc == 2) return Menus();
     if (mode == L"--rect" && argc == 3) {
         HWND top = Top(argv[2], true);
         RECT r{};
