@@ -34,7 +34,6 @@ std::wstring SimLower(const std::wstring& s) {
 bool SimIEquals(const std::wstring& a, const std::wstring& b) { return SimLower(a) == SimLower(b); }
 
 namespace {
-constexpr TRect kMinRect{-32000, -32000, -32000 + 160, -32000 + 28};
 
 int64_t Area(const TRect& a, const TRect& b) {
   const int64_t w = std::min<int64_t>(a.Right, b.Right) - std::max<int64_t>(a.Left, b.Left);
@@ -455,184 +454,13 @@ SimWindowSystem::SimWindowSystem() : s_(std::make_unique<State>()) {
 
 SimWindowSystem::~SimWindowSystem() = default;
 
-// ---------------------------------------------------------------- monitor controls
-
-MonitorHandle SimDesktop::AddMonitor(TRect bounds, std::optional<TRect> work, bool primary) {
-  std::lock_guard lk(s_->mu);
-  State& s = *s_;
-  SimMon m;
-  s.nextMon += 2;
-  m.h = s.nextMon;
-  m.bounds = bounds;
-  m.primary = primary || s.mons.empty();
-  if (primary)
-    for (auto& o : s.mons) o.primary = false;
-  m.work = work ? *work : bounds;
-  if (!work && m.primary) m.work.Bottom -= 40;
-  m.name = L"\\\\.\\DISPLAY" + std::to_wstring(s.nextDisplayNo++);
-  if (!work && primary) {
-    for (auto& o : s.mons) o.work = o.bounds;  // the taskbar moved with the primary
-  }
-  s.mons.push_back(m);
-  s.SyncShell();
-  s.PostDisplayChange();
-  return m.h;
-}
-
-void SimDesktop::RemoveMonitor(MonitorHandle m) {
-  std::lock_guard lk(s_->mu);
-  State& s = *s_;
-  auto it = std::find_if(s.mons.begin(), s.mons.end(), [&](const SimMon& x) { return x.h == m; });
-  if (it == s.mons.end()) return;
-  const bool wasPrimary = it->primary;
-  s.mons.erase(it);
-  if (wasPrimary && !s.mons.empty()) {
-    s.mons.front().primary = true;
-    if (s.mons.front().work == s.mons.front().bounds) s.mons.front().work.Bottom -= 40;
-  }
-  s.SyncShell();
-  s.PostDisplayChange();
-}
-
-void SimDesktop::SetMonitorBounds(MonitorHandle m, TRect bounds, std::optional<TRect> work) {
-  std::lock_guard lk(s_->mu);
-  State& s = *s_;
-  for (auto& x : s.mons) {
-    if (x.h != m) continue;
-    x.bounds = bounds;
-    x.work = work ? *work : bounds;
-    if (!work && x.primary) x.work.Bottom -= 40;
-  }
-  s.SyncShell();
-  s.PostDisplayChange();
-}
-
-void SimDesktop::ClearMonitors() {
-  std::lock_guard lk(s_->mu);
-  s_->mons.clear();
-  s_->nextDisplayNo = 1;
-  s_->SyncShell();
-}
-
-void SimDesktop::SetLayout(const std::vector<TRect>& monitors) {
-  {
-    std::lock_guard lk(s_->mu);
-    s_->mons.clear();
-    s_->nextDisplayNo = 1;
-  }
-  for (auto& r : monitors) AddMonitor(r);
-}
-
-void SimDesktop::SetMonitorDpi(MonitorHandle m, uint32_t dpi) {
-  std::lock_guard lk(s_->mu);
-  for (auto& x : s_->mons)
-    if (x.h == m) x.dpi = dpi;
-}
-
-void SimDesktop::SetMonitorDevicePath(MonitorHandle m, const std::wstring& path) {
-  std::lock_guard lk(s_->mu);
-  for (auto& x : s_->mons)
-    if (x.h == m) x.path = path;
-}
-
-// ---------------------------------------------------------------- window controls
-
-WindowHandle SimDesktop::AddWindow(const WindowSpec& desc) {
-  std::lock_guard lk(s_->mu);
-  State& s = *s_;
-  SimWin w;
-  w.cls = desc.className;
-  w.title = desc.title;
-  w.rect = w.restore = desc.rect;
-  w.style = desc.style & ~(WS_VISIBLE | WS_MINIMIZE | WS_MAXIMIZE);
-  if (desc.visible) w.style |= WS_VISIBLE;
-  w.ex = desc.exStyle;
-  w.cloaked = desc.cloaked;
-  w.parent = s.W(desc.parent) ? desc.parent : 0;
-  if (w.parent) {
-    w.style |= WS_CHILD;
-    w.ex &= ~WS_EX_TOPMOST;
-  }
-  w.owner = s.W(desc.owner) ? desc.owner : 0;
-  w.pid = desc.pid;
-  if (w.pid == 0 || !s.procs.count(w.pid)) w.pid = s.AddProcessL(L"app.exe", SECURITY_MANDATORY_MEDIUM_RID, true);
-  w.tid = desc.tid;
-  if (w.tid == 0 || !s.threadPid.count(w.tid)) {
-    auto& th = s.procs[w.pid].threads;
-    w.tid = th.empty() ? s.AddThreadL(w.pid) : th.front();
-  }
-  const WindowHandle h = s.NewWindowL(std::move(w), true);
-  SimWin& nw = *s.W(h);
-  if (desc.maximized) s.Maximize(nw);
-  if (desc.minimized) {
-    nw.maxFrom = nw.rect;
-    nw.style |= WS_MINIMIZE;
-    nw.restoreToMax = desc.maximized;
-    nw.style &= ~WS_MAXIMIZE;
-    nw.rect = kMinRect;
-  }
-  return h;
-}
-
-void SimDesktop::RemoveWindow(WindowHandle h) {
-  std::lock_guard lk(s_->mu);
-  if (h == s_->desktop || h == s_->shell) return;
-  s_->RemoveWindowL(h, nullptr);
-}
-
-void SimDesktop::SetForeground(WindowHandle h) {
-  std::lock_guard lk(s_->mu);
-  SimWin* w = s_->W(h);
-  if (!w) return;
-  s_->UserInput(h);
-  if (w->ex & WS_EX_NOACTIVATE) return;
-  s_->Activate(h);
-}
-
-void SimDesktop::SetCursor(TPoint p) {
-  std::lock_guard lk(s_->mu);
-  s_->cursor = p;
-}
-
-void SimDesktop::SetWindowIcon(WindowHandle h, IconHandle big, IconHandle small, IconHandle classBig,
-                               IconHandle classSmall) {
-  std::lock_guard lk(s_->mu);
-  SimWin* w = s_->W(h);
-  if (!w) return;
-  w->big = big, w->small = small, w->clsBig = classBig, w->clsSmall = classSmall;
-  for (auto i : {big, small, classBig, classSmall})
-    if (i) s_->icons.insert(i);
-}
-
-void SimDesktop::SetHung(WindowHandle h, bool hung, uint32_t hungForMs) {
-  std::vector<SimDeferredPos> deferred;
-  {
-    std::lock_guard lk(s_->mu);
-    SimWin* w = s_->W(h);
-    if (!w) return;
-    w->hung = hung;
-    w->hungCountedAt = s_->now + (hungForMs >= kCountedHungMs ? 0 : kCountedHungMs - hungForMs);
-    if (!hung) deferred.swap(w->deferred);
-  }
-  // Taking its messages again, the thread carries out the placements that waited for it.
-  for (const SimDeferredPos& d : deferred) SetWindowPos(h, d.insertAfter, d.x, d.y, d.cx, d.cy, d.flags);
-}
-
-std::vector<Op> SimDesktop::HangsSuffered() const {
-  std::lock_guard lk(s_->mu);
-  return s_->hangs;
-}
+// ---------------------------------------------------------------- waiting for other threads
 
 void SimWindowSystem::SufferHang(std::unique_lock<std::mutex>& lk, Op op) {
   s_->hangs.push_back(op);
   lk.unlock();
   AdvanceTime(kHangMs);
   lk.lock();
-}
-
-void SimDesktop::WhileWaitingFor(WindowHandle h, std::function<void()> action) {
-  std::lock_guard lk(s_->mu);
-  s_->whileWaiting[h].push_back(std::move(action));
 }
 
 bool SimWindowSystem::RunWhileWaiting(std::unique_lock<std::mutex>& lk, WindowHandle h) {
@@ -654,39 +482,6 @@ bool SimWindowSystem::State::DeactivationWaitsL(WindowHandle h) {
   const uint32_t me = Me().tid;
   if (f->tid == me) return false;
   return attached.count({me, f->tid}) > 0 || attached.count({f->tid, me}) > 0;
-}
-
-void SimDesktop::MoveWindowAsSystem(WindowHandle h, TRect r) {
-  std::lock_guard lk(s_->mu);
-  SimWin* w = s_->W(h);
-  if (!w || (w->style & WS_MINIMIZE)) return;
-  w->rect = r;
-  if (!(w->style & WS_MAXIMIZE)) w->restore = r;
-}
-
-void SimDesktop::EchoPlacements(WindowHandle h, uint32_t afterMs, uint32_t forMs) {
-  std::lock_guard lk(s_->mu);
-  SimWin* w = s_->W(h);
-  if (!w) return;
-  w->echoAfter = afterMs;
-  w->echoFor = forMs;
-  w->given = w->rect;
-}
-
-void SimDesktop::SetForegroundLockEnforced(bool enforced) {
-  std::lock_guard lk(s_->mu);
-  s_->lockEnforced = enforced;
-}
-
-std::vector<WindowHandle> SimDesktop::ZOrder() const {
-  std::lock_guard lk(s_->mu);
-  return s_->top;
-}
-
-TRect SimDesktop::RestoreRect(WindowHandle h) const {
-  std::lock_guard lk(s_->mu);
-  SimWin* w = s_->W(h);
-  return w ? w->restore : TRect{};
 }
 
 // ---------------------------------------------------------------- windows

@@ -121,8 +121,6 @@ const FaultRow* FindFaultRow(Op op) {
   return i < 0 ? nullptr : &kRows[static_cast<size_t>(i)];
 }
 
-std::vector<Op> SimDesktop::CannotFail() { return {kCannotFail.begin(), kCannotFail.end()}; }
-
 const char* SimWindowSystem::FaultKindName(FaultKind kind) {
   switch (kind) {
     case FaultKind::Error: return "error";
@@ -280,92 +278,7 @@ void SimWindowSystem::State::CheckBudgetL(Op op) {
   if ((pump || op == Op::Sleep) && std::uncaught_exceptions() == 0) throw RunBudgetExceeded{budgetWhat};
 }
 
-void SimDesktop::StartCallNumbering() {
-  std::lock_guard lk(s_->mu);
-  s_->numbering = true;
-  s_->numberingPaused = false;
-  s_->callNo = 0;
-  s_->numbered.clear();
-  s_->failNo = 0;
-  s_->injected.reset();
-  s_->fileHistory.clear();
-}
-
-std::vector<std::pair<std::wstring, std::vector<uint8_t>>> SimDesktop::FileHistory() const {
-  std::lock_guard lk(s_->mu);
-  return s_->fileHistory;
-}
-
-void SimDesktop::PauseCallNumbering(bool paused) {
-  std::lock_guard lk(s_->mu);
-  s_->numberingPaused = paused;
-}
-
-std::vector<SimDesktop::NumberedCall> SimDesktop::NumberedCalls() const {
-  std::lock_guard lk(s_->mu);
-  return s_->numbered;
-}
-
-void SimDesktop::FailCallNumber(uint64_t number, FaultKind kind) {
-  std::lock_guard lk(s_->mu);
-  s_->failNo = number;
-  s_->failKind = kind;
-  s_->injected.reset();
-}
-
-std::optional<SimDesktop::InjectedFault> SimDesktop::Injected() const {
-  std::lock_guard lk(s_->mu);
-  return s_->injected;
-}
-
-void SimDesktop::SetRunBudget(std::optional<RunBudget> budget) {
-  std::lock_guard lk(s_->mu);
-  s_->budget = budget;
-  s_->budgetFrom = s_->now;
-  s_->budgetMessages = s_->dispatched;
-  s_->budgetCalls = 0;
-  s_->budgetExceeded = false;
-}
-
-bool SimDesktop::RunBudgetWasExceeded() const {
-  std::lock_guard lk(s_->mu);
-  return s_->budgetExceeded;
-}
-
-SimDesktop::Resources SimDesktop::OwnResources() const {
-  std::lock_guard lk(s_->mu);
-  const State& s = *s_;
-  Resources r;
-  auto own = [&](WindowHandle h) {
-    auto it = s.wins.find(h);
-    return it != s.wins.end() && it->second.pid == s.ownPid;
-  };
-  for (const auto& [h, w] : s.wins)
-    if (w.pid == s.ownPid) ++r.windows;
-  r.timers = s.timers.size();
-  for (const SimHotkey& k : s.hotkeys)
-    if (own(k.h)) ++r.hotkeys;
-  for (const auto& [h, k] : s.kobjs)
-    if (k.kind == KKind::DevNotify) ++r.notifications;
-  r.kernelHandles = s.kobjs.size();
-  for (const NotifyIconData& d : s.trayIcons)
-    if (own(d.window)) ++r.notifyIcons;
-  r.icons = s.liveLoaded.size() + s.copies.size();
-  return r;
-}
-
-void SimDesktop::OwnProcessEnded() {
-  std::lock_guard lk(s_->mu);
-  s_->kobjs.clear();
-  s_->mutexRefs.clear();
-  for (const auto& [tid, pid] : s_->threadPid) {
-    if (pid != s_->ownPid) continue;
-    s_->queues.erase(tid);
-    s_->quitPosted.erase(tid);
-  }
-  s_->queues.erase(s_->uiTid);
-  s_->quitPosted.erase(s_->uiTid);
-}
+std::vector<Op> SimDesktop::CannotFail() { return {kCannotFail.begin(), kCannotFail.end()}; }
 
 }  // namespace tessary::sim
 

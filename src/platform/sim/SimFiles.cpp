@@ -61,13 +61,6 @@ void SimWindowSystem::State::MkdirsL(const std::wstring& norm) {
   dirs[SimLower(norm)] = norm;
 }
 
-std::vector<std::wstring> SimDesktop::Files() const {
-  std::lock_guard lk(s_->mu);
-  std::vector<std::wstring> out;
-  for (auto& [k, f] : s_->files) out.push_back(f.path);
-  return out;
-}
-
 bool SimWindowSystem::FileExists(const std::wstring& path) {
   SIM_OP(Op::FileExists, false);
   return s_->files.count(SimLower(s_->Norm(path))) > 0;
@@ -194,14 +187,6 @@ bool SimWindowSystem::MoveFileReplacing(const std::wstring& from, const std::wst
     s.fileVersions[kb] = v->second;
     s.fileVersions.erase(v);
   }
-  return true;
-}
-
-bool SimDesktop::SetFileReadOnly(const std::wstring& path, bool readOnly) {
-  std::lock_guard lk(s_->mu);
-  auto it = s_->files.find(SimLower(s_->Norm(path)));
-  if (it == s_->files.end()) return false;
-  it->second.readOnly = readOnly;
   return true;
 }
 

@@ -404,11 +404,6 @@ uint32_t SimWindowSystem::RegisterWindowMessageW(const std::wstring& name) {
   return RegisterMessageL(name);
 }
 
-uint32_t SimDesktop::RegisteredMessage(const std::wstring& name) {
-  std::lock_guard lk(s_->mu);
-  return RegisterMessageL(name);
-}
-
 uint32_t SimWindowSystem::RegisterMessageL(const std::wstring& name) {
   if (name.empty()) {
     s_->Err(ERROR_INVALID_PARAMETER);
@@ -574,94 +569,6 @@ KernelHandle SimWindowSystem::RegisterDeviceNotificationW(WindowHandle h, const 
   s.nextK += 4;
   s.kobjs[s.nextK] = o;
   return s.nextK;
-}
-
-namespace {
-
-// The text without braces, upper-case: how registrations and deliveries compare classes.
-std::wstring GuidKey(const std::wstring& text) {
-  std::wstring key;
-  for (wchar_t c : text) {
-    if (c == L'{' || c == L'}') continue;
-    key.push_back(c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c);
-  }
-  return key;
-}
-
-// The GUID's 16 bytes as Windows stores them (Data1..3 little-endian, Data4 as written); zeros
-// for a text that is not a GUID.
-std::vector<uint8_t> GuidBytes(const std::wstring& text) {
-  const std::wstring key = GuidKey(text);
-  std::vector<uint8_t> out(16, 0);
-  static constexpr size_t groups[] = {8, 4, 4, 4, 12};
-  std::vector<uint8_t> digits;
-  size_t pos = 0;
-  for (size_t g = 0; g < 5; ++g) {
-    if (g > 0) {
-      if (pos >= key.size() || key[pos] != L'-') return out;
-      ++pos;
-    }
-    for (size_t i = 0; i < groups[g]; ++i, ++pos) {
-      if (pos >= key.size()) return out;
-      const wchar_t c = key[pos];
-      if (c >= L'0' && c <= L'9') digits.push_back(static_cast<uint8_t>(c - L'0'));
-      else if (c >= L'A' && c <= L'F') digits.push_back(static_cast<uint8_t>(c - L'A' + 10));
-      else return out;
-    }
-  }
-  if (pos != key.size()) return out;
-  std::vector<uint8_t> bytes;  // as written, big-endian per group
-  for (size_t i = 0; i < 32; i += 2) bytes.push_back(static_cast<uint8_t>(digits[i] << 4 | digits[i + 1]));
-  out = {bytes[3], bytes[2], bytes[1], bytes[0], bytes[5], bytes[4], bytes[7], bytes[6]};
-  out.insert(out.end(), bytes.begin() + 8, bytes.end());
-  return out;
-}
-
-void PutU32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-}  // namespace
-
-int SimDesktop::DeliverDeviceInterfaceEvent(uintptr_t event, const std::wstring& classGuid, const std::wstring& name) {
-  std::vector<WindowHandle> targets;
-  {
-    std::lock_guard lk(s_->mu);
-    const std::wstring key = GuidKey(classGuid);
-    for (auto& [handle, o] : s_->kobjs)
-      if (o.kind == KKind::DevNotify && GuidKey(o.guid) == key && s_->W(o.wnd) &&
-          std::find(targets.begin(), targets.end(), o.wnd) == targets.end())
-        targets.push_back(o.wnd);
-  }
-  std::vector<uint16_t> units;
-  for (wchar_t c : name) {
-    const auto u = static_cast<uint32_t>(c);
-    if (u > 0xFFFF && u <= 0x10FFFF) {
-      units.push_back(static_cast<uint16_t>(0xD800 + ((u - 0x10000) >> 10)));
-      units.push_back(static_cast<uint16_t>(0xDC00 + ((u - 0x10000) & 0x3FF)));
-    } else {
-      units.push_back(static_cast<uint16_t>(u));
-    }
-  }
-  units.push_back(0);
-  std::vector<uint8_t> record;
-  PutU32(record, static_cast<uint32_t>(28 + 2 * units.size()));
-  PutU32(record, DBT_DEVTYP_DEVICEINTERFACE);
-  PutU32(record, 0);
-  const std::vector<uint8_t> guid = GuidBytes(classGuid);
-  record.insert(record.end(), guid.begin(), guid.end());
-  for (uint16_t u : units) {
-    record.push_back(static_cast<uint8_t>(u & 0xFF));
-    record.push_back(static_cast<uint8_t>(u >> 8));
-  }
-  int reached = 0;
-  for (WindowHandle h : targets) {
-    if (!IsWindow(h)) continue;  // an earlier receiver destroyed it
-    std::vector<uint8_t> copy = record;  // each receiver gets its own, as the system marshals it
-    SendMessageW(h, WM_DEVICECHANGE, event, reinterpret_cast<intptr_t>(copy.data()));
-    ++reached;
-  }
-  return reached;
 }
 
 bool SimWindowSystem::UnregisterDeviceNotification(KernelHandle n) {

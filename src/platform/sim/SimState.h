@@ -18,6 +18,9 @@
 
 namespace tessary::sim {
 
+// Where Windows puts a minimized top-level window.
+constexpr TRect kMinRect{-32000, -32000, -32000 + 160, -32000 + 28};
+
 // A placement asked for with SWP_ASYNCWINDOWPOS while the window's thread did not respond: it
 // waits in that thread's queue.
 struct SimDeferredPos {

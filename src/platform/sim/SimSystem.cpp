@@ -20,60 +20,6 @@ bool IsModifierVk(uint32_t vk) {
 }
 }  // namespace
 
-// ---------------------------------------------------------------- process controls
-
-uint32_t SimDesktop::AddProcess(const std::wstring& exeName, uint32_t integrityRid, bool tokenOpens) {
-  std::lock_guard lk(s_->mu);
-  return s_->AddProcessL(exeName, integrityRid, tokenOpens);
-}
-
-uint32_t SimDesktop::AddThread(uint32_t pid) {
-  std::lock_guard lk(s_->mu);
-  return s_->AddThreadL(pid);
-}
-
-void SimDesktop::RemoveProcess(uint32_t pid) {
-  std::lock_guard lk(s_->mu);
-  State& s = *s_;
-  if (pid == s.ownPid || !s.procs.count(pid)) return;
-  std::vector<WindowHandle> doomed;
-  for (auto& [h, w] : s.wins)
-    if (w.pid == pid && h != s.desktop && h != s.shell) doomed.push_back(h);
-  for (auto h : doomed) s.RemoveWindowL(h, nullptr);
-  for (auto tid : s.procs[pid].threads) {
-    s.threadPid.erase(tid);
-    s.queues.erase(tid);
-    for (auto it = s.attached.begin(); it != s.attached.end();)
-      it = (it->first == tid || it->second == tid) ? s.attached.erase(it) : std::next(it);
-  }
-  s.procs.erase(pid);
-}
-
-uint32_t SimDesktop::OwnProcessId() const {
-  std::lock_guard lk(s_->mu);
-  return s_->ownPid;
-}
-
-uint32_t SimDesktop::UiThreadId() const {
-  std::lock_guard lk(s_->mu);
-  return s_->uiTid;
-}
-
-void SimDesktop::SetEnableLua(std::optional<uint32_t> value) {
-  std::lock_guard lk(s_->mu);
-  s_->enableLua = value;
-}
-
-void SimDesktop::SetVersion(uint32_t version) {
-  std::lock_guard lk(s_->mu);
-  s_->version = version;
-}
-
-void SimDesktop::SetDebuggerPresent(bool present) {
-  std::lock_guard lk(s_->mu);
-  s_->debugger = present;
-}
-
 // ---------------------------------------------------------------- processes
 
 bool SimWindowSystem::GetProcessList(std::vector<ProcessEntry>& out) {
@@ -330,59 +276,6 @@ bool SimWindowSystem::State::HotkeyTaken(uint32_t mods, uint32_t vk) const {
   return false;
 }
 
-void SimDesktop::SetKeyQueueState(int32_t vk, bool down) {
-  std::lock_guard lk(s_->mu);
-  if (vk < 0 || vk > 255) return;
-  if (down) s_->keyQueue[vk] |= 0x80;
-  else s_->keyQueue[vk] &= static_cast<uint8_t>(~0x80);
-}
-
-void SimDesktop::SetKeyPhysicalState(int32_t vk, bool down) {
-  std::lock_guard lk(s_->mu);
-  if (vk >= 0 && vk <= 255) s_->KeyPhysL(static_cast<uint8_t>(vk), down);
-}
-
-void SimDesktop::SetKeyToggled(int32_t vk, bool on) {
-  std::lock_guard lk(s_->mu);
-  if (vk < 0 || vk > 255) return;
-  if (on) s_->keyQueue[vk] |= 0x01;
-  else s_->keyQueue[vk] &= static_cast<uint8_t>(~0x01);
-}
-
-const std::vector<KeyEventRecord>& SimDesktop::KeyEvents() const {
-  std::lock_guard lk(s_->mu);
-  return s_->keyEvents;
-}
-
-void SimDesktop::ClearKeyEvents() {
-  std::lock_guard lk(s_->mu);
-  s_->keyEvents.clear();
-}
-
-void SimDesktop::SetKeyboardSpeed(uint32_t speed) {
-  std::lock_guard lk(s_->mu);
-  s_->keyboardSpeed = speed;
-}
-
-bool SimDesktop::PressHotkey(uint32_t modifiers, uint32_t vk) {
-  std::lock_guard lk(s_->mu);
-  State& s = *s_;
-  modifiers &= ~MOD_NOREPEAT;
-  for (auto& k : s.hotkeys) {
-    if ((k.mods & ~MOD_NOREPEAT) != modifiers || k.vk != vk) continue;
-    const auto lp = static_cast<intptr_t>((modifiers & 0xFFFF) | ((vk & 0xFFFF) << 16));
-    if (vk <= 255) s.KeyPhysL(static_cast<uint8_t>(vk), true);
-    s.PostL(k.tid, SimMsg{k.h, WM_HOTKEY, static_cast<uintptr_t>(static_cast<intptr_t>(k.id)), lp});
-    return true;
-  }
-  return false;
-}
-
-void SimDesktop::ReserveHotkey(uint32_t modifiers, uint32_t vk) {
-  std::lock_guard lk(s_->mu);
-  s_->reserved.emplace_back(modifiers, vk);
-}
-
 bool SimWindowSystem::RegisterHotKey(WindowHandle h, int32_t id, uint32_t modifiers, uint32_t vk) {
   SIM_OPT(Op::RegisterHotKey, FaultTarget::Window(h), false);
   State& s = *s_;
@@ -513,11 +406,6 @@ int16_t SimWindowSystem::VkKeyScanW(wchar_t ch) {
   }
 }
 
-void SimDesktop::SetLayoutChar(uint32_t vk, uint32_t answer) {
-  std::lock_guard lk(s_->mu);
-  s_->layoutChars[vk] = answer;
-}
-
 uint32_t SimWindowSystem::MapVirtualKeyW(uint32_t code, uint32_t mapType) {
   SIM_OP(Op::MapVirtualKeyW, 0);
   // US layout, scan code set 1; the navigation keys share the keypad's codes.
@@ -570,30 +458,6 @@ uint32_t SimWindowSystem::MapVirtualKeyW(uint32_t code, uint32_t mapType) {
 
 // ---------------------------------------------------------------- faults and counts
 
-void SimDesktop::FailOperation(Op op, uint32_t code, int count, int skip) {
-  std::lock_guard lk(s_->mu);
-  if (count == 0) {
-    s_->faults.erase(op);
-    return;
-  }
-  s_->faults[op] = FaultSpec{code, count, std::max(0, skip)};
-}
-
-void SimDesktop::ClearFaults() {
-  std::lock_guard lk(s_->mu);
-  s_->faults.clear();
-}
-
-int SimDesktop::CallCount(Op op) const {
-  std::lock_guard lk(s_->mu);
-  return s_->calls[static_cast<size_t>(op)];
-}
-
-void SimDesktop::ResetCallCounts() {
-  std::lock_guard lk(s_->mu);
-  s_->calls.fill(0);
-}
-
 // ---------------------------------------------------------------- time
 
 void SimWindowSystem::AdvanceTime(uint32_t ms) {
@@ -614,26 +478,6 @@ void SimWindowSystem::AdvanceTime(uint32_t ms) {
     lk.lock();
   }
   s_->now = std::max(s_->now, target);
-}
-
-void SimDesktop::SetTickCount(uint32_t tick) {
-  std::lock_guard lk(s_->mu);
-  s_->tickBase = tick - static_cast<uint32_t>(s_->now);
-}
-
-void SimDesktop::At(uint32_t delayMs, std::function<void()> action) {
-  std::lock_guard lk(s_->mu);
-  s_->actions.push_back(SimAction{s_->now + delayMs, ++s_->actionSeq, std::move(action)});
-}
-
-uint32_t SimDesktop::SleepCalls() const {
-  std::lock_guard lk(s_->mu);
-  return s_->sleepCalls;
-}
-
-uint64_t SimDesktop::TotalSlept() const {
-  std::lock_guard lk(s_->mu);
-  return s_->totalSlept;
 }
 
 uint32_t SimWindowSystem::GetTickCount() {
@@ -707,61 +551,6 @@ std::wstring SimWindowSystem::ErrorText(uint32_t code) {
 }
 
 // ---------------------------------------------------------------- shell and misc
-
-void SimDesktop::SetSpecialFolder(int32_t csidl, const std::wstring& path) {
-  std::lock_guard lk(s_->mu);
-  s_->folders[csidl] = path;
-  if (!path.empty()) s_->MkdirsL(s_->Norm(path));
-}
-
-void SimDesktop::SetModuleFileName(const std::wstring& path) {
-  std::lock_guard lk(s_->mu);
-  State& s = *s_;
-  const std::wstring n = s.Norm(path);
-  const auto oldKey = SimLower(s.modulePath);
-  auto ver = s.fileVersions.find(oldKey);
-  std::vector<uint16_t> v = ver != s.fileVersions.end() ? ver->second : std::vector<uint16_t>{};
-  s.modulePath = n;
-  s.MkdirsL(State::ParentOf(n));
-  if (!s.files.count(SimLower(n))) s.files[SimLower(n)] = SimFile{n, {'M', 'Z'}};
-  if (!v.empty() && !s.fileVersions.count(SimLower(n))) s.fileVersions[SimLower(n)] = v;
-}
-
-void SimDesktop::SetCommandLineArgs(const std::vector<std::wstring>& args) {
-  std::lock_guard lk(s_->mu);
-  s_->args = args;
-}
-
-void SimDesktop::SetFileVersion(const std::wstring& path, uint16_t major, uint16_t minor, uint16_t release,
-                                uint16_t build) {
-  std::lock_guard lk(s_->mu);
-  s_->fileVersions[SimLower(s_->Norm(path))] = {major, minor, release, build};
-}
-
-void SimDesktop::SetLocalTimeText(const std::wstring& text) {
-  std::lock_guard lk(s_->mu);
-  s_->localTime = text;
-}
-
-void SimDesktop::SetDecimalSeparator(const std::wstring& separator) {
-  std::lock_guard lk(s_->mu);
-  s_->decimal = separator;
-}
-
-std::vector<std::wstring> SimDesktop::OpenedTargets() const {
-  std::lock_guard lk(s_->mu);
-  return s_->opened;
-}
-
-const std::vector<MessageBoxRecord>& SimDesktop::MessageBoxes() const {
-  std::lock_guard lk(s_->mu);
-  return s_->boxes;
-}
-
-void SimDesktop::SetMessageBoxAnswer(int32_t answer) {
-  std::lock_guard lk(s_->mu);
-  s_->boxAnswer = answer;
-}
 
 std::wstring SimWindowSystem::GetSpecialFolder(int32_t csidl) {
   SIM_OP(Op::GetSpecialFolder, L"");
@@ -875,17 +664,6 @@ bool SimWindowSystem::DestroyIcon(IconHandle icon) {
   return false;
 }
 
-size_t SimDesktop::LiveIconCopies() const {
-  std::lock_guard lk(s_->mu);
-  return s_->copies.size();
-}
-
-IconHandle SimDesktop::CopiedFrom(IconHandle copy) const {
-  std::lock_guard lk(s_->mu);
-  const auto it = s_->copies.find(copy);
-  return it == s_->copies.end() ? 0 : it->second;
-}
-
 IconHandle SimWindowSystem::LoadIconResource(int32_t resourceId, int32_t size) {
   SIM_OP(Op::LoadIconResource, 0);
   if (resourceId <= 0 || resourceId > 0xFFFF || size <= 0) {
@@ -896,23 +674,6 @@ IconHandle SimWindowSystem::LoadIconResource(int32_t resourceId, int32_t size) {
   s_->loaded[s_->nextIcon] = {resourceId, size};
   s_->liveLoaded.insert(s_->nextIcon);
   return s_->nextIcon;
-}
-
-std::optional<SimDesktop::LoadedIcon> SimDesktop::LoadedAs(IconHandle icon) const {
-  std::lock_guard lk(s_->mu);
-  const auto it = s_->loaded.find(icon);
-  if (it == s_->loaded.end()) return std::nullopt;
-  return LoadedIcon{it->second.first, it->second.second};
-}
-
-size_t SimDesktop::LiveLoadedIcons() const {
-  std::lock_guard lk(s_->mu);
-  return s_->liveLoaded.size();
-}
-
-void SimDesktop::SetSystemDpi(uint32_t dpi) {
-  std::lock_guard lk(s_->mu);
-  s_->systemDpi = dpi == 0 ? 96 : dpi;
 }
 
 int32_t SimWindowSystem::GetSmallIconSize() {
@@ -956,34 +717,6 @@ bool SimWindowSystem::ShellNotifyIcon(uint32_t message, const NotifyIconData& da
   }
   s_->Err(ERROR_INVALID_PARAMETER);  // what the shell leaves behind varies; the call fails
   return false;
-}
-
-std::vector<NotifyIconData> SimDesktop::NotifyIcons() const {
-  std::lock_guard lk(s_->mu);
-  return s_->trayIcons;
-}
-
-void SimDesktop::RestartTaskbar() {
-  const uint32_t msg = RegisterWindowMessageW(L"TaskbarCreated");
-  std::lock_guard lk(s_->mu);
-  s_->trayIcons.clear();
-  for (auto x : s_->top) {
-    SimWin* win = s_->W(x);
-    if (win && win->pid == s_->ownPid && !win->messageOnly) s_->PostL(win->tid, SimMsg{x, msg, 0, 0});
-  }
-}
-
-bool SimDesktop::MouseOnNotifyIcon(WindowHandle window, uint32_t id, uint32_t mouseMessage) {
-  // The shell posts it: no call of the program, so it is neither counted nor failed.
-  std::lock_guard lk(s_->mu);
-  const auto& icons = s_->trayIcons;
-  auto it = std::find_if(icons.begin(), icons.end(),
-                         [&](const NotifyIconData& d) { return d.window == window && d.id == id; });
-  if (it == icons.end() || !(it->flags & NIF_MESSAGE)) return false;
-  SimWin* w = s_->W(window);
-  if (!w) return false;
-  s_->PostL(w->tid, SimMsg{window, it->callbackMessage, id, static_cast<intptr_t>(mouseMessage)});
-  return true;
 }
 
 }  // namespace tessary::sim
