@@ -54,6 +54,17 @@ TRect TestWindow::Rect() const {
   return r;
 }
 
+bool TakeForeground(WindowHandle h) {
+  const uint32_t me = Backend().GetCurrentThreadId();
+  const WindowHandle before = Backend().GetForegroundWindow();
+  const uint32_t fgThread = before == 0 ? 0 : Backend().GetWindowThreadProcessId(before, nullptr);
+  const bool attach = fgThread != 0 && fgThread != me;
+  if (attach && !Backend().AttachThreadInput(me, fgThread, true)) return false;
+  const bool took = Backend().SetForegroundWindow(h);
+  if (attach) Backend().AttachThreadInput(me, fgThread, false);
+  return took;
+}
+
 bool IsBelow(WindowHandle lower, WindowHandle upper) {
   // Bounded: a broken walk must fail the test, not hang it.
   WindowHandle w = upper;

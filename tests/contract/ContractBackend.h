@@ -73,6 +73,11 @@ class TestWindow {
 // The mover's flags.
 inline constexpr uint32_t kMoverFlags = wc::SWP_NOZORDER | wc::SWP_NOACTIVATE | wc::SWP_NOSENDCHANGING;
 
+// Brings one of our windows to the foreground as the program does it: Windows keeps the
+// foreground lock, so a process whose window is not in front may take the foreground only while
+// its input is attached to the foreground thread (Wine has no lock). False when it did not.
+bool TakeForeground(WindowHandle h);
+
 // Is `lower` reachable from `upper` by walking GW_HWNDNEXT?
 bool IsBelow(WindowHandle lower, WindowHandle upper);
 

@@ -231,16 +231,7 @@ TEST(Placement, SystemParametersReadAndTheLockTimeOutRoundTrips) {
   EXPECT_LE(delay, 3u);
 
   TestWindow w;
-  const uint32_t me = Backend().GetCurrentThreadId();
-  const WindowHandle before = Backend().GetForegroundWindow();
-  const uint32_t fgThread = before == 0 ? 0 : Backend().GetWindowThreadProcessId(before, nullptr);
-  const bool attach = fgThread != 0 && fgThread != me;
-  if (attach) {
-    ASSERT_TRUE(Backend().AttachThreadInput(me, fgThread, true));
-  }
-  const bool took = Backend().SetForegroundWindow(w.h());
-  if (attach) Backend().AttachThreadInput(me, fgThread, false);
-  ASSERT_TRUE(took);
+  ASSERT_TRUE(TakeForeground(w.h()));
 
   uint32_t original = 0;
   ASSERT_TRUE(Backend().SystemParametersGet(wc::SPI_GETFOREGROUNDLOCKTIMEOUT, original));

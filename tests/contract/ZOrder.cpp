@@ -61,18 +61,7 @@ TEST(ZOrder, SetWindowPosInsertAfterPlacesDirectlyBelow) {
 
 TEST(Foreground, OwnWindowTakesTheForegroundAndComesToTheTop) {
   TestWindow a({100, 100, 500, 400}), b({2000, 100, 2400, 400});
-  // Windows keeps the foreground lock: a process whose window is not in front may take the
-  // foreground only while its input is attached to the foreground thread (Wine has no lock).
-  const uint32_t me = Backend().GetCurrentThreadId();
-  const WindowHandle before = Backend().GetForegroundWindow();
-  const uint32_t fgThread = before == 0 ? 0 : Backend().GetWindowThreadProcessId(before, nullptr);
-  const bool attach = fgThread != 0 && fgThread != me;
-  if (attach) {
-    ASSERT_TRUE(Backend().AttachThreadInput(me, fgThread, true));
-  }
-  const bool took = Backend().SetForegroundWindow(a.h());
-  if (attach) Backend().AttachThreadInput(me, fgThread, false);
-  ASSERT_TRUE(took);
+  ASSERT_TRUE(TakeForeground(a.h()));
   EXPECT_EQ(Backend().GetForegroundWindow(), a.h());
 
   // Holding the foreground, the process moves it between its own windows freely. Windows raises
