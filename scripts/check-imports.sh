@@ -8,12 +8,21 @@
 # kernel32's SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32), so that no later load (delay-
 # loaded DLLs, LoadLibrary by name) can pick up a DLL planted beside it; "NAME: ... no safe DLL
 # search: WHY" and exit 1 otherwise.
+# --own-dll NAME: a test tool may load a DLL this project builds, from its own folder by full path
+# (uiprobe loads menuhook.dll into the program it probes); that one name is allowed too.
 set -uo pipefail
 SYSTEM_DLLS=" kernel32 user32 gdi32 shell32 advapi32 version dwmapi ole32 oleaut32 comctl32 comdlg32
   msvcrt shlwapi uxtheme psapi wtsapi32 imm32 winmm ntdll "
 OBJDUMP=x86_64-w64-mingw32-objdump
 safe_search=0
-[ "${1:-}" = --safe-dll-search ] && { safe_search=1; shift; }
+own_dlls=" "
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --safe-dll-search) safe_search=1; shift ;;
+    --own-dll) own_dlls="$own_dlls$(tr 'A-Z' 'a-z' <<<"${2:?--own-dll needs a name}") "; shift 2 ;;
+    *) break ;;
+  esac
+done
 
 # iat_slot EXE DLL FUNCTION: the address (hex, no 0x) of the import address table's slot for the
 # function, or nothing when the executable does not import it. Slots are 8 bytes, in the order
@@ -53,7 +62,7 @@ for exe in "$@"; do
   [ -n "$dlls" ] || { echo "$(basename "$exe"): no imports read"; rc=1; continue; }
   bad=""
   for dll in $dlls; do
-    [[ "$SYSTEM_DLLS" == *" ${dll%.dll} "* ]] || bad="$bad $dll"
+    [[ "$SYSTEM_DLLS" == *" ${dll%.dll} "* || "$own_dlls" == *" $dll "* ]] || bad="$bad $dll"
   done
   if [ -n "$bad" ]; then
     echo "$(basename "$exe"): not a system DLL:$bad"

@@ -109,14 +109,18 @@ native_layer() {
 # Imports of a Windows executable must be system DLLs: the program ships as one file. The program
 # itself also restricts the DLL search to System32 at its entry point.
 check_imports() {
-  local exe out safe
+  local exe out args say
   for exe in "$WIN_DIR"/*.exe; do
     [ -e "$exe" ] || continue
-    safe=()
-    [ "$(basename "$exe")" = Tessary.exe ] && safe=(--safe-dll-search)
-    if out="$(bash "$REPO/scripts/check-imports.sh" "${safe[@]}" "$exe")"; then
+    args=() say=""
+    case "$(basename "$exe")" in
+      Tessary.exe) args=(--safe-dll-search) say=", DLL search restricted at the entry point" ;;
+      # The probe loads the test DLL beside it into the program whose menu it reads.
+      uiprobe.exe) args=(--own-dll menuhook.dll) say=" (and the test's own menuhook.dll)" ;;
+    esac
+    if out="$(bash "$REPO/scripts/check-imports.sh" "${args[@]}" "$exe")"; then
       PASSED=$((PASSED + 1))
-      echo "   imports of $(basename "$exe"): system DLLs only${safe:+, DLL search restricted at the entry point}"
+      echo "   imports of $(basename "$exe"): system DLLs only$say"
     else
       FAILED=$((FAILED + 1))
       note_problem "$out"
