@@ -1,7 +1,7 @@
-// A simulated Windows desktop: the window-system interface in memory, faithful to what Windows
-// does for the operations the program uses, plus controls for tests (which live here, never on
-// the interface). Time is virtual: GetTickCount moves only when something sleeps or a test
-// advances it.
+// A simulated Windows desktop: SimWindowSystem is the window-system interface in memory, faithful
+// to what Windows does for the operations the program uses; SimDesktop adds the controls for tests
+// on top of it (never on the interface). Time is virtual: GetTickCount moves only when something
+// sleeps or a test advances it.
 #pragma once
 #include <iosfwd>
 #include <map>

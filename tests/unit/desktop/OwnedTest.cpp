@@ -149,9 +149,9 @@ TEST_F(OwnedTest, IconIsDestroyedAndOnlyOnce) {
 }
 
 TEST_F(OwnedTest, DeviceNotificationIsUnregistered) {
-  sim::WindowSpec spec;
-  spec.pid = ws().GetCurrentProcessId();
-  const WindowHandle w = sim.AddWindow(spec);
+  sim::WindowSpec ownWindow;
+  ownWindow.pid = sim.OwnProcessId();
+  const WindowHandle w = sim.AddWindow(ownWindow);
   sim.ResetCallCounts();
   {
     OwnedDeviceNotification n(ws().RegisterDeviceNotificationW(w, L"{E6F07B5F-EE97-4A90-B076-33F57BF4EAA7}"));
